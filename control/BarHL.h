@@ -1,0 +1,61 @@
+#pragma once
+// TCustomBarcode: the reusable barcode widget. It owns one engine, exposes every engine parameter
+// as a validated property and paints by letting the engine draw on its own surface.
+#include <QWidget>
+#include <string>
+
+#include "engine/BarLL.h"
+
+namespace varlen {
+
+class TCustomBarcode : public QWidget {
+    Q_OBJECT
+public:
+    explicit TCustomBarcode(QWidget* owner = nullptr);
+    ~TCustomBarcode() override;
+
+    // Data bytes (Latin-1). More than 50 characters: EOverflow "String exceeds maximum length".
+    std::string Bar_Caption() const;
+    void setBar_Caption(const std::string& caption);
+    // Only digits kept; 5 or more keep the first 5, 2 to 4 the first 2, fewer than 2 none.
+    std::string Bar_CodeAddon() const;
+    void setBar_CodeAddon(const std::string& addon);
+    btCodeTypes Bar_CodeType() const;
+    void setBar_CodeType(btCodeTypes type);
+    std::string Bar_Fontname() const;
+    void setBar_Fontname(const std::string& name);
+    int Bar_Fontscaling() const;
+    void setBar_Fontscaling(int percent);
+    int Bar_HeightPercent() const;
+    void setBar_HeightPercent(int percent);
+    bool Bar_HighDensity() const;
+    void setBar_HighDensity(bool on);
+    bool Bar_HumanReadable() const;
+    void setBar_HumanReadable(bool on);
+    btCodeSizes Bar_ModuleWidth() const;
+    void setBar_ModuleWidth(btCodeSizes size);
+    btCodeRatio Bar_Ratio() const;
+    void setBar_Ratio(btCodeRatio ratio);
+    btCodeRotate Bar_Rotation() const;
+    void setBar_Rotation(btCodeRotate rotation);
+    bool Bar_WidthReduce() const;
+    void setBar_WidthReduce(bool on);
+    bool Bar_ZoomSize() const;
+    void setBar_ZoomSize(bool on);
+
+    // Draws the barcode on any surface with its top-left corner at (X, Y); writes the drawn size
+    // (device units, exchanged for quarter turns) to *size when given. Encoding errors propagate.
+    void DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
+
+    TLLBarcode& Engine() { return *engine_; }
+    const TLLBarcode& Engine() const { return *engine_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    // Draws on the control's own surface at (0, 0); the base class then takes the drawn size.
+    virtual void Paint(TCanvas& canvas);
+
+    TLLBarcode* engine_;
+};
+
+}  // namespace varlen

@@ -1,0 +1,40 @@
+#pragma once
+// TBarcode: TCustomBarcode with AutoSize and the operations that take the barcode off the screen:
+// printing on any surface, a magnified Windows-bitmap export and a copy to the clipboard.
+#include <string>
+
+#include "control/BarHL.h"
+
+namespace varlen {
+
+class TBarcode : public TCustomBarcode {
+    Q_OBJECT
+public:
+    explicit TBarcode(QWidget* owner = nullptr);
+
+    bool AutoSize() const { return autoSize_; }
+    void setAutoSize(bool on);
+
+    // Draws at the logical point (X, Y) of a surface in text, low-metric or high-metric mapping
+    // mode; any other mode raises EOverflow "Barcode: Wrong mapmode in "LoMetricPrint"".
+    void LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
+    // Writes the barcode with a margin, magnified F times, as a Windows bitmap file whatever the
+    // name's extension. F below 1 raises EOverflow "Barcode: Factor for "MagnifyBy" must be >=1".
+    void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
+    // Places the barcode with a margin on the clipboard as a bitmap.
+    void CopyToClipboard(int margin);
+
+signals:
+    void OnClick();
+    void OnDblClick();
+
+protected:
+    void Paint(TCanvas& canvas) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool autoSize_ = true;
+};
+
+}  // namespace varlen

@@ -1,0 +1,37 @@
+#pragma once
+// A device-independent bitmap as GetDIBits gives it: header values, colour table and pixel rows,
+// bottom row first, each row padded to a multiple of 4 bytes. It is the common currency between
+// the Qt bitmaps, the Windows-bitmap file codec and the image writers, and needs no Qt.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varlen {
+
+struct RGBQuad {
+    std::uint8_t rgbBlue = 0;
+    std::uint8_t rgbGreen = 0;
+    std::uint8_t rgbRed = 0;
+    std::uint8_t rgbReserved = 0;
+    friend bool operator==(const RGBQuad&, const RGBQuad&) = default;
+};
+
+struct TDib {
+    std::int32_t width = 0;
+    std::int32_t height = 0;        // rows are stored bottom-up
+    std::uint16_t bitCount = 24;    // 1, 4, 8, 24 or 32
+    std::int32_t xPelsPerMeter = 0; // 0: not recorded
+    std::int32_t yPelsPerMeter = 0;
+    std::vector<RGBQuad> colors;    // 2^bitCount entries for 1, 4 and 8 bits, empty otherwise
+    std::vector<std::uint8_t> bits; // stride() * height bytes
+
+    // Bytes from one stored row to the next: the row padded to a multiple of 4 bytes.
+    int stride() const { return ((width * bitCount + 31) / 32) * 4; }
+    std::size_t imageSize() const { return static_cast<std::size_t>(stride()) * static_cast<std::size_t>(height); }
+    // Row y counted from the top of the picture.
+    std::uint8_t* row(int y) { return bits.data() + static_cast<std::size_t>(height - 1 - y) * stride(); }
+    const std::uint8_t* row(int y) const { return bits.data() + static_cast<std::size_t>(height - 1 - y) * stride(); }
+};
+
+}  // namespace varlen

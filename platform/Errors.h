@@ -1,0 +1,44 @@
+#pragma once
+// The error classes of the whole program. Every one carries its message text verbatim in what(),
+// so that the application's standard handler can show it exactly as raised.
+#include <stdexcept>
+#include <string>
+
+namespace varlen {
+
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Validation and encoding errors of the barcode engine and control.
+class EOverflow : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A text that is not a whole number ("'%s' is not a valid integer value").
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// File input and output failures, with the platform's message.
+class EInOutError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Failures of the GIF writer ("Color not in color table", "Unsupported GIF version").
+class GIFException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Fatal errors of the JPEG library ("JPEG error #%d").
+class EJPEG : public Exception {
+public:
+    using Exception::Exception;
+};
+
+}  // namespace varlen
