@@ -15,19 +15,20 @@ bool isCodabarStartStop(unsigned char c) { return c >= 'A' && c <= 'D'; }
 }  // namespace
 
 void TLLBarcode::EncodeCode39() {
+    // Each character: its 9 elements (bar first, 3 of them wide), then one narrow space, also after
+    // the closing "*". The table keeps every character already expanded for both ratios.
     const TBarCode39& table = barCode39();
-    const std::size_t count = std::strlen(CodeText);
-    // Gather the wide flags first, 9 per character, then expand them.
-    std::uint8_t* flags = Code39Elements_;
-    for (std::size_t i = 0; i < count; ++i) {
-        const int index = table.indexOf(static_cast<unsigned char>(CodeText[i]));
-        const std::string& elements = table.Patterns[index < 0 ? 0 : index];
-        for (int e = 0; e < 9; ++e) flags[i * 9 + e] = elements[e] == '1';
+    const auto& rows = table.Rows[Params.Ratio == Ratio_2 ? 1 : 0];
+    // A whole 16-byte row is copied each time (the rows end in light filler modules, so nothing
+    // past BarCount turns dark); a local count keeps the byte stores from aliasing BarCount.
+    std::int32_t count = BarCount;
+    for (const char* p = CodeText; *p && count + 16 <= kMaxBars; ++p) {
+        const int index = table.indexOf(static_cast<unsigned char>(*p));
+        const TBarCode39::ModuleRow& row = rows[index < 0 ? 0 : index];
+        std::memcpy(Bars + count + 1, row.modules, sizeof row.modules);
+        count += row.count;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        for (int e = 0; e < 9; ++e) putElement(e % 2 == 0, flags[i * 9 + e] != 0);
-        putElement(false, false);  // inter-character gap, also after the closing "*"
-    }
+    BarCount = count;
 }
 
 void TLLBarcode::EncodeCodabar() {
