@@ -46,14 +46,15 @@ void TLLBarcode::PrepareCodabar(char* data, char* out) {
     constexpr std::size_t kMaxOut = 52;
     const TBarCodabar& table = barCodabar();
 
-    for (char* p = data; *p; ++p)
-        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+    // The caption buffer holds at most 52 characters; never read beyond them.
+    const std::size_t length = strnlen(data, sizeof(TBarcodeParams::Caption) - 1);
+    for (std::size_t i = 0; i < length; ++i)
+        if (data[i] >= 'a' && data[i] <= 'z') data[i] = static_cast<char>(data[i] - 'a' + 'A');
 
     std::size_t n = 0;
     auto emit = [&](char c) {
         if (n < kMaxOut) out[n++] = c;
     };
-    const std::size_t length = std::strlen(data);
     if (length > 0) {
         if (!isCodabarStartStop(static_cast<unsigned char>(data[0]))) emit('A');
         for (std::size_t i = 0; i < length; ++i)
