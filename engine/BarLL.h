@@ -89,8 +89,8 @@ public:
                          const std::string& text);
 
 private:
-    // Scratch element flags (1 = wide) of the width-modulated encoders.
-    std::uint8_t Code39Elements_[64 * 9] = {};
+    // Scratch element flags (1 = wide) of Interleaved 2 of 5: start, data and stop elements.
+    // (Code 39 copies module rows the shared table keeps expanded for both ratios.)
     std::uint8_t Code25Elements_[4 + 64 * 5 + 3] = {};
 
     void EncodeEAN8();
@@ -106,6 +106,11 @@ private:
     void EncodeCode128();
     void EncodePostnet();
     void EncodeFIM();
+
+    // Module writers shared by the encoders: append to Bars after BarCount.
+    void putModules(const char* pattern);           // "1" = dark module, "0" = light module
+    void putElement(bool bar, bool wide);           // one narrow or wide element at Params.Ratio
+    const char* eanPattern(char parity, unsigned char digit, const char* message) const;
 };
 
 }  // namespace varlen
