@@ -1,5 +1,9 @@
 // Bitmaps: white when new or enlarged, the pixel formats and their conversions, the DIB layout.
+#include <cstdlib>
 #include <set>
+#include <string>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -138,4 +142,25 @@ TEST(Bitmap, AssignCopiesAndDibRoundTripsInEveryFormat) {
         EXPECT_EQ(pixelAt(back, 2, 1), 0u) << format;
         EXPECT_EQ(pixelAt(back, 0, 0), 0xFFFFFFu) << format;
     }
+}
+
+TEST(Bitmap, SavesAndLoadsWindowsBitmapFilesWithThePalette) {
+    char pattern[] = "/tmp/varlen-bitmap-XXXXXX";
+    const std::string dir = ::mkdtemp(pattern);
+    for (TPixelFormat format : {pf1bit, pf8bit, pf24bit}) {
+        TBitmap bitmap(11, 7);
+        bitmap.Canvas().SetBrushColor(clBlack);
+        bitmap.Canvas().FillRect({3, 2, 6, 7});
+        bitmap.SetPixelFormat(format);
+        const std::string file = dir + "/b.bmp";
+        bitmap.SaveToFile(file);
+        TBitmap loaded;
+        loaded.LoadFromFile(file);
+        EXPECT_EQ(loaded.PixelFormat(), format);
+        EXPECT_EQ(loaded.GetPaletteEntries(), bitmap.GetPaletteEntries());
+        EXPECT_EQ(loaded.GetDIBits().bits, bitmap.GetDIBits().bits);
+        EXPECT_EQ(pixelAt(loaded, 3, 2), 0u);
+        EXPECT_EQ(pixelAt(loaded, 2, 2), 0xFFFFFFu);
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
 }
