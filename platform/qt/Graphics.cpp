@@ -182,6 +182,8 @@ const std::vector<RGBQuad>& HalftonePalette() {
 
 TBitmap::TBitmap() : m_canvas(std::make_unique<TQtCanvas>()) {
     m_image = blank(0, 0, m_format, {});
+    // Even an empty bitmap measures: its surface knows the screen's resolution before it has pixels.
+    m_canvas->SetResolution(Screen().logPixelsX, Screen().logPixelsY);
     m_canvas->SetReattachHandler([this] { attachCanvas(); });
 }
 
