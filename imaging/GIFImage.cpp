@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "imaging/DibConvert.h"
-#include "platform/AtomicFile.h"
+#include "platform/FileIO.h"
 #include "platform/Errors.h"
+#include "platform/qt/Graphics.h"
 
 namespace varlen {
 
@@ -134,7 +135,7 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
     std::uint32_t limit = (1u << width) - 1;
 
     // After each code: widen when the next free code no longer fits; 12 bits is the widest.
-    auto emit = [&](std::uint32_t code) {
+    auto emitCode = [&](std::uint32_t code) {
         writer.put(code, width);
         if (freeCode > limit && width < 12) {
             ++width;
@@ -143,7 +144,7 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
     };
 
     table_.Clear();
-    emit(clearCode);
+    emitCode(clearCode);
     width = codeSize + 1;
     limit = (1u << width) - 1;
 
@@ -160,22 +161,22 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
                 prefix = *slot & 0xFFF;
                 continue;
             }
-            emit(prefix);
+            emitCode(prefix);
             prefix = p;
             if (freeCode < kFirstUnusable) {
                 *slot = (key << 12) | freeCode;
                 ++freeCode;
             } else {
-                emit(clearCode);
+                emitCode(clearCode);
                 table_.Clear();
                 freeCode = clearCode + 2;
                 width = codeSize + 1;
                 limit = (1u << width) - 1;
             }
         }
-        emit(prefix);
+        emitCode(prefix);
     }
-    emit(endCode);
+    emitCode(endCode);
     writer.finish();
 }
 
@@ -202,6 +203,8 @@ void TGIFImage::Assign(const TDib& bitmap) {
     Clear();
     Add(bitmap);
 }
+
+void TGIFImage::Assign(const TBitmap& bitmap) { Assign(bitmap.GetDIBits()); }
 
 std::string TGIFImage::Version() const {
     if (images_.empty()) throw GIFException("Unsupported GIF version");
@@ -270,7 +273,7 @@ void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
 void TGIFImage::SaveToFile(const std::string& FileName) const {
     std::vector<std::uint8_t> bytes;
     SaveToStream(bytes);
-    WriteFileAtomically(FileName, bytes);
+    WriteFileAtomic(FileName, bytes.data(), bytes.size());
 }
 
 }  // namespace varlen

@@ -11,6 +11,8 @@
 
 namespace varlen {
 
+class TBitmap;
+
 struct TGIFColor {
     std::uint8_t Red = 0;
     std::uint8_t Green = 0;
@@ -98,6 +100,7 @@ public:
 
     // Clears the image and adds one frame made from the bitmap; the screen grows to cover it.
     void Assign(const TDib& bitmap);
+    void Assign(const TBitmap& bitmap);
     // Adds one frame made from the bitmap at (0, 0) and grows the screen to cover it.
     TGIFSubImage& Add(const TDib& bitmap);
     void Clear();
