@@ -144,6 +144,7 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
     };
 
     table_.Clear();
+    lastExtension_.fill(THashTable::kEmpty);
     emitCode(clearCode);
     width = codeSize + 1;
     limit = (1u << width) - 1;
@@ -155,20 +156,29 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
         for (std::size_t i = 1; i < count; ++i) {
             const std::uint32_t p = pixels[i];
             if (p >= n) colorNotInTable();
+            const std::uint32_t last = lastExtension_[prefix];
+            if ((last >> 12) == p) {
+                prefix = last & 0xFFF;
+                continue;
+            }
             const std::uint32_t key = (prefix << 8) | p;
             std::uint32_t* slot = table_.Probe(key);
             if (!THashTable::IsEmpty(*slot)) {
+                lastExtension_[prefix] = (p << 12) | (*slot & 0xFFF);
                 prefix = *slot & 0xFFF;
                 continue;
             }
             emitCode(prefix);
-            prefix = p;
             if (freeCode < kFirstUnusable) {
                 *slot = (key << 12) | freeCode;
+                lastExtension_[prefix] = (p << 12) | freeCode;
                 ++freeCode;
+                prefix = p;
             } else {
+                prefix = p;
                 emitCode(clearCode);
                 table_.Clear();
+                lastExtension_.fill(THashTable::kEmpty);
                 freeCode = clearCode + 2;
                 width = codeSize + 1;
                 limit = (1u << width) - 1;

@@ -87,6 +87,10 @@ public:
 
 private:
     THashTable table_;
+    // The last extension found for each prefix code, (pixel << 12) | code, all ones when none.
+    // Runs of one colour, which make up most of a barcode, then skip the hash probe; the
+    // dictionary itself stays in the hash table.
+    std::array<std::uint32_t, 4096> lastExtension_;
 };
 
 class TGIFImage {
