@@ -35,6 +35,14 @@ private:
     int previous_;
 };
 
+// A new, still empty bitmap has no device yet; its surface must nevertheless report the screen's
+// resolution like the sized bitmap will, or the measuring pass would lay out for another one.
+std::unique_ptr<TBitmap> newScreenBitmap() {
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
+    return bitmap;
+}
+
 // One logical unit becomes factor x factor pixels.
 void scaleSurface(TCanvas& canvas, int factor) {
     const ScreenInfo& screen = Screen();
@@ -113,9 +121,15 @@ void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
 }
 
 void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
+    // The picture and its bitmap are released on every path, also when writing fails.
+    const std::unique_ptr<TBitmap> bitmap = MagnifiedBitmap(margin, monochrome, factor);
+    saveWhole(*bitmap, fileName);
+}
+
+std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 
-    auto bitmap = std::make_unique<TBitmap>();
+    auto bitmap = newScreenBitmap();
     if (monochrome) bitmap->SetMonochrome(true);
 
     // Measuring pass: the empty bitmap shows nothing, the renderer reports the size.
@@ -130,12 +144,12 @@ void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrom
     // is set by the font engine at factor times the height.
     scaleSurface(bitmap->Canvas(), factor);
     DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
-
-    saveWhole(*bitmap, fileName);
+    bitmap->Canvas().ResetMapping();
+    return bitmap;
 }
 
 void TBarcode::CopyToClipboard(int margin) {
-    auto bitmap = std::make_unique<TBitmap>();
+    auto bitmap = newScreenBitmap();
     TSize size;
     DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
     bitmap->SetSize(bitmapSide(margin, size.cx, 1), bitmapSide(margin, size.cy, 1));

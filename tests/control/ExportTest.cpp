@@ -12,6 +12,7 @@
 #include <string>
 
 #include "control/Barcode.h"
+#include "platform/Screen.h"
 #include "platform/qt/Graphics.h"
 #include "support/RecordingCanvas.h"
 
@@ -257,4 +258,23 @@ TEST_F(Export, ClipboardHoldsTheFactorOneExport) {
     const QImage clip = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(clip.isNull());
     EXPECT_EQ(clip, file);
+}
+
+// On a screen of another resolution the measuring pass on the still empty bitmap and the drawing
+// pass on the sized one must lay out alike, or the bitmap would cut the symbol off.
+TEST_F(Export, MeasuringAndDrawingAgreeOnAnyScreen) {
+    const ScreenInfo saved = Screen();
+    ScreenInfo screen = saved;
+    screen.logPixelsX = screen.logPixelsY = 144;
+    SetScreenInfo(screen);
+    TBarcode bc;
+    bc.setBar_CodeType(UPC_A);
+    RecordingCanvas layout(144, 144);
+    TSize size;
+    bc.DrawOnCanvas(layout, 0, 0, &size);
+    bc.MagnifyBy(2, path("hi.bmp").toStdString(), false, 1);
+    SetScreenInfo(saved);
+    const QImage image(path("hi.bmp"), "BMP");
+    EXPECT_EQ(image.size(), QSize(size.cx + 4, size.cy + 4));
+    EXPECT_EQ(size.cx, 95 * 2 + 40 + 1);  // 0.33 mm at 144 dpi is 2 pixels
 }
