@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QPixmap>
 #include <functional>
 #include <string>
@@ -201,8 +202,11 @@ TEST(BarcodeControl, PaintErrorIsReportedOncePerChangeNeverFromThePaint) {
     CollectErrors errors;
     TBarcode control;
     control.setBar_CodeType(static_cast<btCodeTypes>(14));
-    paintOnce(control);
+    const QImage shown = control.grab().toImage();
     EXPECT_TRUE(errors.messages.empty()) << "reported from inside the paint event";
+    // No bar and no text: nothing black in the control's area, only the plain mark.
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) ASSERT_NE(shown.pixel(x, y) & 0xFFFFFF, 0u) << x << "," << y;
     EXPECT_EQ(control.LastPaintError(), "Barcode: Unknown Type of Barcode");
     paintOnce(control);
     paintOnce(control);
