@@ -42,18 +42,6 @@ TEST(BarcodeControl, StartsWithTheEngineDefaultsAndItsInitialSize) {
     EXPECT_EQ(control.size(), QSize(69, 66));
     EXPECT_TRUE(control.AutoSize());
     EXPECT_EQ(control.Bar_Caption(), "4711");
-    EXPECT_EQ(control.Bar_CodeAddon(), "");
-    EXPECT_EQ(control.Bar_CodeType(), EAN_8);
-    EXPECT_EQ(control.Bar_Fontname(), "Arial");
-    EXPECT_EQ(control.Bar_Fontscaling(), 100);
-    EXPECT_EQ(control.Bar_HeightPercent(), 100);
-    EXPECT_FALSE(control.Bar_HighDensity());
-    EXPECT_TRUE(control.Bar_HumanReadable());
-    EXPECT_EQ(control.Bar_ModuleWidth(), SC2);
-    EXPECT_EQ(control.Bar_Ratio(), Ratio_3);
-    EXPECT_EQ(control.Bar_Rotation(), rotate_000);
-    EXPECT_FALSE(control.Bar_WidthReduce());
-    EXPECT_FALSE(control.Bar_ZoomSize());
 }
 
 struct PropertyCase {
