@@ -1,8 +1,13 @@
 // Bitmaps: white when new or enlarged, the pixel formats and their conversions, the DIB layout.
+#include <cstdlib>
 #include <set>
+#include <string>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "platform/Screen.h"
 #include "platform/qt/Graphics.h"
 
 using namespace varlen;
@@ -138,4 +143,53 @@ TEST(Bitmap, AssignCopiesAndDibRoundTripsInEveryFormat) {
         EXPECT_EQ(pixelAt(back, 2, 1), 0u) << format;
         EXPECT_EQ(pixelAt(back, 0, 0), 0xFFFFFFu) << format;
     }
+}
+
+TEST(Bitmap, SavesAndLoadsWindowsBitmapFilesWithThePalette) {
+    char pattern[] = "/tmp/varlen-bitmap-XXXXXX";
+    const std::string dir = ::mkdtemp(pattern);
+    for (TPixelFormat format : {pf1bit, pf8bit, pf24bit}) {
+        TBitmap bitmap(11, 7);
+        bitmap.Canvas().SetBrushColor(clBlack);
+        bitmap.Canvas().FillRect({3, 2, 6, 7});
+        bitmap.SetPixelFormat(format);
+        const std::string file = dir + "/b.bmp";
+        bitmap.SaveToFile(file);
+        TBitmap loaded;
+        loaded.LoadFromFile(file);
+        EXPECT_EQ(loaded.PixelFormat(), format);
+        EXPECT_EQ(loaded.GetPaletteEntries(), bitmap.GetPaletteEntries());
+        EXPECT_EQ(loaded.GetDIBits().bits, bitmap.GetDIBits().bits);
+        EXPECT_EQ(pixelAt(loaded, 3, 2), 0u);
+        EXPECT_EQ(pixelAt(loaded, 2, 2), 0xFFFFFFu);
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(Bitmap, SurfaceOutlivesResizesAndMeasuresWhileEmpty) {
+    const ScreenInfo saved = Screen();
+    ScreenInfo wide = saved;
+    wide.logPixelsX = 120;
+    wide.logPixelsY = 144;
+    SetScreenInfo(wide);
+    {
+        // The export's pattern: measure on the empty bitmap, resize, draw through the same surface.
+        TBitmap bitmap;
+        TCanvas& canvas = bitmap.Canvas();
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 120);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSY), 144);
+        canvas.SetFontHeight(13);
+        EXPECT_EQ(canvas.TextHeight("Ay"), 13);
+        canvas.SetMapMode(MM_ANISOTROPIC);
+        canvas.SetWindowExtEx(10, 10);
+        canvas.SetViewportExtEx(20, 20);
+        bitmap.SetSize(8, 8);
+        EXPECT_EQ(canvas.GetMapMode(), MM_TEXT) << "a resized bitmap starts with a fresh mapping";
+        canvas.SetBrushColor(clBlack);
+        canvas.FillRect({2, 2, 4, 4});
+        EXPECT_EQ(pixelAt(bitmap, 3, 3), 0u);
+        EXPECT_EQ(pixelAt(bitmap, 4, 4), 0xFFFFFFu);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 120);
+    }
+    SetScreenInfo(saved);
 }

@@ -1,8 +1,13 @@
 // The painter surface: what the bar renderer relies on (cell heights, exact bar fills, rotated
 // text, resolutions, mapping modes) checked on the pixels it produces.
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QImage>
 #include <QPainter>
+#include <QBuffer>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 
 #include <gtest/gtest.h>
 
@@ -193,6 +198,10 @@ TEST(QtCanvas, ResolutionOfBitmapsAndDevices) {
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSX), Screen().logPixelsX);
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSY), Screen().logPixelsY);
     EXPECT_EQ(Screen().logPixelsX, 96) << "the offscreen platform";
+    // Filled from the primary screen by the test main, not left at the built-in defaults.
+    ASSERT_NE(QGuiApplication::primaryScreen(), nullptr);
+    EXPECT_EQ(Screen().width, QGuiApplication::primaryScreen()->geometry().width());
+    EXPECT_EQ(Screen().height, QGuiApplication::primaryScreen()->geometry().height());
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(HORZRES), 50);
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(VERTRES), 40);
 
@@ -288,4 +297,30 @@ TEST(QtCanvas, IsotropicModeKeepsTheAspect) {
     EXPECT_EQ(ink.top, 20);
     EXPECT_EQ(ink.right, 40);
     EXPECT_EQ(ink.bottom, 40);
+}
+
+TEST(QtCanvas, VectorDevicesReportTheirOwnResolution) {
+    QPdfWriter pdf("/dev/null");
+    pdf.setResolution(1200);
+    {
+        TQtCanvas canvas(&pdf);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 1200);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSY), 1200);
+    }
+    QBuffer buffer;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setResolution(300);
+    svg.setSize(QSize(600, 300));
+    {
+        TQtCanvas canvas(&svg);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 300);
+        canvas.SetBrushColor(clBlack);
+        canvas.FillRect({10, 20, 40, 80});
+        canvas.SetFontHeight(30);
+        canvas.TextOutA(100, 100, "Caf\xe9");  // Latin-1 bytes
+    }
+    const QString document = QString::fromUtf8(buffer.data());
+    EXPECT_TRUE(document.contains("Caf\u00e9")) << document.toStdString();
+    EXPECT_TRUE(document.contains("#000000")) << "the black bar";
 }
