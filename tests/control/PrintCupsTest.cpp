@@ -2,7 +2,8 @@
 // queue as its default destination. The barcodes are printed as the window's Print command prints
 // them (LoMetricPrint at X = 200, Y = 200 on the printer's page), the PDF that cups-pdf writes is
 // rasterised with pdftoppm, and the bars are measured on paper: module width, position on the
-// page, and a decode by ZXingReader. A draw that fails must not send a half page to the queue.
+// page, and a decode by ZXingReader. A draw that fails must not send a half page to the queue, and
+// a job the queue refuses must not pass for printed.
 //
 // The CUPS client library fixes its server when first asked, so the printing runs in a child
 // process that is given the private scheduler's socket from the start.
@@ -141,6 +142,14 @@ void childPrints(const std::string& prefix) {
         ADD_FAILURE() << "an unencodable caption printed";
     } catch (const EOverflow& e) {
         EXPECT_STREQ(e.what(), "BarcoLL: Code128 error");
+    }
+    // A queue that refuses jobs: the end of the job reports it instead of passing for printed.
+    ASSERT_EQ(test::runProcess({"/usr/sbin/cupsreject", "VarlenPDF"}).exitCode, 0);
+    try {
+        printOnDefaultQueue(kCases[0], prefix + "refused");
+        ADD_FAILURE() << "a refused job passed for printed";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("The print job failed: ", 0), 0u) << e.what();
     }
     std::fflush(stdout);
 }
