@@ -16,7 +16,7 @@ PACKAGES=(
   zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
   imagemagick python3 python3-pil poppler-utils valgrind
   # desktop and printing checks
-  xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf
+  xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev
 )
 
 missing=()

@@ -6,6 +6,10 @@
 
 #include <unistd.h>
 
+#include <cups/cups.h>
+
+#include <QDir>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -43,7 +47,15 @@ void TPrinter::BeginDoc() {
             if (QPrinterInfo::availablePrinterNames().isEmpty()) throw EInOutError("No printer is installed");
             throw EInOutError("No default printer is set");
         }
+        // The page goes into a private file first and reaches the queue only at EndDoc: a job that
+        // is abandoned half drawn is never printed.
+        std::string temp = QDir::tempPath().toStdString() + "/varlen-print-XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0) throw EInOutError(std::string("The print job could not be started: ") + std::strerror(errno));
+        ::close(fd);
+        m_spoolFile = temp;
         m_printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        m_printer->setOutputFileName(QString::fromStdString(m_spoolFile));
     } else {
         // Reserve a unique name beside the target; the PDF goes there and is renamed at the end.
         std::string temp = m_pdfFile + ".XXXXXX";
@@ -58,6 +70,10 @@ void TPrinter::BeginDoc() {
     }
     m_printer->setDocName(QString::fromStdString(m_title));
     m_printer->setFullPage(false);
+    // The page's origin is the corner of the printable area the device can reach, not a margin
+    // of the toolkit's choosing, so that (200, 200) means 200 dots from that corner.
+    const QPageLayout layout = m_printer->pageLayout();
+    m_printer->setPageMargins(layout.minimumMargins(), layout.units());
     m_canvas = std::make_unique<TQtCanvas>();
     m_canvas->Attach(m_printer.get(), m_printer->resolution(), m_printer->resolution());
     if (!m_canvas->IsAttached()) {
@@ -92,6 +108,19 @@ void TPrinter::EndDoc() {
         }
         m_tempFile.clear();
     }
+    if (!m_spoolFile.empty()) {
+        const std::string queue = m_printer->printerName().toStdString();
+        const std::string media = m_printer->pageLayout().pageSize().key().toStdString();
+        cups_option_t* options = nullptr;
+        int count = cupsAddOption("media", media.c_str(), 0, &options);
+        const int job = cupsPrintFile(queue.c_str(), m_spoolFile.c_str(), m_title.c_str(), count, options);
+        cupsFreeOptions(count, options);
+        if (job == 0) {
+            const std::string reason = cupsLastErrorString();
+            cleanup();
+            throw EInOutError("The print job failed: " + reason);
+        }
+    }
     cleanup();
 }
 
@@ -106,9 +135,10 @@ void TPrinter::Abort() {
 void TPrinter::cleanup() {
     m_canvas.reset();
     m_printer.reset();
-    if (!m_tempFile.empty()) {
-        ::unlink(m_tempFile.c_str());
-        m_tempFile.clear();
+    for (std::string* file : {&m_tempFile, &m_spoolFile}) {
+        if (file->empty()) continue;
+        ::unlink(file->c_str());
+        file->clear();
     }
 }
 

@@ -31,7 +31,8 @@ public:
     TQtCanvas& Canvas();
     // Ends the page and the job (sends it to the queue, or completes the PDF file).
     void EndDoc();
-    // Drops the job: nothing is printed, no PDF file is left.
+    // Drops the job: nothing reaches the queue, no PDF file is left. The destructor drops a job
+    // that was not ended, so an error between BeginDoc and EndDoc prints nothing.
     void Abort();
     bool Printing() const { return m_printing; }
 
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<TQtCanvas> m_canvas;
     std::string m_pdfFile, m_tempFile, m_title = "Varlen";
+    std::string m_spoolFile;  // the queue's page, held back until EndDoc
     int m_pdfDpi = 1200;
     bool m_printing = false;
 };

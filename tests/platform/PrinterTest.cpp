@@ -62,6 +62,10 @@ TEST(Printer, WithoutAPrinterBeginDocRaisesAndDoesNothingElse) {
     env.remove("LPDEST");
     env.insert("HOME", "/nonexistent");  // no per-user default queue either
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    const std::string temp = makeTempDir();  // nothing may be left in it: no half-started job
+    env.insert("TMPDIR", QString::fromStdString(temp));
+    const std::string runtime = makeTempDir();  // the toolkit's runtime folder, elsewhere
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start("/proc/self/exe", {"--gtest_filter=Printer.WithoutAPrinterBeginDocRaisesAndDoesNothingElse"});
@@ -69,6 +73,8 @@ TEST(Printer, WithoutAPrinterBeginDocRaisesAndDoesNothingElse) {
     const std::string output = child.readAll().toStdString();
     EXPECT_EQ(child.exitCode(), 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+    EXPECT_EQ(countEntries(temp), 0);
+    std::system(("rm -rf '" + temp + "' '" + runtime + "'").c_str());
 }
 
 TEST(Printer, PdfOutputIsAOnePageJobInDeviceDots) {

@@ -66,7 +66,8 @@ CONF
     sleep 0.1
   done
   lpstat -r >/dev/null 2>&1 || { echo "the private CUPS scheduler did not start" >&2; cat "$dir/log/"* >&2; exit 1; }
-  lpadmin -p VarlenPDF -v cups-pdf:/ -E -P "$ppd" 2>/dev/null || { echo "lpadmin failed" >&2; exit 1; }
+  lpadmin -p VarlenPDF -v cups-pdf:/ -E -P "$ppd" 2>"$dir/log/lpadmin.err" || {
+    echo "lpadmin failed: $(cat "$dir/log/lpadmin.err")" >&2; exit 1; }
   lpadmin -d VarlenPDF || exit 1
   echo "$CUPS_SERVER"
   ;;
