@@ -66,9 +66,17 @@ CONF
     sleep 0.1
   done
   lpstat -r >/dev/null 2>&1 || { echo "the private CUPS scheduler did not start" >&2; cat "$dir/log/"* >&2; exit 1; }
-  lpadmin -p VarlenPDF -v cups-pdf:/ -E -P "$ppd" 2>"$dir/log/lpadmin.err" || {
-    echo "lpadmin failed: $(cat "$dir/log/lpadmin.err")" >&2; exit 1; }
-  lpadmin -d VarlenPDF || exit 1
+  # A scheduler that has just started may still refuse administrative requests for a moment
+  # after it answers lpstat: try the queue set-up a few times before giving up.
+  ok=0
+  for _ in $(seq 1 20); do
+    if lpadmin -p VarlenPDF -v cups-pdf:/ -E -P "$ppd" 2>"$dir/log/lpadmin.err" &&
+       lpadmin -d VarlenPDF 2>>"$dir/log/lpadmin.err"; then
+      ok=1; break
+    fi
+    sleep 0.25
+  done
+  [ "$ok" = 1 ] || { echo "lpadmin failed: $(cat "$dir/log/lpadmin.err")" >&2; exit 1; }
   echo "$CUPS_SERVER"
   ;;
 stop)
