@@ -90,13 +90,13 @@ void TForm1::createActions() {
     };
     const auto make = [this](const QString& caption) { return new QAction(caption, this); };
 
-    ToolButton2 = new QAction(QIcon(ToolbarImage(0)), QStringLiteral("Save"), this);
+    ToolButton2 = new QAction(ImageList1[0], QStringLiteral("Save"), this);
     ToolButton2->setToolTip(QStringLiteral("Save barcode to file"));
-    ToolButton3 = new QAction(QIcon(ToolbarImage(1)), QStringLiteral("Copy"), this);
+    ToolButton3 = new QAction(ImageList1[1], QStringLiteral("Copy"), this);
     ToolButton3->setToolTip(QStringLiteral("Copy"));
-    ToolButton5 = new QAction(QIcon(ToolbarImage(3)), QStringLiteral("Rotate"), this);
+    ToolButton5 = new QAction(ImageList1[3], QStringLiteral("Rotate"), this);
     ToolButton5->setToolTip(QStringLiteral("Rotate barcode 90 degrees"));
-    ToolButton6 = new QAction(QIcon(ToolbarImage(4)), QStringLiteral("Help"), this);
+    ToolButton6 = new QAction(ImageList1[4], QStringLiteral("Help"), this);
     ToolButton6->setToolTip(QStringLiteral("Varlen Help"));
     bind(ToolButton2, &TForm1::ToolButton2Click);
     bind(ToolButton3, &TForm1::ToolButton3Click);
@@ -318,6 +318,8 @@ void TForm1::createSaveDialog() {
     SaveDialog1->setDefaultSuffix(QStringLiteral("bmp"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
     SaveDialog1->setOption(QFileDialog::ReadOnly, false);
+    // The same dialog on every desktop, and one that a test can fill in.
+    SaveDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
