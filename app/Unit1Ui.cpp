@@ -1,4 +1,6 @@
 // TForm1's parts: actions, menus, toolbars, the scroll area with the preview, the save dialog.
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QEvent>
@@ -48,15 +50,28 @@ void tight(QToolBar* bar) {
 
 }  // namespace
 
-// The length limit of TEdit: an edit that makes the text longer than the limit is refused, unless
-// the text was already longer before it (so a long text put in by the program can still be
-// shortened, but never grown). Text the program assigns is never checked.
+// The length limit of TEdit. An edit may not make the text longer than the limit, or than the
+// text was before the edit when the program had put in a longer one (so such a text can be
+// shortened, never grown). Of a paste, as much is kept as fits, like a limited text box does; a
+// typed character that does not fit is refused. Text the program assigns is never checked.
 class TEditLimit : public QValidator {
 public:
     explicit TEditLimit(TEdit* edit) : QValidator(edit), edit_(edit) {}
-    State validate(QString& input, int&) const override {
+    State validate(QString& input, int& pos) const override {
+        const QString& before = edit_->accepted_;
         if (edit_->assigning_ || edit_->maxLength_ <= 0) return Acceptable;
-        if (input.size() > edit_->maxLength_ && input.size() > edit_->accepted_.size()) return Invalid;
+        const qsizetype cap = std::max<qsizetype>(edit_->maxLength_, before.size());
+        if (input.size() <= cap) return Acceptable;
+        // The edit replaced before[prefix, before.size() - suffix) by input[prefix, input.size() - suffix).
+        const qsizetype shorter = std::min(input.size(), before.size());
+        qsizetype prefix = 0;
+        while (prefix < shorter && input[prefix] == before[prefix]) ++prefix;
+        qsizetype suffix = 0;
+        while (suffix < shorter - prefix && input[input.size() - 1 - suffix] == before[before.size() - 1 - suffix]) ++suffix;
+        const qsizetype room = cap - (prefix + suffix);  // for the inserted text beside the untouched ends
+        if (room <= 0) return Invalid;
+        input = input.left(prefix) + input.mid(prefix, room) + input.right(suffix);
+        pos = static_cast<int>(prefix + room);
         return Acceptable;
     }
 
