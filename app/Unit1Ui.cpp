@@ -327,9 +327,11 @@ void TForm1::createCentralArea() {
 void TForm1::createSaveDialog() {
     SaveDialog1 = new QFileDialog(this, QStringLiteral("Save Varlen as..."));
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setNameFilters({QStringLiteral("Windows Bitmap (*.BMP) (*.bmp)"), QStringLiteral("Compuserve Gif (*.GIF) (*.gif)"),
-                                 QStringLiteral("TIFF 6.0 (*.TIF) (*.tif)"), QStringLiteral("Enhanced Metafile (*.EMF) (*.emf)"),
-                                 QStringLiteral("JPEG (*.JPG) (*.jpg)")});
+    // The toolkit takes each pattern from the description's parentheses and matches it without
+    // regard to letter case, so "*.BMP" lists label.bmp too.
+    SaveDialog1->setNameFilters({QStringLiteral("Windows Bitmap (*.BMP)"), QStringLiteral("Compuserve Gif (*.GIF)"),
+                                 QStringLiteral("TIFF 6.0 (*.TIF)"), QStringLiteral("Enhanced Metafile (*.EMF)"),
+                                 QStringLiteral("JPEG (*.JPG)")});
     SaveDialog1->setDefaultSuffix(QStringLiteral("bmp"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
     SaveDialog1->setOption(QFileDialog::ReadOnly, false);
