@@ -87,16 +87,6 @@ TEST_F(WindowTest, PickingWithTheArrowKeysRunsTheChange) {
     EXPECT_EQ(keyIn(ini(), "Varlen", "bctype"), "3");
 }
 
-TEST_F(WindowTest, TypingAnEntryTextKeepsTheSelectedIndex) {
-    // Typing into the list runs the change at every keystroke; the entry-text rules see the text.
-    TForm1& w = start();
-    w.ComboBox1->lineEdit()->selectAll();
-    QTest::keyClicks(w.ComboBox1->lineEdit(), "Bookland (ISBN)");
-    EXPECT_EQ(w.ComboBox1->currentText(), "Bookland (ISBN)");
-    EXPECT_EQ(w.lblType, "2");
-    EXPECT_EQ(w.Edit1->MaxLength(), 9);  // the Bookland text limits UPC-A's box to 9
-}
-
 TEST_F(WindowTest, UnchangedTextKeepsThePreviousCaption) {
     struct Case {
         const char* why;
