@@ -8,12 +8,12 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang-14 libfuzzer-14-dev libclang-rt-14-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev
-  libjpeg62-turbo-dev libgif-dev
+  libjpeg62-turbo-dev libgif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
   # independent oracles used by the tests
-  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
+  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg librsvg2-bin
   imagemagick python3 python3-pil poppler-utils valgrind
   # desktop and printing checks
   xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev
