@@ -1,51 +1,35 @@
-// Drawing mode of varlen-cli. The symbol is drawn by the same control the window shows, so every
-// option is checked by the control's own property ranges and its messages, and the pixels are the
-// ones the window's Save command writes (MagnifyBy); a PDF page gets the physical size the Print
-// command gives on paper.
+// Drawing modes of varlen-cli: one TBarcode is set up once from the options and, in a batch, only
+// given a new caption per line, so that ten thousand labels cost ten thousand drawings and
+// nothing more.
 #if VARLEN_WITH_QT
 #include "cli/Draw.h"
 
-#include <QImage>
-#include <QSaveFile>
-#include <cctype>
+#include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+#include <unistd.h>
+
+#include "cli/Pattern.h"
 #include "control/Barcode.h"
+#include "imaging/SaveFile.h"
+#include "platform/Errors.h"
+#include "platform/FileIO.h"
 #include "platform/Screen.h"
-#include "platform/qt/Graphics.h"
 #include "platform/qt/Printer.h"
 
 namespace varlen::cli {
 
 namespace {
 
-std::string lowerExtension(const std::string& file) {
-    const auto slash = file.find_last_of('/');
-    const auto dot = file.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = file.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-// The PNG is written beside the target and renamed over it only when complete.
-void savePng(const TBitmap& bitmap, const std::string& fileName) {
-    QSaveFile file(QString::fromLocal8Bit(fileName.c_str()));
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError("Cannot create file \"" + fileName + "\". " + file.errorString().toStdString());
-    if (!bitmap.Image().save(&file, "PNG")) {
-        file.cancelWriting();
-        throw EInOutError("Cannot write file \"" + fileName + "\"");
-    }
-    if (!file.commit()) throw EInOutError("Cannot write file \"" + fileName + "\". " + file.errorString().toStdString());
-}
-
-}  // namespace
-
-void runDraw(const CliOptions& o) {
-    TBarcode barcode;
+void configure(TBarcode& barcode, const CliOptions& o) {
     barcode.setBar_CodeType(o.type);
     barcode.setBar_Ratio(o.ratio);
-    barcode.setBar_Caption(o.data);
     barcode.setBar_CodeAddon(o.addon);
     barcode.setBar_ModuleWidth(static_cast<btCodeSizes>(o.module > 255 ? 255 : o.module));
     barcode.setBar_Rotation(static_cast<btCodeRotate>(o.rotation));
@@ -56,35 +40,121 @@ void runDraw(const CliOptions& o) {
     barcode.setBar_ZoomSize(o.exact);
     barcode.setBar_HighDensity(o.highDensity);
     barcode.setBar_WidthReduce(o.widthReduce);
+}
 
-    const std::string ext = lowerExtension(o.output);
-    if (ext == ".pdf") {
-        // A printer-style page at 1200 dots per inch (or --dpi), the symbol at (200, 200) dots as
-        // the window's Print command places it; the module widths are physical.
+class Output {
+public:
+    Output(TBarcode& barcode, const CliOptions& o) : barcode_(barcode), o_(o), source_(SaveSourceOf(barcode, o.margin)) {
+        save_.RecordDpi = o.dpi;
+        save_.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
+    }
+
+    void toFile(const std::string& fileName) { SaveBarcodeToFile(fileName, o_.scale, source_, save_); }
+
+    // The file is made in a private temporary folder and copied out only when complete, so that a
+    // failure leaves standard output empty.
+    void toStandardOutput() {
+        QTemporaryDir dir;
+        if (!dir.isValid()) throw EInOutError("temporary folder: " + dir.errorString().toStdString());
+        const std::string file =
+            dir.path().toStdString() + "/barcode" + SaveFileExtension(SaveFileTypeOfExtension(o_.format));
+        toFile(file);
+        const std::vector<std::uint8_t> bytes = ReadWholeFile(file);
+        std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::cout.flush();
+        if (!std::cout) throw EInOutError(std::string("standard output: ") + std::strerror(errno ? errno : EIO));
+    }
+
+    // One job on the default printer, the barcode 200 / 200 dots from the page's corner.
+    void toPrinter() {
         TPrinter printer;
-        printer.SetPdfOutput(o.output, o.dpi > 0 ? o.dpi : 1200);
         printer.BeginDoc();
         try {
-            barcode.LoMetricPrint(printer.Canvas(), 200, 200);
+            barcode_.LoMetricPrint(printer.Canvas(), 200, 200);
             printer.EndDoc();
         } catch (...) {
             printer.Abort();
             throw;
         }
-        return;
     }
 
-    // Pixels: drawn for a surface of --dpi dots per inch instead of the screen's.
+    void write(const std::string& fileName) {
+        switch (o_.target) {
+            case Target::File: toFile(fileName); break;
+            case Target::StandardOutput: toStandardOutput(); break;
+            case Target::Printer: toPrinter(); break;
+        }
+    }
+
+private:
+    TBarcode& barcode_;
+    const CliOptions& o_;
+    TSaveSource source_;
+    TSaveOptions save_;
+};
+
+std::vector<std::string> readLines(const std::string& batchFile) {
+    std::vector<std::string> lines;
+    auto readAll = [&](std::istream& in) {
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();  // lines from Windows
+            lines.push_back(std::move(line));
+        }
+    };
+    if (batchFile == "-") {
+        readAll(std::cin);
+        if (std::cin.bad()) throw EInOutError(std::string("standard input: ") + std::strerror(errno));
+    } else {
+        std::ifstream in(batchFile, std::ios::binary);
+        if (!in) throw EInOutError(batchFile + ": " + std::strerror(errno));
+        readAll(in);
+        if (in.bad()) throw EInOutError(batchFile + ": " + std::strerror(errno));
+    }
+    return lines;
+}
+
+int runBatch(TBarcode& barcode, Output& output, const CliOptions& o, std::ostream& errors) {
+    const std::vector<std::string> lines = readLines(o.batchFile);
+    const long total = static_cast<long>(lines.size());
+    const bool progress = total > 100 && ::isatty(STDERR_FILENO);
+    const long step = total / 100 > 0 ? total / 100 : 1;
+    bool failed = false;
+    for (long n = 1; n <= total; ++n) {
+        const std::string& line = lines[static_cast<std::size_t>(n - 1)];
+        if (!line.empty()) {
+            try {
+                const std::string data = utf8ToLatin1(line);
+                barcode.setBar_Caption(captionFor(o, data));
+                output.write(o.target == Target::File ? expandPattern(o.output, n, data) : std::string());
+            } catch (const Exception& e) {
+                if (progress) errors << '\r';
+                errors << "line " << n << ": " << e.what() << '\n';
+                failed = true;
+            }
+        }
+        if (progress && (n % step == 0 || n == total)) errors << '\r' << n << '/' << total << (n == total ? "\n" : "") << std::flush;
+    }
+    return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int runDraw(const CliOptions& o, std::ostream& errors) {
+    // A label printer's resolution: bitmaps report it, so the renderer lays every module out in
+    // whole dots of that printer, and the bitmap files record it.
     if (o.dpi > 0) {
         ScreenInfo screen = Screen();
         screen.logPixelsX = screen.logPixelsY = o.dpi;
         SetScreenInfo(screen);
     }
-    if (ext == ".png") {
-        savePng(*barcode.MagnifiedBitmap(o.margin, false, o.scale), o.output);
-    } else {
-        barcode.MagnifyBy(o.margin, o.output, false, o.scale);
-    }
+    TBarcode barcode;
+    configure(barcode, o);
+    Output output(barcode, o);
+    if (o.batch) return runBatch(barcode, output, o, errors);
+    barcode.setBar_Caption(captionFor(o, o.data));
+    output.write(o.output);
+    return 0;
 }
 
 }  // namespace varlen::cli

@@ -1,10 +1,17 @@
 #pragma once
-// varlen-cli -o FILE: the symbol drawn by the barcode control, written as a picture or a PDF page.
+// varlen-cli's drawing modes: -o FILE, -o - (standard output), --print and --batch. The symbol is
+// drawn by the barcode control the window shows and saved through the window's Save pipeline, so
+// every option is judged by the control's own ranges and messages and every file is the one the
+// window's Save writes at the same factor.
+#include <iosfwd>
+
 #include "cli/Options.h"
 
 namespace varlen::cli {
 
-// Needs a Qt application object. Raises the control's and the platform's errors (varlen::Exception).
-void runDraw(const CliOptions& options);
+// Needs a Qt application object. A single barcode raises the control's and the platform's errors
+// (varlen::Exception). A batch reports each failed line on `errors` as "line N: message" and goes
+// on; it returns 1 when any line failed (also when the batch file cannot be read: raised), else 0.
+int runDraw(const CliOptions& options, std::ostream& errors);
 
 }  // namespace varlen::cli

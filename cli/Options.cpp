@@ -1,6 +1,9 @@
 // Parsing the command line of varlen-cli.
 #include "cli/Options.h"
 
+#include "cli/Pattern.h"
+#include "imaging/SaveFileType.h"
+
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -30,15 +33,6 @@ bool parseInt(std::string_view text, int& value) {
     return ec == std::errc() && ptr == end && !text.empty();
 }
 
-std::string lowerExtension(const std::string& file) {
-    const auto slash = file.find_last_of('/');
-    const auto dot = file.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = file.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 }  // namespace
 
 bool parseCodeType(std::string_view name, btCodeTypes& type) {
@@ -49,6 +43,34 @@ bool parseCodeType(std::string_view name, btCodeTypes& type) {
         }
     }
     return false;
+}
+
+bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) {
+    // The short forms of the window's symbology entries.
+    struct Short {
+        const char* name;
+        btCodeTypes type;
+    };
+    static constexpr Short kShort[] = {
+        {"ean8", EAN_8},           {"ean13", EAN_13},         {"upca", UPC_A},         {"upce", UPC_E},
+        {"code39", CODE39},        {"itf", CODE25i},          {"itf-grouped", CODE25iP}, {"codabar", Codabar},
+        {"code128a", CODE128_A},   {"code128b", CODE128_B},   {"code128c", CODE128_C}, {"postnet", Postnet},
+        {"fim", Postnet_FIM},      {"msi", MSI_Plessey},      {"bookland", EAN_13},
+    };
+    for (const Short& s : kShort) {
+        if (equalNoCase(name, s.name)) {
+            type = s.type;
+            bookland = equalNoCase(name, "bookland");
+            return true;
+        }
+    }
+    bookland = false;
+    return parseCodeType(name, type);
+}
+
+std::string captionFor(const CliOptions& options, const std::string& data) {
+    if (!options.bookland) return data;
+    return "978" + data.substr(0, 9);
 }
 
 const char* codeTypeName(btCodeTypes type) {
@@ -107,14 +129,59 @@ std::string utf8ToLatin1(std::string_view utf8) {
 
 std::string usageText() {
     return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] DATA\n"
-           "       varlen-cli -o FILE [--type TYPE] [--addon DIGITS] [--ratio 2|3] [DRAWING OPTIONS] DATA\n"
-           "TYPE: EAN_8 EAN_13 UPC_A UPC_E CODE39 CODE25i CODE25iP CODE128_A CODE128_B CODE128_C\n"
-           "      MSI_Plessey Codabar Postnet Postnet_FIM (default EAN_13)\n"
-           "FILE: .bmp or .png (pixels), .pdf (one page at physical size, 1200 dots per inch)\n"
-           "DRAWING OPTIONS: --module SC0..SC9 (default SC2), --rotate 0|90|180|270,\n"
-           "      --height PCT, --text-height PCT (20..200), --font NAME (default Arial), --no-text,\n"
-           "      --exact, --high-density, --width-reduce, --margin N (pixels, default 2),\n"
-           "      --scale F (default 1), --dpi N (default: the screen's, 96)\n";
+           "       varlen-cli -o FILE [OPTIONS] DATA\n"
+           "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
+           "       varlen-cli --batch FILE|- -o PATTERN [OPTIONS]\n"
+           "       varlen-cli --print [OPTIONS] DATA\n"
+           "       varlen-cli --help\n";
+}
+
+std::string helpText() {
+    return usageText() +
+           "\n"
+           "Draws barcodes as the Varlen window does and writes them as files, to standard output or\n"
+           "to the default printer; --dump shows the encoded symbol as text.\n"
+           "\n"
+           "Symbol:\n"
+           "  --type TYPE        symbology (default EAN_13): EAN_8 EAN_13 UPC_A UPC_E CODE39 CODE25i\n"
+           "                     CODE25iP CODE128_A CODE128_B CODE128_C MSI_Plessey Codabar Postnet\n"
+           "                     Postnet_FIM, or the short forms ean8 ean13 upca upce code39 itf\n"
+           "                     itf-grouped codabar code128a code128b code128c postnet fim msi, and\n"
+           "                     bookland (EAN-13 of \"978\" and the first nine characters)\n"
+           "  --addon DIGITS     2- or 5-digit add-on (EAN-13, UPC-A)\n"
+           "  --ratio 2|3        wide-to-narrow ratio (default 3)\n"
+           "  --module SCn       module width SC0..SC9 (default SC2, 0.33 mm)\n"
+           "  --high-density     halve the module width\n"
+           "  --width-reduce     narrow the dark bars\n"
+           "  --exact            module edges at their exact positions\n"
+           "  --rotate DEG       0, 90, 180 or 270\n"
+           "  --height PCT       bar height, 20..200 percent (default 100)\n"
+           "  --text-height PCT  height of the text line, 20..200 percent (default 100)\n"
+           "  --font NAME        font of the text line (default Arial)\n"
+           "  --no-text          no human-readable line\n"
+           "\n"
+           "Output:\n"
+           "  -o FILE            the file type by its extension: .bmp .gif .tif .jpg .emf (what the\n"
+           "                     window's Save writes, byte for byte), .png, .svg (vectors, in mm),\n"
+           "                     .pdf (one page at physical size); written whole or not at all\n"
+           "  -o - --format EXT  the file to standard output, EXT one of bmp gif tif jpg emf png svg pdf\n"
+           "  --scale F          magnification of the pixel types (the window's Save Size, default 1)\n"
+           "  --margin N         white pixels around the symbol (default 2, the window's)\n"
+           "  --dpi N            lay out for an N dots-per-inch printer: every module a whole number of\n"
+           "                     dots, N recorded in PNG, BMP and JPEG files, SVG and PDF at N dots\n"
+           "                     per inch (TIFF keeps its fixed 87.7)\n"
+           "  --print            print on the default printer at physical size, 200/200 dots from\n"
+           "                     the page's corner, as the window's Print does\n"
+           "  --batch FILE|-     one data set per line of FILE (- standard input), each written to the\n"
+           "                     name -o PATTERN gives: %n the line number, %0Nn zero-padded to N\n"
+           "                     digits, %s the data with characters unsafe in file names as \"_\",\n"
+           "                     %% a percent sign; empty lines are skipped. A line that fails is\n"
+           "                     reported as \"line N: message\", the others are still written\n"
+           "  --dump             print the encoded text and the module row (1 dark, 0 light)\n"
+           "  --help, -h         this text\n"
+           "\n"
+           "Exit status: 0 success, 1 an encoding or file error (its message on standard error;\n"
+           "with --batch, any line failed), 2 a command line that cannot be understood.\n";
 }
 
 CliOptions parseOptions(int argc, const char* const* argv) {
@@ -162,7 +229,8 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.mode = Mode::Help;
         } else if (name == "--type") {
             const std::string_view text = value();
-            if (!parseCodeType(text, options.type)) throw UsageError("unknown type " + std::string(text));
+            if (!parseCodeType(text, options.type, options.bookland))
+                throw UsageError("unknown type " + std::string(text));
         } else if (name == "--addon") {
             options.addon = normaliseAddon(value());
         } else if (name == "--ratio") {
@@ -199,6 +267,18 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                 if (number < 1) throw UsageError("--dpi takes 1 or more dots per inch");
                 options.dpi = number;
             }
+        } else if (name == "--batch") {
+            options.batchFile = std::string(value());
+            if (options.batchFile.empty()) throw UsageError("--batch needs a file name or -");
+            options.batch = true;
+        } else if (name == "--format") {
+            options.format = std::string(value());
+            if (SaveFileTypeOfExtension(options.format) == TSaveFileType::Unknown)
+                throw UsageError("--format takes bmp, gif, tif, jpg, emf, png, svg or pdf");
+        } else if (name == "--print") {
+            noValue();
+            options.target = Target::Printer;
+            drawing = true;
         } else if (name == "--font") {
             options.font = std::string(value());
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
@@ -213,14 +293,27 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     }
 
     if (drawing) {
-        if (options.mode == Mode::Dump) throw UsageError("--dump and -o exclude each other");
+        if (options.mode == Mode::Dump) throw UsageError("--dump and -o or --print exclude each other");
         if (options.mode != Mode::Help) options.mode = Mode::Draw;
-        const std::string ext = lowerExtension(options.output);
-        if (ext != ".bmp" && ext != ".png" && ext != ".pdf")
-            throw UsageError("the output file must end in .bmp, .png or .pdf");
+        if (options.target == Target::Printer) {
+            if (!options.output.empty()) throw UsageError("--print and -o exclude each other");
+        } else if (options.output == "-") {
+            if (options.format.empty()) throw UsageError("-o - needs --format");
+            if (options.batch) throw UsageError("--batch writes files: -o needs a name pattern");
+            options.target = Target::StandardOutput;
+        } else {
+            if (!options.format.empty()) throw UsageError("--format goes with -o - only");
+            if (SaveFileTypeOf(options.output) == TSaveFileType::Unknown)
+                throw UsageError(UnknownFileTypeMessage(options.output));
+            if (options.batch) checkPattern(options.output);
+        }
+    } else if (options.batch && options.mode != Mode::Help) {
+        throw UsageError(options.mode == Mode::Dump ? "--dump takes one DATA, not --batch" : "--batch needs -o or --print");
     }
     if (options.mode == Mode::None) throw UsageError("no mode given");
-    if ((options.mode == Mode::Dump || options.mode == Mode::Draw) && !options.haveData) throw UsageError("DATA missing");
+    if (options.batch && options.haveData) throw UsageError("--batch takes its data from the file, not DATA");
+    if ((options.mode == Mode::Dump || options.mode == Mode::Draw) && !options.haveData && !options.batch)
+        throw UsageError("DATA missing");
     return options;
 }
 

@@ -18,17 +18,27 @@ public:
 
 enum class Mode { None, Dump, Draw, Help };
 
+// Where a drawn barcode goes.
+enum class Target { File, StandardOutput, Printer };
+
 struct CliOptions {
     Mode mode = Mode::None;
     btCodeTypes type = EAN_13;
     btCodeRatio ratio = Ratio_3;
     std::string addon;  // normalised: empty, 2 or 5 digits
-    std::string data;   // Latin-1 bytes
+    std::string data;   // Latin-1 bytes, as given (Bookland: before the "978" is put in front)
     bool haveData = false;
+    bool bookland = false;  // --type bookland: EAN-13 of "978" and the first nine characters
+
+    // Batch: one data set per line of batchFile ("-": standard input), -o is a name pattern.
+    bool batch = false;
+    std::string batchFile;
+    Target target = Target::File;
+    std::string format;  // --format for -o -: an extension such as "png"
 
     // Drawing (-o FILE). Numbers are kept as given, so that the control's own range checks and
     // messages judge them.
-    std::string output;          // .bmp, .png or .pdf
+    std::string output;          // a file name (any of the save types), "-", or a batch pattern
     int module = SC2;            // --module SCn: n
     int rotation = rotate_000;   // --rotate 0|90|180|270 as an ordinal; 4 for any other angle
     int heightPercent = 100;     // --height
@@ -46,8 +56,16 @@ struct CliOptions {
 // Parses argv[1..argc-1]. Throws UsageError.
 CliOptions parseOptions(int argc, const char* const* argv);
 
-// The usage line(s) printed with a usage error and for --help.
+// The usage lines printed with a usage error, and the whole manual printed by --help.
 std::string usageText();
+std::string helpText();
+
+// The caption the control gets for a data set: for Bookland "978" and the first nine characters.
+std::string captionFor(const CliOptions& options, const std::string& data);
+
+// One of the btCodeTypes names or a short form (ean13, itf, bookland, ...), without regard to
+// letter case. bookland is set for the Bookland entry (EAN_13 with its prefix).
+bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland);
 
 // One of the btCodeTypes names, without regard to letter case.
 bool parseCodeType(std::string_view name, btCodeTypes& type);

@@ -1,5 +1,6 @@
-// varlen-cli: the headless generator. Exit codes: 0 success, 1 an error of the engine or the data
-// (its message alone on standard error), 2 a command line that cannot be understood.
+// varlen-cli: the headless generator. Exit codes: 0 success, 1 an error of the engine, the data or
+// a file (its message on standard error; in a batch, any line failed), 2 a command line that
+// cannot be understood.
 #include <iostream>
 #include <sstream>
 
@@ -28,12 +29,14 @@ int main(int argc, char** argv) {
     try {
         switch (options.mode) {
             case Mode::Help:
-                std::cout << usageText();
+                std::cout << helpText();
                 return 0;
             case Mode::Dump: {
                 // Encode completely before writing, so that a failure leaves standard output empty.
                 std::ostringstream text;
-                runDump(options, text);
+                CliOptions dumped = options;
+                dumped.data = captionFor(options, options.data);
+                runDump(dumped, text);
                 std::cout << text.str() << std::flush;
                 return std::cout ? 0 : 1;
             }
@@ -49,8 +52,7 @@ int main(int argc, char** argv) {
                 char* qtArgv[] = {argv[0], nullptr};
                 QApplication app(qtArgc, qtArgv);
                 varlen::InitScreenFromQt();
-                runDraw(options);
-                return 0;
+                return runDraw(options, std::cerr);
 #else
                 std::cerr << "varlen-cli: built without Qt, it cannot draw\n";
                 return 1;

@@ -13,7 +13,7 @@ PACKAGES=(
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
   # independent oracles used by the tests
-  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
+  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg librsvg2-bin
   imagemagick python3 python3-pil poppler-utils valgrind
   # desktop and printing checks
   xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev

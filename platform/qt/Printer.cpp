@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cups/cups.h>
@@ -61,6 +62,10 @@ void TPrinter::BeginDoc() {
         std::string temp = m_pdfFile + ".XXXXXX";
         const int fd = ::mkstemp(temp.data());
         if (fd < 0) throw EInOutError(m_pdfFile + ": " + std::strerror(errno));
+        // mkstemp makes the file private; the finished PDF gets the mode any new file gets.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
         ::close(fd);
         m_tempFile = temp;
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);

@@ -122,8 +122,14 @@ TEST_F(CliDraw, OutOfRangeValuesGiveTheControlsMessagesAndNoFile) {
         EXPECT_EQ(fs::exists(file("x.png")), r.exitCode == 0);
         fs::remove(file("x.png"));
     }
-    const ProcessResult gif = cli({"-o", file("x.gif"), "4711"});
-    EXPECT_EQ(gif.exitCode, 2);
+    // A name of no known type is a usage error with the pipeline's message; nothing is written.
+    const ProcessResult unknown = cli({"-o", file("x.xyz"), "4711"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("Unknown file type \"" + file("x.xyz") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, "
+                               ".svg or .pdf"),
+              std::string::npos)
+        << unknown.err;
+    EXPECT_FALSE(fs::exists(file("x.xyz")));
     const ProcessResult missing = cli({"-o", file("no/such/x.png"), "4711"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_FALSE(fs::exists(file("no")));
