@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QClipboard>
+#include <QEventLoop>
+#include <QProcess>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
@@ -57,6 +59,15 @@ Ran run(const std::vector<std::string>& args) {
 }
 
 std::string str(const QString& s) { return s.toStdString(); }
+
+// The value of one key in the file text, "<none>" when absent.
+std::string keyIn(const std::string& file, const std::string& key) {
+    const std::string start = "\n" + key + "=";
+    const auto at = ("\n" + file).find(start);
+    if (at == std::string::npos) return "<none>";
+    const auto from = at + start.size() - 1;
+    return file.substr(from, file.find('\n', from) - from);
+}
 
 QStringList sorted(QStringList list) {
     list.sort();
@@ -404,4 +415,95 @@ TEST_F(WindowTest, EveryCommandIsBoundToItsItemsAndButtons) {
     }
     settle();
     EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+namespace {
+
+// The height of the longest bar (a guard bar) of a picture of the preview, in pixels.
+int longestBar(const QImage& image) {
+    int longest = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        int run = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            run = qGray(image.pixel(x, y)) < 128 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    return longest;
+}
+
+// The preview as shown: its first paint gives it the drawn size, the second shows it at that size.
+QImage shot(TBarcode* preview) {
+    preview->grab();
+    QCoreApplication::processEvents();
+    return preview->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+// What the preview shows: " 50%" under Bar Height halves the bars now and after a restart, with
+// the check mark on " 50%"; four quarter turns give the first picture again.
+TEST_F(WindowTest, PreviewAfterBarHeightRestartAndRotation) {
+    writeIni("[Varlen]\nbctype=1\n1=400638133393\n");
+    const QImage full = shot(start().Barcode1);
+    const int fullHeight = longestBar(full);
+    ASSERT_GT(fullHeight, 40);
+
+    form->N501->trigger();
+    EXPECT_EQ(keyIn(ini(), "barheight"), "50");
+    TForm1& w = start();
+    EXPECT_TRUE(w.N501->isChecked());
+    EXPECT_FALSE(w.N101->isChecked());
+    const QImage half = shot(w.Barcode1);
+    // Half the bars, rounded as the height reduction rounds.
+    EXPECT_NEAR(longestBar(half), fullHeight / 2.0, 1.0);
+    EXPECT_EQ(half.width(), full.width());
+
+    QList<QSize> sizes;
+    for (int turn = 0; turn < 4; ++turn) {
+        w.ToolButton5->trigger();
+        sizes.append(shot(w.Barcode1).size());
+    }
+    EXPECT_EQ(sizes[0], QSize(half.height(), half.width())) << "a quarter turn exchanges width and height";
+    EXPECT_EQ(sizes[1], half.size());
+    EXPECT_EQ(shot(w.Barcode1), half);
+    settle();
+    EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+// Copy under a real X server: another program, xclip, reads the picture from the clipboard, and it
+// is the factor-1 export pixel for pixel. Runs as app_clipboard_x11 under xvfb-run.
+class WindowClipboardX11 : public WindowTest {};
+
+TEST_F(WindowClipboardX11, AnotherProgramReadsTheCopy) {
+    if (QGuiApplication::platformName() != "xcb")
+        GTEST_SKIP() << "needs an X server: runs as app_clipboard_x11 under xvfb-run with QT_QPA_PLATFORM=xcb";
+    if (::access("/usr/bin/xclip", X_OK) != 0) GTEST_SKIP() << "xclip is not installed";
+    writeIni("[Varlen]\nbctype=8\n8=Varlen 128\n");
+    TForm1& w = start();
+    saveAs(w, path("copy.png"));
+    w.ToolButton3->trigger();
+    settle();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+
+    // xclip asks this process for the data, so the event loop must run while it reads.
+    QProcess xclip;
+    QEventLoop loop;
+    QObject::connect(&xclip, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&xclip, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);  // a safety net only
+    xclip.start("/usr/bin/xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+    loop.exec();
+    ASSERT_EQ(xclip.exitStatus(), QProcess::NormalExit);
+    ASSERT_EQ(xclip.exitCode(), 0) << xclip.readAllStandardError().toStdString();
+    const QByteArray bytes = xclip.readAllStandardOutput();
+    const QImage read = QImage::fromData(bytes, "PNG").convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(read.isNull());
+    EXPECT_EQ(read, QImage(path("copy.png"), "PNG").convertToFormat(QImage::Format_RGB32));
+    QFile decoded(path("read.png"));
+    ASSERT_TRUE(decoded.open(QIODevice::WriteOnly));
+    decoded.write(bytes);
+    decoded.close();
+    const Ran zxing = run({"/usr/bin/ZXingReader", "-noscale", "-1", str(path("read.png"))});
+    EXPECT_NE(zxing.out.find("\"Varlen 128\""), std::string::npos) << zxing.out;
 }
