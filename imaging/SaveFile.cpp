@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "imaging/GIFImage.h"
+#include "imaging/PngFile.h"
 #include "imaging/Tiff.h"
 #include "imaging/jpeg.h"
 #include "platform/Canvas.h"
@@ -67,17 +68,10 @@ void writeBytes(const std::string& fileName, const QByteArray& bytes) {
 }
 
 void savePng(const std::string& fileName, const TBitmap& bitmap, const TSaveOptions& options) {
-    QImage image = bitmap.Image();
-    if (options.RecordDpi > 0) {
-        const int dpm = static_cast<int>(std::lround(options.RecordDpi / 0.0254));
-        image.setDotsPerMeterX(dpm);
-        image.setDotsPerMeterY(dpm);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) throw EInOutError(fileName + ": the PNG encoder failed");
-    writeBytes(fileName, bytes);
+    // The resolution the barcode was laid out at, unless another is asked for.
+    const int dotsPerMeter = options.RecordDpi > 0 ? static_cast<int>(std::lround(options.RecordDpi / 0.0254))
+                                                   : bitmap.Image().dotsPerMeterX();
+    WritePngFile(fileName, bitmap, dotsPerMeter);
 }
 
 // A surface that only measures: a one-pixel picture reporting the vector resolution.

@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang-14 libfuzzer-14-dev libclang-rt-14-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev
-  libjpeg62-turbo-dev libgif-dev
+  libjpeg62-turbo-dev libgif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig

@@ -1,0 +1,249 @@
+#include "imaging/PngFile.h"
+
+#include <zlib.h>
+
+#include <QImage>
+#include <cstring>
+
+#include "platform/Errors.h"
+#include "platform/FileIO.h"
+#include "platform/qt/Graphics.h"
+
+namespace varlen {
+
+namespace {
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(std::uint8_t(v >> 24));
+    out.push_back(std::uint8_t(v >> 16));
+    out.push_back(std::uint8_t(v >> 8));
+    out.push_back(std::uint8_t(v));
+}
+
+void chunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8_t* data, std::size_t size) {
+    put32(out, std::uint32_t(size));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    if (size) out.insert(out.end(), data, data + size);
+    const uLong crc = crc32(0L, out.data() + start, uInt(out.size() - start));
+    put32(out, std::uint32_t(crc));
+}
+
+
+// Writes bits least significant first, as deflate packs them.
+class BitWriter {
+public:
+    explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+    void put(std::uint32_t bits, int count) {
+        acc_ |= std::uint64_t(bits) << fill_;
+        fill_ += count;
+        while (fill_ >= 8) {
+            out_.push_back(std::uint8_t(acc_));
+            acc_ >>= 8;
+            fill_ -= 8;
+        }
+    }
+    void flush() {
+        if (fill_ > 0) out_.push_back(std::uint8_t(acc_));
+        acc_ = 0;
+        fill_ = 0;
+    }
+
+private:
+    std::vector<std::uint8_t>& out_;
+    std::uint64_t acc_ = 0;
+    int fill_ = 0;
+};
+
+// The fixed Huffman code of deflate (RFC 1951, 3.2.6), bit-reversed for the LSB-first stream.
+struct FixedCodes {
+    std::uint16_t code[288];
+    std::uint8_t length[288];
+    FixedCodes() {
+        for (int sym = 0; sym < 288; ++sym) {
+            int c, n;
+            if (sym < 144) c = 0x30 + sym, n = 8;
+            else if (sym < 256) c = 0x190 + sym - 144, n = 9;
+            else if (sym < 280) c = sym - 256, n = 7;
+            else c = 0xC0 + sym - 280, n = 8;
+            int reversed = 0;
+            for (int i = 0; i < n; ++i) reversed |= ((c >> i) & 1) << (n - 1 - i);
+            code[sym] = std::uint16_t(reversed);
+            length[sym] = std::uint8_t(n);
+        }
+    }
+};
+
+// Lengths 3..258 as length symbol, extra bits and their value.
+struct LengthCodes {
+    std::uint16_t symbol[259];
+    std::uint8_t extraBits[259];
+    std::uint16_t extraValue[259];
+    LengthCodes() {
+        static const int base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+        static const int extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+        for (int i = 0; i < 29; ++i) {
+            const int last = i == 28 ? 258 : (i == 27 ? 257 : base[i + 1] - 1);
+            for (int len = base[i]; len <= last; ++len) {
+                symbol[len] = std::uint16_t(257 + i);
+                extraBits[len] = std::uint8_t(extra[i]);
+                extraValue[len] = std::uint16_t(len - base[i]);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size) {
+    static const FixedCodes codes;
+    static const LengthCodes lengths;
+    std::vector<std::uint8_t> out;
+    out.reserve(size / 4 + 64);
+    out.push_back(0x78);  // zlib header: deflate, 32K window, no dictionary, fastest
+    out.push_back(0x01);
+    BitWriter bits(out);
+    bits.put(3, 3);  // the last block, fixed Huffman codes
+    auto literal = [&](std::uint8_t byte) { bits.put(codes.code[byte], codes.length[byte]); };
+    // Adler-32 of the data, run by run: k bytes of value v take a to a + k v and b to
+    // b + k a + v k (k + 1) / 2, modulo 65521.
+    constexpr std::uint64_t kMod = 65521;
+    std::uint64_t adlerA = 1, adlerB = 0;
+    std::size_t i = 0;
+    while (i < size) {
+        const std::uint8_t byte = data[i];
+        literal(byte);
+        std::size_t j = i + 1;
+        const std::uint64_t pattern = std::uint64_t(byte) * 0x0101010101010101ULL;
+        for (std::uint64_t word; j + 8 <= size; j += 8) {
+            std::memcpy(&word, data + j, 8);
+            if (word != pattern) break;
+        }
+        while (j < size && data[j] == byte) ++j;
+        const std::size_t run = j - i;
+        const std::uint64_t k = run % kMod;
+        const std::uint64_t triangle = (run % 2 == 0 ? (run / 2) % kMod * ((run + 1) % kMod) : run % kMod * (((run + 1) / 2) % kMod)) % kMod;
+        adlerB = (adlerB + k * adlerA + byte * triangle) % kMod;
+        adlerA = (adlerA + k * byte) % kMod;
+        // The repeats as copies of the byte before (distance 1), at most 258 a copy.
+        std::size_t left = run - 1;
+        while (left >= 3) {
+            std::size_t len = left > 258 ? 258 : left;
+            if (left - len > 0 && left - len < 3) len = left - 3;  // keep a tail of at least 3
+            const std::uint16_t sym = lengths.symbol[len];
+            bits.put(codes.code[sym], codes.length[sym]);
+            if (lengths.extraBits[len]) bits.put(lengths.extraValue[len], lengths.extraBits[len]);
+            bits.put(0, 5);  // distance code 0: distance 1
+            left -= len;
+        }
+        while (left-- > 0) literal(byte);
+        i += run;
+    }
+    bits.put(codes.code[256], codes.length[256]);  // end of block
+    bits.flush();
+    put32(out, std::uint32_t(adlerB << 16 | adlerA));
+    return out;
+}
+
+namespace {
+
+enum class Kind { Mono, Grey, Rgb };
+
+// Rows as red, green, blue triples, top row first.
+class RgbRows {
+public:
+    explicit RgbRows(const TBitmap& bitmap) : bitmap_(bitmap) {
+        if (bitmap.PixelFormat() != pf24bit) converted_ = bitmap.Image().convertToFormat(QImage::Format_BGR888);
+    }
+    // Blue, green, red.
+    const std::uint8_t* row(int y) const {
+        return converted_.isNull() ? bitmap_.ScanLine(y) : converted_.constScanLine(y);
+    }
+
+private:
+    const TBitmap& bitmap_;
+    QImage converted_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
+    const int width = bitmap.Width(), height = bitmap.Height();
+    if (width <= 0 || height <= 0) throw EInOutError("PNG: empty picture");
+    const RgbRows rows(bitmap);
+
+    // The smallest exact form. A row equal to the row above needs no look.
+    const std::size_t sourceBytes = std::size_t(width) * 3;
+    Kind kind = Kind::Mono;
+    for (int y = 0; y < height && kind != Kind::Rgb; ++y) {
+        const std::uint8_t* p = rows.row(y);
+        if (y > 0 && std::memcmp(p, rows.row(y - 1), sourceBytes) == 0) continue;
+        for (int x = 0; x < width; ++x, p += 3) {
+            if (p[0] != p[1] || p[1] != p[2]) {
+                kind = Kind::Rgb;
+                break;
+            }
+            if (std::uint8_t(p[0] + 1) > 1) kind = Kind::Grey;  // neither 0 nor 255
+        }
+    }
+    const std::size_t rowBytes = kind == Kind::Mono ? (std::size_t(width) + 7) / 8
+                                 : kind == Kind::Grey ? std::size_t(width)
+                                                      : std::size_t(width) * 3;
+
+    // Filtered rows: filter byte, then the row; "Up" after the first, which makes a repeated row
+    // all zeros.
+    std::vector<std::uint8_t> raw((rowBytes + 1) * std::size_t(height), 0);
+    std::vector<std::uint8_t> previous(rowBytes, 0), current(rowBytes);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* p = rows.row(y);
+        std::uint8_t* out = raw.data() + (rowBytes + 1) * std::size_t(y);
+        out[0] = y == 0 ? 0 : 2;
+        if (y > 0 && std::memcmp(p, rows.row(y - 1), sourceBytes) == 0) continue;  // zeros already
+        if (kind == Kind::Mono) {
+            std::memset(current.data(), 0, rowBytes);
+            for (int x = 0; x < width; ++x)
+                if (p[3 * x]) current[std::size_t(x) >> 3] |= std::uint8_t(0x80 >> (x & 7));
+        } else if (kind == Kind::Grey) {
+            for (int x = 0; x < width; ++x) current[std::size_t(x)] = p[3 * x];
+        } else {
+            for (int x = 0; x < width; ++x) {
+                current[3 * std::size_t(x)] = p[3 * x + 2];
+                current[3 * std::size_t(x) + 1] = p[3 * x + 1];
+                current[3 * std::size_t(x) + 2] = p[3 * x];
+            }
+        }
+        for (std::size_t i = 0; i < rowBytes; ++i) out[1 + i] = std::uint8_t(current[i] - previous[i]);
+        previous.swap(current);
+    }
+
+    const std::vector<std::uint8_t> idat = DeflateRuns(raw.data(), raw.size());
+    const std::size_t idatSize = idat.size();
+
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    png.reserve(idatSize + 128);
+    std::vector<std::uint8_t> header;
+    put32(header, std::uint32_t(width));
+    put32(header, std::uint32_t(height));
+    header.push_back(kind == Kind::Mono ? 1 : 8);             // bit depth
+    header.push_back(kind == Kind::Rgb ? 2 : 0);              // colour type: RGB or grey
+    header.insert(header.end(), {0, 0, 0});                   // deflate, adaptive filters, no interlace
+    chunk(png, "IHDR", header.data(), header.size());
+    if (dotsPerMeter > 0) {
+        std::vector<std::uint8_t> phys;
+        put32(phys, std::uint32_t(dotsPerMeter));
+        put32(phys, std::uint32_t(dotsPerMeter));
+        phys.push_back(1);  // unit: metre
+        chunk(png, "pHYs", phys.data(), phys.size());
+    }
+    chunk(png, "IDAT", idat.data(), idatSize);
+    chunk(png, "IEND", nullptr, 0);
+    return png;
+}
+
+void WritePngFile(const std::string& fileName, const TBitmap& bitmap, int dotsPerMeter) {
+    const std::vector<std::uint8_t> png = EncodePng(bitmap, dotsPerMeter);
+    WriteFileAtomic(fileName, png.data(), png.size());
+}
+
+}  // namespace varlen

@@ -1,0 +1,233 @@
+// The Save pipeline: the files of every type opened by readers that are not ours and decoded, the
+// two passes giving exactly what the writers give when fed by hand, the temporary files, the
+// failures, and the same bytes from varlen-cli as from the window's call.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "ImagingSupport.h"
+#include "control/Barcode.h"
+#include "imaging/GIFImage.h"
+#include "imaging/SaveFile.h"
+#include "imaging/Tiff.h"
+#include "imaging/jpeg.h"
+#include "platform/Errors.h"
+#include "platform/Metafile.h"
+#include "platform/qt/Graphics.h"
+
+namespace varlen {
+namespace {
+
+using namespace varlen::test;
+namespace fs = std::filesystem;
+
+// The window's preview barcode: UPC-A 4711 at ratio 2.
+void setUp(TBarcode& barcode) {
+    barcode.setBar_CodeType(UPC_A);
+    barcode.setBar_Ratio(Ratio_2);
+    barcode.setBar_Caption("4711");
+}
+
+// The decoded text of a picture ZXingReader can open, "" when it finds nothing.
+std::string decode(const std::string& png) {
+    const CommandResult r = RunCommand("ZXingReader -1 " + Quote(png) + " 2>&1");
+    const auto quote = r.out.find('"');
+    return quote == std::string::npos ? std::string() : r.out.substr(quote + 1, r.out.rfind('"') - quote - 1);
+}
+
+TEST(SaveFile, EveryTypeOpensInAnIndependentReaderAndDecodes) {
+    ScratchDir dir;
+    TBarcode barcode;
+    setUp(barcode);
+    // How each type is turned into a PNG by a program that is not ours.
+    struct Row {
+        const char* ext;
+        const char* toPng;  // shell command, %in and %out
+    };
+    const Row rows[] = {
+        {".bmp", "/usr/bin/convert %in %out"},
+        {".gif", "giftext %in >/dev/null && /usr/bin/convert %in %out"},
+        {".tif", "tiffinfo %in >/dev/null 2>&1 && /usr/bin/convert %in %out 2>/dev/null"},
+        {".jpg", "djpeg -bmp %in > %out.bmp && /usr/bin/convert %out.bmp %out"},
+        {".emf", "emf2svg-conv -i %in -o %out.svg && rsvg-convert -b white -o %out %out.svg"},
+        {".png", "/usr/bin/convert %in %out"},
+        {".svg", "rsvg-convert -d 300 -p 300 -b white -o %out %in"},
+        {".pdf", "pdftoppm -r 300 -png -singlefile %in %out.p && /usr/bin/convert %out.p.png -trim %out"},
+    };
+    for (int factor : {1, 3}) {
+        for (const Row& r : rows) {
+            SCOPED_TRACE(std::string(r.ext) + " factor " + std::to_string(factor));
+            const std::string target = dir.file("f" + std::to_string(factor) + r.ext);
+            SaveBarcodeToFile(target, factor, SaveSourceOf(barcode));
+            std::string command = r.toPng;
+            const std::string png = target + ".png";
+            for (auto at = command.find("%in"); at != std::string::npos; at = command.find("%in"))
+                command.replace(at, 3, Quote(target));
+            for (auto at = command.find("%out"); at != std::string::npos; at = command.find("%out"))
+                command.replace(at, 4, png);
+            const CommandResult c = RunCommand(command);
+            ASSERT_EQ(c.status, 0) << command << "\n" << c.err;
+            EXPECT_EQ(decode(png), "471100000007");
+        }
+    }
+    // Only the targets and the readers' own files: no temporary file is left.
+    for (const std::string& name : dir.entries()) EXPECT_NE(name.rfind(".varlen-", 0), 0u) << name;
+}
+
+TEST(SaveFile, SecondPassesGiveWhatTheWritersGiveWhenFedByHand) {
+    ScratchDir dir;
+    TBarcode barcode;
+    setUp(barcode);
+    barcode.setBar_CodeAddon("12");
+    const int factor = 2;
+    barcode.MagnifyBy(2, dir.file("ref.bmp"), false, factor);
+    TBitmap loaded;
+    loaded.LoadFromFile(dir.file("ref.bmp"));
+
+    TGIFImage gif;
+    gif.Assign(loaded);
+    gif.SaveToFile(dir.file("ref.gif"));
+    TJPEGImage jpeg;
+    jpeg.Assign(loaded);
+    jpeg.SaveToFile(dir.file("ref.jpg"));
+    TBitmap eight(loaded);
+    eight.SetPixelFormat(pf8bit);
+    WriteTiff(dir.file("ref.tif"), eight);
+    TMetafile emf;
+    emf.SetHeight(loaded.Height());
+    emf.SetWidth(loaded.Width());
+    {
+        TMetafileCanvas canvas(emf);
+        canvas.Draw(0, 0, loaded.GetDIBits());
+    }
+    emf.SaveToFile(dir.file("ref.emf"));
+
+    for (const char* ext : {".bmp", ".gif", ".jpg", ".tif", ".emf"}) {
+        SCOPED_TRACE(ext);
+        SaveBarcodeToFile(dir.file(std::string("out") + ext), factor, SaveSourceOf(barcode));
+        EXPECT_EQ(ReadFile(dir.file(std::string("out") + ext)), ReadFile(dir.file(std::string("ref") + ext)));
+    }
+    // Upper-case extensions choose the same type and keep the name as given.
+    SaveBarcodeToFile(dir.file("Label.GIF"), factor, SaveSourceOf(barcode));
+    EXPECT_EQ(ReadFile(dir.file("Label.GIF")), ReadFile(dir.file("ref.gif")));
+    SaveBarcodeToFile(dir.file("Label.TIF"), factor, SaveSourceOf(barcode));
+    EXPECT_EQ(ReadFile(dir.file("Label.TIF")), ReadFile(dir.file("ref.tif")));
+}
+
+// Switches the current directory for one test and back.
+class InDirectory {
+public:
+    explicit InDirectory(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
+    ~InDirectory() { fs::current_path(previous_); }
+
+private:
+    fs::path previous_;
+};
+
+TEST(SaveFile, TemporaryFilesNeverTakeAnExistingNameAndNeverStay) {
+    ScratchDir dir;
+    TBarcode barcode;
+    setUp(barcode);
+    // The names the two passes used to take, as files of their own, in the current directory and
+    // beside the target.
+    const std::vector<std::string> bystanders = {"tmp.bmp", "~tmp.bmp", "label.tmp"};
+    for (const std::string& name : bystanders) {
+        std::FILE* f = std::fopen(dir.file(name).c_str(), "wb");
+        std::fputs("keep me", f);
+        std::fclose(f);
+    }
+    InDirectory here(dir.path());
+    TSaveSource viaFile = SaveSourceOf(barcode);
+    viaFile.MagnifiedBitmap = nullptr;  // PNG through the temporary file too
+    std::vector<std::string> expected = bystanders;
+    for (const char* ext : {".gif", ".tif", ".jpg", ".emf", ".png", ".bmp", ".svg", ".pdf"}) {
+        SaveBarcodeToFile(dir.file(std::string("label") + ext), 1, viaFile);
+        SaveBarcodeToFile(std::string("rel") + ext, 1, viaFile);  // a name without a folder
+        expected.push_back(std::string("label") + ext);
+        expected.push_back(std::string("rel") + ext);
+    }
+    for (const std::string& name : bystanders) EXPECT_EQ(ReadFile(dir.file(name)).size(), 7u) << name;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.entries(), expected);
+}
+
+TEST(SaveFile, FailuresLeaveNothingBehind) {
+    ScratchDir dir;
+    TBarcode barcode;
+    setUp(barcode);
+    struct Row {
+        std::string target;
+        std::function<void(TSaveSource&)> spoil;  // makes the source fail, or nothing
+        std::string message;                      // expected what(), "" for any
+        const char* why;
+    };
+    fs::create_directory(dir.path() / "taken.gif");
+    fs::create_directory(dir.path() / "taken.jpg");
+    const Row rows[] = {
+        {dir.file("f0.gif"), [](TSaveSource& s) { s.ExportBitmap = [o = s.ExportBitmap](const std::string& n, int) { o(n, 0); }; },
+         "Barcode: Factor for \"MagnifyBy\" must be >=1", "first pass refuses"},
+        {dir.file("half.tif"),
+         [](TSaveSource& s) {
+             s.ExportBitmap = [o = s.ExportBitmap](const std::string& n, int f) {
+                 o(n, f);
+                 throw EInOutError("disk gone after the first pass");
+             };
+         },
+         "disk gone after the first pass", "first pass fails after writing its file"},
+        {dir.file("taken.gif"), nullptr, "", "second pass: the target is a folder"},
+        {dir.file("taken.jpg"), nullptr, "", "second pass: the target is a folder"},
+        {dir.file("no/such/folder.emf"), nullptr, dir.file("no/such/folder.emf") + ": No such file or directory",
+         "missing folder: one message naming the target"},
+        {"/proc/varlen-cannot-write.gif", nullptr, "/proc/varlen-cannot-write.gif: ", "a folder that takes no files"},
+        {dir.file("label.png2"), nullptr,
+         "Unknown file type \"" + dir.file("label.png2") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg or .pdf",
+         "unknown extension"},
+        {dir.file("noext"), nullptr,
+         "Unknown file type \"" + dir.file("noext") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg or .pdf",
+         "no extension"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        TSaveSource source = SaveSourceOf(barcode);
+        if (r.spoil) r.spoil(source);
+        try {
+            SaveBarcodeToFile(r.target, 1, source);
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            if (!r.message.empty()) EXPECT_EQ(std::string(e.what()).substr(0, r.message.size()), r.message);
+        }
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"taken.gif", "taken.jpg"}));
+        EXPECT_TRUE(fs::is_empty(dir.path() / "taken.gif"));
+    }
+}
+
+TEST(SaveFile, UnknownTypeNeverExports) {
+    ScratchDir dir;
+    TSaveSource source;
+    int exports = 0;
+    source.ExportBitmap = [&](const std::string&, int) { ++exports; };
+    EXPECT_THROW(SaveBarcodeToFile(dir.file("a.jpeg"), 1, source), EInOutError);
+    EXPECT_EQ(exports, 0);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(SaveFile, CommandLineWritesTheWindowsBytes) {
+    const std::string cli = std::string(VARLEN_BINARY_DIR) + "/cli/varlen-cli";
+    if (access(cli.c_str(), X_OK) != 0) GTEST_SKIP() << "varlen-cli not built";
+    ScratchDir dir;
+    TBarcode barcode;
+    setUp(barcode);
+    for (const char* ext : {".bmp", ".gif", ".tif", ".jpg", ".emf", ".png", ".svg"}) {
+        SCOPED_TRACE(ext);
+        SaveBarcodeToFile(dir.file(std::string("window") + ext), 3, SaveSourceOf(barcode));
+        const CommandResult r = RunCommand(Quote(cli) + " --type upca --ratio 2 --scale 3 -o " +
+                                           Quote(dir.file(std::string("cli") + ext)) + " 4711");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadFile(dir.file(std::string("cli") + ext)), ReadFile(dir.file(std::string("window") + ext)));
+    }
+}
+
+}  // namespace
+}  // namespace varlen
