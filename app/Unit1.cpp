@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -20,10 +19,12 @@
 
 #include "app/Application.h"
 #include "app/Artwork.h"
+#include "app/HelpViewer.h"
 #include "app/Unit2.h"
 #include "platform/ErrorHandler.h"
 #include "platform/Errors.h"
 #include "platform/Profile.h"
+#include "imaging/SaveFile.h"
 #include "platform/qt/Printer.h"
 
 namespace varlen {
@@ -440,18 +441,11 @@ void TForm1::Button6Click() {
 
 // ---- output commands ----
 
-void TForm1::notAvailableYet(const QString& command) {
-    const QString text = command + QStringLiteral(" is not available yet.");
-    if (Application().ShowMessage) {
-        Application().ShowMessage(text);
-    } else {
-        QMessageBox::information(this, Application().Title.isEmpty() ? QStringLiteral("Varlen") : Application().Title, text);
-    }
-}
-
 // Print: a second, never shown control with the preview's code type, caption and module width and
-// everything else at the control's initial values, drawn at its physical size 20 mm from the
-// page's top left corner on the default printer. A failed drawing drops the job.
+// everything else at the control's initial values (no add-on, no rotation, text on, full heights,
+// wide elements of three modules), drawn at its physical size on the default printer's page with
+// its top-left corner 200 device dots from the corner of the printable area. No print dialog. A
+// failed drawing drops the job, so no half page is printed; the control goes in every case.
 void TForm1::Button1Click() {
     TBarcode printed(this);
     printed.hide();
@@ -459,6 +453,8 @@ void TForm1::Button1Click() {
     printed.setBar_Caption(Barcode1->Bar_Caption());
     printed.setBar_ModuleWidth(Barcode1->Bar_ModuleWidth());
     TPrinter printer;
+    // The job is named after the program, as the queue shows it.
+    if (!Application().Title.isEmpty()) printer.SetTitle(Application().Title.toStdString());
     printer.BeginDoc();
     try {
         printed.LoMetricPrint(printer.Canvas(), 200, 200);
@@ -469,33 +465,55 @@ void TForm1::Button1Click() {
     printer.EndDoc();
 }
 
+QString TForm1::askSaveFileName() {
+    if (AskSaveFileName) return AskSaveFileName(*SaveDialog1);
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return {};
+    return SaveDialog1->selectedFiles().first();
+}
+
+// Save: the factor of the Save Size menu, the dialog, then the shared save pipeline, which writes
+// the type the name's extension asks for (compared in lower case). Its first pass goes to a
+// temporary file of a new name beside the target, removed whatever happens; an extension of no
+// known type is refused with a message and writes nothing.
 void TForm1::Button2Click() {
     const int factor = StrToInt(lblsaveRatio);
-    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return;
-    const QString name = SaveDialog1->selectedFiles().first();
+    const QString name = askSaveFileName();
+    if (name.isEmpty()) return;
     const QString fileName = QFileInfo(name).fileName();
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot >= 0 ? fileName.mid(dot).toLower() : QString();
-    if (dot >= 0) SaveDialog1->setDefaultSuffix(extension.mid(1));
     const QString stem = name.left(name.size() - (dot >= 0 ? fileName.size() - dot : 0));
-    if (extension == QStringLiteral(".bmp")) {
-        Barcode1->MagnifyBy(2, path8(stem + QStringLiteral(".bmp")), false, factor);
-    } else if (extension == QStringLiteral(".gif") || extension == QStringLiteral(".tif") ||
-               extension == QStringLiteral(".jpg") || extension == QStringLiteral(".emf")) {
-        notAvailableYet(QStringLiteral("Saving as \"%1\"").arg(extension));
-    }
+    // The dialog keeps the name, and the extension becomes the one a name typed without one gets;
+    // a name of no known type does not become that default.
+    SaveDialog1->selectFile(name);
+    const TSaveFileType type = SaveFileTypeOfExtension(extension.toStdString());
+    if (type != TSaveFileType::Unknown) SaveDialog1->setDefaultSuffix(extension.mid(1));
+    // A bitmap and a TIFF file are written under the name with its extension in lower case.
+    QString target = name;
+    if (type == TSaveFileType::Bmp || type == TSaveFileType::Tif) target = stem + extension;
+    SaveBarcodeToFile(path8(target), factor, SaveSourceOf(*Barcode1));
 }
 
 void TForm1::Button3Click() { Barcode1->CopyToClipboard(2); }
 
 void TForm1::Button5Click() { QCoreApplication::quit(); }
 
-void TForm1::HelpIndex1Click() {
-    Application().HelpFile = QStringLiteral("VARLEN.HLP");
-    notAvailableYet(QStringLiteral("The help viewer"));
+void TForm1::showHelpContents() {
+    const QString file = ResolveHelpFile(Application().HelpFile, ProgramFolder());
+    if (!helpViewer_) helpViewer_ = new THelpViewer(this);
+    helpViewer_->ShowContents(file);
 }
 
-void TForm1::ToolButton6Click() { notAvailableYet(QStringLiteral("The help viewer")); }
+// Help Contents holds the help file by its bare name from now on; it is looked for beside the
+// program.
+void TForm1::HelpIndex1Click() {
+    Application().HelpFile = QStringLiteral("VARLEN.HLP");
+    showHelpContents();
+}
+
+// The toolbar's Help button: the help file by whatever name the application holds, the full path
+// of start-up until Help Contents has been used.
+void TForm1::ToolButton6Click() { showHelpContents(); }
 
 void TForm1::AboutVarlen1Click() {
     if (!aboutBox_) aboutBox_ = new TAboutBox(this);

@@ -35,6 +35,12 @@ class QToolButton;
 namespace varlen {
 
 class TAboutBox;
+class THelpViewer;
+
+// How Save asks for the target file: given the prepared save dialog, returns the chosen name as a
+// full path, or the empty text when the user cancels. The window's own runs the dialog; tests put
+// their answer here.
+using SaveFileNameQuery = std::function<QString(QFileDialog& dialog)>;
 
 // A single-line text box whose length limit holds for typing only: text the program puts in is
 // not cut, and lowering the limit leaves a longer text as it is. Its key-release event is a signal.
@@ -84,6 +90,11 @@ public:
     ~TForm1() override;
 
     void setAboutBox(TAboutBox* box) { aboutBox_ = box; }
+
+    // Save's question for the file name; empty: SaveDialog1 is shown.
+    SaveFileNameQuery AskSaveFileName;
+    // The help window, once a Help command has opened it.
+    THelpViewer* HelpViewer() const { return helpViewer_; }
 
     // Parts of the window, in the order the window declares them.
     TBarcode* Barcode1 = nullptr;
@@ -214,11 +225,15 @@ private:
     // Puts text into a box from the program; the change operation runs when it really changed.
     void setEdit1Text(const QString& text);
     void setEdit2Text(const QString& text);
-    void notAvailableYet(const QString& command);
+    // The name Save writes to, from the dialog or the test's answer; empty when cancelled.
+    QString askSaveFileName();
+    // The help viewer's contents page of the application's help file (help command 3, data 0).
+    void showHelpContents();
 
     QString programPath_;
     TickSource ticks_;
     TAboutBox* aboutBox_ = nullptr;
+    THelpViewer* helpViewer_ = nullptr;
     QWidget* canvas_ = nullptr;  // the white sheet inside ScrollBox1 that holds Barcode1
 };
 

@@ -331,7 +331,10 @@ void TForm1::createSaveDialog() {
     // regard to letter case, so "*.BMP" lists label.bmp too.
     SaveDialog1->setNameFilters({QStringLiteral("Windows Bitmap (*.BMP)"), QStringLiteral("Compuserve Gif (*.GIF)"),
                                  QStringLiteral("TIFF 6.0 (*.TIF)"), QStringLiteral("Enhanced Metafile (*.EMF)"),
-                                 QStringLiteral("JPEG (*.JPG)")});
+                                 QStringLiteral("JPEG (*.JPG)"), QStringLiteral("Portable Network Graphics (*.PNG)"),
+                                 QStringLiteral("Scalable Vector Graphics (*.SVG)"),
+                                 QStringLiteral("Portable Document Format (*.PDF)")});
+    SaveDialog1->selectNameFilter(SaveDialog1->nameFilters().first());
     SaveDialog1->setDefaultSuffix(QStringLiteral("bmp"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
     SaveDialog1->setOption(QFileDialog::ReadOnly, false);
