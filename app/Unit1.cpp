@@ -482,16 +482,14 @@ void TForm1::Button2Click() {
     const QString fileName = QFileInfo(name).fileName();
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot >= 0 ? fileName.mid(dot).toLower() : QString();
-    const QString stem = name.left(name.size() - (dot >= 0 ? fileName.size() - dot : 0));
     // The dialog keeps the name, and the extension becomes the one a name typed without one gets;
     // a name of no known type does not become that default.
     SaveDialog1->selectFile(name);
     const TSaveFileType type = SaveFileTypeOfExtension(extension.toStdString());
     if (type != TSaveFileType::Unknown) SaveDialog1->setDefaultSuffix(extension.mid(1));
-    // A bitmap and a TIFF file are written under the name with its extension in lower case.
-    QString target = name;
-    if (type == TSaveFileType::Bmp || type == TSaveFileType::Tif) target = stem + extension;
-    SaveBarcodeToFile(path8(target), factor, SaveSourceOf(*Barcode1));
+    // Every type is written under the name as the user typed it: on a file system that tells
+    // letter cases apart, "Ten.BMP" turned into "Ten.bmp" would be a second file beside the first.
+    SaveBarcodeToFile(path8(name), factor, SaveSourceOf(*Barcode1));
 }
 
 void TForm1::Button3Click() { Barcode1->CopyToClipboard(2); }

@@ -315,8 +315,8 @@ TEST_F(WindowTest, SaveIntoAReadOnlyFolder) {
     EXPECT_TRUE(QDir(ro).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
-// The real dialog: a name typed into it, the bitmap written under its lower-case extension, the
-// factor applied; a cancel writes nothing.
+// The real dialog: a name typed into it, the bitmap written under that very name (its extension
+// only compares in lower case), the factor applied; a cancel writes nothing.
 TEST_F(WindowTest, SaveAsBitmapThroughTheRealDialog) {
     writeIni("[Varlen]\nbctype=1\n1=400638133393\n");
     TForm1& w = start();
@@ -326,7 +326,8 @@ TEST_F(WindowTest, SaveAsBitmapThroughTheRealDialog) {
     settle();
     ASSERT_TRUE(messages.empty()) << messages.front();
     const QImage one(path("one.bmp"), "BMP");
-    const QImage ten(path("Ten.bmp"), "BMP");  // the extension compares in lower case and is written so
+    const QImage ten(path("Ten.BMP"), "BMP");
+    EXPECT_FALSE(QFileInfo::exists(path("Ten.bmp")));
     ASSERT_FALSE(one.isNull());
     ASSERT_FALSE(ten.isNull()) << files().join(" ").toStdString();
     EXPECT_EQ(ten.width(), 10 * one.width());
