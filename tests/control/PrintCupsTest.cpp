@@ -7,7 +7,6 @@
 //
 // The CUPS client library fixes its server when first asked, so the printing runs in a child
 // process that is given the private scheduler's socket from the start.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,9 +30,11 @@
 #include "platform/Errors.h"
 #include "platform/qt/Printer.h"
 #include "support/RecordingCanvas.h"
-#include "support/RunProcess.h"
+#include "support/PrivateCups.h"
 
 using namespace varlen;
+using test::darkRuns;
+using test::filesStartingWith;
 
 namespace {
 
@@ -57,35 +58,6 @@ const PrintCase kCases[] = {
 
 // Code 128 has no code for a Latin-1 letter: drawing it fails after the job has started.
 const PrintCase kBroken = {"broken", CODE128_B, "Gr\xc4" "bner", SC2, 0.33, ""};
-
-const char* kScript = VARLEN_SOURCE_DIR "/tests/support/private-cups.sh";
-
-std::string shellRun(const std::vector<std::string>& args, const std::string& server, int* exitCode = nullptr,
-                     std::string* err = nullptr) {
-    std::vector<std::string> argv = {"/usr/bin/env"};
-    if (!server.empty()) argv.push_back("CUPS_SERVER=" + server);
-    argv.insert(argv.end(), args.begin(), args.end());
-    const test::ProcessResult r = test::runProcess(argv);
-    if (exitCode) *exitCode = r.exitCode;
-    if (err) *err = r.err;
-    return r.out;
-}
-
-std::string trim(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
-    return s;
-}
-
-std::vector<std::string> filesStartingWith(const std::string& dir, const std::string& prefix) {
-    std::vector<std::string> found;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d))
-            if (const std::string name = e->d_name; name != "." && name != ".." && name.rfind(prefix, 0) == 0)
-                found.push_back(dir + "/" + name);
-        ::closedir(d);
-    }
-    return found;
-}
 
 // The whole print command of the window, on the default queue: a job, LoMetricPrint at
 // (200, 200) device dots, the end of the job. An error leaves through the printer's destructor,
@@ -158,31 +130,6 @@ struct Expected {
     int dpi = 0, offsetX = 0, offsetY = 0, left = 0, right = 0, top = 0, narrowest = 0;
 };
 
-// Dark runs along one row of a grey image: (start, end) pairs, end exclusive.
-std::vector<std::pair<int, int>> darkRuns(const QImage& image, int y) {
-    std::vector<std::pair<int, int>> runs;
-    int start = -1;
-    for (int x = 0; x <= image.width(); ++x) {
-        const bool dark = x < image.width() && qGray(image.pixel(x, y)) < 128;
-        if (dark && start < 0) start = x;
-        if (!dark && start >= 0) {
-            runs.emplace_back(start, x);
-            start = -1;
-        }
-    }
-    return runs;
-}
-
-// The parent's resources: the private scheduler and the PDFs of this run, gone on every path.
-struct PrivateCups {
-    std::string dir, server, outDir, prefix;
-    ~PrivateCups() {
-        if (!outDir.empty())
-            for (const std::string& f : filesStartingWith(outDir, prefix)) std::remove(f.c_str());
-        if (!dir.empty()) shellRun({"bash", kScript, "stop", dir}, "");
-    }
-};
-
 }  // namespace
 
 TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
@@ -193,40 +140,21 @@ TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
     for (const char* tool : {"/usr/bin/pdftoppm", "/usr/bin/ZXingReader"})
         ASSERT_EQ(::access(tool, X_OK), 0) << tool << " is missing (poppler-utils, zxing-cpp-tools)";
 
-    PrivateCups cups;
-    char pattern[] = "/tmp/varlen-cups-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    cups.dir = pattern;
-    int rc = 0;
-    std::string err;
-    cups.server = trim(shellRun({"bash", kScript, "start", cups.dir}, "", &rc, &err));
-    if (rc == 77) GTEST_SKIP() << "no CUPS scheduler can be started here: " << trim(err);
-    ASSERT_EQ(rc, 0) << err;
-    cups.outDir = trim(shellRun({"bash", kScript, "outdir"}, ""));
-    // cups-pdf names the file after the job title; letters and digits pass unchanged.
-    cups.prefix = "VarlenPrint" + std::to_string(::getpid());
-    for (const std::string& f : filesStartingWith(cups.outDir, cups.prefix)) std::remove(f.c_str());
-
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    test::PrivateCups cups("VarlenPrint");
+    std::string skip, error;
+    if (!cups.start(&skip, &error)) {
+        if (!skip.empty()) GTEST_SKIP() << "no CUPS scheduler can be started here: " << skip;
+        FAIL() << error;
+    }
+    QProcessEnvironment env = cups.childEnvironment();
     env.insert("VARLEN_PRINT_CHILD", QString::fromStdString(cups.prefix));
-    env.insert("CUPS_SERVER", QString::fromStdString(cups.server));
-    env.remove("PRINTER");
-    env.remove("LPDEST");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     // The child's temporary files go to a folder of their own, to show that none is left.
     const std::string childTemp = cups.dir + "/childtmp";
     ASSERT_EQ(::mkdir(childTemp.c_str(), 0700), 0);
     env.insert("TMPDIR", QString::fromStdString(childTemp));
-    const std::string childRuntime = cups.dir + "/childruntime";  // the toolkit's, kept apart
-    ASSERT_EQ(::mkdir(childRuntime.c_str(), 0700), 0);
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(childRuntime));
-    child.setProcessEnvironment(env);
-    child.start("/proc/self/exe", {"--gtest_filter=PrintCups.PhysicalSizeOnTheDefaultQueue"});
-    ASSERT_TRUE(child.waitForFinished(60000)) << "the printing child did not finish";
-    const std::string output = child.readAllStandardOutput().toStdString();
-    ASSERT_EQ(child.exitCode(), 0) << output << child.readAllStandardError().toStdString();
-    ASSERT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+    std::string failure;
+    const std::string output = test::PrivateCups::runChild(env, "PrintCups.PhysicalSizeOnTheDefaultQueue", &failure);
+    ASSERT_TRUE(failure.empty()) << failure;
 
     std::map<std::string, Expected> expected;
     std::istringstream lines(output);
@@ -242,8 +170,8 @@ TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
 
     // Every job leaves the queue (the script's wait is bounded), and only the three good ones
     // ever reached it: the failed draw sent nothing.
-    ASSERT_EQ(test::runProcess({"bash", kScript, "wait", cups.dir}).exitCode, 0) << "jobs stuck in the queue";
-    const std::string completed = shellRun({"lpstat", "-W", "completed", "-o"}, cups.server);
+    ASSERT_TRUE(cups.waitForJobs()) << "jobs stuck in the queue";
+    const std::string completed = cups.tool({"lpstat", "-W", "completed", "-o"}).out;
     EXPECT_EQ(std::count(completed.begin(), completed.end(), '\n'), static_cast<long>(std::size(kCases))) << completed;
     EXPECT_TRUE(filesStartingWith(cups.outDir, cups.prefix + kBroken.tag).empty());
     EXPECT_EQ(filesStartingWith(childTemp, ""), std::vector<std::string>{}) << "files left in the temporary folder";
@@ -254,14 +182,8 @@ TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
         const Expected& e = expected[c.tag];
         const std::vector<std::string> pdfs = filesStartingWith(cups.outDir, cups.prefix + c.tag);
         ASSERT_EQ(pdfs.size(), 1u) << "cups-pdf wrote no file for the job in " << cups.outDir;
-        const std::string png = cups.dir + "/" + c.tag;
         // The top-left 4 x 2.5 inches of the page hold the symbol.
-        ASSERT_EQ(test::runProcess({"/usr/bin/pdftoppm", "-r", std::to_string(raster), "-gray", "-png", "-singlefile",
-                                    "-aa", "no", "-aaVector", "no", "-x", "0", "-y", "0", "-W",
-                                    std::to_string(4 * raster), "-H", std::to_string(5 * raster / 2), pdfs[0], png})
-                      .exitCode,
-                  0);
-        const QImage page = QImage(QString::fromStdString(png + ".png")).convertToFormat(QImage::Format_Grayscale8);
+        const QImage page = cups.rasterise(pdfs[0], c.tag, raster);
         ASSERT_FALSE(page.isNull());
 
         // One printer dot, in raster pixels and in millimetres.
@@ -295,7 +217,7 @@ TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
 
         // -noscale: this ZXingReader (2.0) aborts on an assertion when it retries a page of this
         // size downscaled; at full size the modules are 16 pixels or more anyway.
-        const std::string decoded = shellRun({"/usr/bin/ZXingReader", "-noscale", "-1", png + ".png"}, "");
+        const std::string decoded = test::runProcess({"/usr/bin/ZXingReader", "-noscale", "-1", cups.rasterFile(c.tag)}).out;
         EXPECT_NE(decoded.find(std::string("\"") + c.text + "\""), std::string::npos) << decoded;
     }
 }
