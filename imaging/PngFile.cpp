@@ -30,31 +30,6 @@ void chunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8_t*
 }
 
 
-// Writes bits least significant first, as deflate packs them.
-class BitWriter {
-public:
-    explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-    void put(std::uint32_t bits, int count) {
-        acc_ |= std::uint64_t(bits) << fill_;
-        fill_ += count;
-        while (fill_ >= 8) {
-            out_.push_back(std::uint8_t(acc_));
-            acc_ >>= 8;
-            fill_ -= 8;
-        }
-    }
-    void flush() {
-        if (fill_ > 0) out_.push_back(std::uint8_t(acc_));
-        acc_ = 0;
-        fill_ = 0;
-    }
-
-private:
-    std::vector<std::uint8_t>& out_;
-    std::uint64_t acc_ = 0;
-    int fill_ = 0;
-};
-
 // The fixed Huffman code of deflate (RFC 1951, 3.2.6), bit-reversed for the LSB-first stream.
 struct FixedCodes {
     std::uint16_t code[288];
@@ -99,15 +74,32 @@ struct LengthCodes {
 std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size) {
     static const FixedCodes codes;
     static const LengthCodes lengths;
-    std::vector<std::uint8_t> out;
-    out.reserve(size / 4 + 64);
-    out.push_back(0x78);  // zlib header: deflate, 32K window, no dictionary, fastest
-    out.push_back(0x01);
-    BitWriter bits(out);
-    bits.put(3, 3);  // the last block, fixed Huffman codes
-    auto literal = [&](std::uint8_t byte) { bits.put(codes.code[byte], codes.length[byte]); };
+    // At most 9 bits a byte (a literal); a run costs less. Written through a pointer into room
+    // taken once, bits gathered 32 at a time.
+    std::vector<std::uint8_t> out(size + size / 8 + 64);
+    std::uint8_t* o = out.data();
+    *o++ = 0x78;  // zlib header: deflate, 32K window, no dictionary, fastest
+    *o++ = 0x01;
+    std::uint64_t acc = 0;
+    int fill = 0;
+    auto put = [&](std::uint32_t bits, int count) {  // count <= 9
+        acc |= std::uint64_t(bits) << fill;
+        fill += count;
+        if (fill >= 32) {
+            o[0] = std::uint8_t(acc);
+            o[1] = std::uint8_t(acc >> 8);
+            o[2] = std::uint8_t(acc >> 16);
+            o[3] = std::uint8_t(acc >> 24);
+            o += 4;
+            acc >>= 32;
+            fill -= 32;
+        }
+    };
+    put(3, 3);  // the last block, fixed Huffman codes
+    auto literal = [&](std::uint8_t byte) { put(codes.code[byte], codes.length[byte]); };
     // Adler-32 of the data, run by run: k bytes of value v take a to a + k v and b to
-    // b + k a + v k (k + 1) / 2, modulo 65521.
+    // b + k a + v k (k + 1) / 2, modulo 65521. Short runs add without reducing (a stays below
+    // 2^32, b below 2^57, far from overflowing); a long one is reduced term by term.
     constexpr std::uint64_t kMod = 65521;
     std::uint64_t adlerA = 1, adlerB = 0;
     std::size_t i = 0;
@@ -122,26 +114,42 @@ std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size
         }
         while (j < size && data[j] == byte) ++j;
         const std::size_t run = j - i;
-        const std::uint64_t k = run % kMod;
-        const std::uint64_t triangle = (run % 2 == 0 ? (run / 2) % kMod * ((run + 1) % kMod) : run % kMod * (((run + 1) / 2) % kMod)) % kMod;
-        adlerB = (adlerB + k * adlerA + byte * triangle) % kMod;
-        adlerA = (adlerA + k * byte) % kMod;
+        if (run < 65536) {
+            adlerB += run * adlerA + byte * (run * (run + 1) / 2);
+            adlerA += run * byte;
+            if (adlerB >> 56) adlerB %= kMod;
+            if (adlerA >> 31) adlerA %= kMod;
+        } else {
+            adlerA %= kMod;
+            adlerB %= kMod;
+            const std::uint64_t k = run % kMod;
+            const std::uint64_t triangle = (run % 2 == 0 ? (run / 2) % kMod * ((run + 1) % kMod) : run % kMod * (((run + 1) / 2) % kMod)) % kMod;
+            adlerB = (adlerB + k * adlerA + byte * triangle) % kMod;
+            adlerA = (adlerA + k * byte) % kMod;
+        }
         // The repeats as copies of the byte before (distance 1), at most 258 a copy.
         std::size_t left = run - 1;
         while (left >= 3) {
             std::size_t len = left > 258 ? 258 : left;
             if (left - len > 0 && left - len < 3) len = left - 3;  // keep a tail of at least 3
             const std::uint16_t sym = lengths.symbol[len];
-            bits.put(codes.code[sym], codes.length[sym]);
-            if (lengths.extraBits[len]) bits.put(lengths.extraValue[len], lengths.extraBits[len]);
-            bits.put(0, 5);  // distance code 0: distance 1
+            put(codes.code[sym], codes.length[sym]);
+            if (lengths.extraBits[len]) put(lengths.extraValue[len], lengths.extraBits[len]);
+            put(0, 5);  // distance code 0: distance 1
             left -= len;
         }
         while (left-- > 0) literal(byte);
         i += run;
     }
-    bits.put(codes.code[256], codes.length[256]);  // end of block
-    bits.flush();
+    put(codes.code[256], codes.length[256]);  // end of block
+    while (fill > 0) {
+        *o++ = std::uint8_t(acc);
+        acc >>= 8;
+        fill -= 8;
+    }
+    adlerA %= kMod;
+    adlerB %= kMod;
+    out.resize(std::size_t(o - out.data()));
     put32(out, std::uint32_t(adlerB << 16 | adlerA));
     return out;
 }
@@ -150,20 +158,17 @@ namespace {
 
 enum class Kind { Mono, Grey, Rgb };
 
-// Rows as red, green, blue triples, top row first.
+// Rows as blue, green, red triples, top row first: the bitmap's own 24-bit picture (taken once, not
+// row by row through the bitmap), or a converted copy of any other.
 class RgbRows {
 public:
-    explicit RgbRows(const TBitmap& bitmap) : bitmap_(bitmap) {
-        if (bitmap.PixelFormat() != pf24bit) converted_ = bitmap.Image().convertToFormat(QImage::Format_BGR888);
+    explicit RgbRows(const TBitmap& bitmap) : image_(bitmap.Image()) {
+        if (bitmap.PixelFormat() != pf24bit) image_ = image_.convertToFormat(QImage::Format_BGR888);
     }
-    // Blue, green, red.
-    const std::uint8_t* row(int y) const {
-        return converted_.isNull() ? bitmap_.ScanLine(y) : converted_.constScanLine(y);
-    }
+    const std::uint8_t* row(int y) const { return image_.constScanLine(y); }
 
 private:
-    const TBitmap& bitmap_;
-    QImage converted_;
+    QImage image_;
 };
 
 }  // namespace

@@ -1,7 +1,10 @@
 #pragma once
 // Whole-file reading and writing with the platform's error messages. A file is written whole or
-// not at all: the bytes go to a new temporary file beside the target, which is renamed over the
-// target only when everything has been written and closed; on failure it is removed.
+// not at all. A new file is written unnamed in its folder (O_TMPFILE) and linked under its name
+// only when everything has been written; a file that exists (or a file system without unnamed
+// files) gets the bytes in a new temporary file beside it, which is renamed over the target only
+// when everything has been written and closed, and removed on failure. A replaced file keeps its
+// permissions, a new one gets 0666 less the umask; a symbolic link is followed, not replaced.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,8 +1,5 @@
 #include "platform/Profile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -12,6 +9,7 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "platform/FileIO.h"
 
 namespace varlen {
 
@@ -155,54 +153,23 @@ ReadResult readWholeFile(const std::string& fileName, std::string& content) {
     return ReadResult::ok;
 }
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-mode_t newFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// Replaces the file with `content` whole or not at all: a fresh temporary beside it (never the
-// name of an existing file), flushed to the disk, then renamed over the old file.
+// Replaces the file with `content` whole or not at all (see WriteFileAtomic: a new file appears
+// only complete, an existing one is replaced by a complete file renamed over it, keeping its
+// permissions; a symbolic link is followed).
+//
+// Nothing is flushed to the disk here. The promise is that a crash or a full disk in the middle of
+// a write never loses the keys already stored, and the rename gives exactly that against a crash
+// of the program and a full disk. Against a power loss, ext4 (the system's file system) flushes a
+// file's data before a rename that replaces another file commits (auto_da_alloc), so the name shows
+// the old or the new file, whole. A flush on every keystroke would cost the window several
+// milliseconds a key on a virtual disk for the newest key alone.
 bool replaceFile(const std::string& fileName, const std::string& content) {
-    std::error_code ec;
-    fs::path target(fileName);
-    // Write through a symbolic link to the file it names rather than replacing the link.
-    if (fs::is_symlink(target, ec)) {
-        const fs::path linked = fs::read_symlink(target, ec);
-        if (ec) return false;
-        target = linked.is_absolute() ? linked : target.parent_path() / linked;
-    }
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return false;
-
-    struct stat old {};
-    const mode_t mode = (::stat(target.c_str(), &old) == 0) ? (old.st_mode & 07777) : newFileMode();
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(pattern.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(pattern.c_str());
+    try {
+        WriteFileAtomic(fileName, content.data(), content.size());
+        return true;
+    } catch (const EInOutError&) {
         return false;
     }
-    // The folder is not flushed after the rename: the file's content is on the disk before it takes
-    // the name, so after a power loss the name shows either the old or the new file, whole. A
-    // second flush per keystroke would only make the newest key survive too, at twice the cost.
-    return true;
 }
 
 }  // namespace

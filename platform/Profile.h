@@ -9,7 +9,7 @@
 // the end of the file, creating the file on the first write; every other line stays as it was.
 //
 // A write never leaves a half-written file: the new content goes to a fresh temporary file beside
-// the old one, is flushed to the disk and then renamed over it, so a crash or a full disk keeps the
+// the old one and is then renamed over it (WriteFileAtomic), so a crash or a full disk keeps the
 // old file whole. A line break inside a value is stored as a space, so that no value can split into
 // a line of its own. The file is UTF-8 text.
 #include <string>

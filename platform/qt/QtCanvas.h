@@ -95,6 +95,7 @@ public:
 
 private:
     bool ensurePainter();
+    bool fillDirect(int x0, int y0, int x1, int y1);
     void beginOwn(QPaintDevice* device, int dpiX, int dpiY);
     const TLogFont& currentFont() const;
     double cellHeightLogical(const TLogFont& font) const;

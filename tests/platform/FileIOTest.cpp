@@ -1,0 +1,147 @@
+// WriteFileAtomic on real files: new files (written unnamed, then linked), replaced files, links,
+// failures. Each case checks the bytes, the permissions and that nothing else is left in the folder.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/Errors.h"
+#include "platform/FileIO.h"
+
+namespace fs = std::filesystem;
+using namespace varlen;
+
+namespace {
+
+class Folder {
+public:
+    Folder() {
+        std::string pattern = (fs::temp_directory_path() / "varlen-fileio-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~Folder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& entry : fs::directory_iterator(path_)) out.push_back(entry.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    std::string path_;
+};
+
+std::string readFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
+
+mode_t modeOf(const std::string& name) {
+    struct stat st {};
+    ::stat(name.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST(WriteFileAtomic, NewAndReplacedFiles) {
+    const mode_t mask = ::umask(0027);  // a mask of our own, so that the expected modes are known
+    struct Case {
+        const char* why;
+        std::vector<std::string> before;  // "name=content"; "name->target" makes a link; mode 0600 on "keep"
+        std::string target;               // the name written
+        std::string expectFile;           // where the bytes must land
+        mode_t expectMode;
+        std::vector<std::string> after;   // the folder afterwards
+    };
+    const std::vector<Case> cases = {
+        {"a new file gets 0666 less the umask and no temporary is left", {}, "new.bin", "new.bin", 0640, {"new.bin"}},
+        {"a replaced file keeps its own mode", {"keep=old"}, "keep", "keep", 0600, {"keep"}},
+        {"a link is followed and stays a link", {"real=old", "link->real"}, "link", "real", 0640, {"link", "real"}},
+        {"a link to a file not yet there makes the file where it points",
+         {"dangling->made"}, "dangling", "made", 0640, {"dangling", "made"}},
+    };
+    for (const Case& c : cases) {
+        Folder folder;
+        for (const std::string& b : c.before) {
+            const auto arrow = b.find("->");
+            if (arrow != std::string::npos) {
+                fs::create_symlink(b.substr(arrow + 2), folder.file(b.substr(0, arrow)));
+            } else {
+                const auto eq = b.find('=');
+                writeFile(folder.file(b.substr(0, eq)), b.substr(eq + 1));
+            }
+        }
+        if (fs::exists(folder.file("keep"))) ::chmod(folder.file("keep").c_str(), 0600);
+        if (fs::exists(folder.file("real"))) ::chmod(folder.file("real").c_str(), 0640);
+        const std::string first = "first part ", second(100000, 'x');  // larger than one page, in two pieces
+        WriteFileAtomic(folder.file(c.target), {ByteSpan{first.data(), first.size()}, ByteSpan{second.data(), second.size()}});
+        EXPECT_EQ(readFile(folder.file(c.expectFile)), first + second) << c.why;
+        EXPECT_EQ(modeOf(folder.file(c.expectFile)), c.expectMode) << c.why;
+        EXPECT_EQ(folder.names(), c.after) << c.why;
+    }
+    ::umask(mask);
+}
+
+TEST(WriteFileAtomic, FailuresLeaveNothingAndNameTheFile) {
+    Folder folder;
+    // A full disk in the middle of a new file and of a replacement: the file-size limit makes the
+    // write fail as ENOSPC would.
+    writeFile(folder.file("old"), "old content");
+    const std::string big(20000, 'y');
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    std::vector<std::string> errors;
+    for (const std::string& name : {folder.file("new"), folder.file("old")}) {
+        try {
+            WriteFileAtomic(name, big.data(), big.size());
+            errors.push_back("no error");
+        } catch (const EInOutError& e) {
+            errors.push_back(e.what());
+        }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(errors, (std::vector<std::string>{folder.file("new") + ": File too large", folder.file("old") + ": File too large"}));
+    EXPECT_EQ(readFile(folder.file("old")), "old content");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"old"});
+
+    // A folder that does not exist and a folder in the target's place.
+    fs::create_directory(folder.file("dir"));
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {folder.file("missing/x"), folder.file("missing/x") + ": No such file or directory"},
+        {folder.file("dir"), folder.file("dir") + ": Is a directory"},
+    };
+    for (const auto& [name, message] : bad) {
+        try {
+            WriteFileAtomic(name, "z", 1);
+            ADD_FAILURE() << "no error for " << name;
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"dir", "old"}));
+    EXPECT_TRUE(fs::is_empty(folder.file("dir")));
+}
+
+}  // namespace
