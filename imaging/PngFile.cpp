@@ -1,9 +1,11 @@
 #include "imaging/PngFile.h"
 
+#include <emmintrin.h>
 #include <zlib.h>
 
 #include <QImage>
 #include <cstring>
+#include <memory>
 
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
@@ -71,13 +73,16 @@ struct LengthCodes {
 
 }  // namespace
 
-std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size) {
+std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size, std::size_t rowStride) {
     static const FixedCodes codes;
     static const LengthCodes lengths;
     // At most 9 bits a byte (a literal); a run costs less. Written through a pointer into room
-    // taken once, bits gathered 32 at a time.
-    std::vector<std::uint8_t> out(size + size / 8 + 64);
-    std::uint8_t* o = out.data();
+    // taken once (not cleared: every byte up to the end pointer is written), bits gathered 32 at
+    // a time.
+    std::vector<std::uint8_t> out;
+    const std::size_t room = size + size / 8 + 64;
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[room]);
+    std::uint8_t* o = buffer.get();
     *o++ = 0x78;  // zlib header: deflate, 32K window, no dictionary, fastest
     *o++ = 0x01;
     std::uint64_t acc = 0;
@@ -102,15 +107,94 @@ std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size
     // 2^32, b below 2^57, far from overflowing); a long one is reduced term by term.
     constexpr std::uint64_t kMod = 65521;
     std::uint64_t adlerA = 1, adlerB = 0;
+
+    // Rows of rowStride bytes: a row equal to the row before is one copy at the distance of a
+    // row. Its Adler-32 step is the previous row's: a row s of L bytes takes a to a + S and b to
+    // b + L a + W, where S is the sum of its bytes and W their sum weighted L, L - 1, ..., 1; both
+    // are read off the Adler-32 values before and after the row, when it was written out.
+    const std::size_t L = rowStride >= 3 && rowStride <= 32768 ? rowStride : 0;
+    std::size_t nextRow = L ? 0 : size;  // the next row start still to look at
+    bool tracking = false;               // the row being written started at a row start
+    std::uint64_t rowA0 = 0, rowB0 = 0;  // Adler-32 where that row started
+    bool haveStep = false;               // rowSum and rowWeighted hold the row before's step
+    std::uint64_t rowSum = 0, rowWeighted = 0;
+    int distanceCode = 0, distanceExtraBits = 0;
+    std::uint32_t distanceExtra = 0;
+    if (L) {
+        static const std::uint32_t base[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                               33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                               1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
+        while (distanceCode < 29 && base[distanceCode + 1] <= L) ++distanceCode;
+        distanceExtraBits = distanceCode < 4 ? 0 : distanceCode / 2 - 1;
+        distanceExtra = std::uint32_t(L - base[distanceCode]);
+    }
+    const std::uint32_t distanceBits = [&] {  // the 5-bit fixed code, bit-reversed
+        std::uint32_t r = 0;
+        for (int b = 0; b < 5; ++b) r |= std::uint32_t((distanceCode >> b) & 1) << (4 - b);
+        return r;
+    }();
+    auto copy = [&](std::size_t length, std::uint32_t distBits, int extraCount, std::uint32_t extra) {
+        const std::uint16_t sym = lengths.symbol[length];
+        put(codes.code[sym], codes.length[sym]);
+        if (lengths.extraBits[length]) put(lengths.extraValue[length], lengths.extraBits[length]);
+        put(distBits, 5);
+        if (extraCount) put(extra, extraCount);
+    };
+
     std::size_t i = 0;
     while (i < size) {
+        if (i >= nextRow) {
+            if (i == nextRow) {
+                adlerA %= kMod;
+                adlerB %= kMod;
+                if (tracking) {
+                    rowSum = (adlerA + kMod - rowA0) % kMod;
+                    rowWeighted = ((adlerB + kMod - rowB0) % kMod + kMod - (L % kMod) * rowA0 % kMod) % kMod;
+                    haveStep = true;
+                }
+                if (haveStep && i >= L && i + L <= size && std::memcmp(data + i, data + i - L, L) == 0) {
+                    for (std::size_t left = L; left > 0;) {
+                        std::size_t len = left > 258 ? 258 : left;
+                        if (left - len > 0 && left - len < 3) len = left - 3;  // keep a tail of at least 3
+                        copy(len, distanceBits, distanceExtraBits, distanceExtra);
+                        left -= len;
+                    }
+                    adlerB = (adlerB + (L % kMod) * adlerA + rowWeighted) % kMod;
+                    adlerA = (adlerA + rowSum) % kMod;
+                    tracking = false;  // the step stays the row before's
+                    i += L;
+                    nextRow = i;
+                    continue;
+                }
+                tracking = true;
+                rowA0 = adlerA;
+                rowB0 = adlerB;
+            } else {
+                tracking = haveStep = false;  // a run went past the row start
+            }
+            nextRow = (i / L + 1) * L;
+        }
         const std::uint8_t byte = data[i];
         literal(byte);
-        std::size_t j = i + 1;
-        const std::uint64_t pattern = std::uint64_t(byte) * 0x0101010101010101ULL;
-        for (std::uint64_t word; j + 8 <= size; j += 8) {
-            std::memcpy(&word, data + j, 8);
-            if (word != pattern) break;
+        // A byte that differs from the next one (the anti-aliased text) is a literal alone.
+        if (i + 1 == size || data[i + 1] != byte) {
+            adlerA += byte;
+            adlerB += adlerA;
+            if (adlerB >> 56) adlerB %= kMod;
+            if (adlerA >> 31) adlerA %= kMod;
+            ++i;
+            continue;
+        }
+        // The end of the run, sixteen bytes a step (a repeated row is hundreds of zeros).
+        std::size_t j = i + 2;
+        const __m128i pattern = _mm_set1_epi8(static_cast<char>(byte));
+        for (; j + 16 <= size; j += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
+            const unsigned same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, pattern)));
+            if (same != 0xFFFFu) {
+                j += unsigned(__builtin_ctz(~same));
+                break;
+            }
         }
         while (j < size && data[j] == byte) ++j;
         const std::size_t run = j - i;
@@ -132,10 +216,7 @@ std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size
         while (left >= 3) {
             std::size_t len = left > 258 ? 258 : left;
             if (left - len > 0 && left - len < 3) len = left - 3;  // keep a tail of at least 3
-            const std::uint16_t sym = lengths.symbol[len];
-            put(codes.code[sym], codes.length[sym]);
-            if (lengths.extraBits[len]) put(lengths.extraValue[len], lengths.extraBits[len]);
-            put(0, 5);  // distance code 0: distance 1
+            copy(len, 0, 0, 0);  // distance code 0: distance 1
             left -= len;
         }
         while (left-- > 0) literal(byte);
@@ -149,7 +230,8 @@ std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size
     }
     adlerA %= kMod;
     adlerB %= kMod;
-    out.resize(std::size_t(o - out.data()));
+    out.reserve(std::size_t(o - buffer.get()) + 4);
+    out.assign(buffer.get(), o);
     put32(out, std::uint32_t(adlerB << 16 | adlerA));
     return out;
 }
@@ -178,12 +260,16 @@ std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
     if (width <= 0 || height <= 0) throw EInOutError("PNG: empty picture");
     const RgbRows rows(bitmap);
 
-    // The smallest exact form. A row equal to the row above needs no look.
+    // Rows equal to the row above are found once: they need no look and filter to zeros.
     const std::size_t sourceBytes = std::size_t(width) * 3;
+    std::vector<char> repeats(std::size_t(height), 0);
+    for (int y = 1; y < height; ++y) repeats[std::size_t(y)] = std::memcmp(rows.row(y), rows.row(y - 1), sourceBytes) == 0;
+
+    // The smallest exact form.
     Kind kind = Kind::Mono;
     for (int y = 0; y < height && kind != Kind::Rgb; ++y) {
+        if (repeats[std::size_t(y)]) continue;
         const std::uint8_t* p = rows.row(y);
-        if (y > 0 && std::memcmp(p, rows.row(y - 1), sourceBytes) == 0) continue;
         for (int x = 0; x < width; ++x, p += 3) {
             if (p[0] != p[1] || p[1] != p[2]) {
                 kind = Kind::Rgb;
@@ -198,13 +284,18 @@ std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
 
     // Filtered rows: filter byte, then the row; "Up" after the first, which makes a repeated row
     // all zeros.
-    std::vector<std::uint8_t> raw((rowBytes + 1) * std::size_t(height), 0);
+    // Every byte is written below, so the room is not cleared first.
+    const std::size_t rawSize = (rowBytes + 1) * std::size_t(height);
+    const std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawSize]);
     std::vector<std::uint8_t> previous(rowBytes, 0), current(rowBytes);
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* p = rows.row(y);
-        std::uint8_t* out = raw.data() + (rowBytes + 1) * std::size_t(y);
+        std::uint8_t* out = raw.get() + (rowBytes + 1) * std::size_t(y);
         out[0] = y == 0 ? 0 : 2;
-        if (y > 0 && std::memcmp(p, rows.row(y - 1), sourceBytes) == 0) continue;  // zeros already
+        if (repeats[std::size_t(y)]) {
+            std::memset(out + 1, 0, rowBytes);
+            continue;
+        }
+        const std::uint8_t* p = rows.row(y);
         if (kind == Kind::Mono) {
             std::memset(current.data(), 0, rowBytes);
             for (int x = 0; x < width; ++x)
@@ -222,7 +313,7 @@ std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
         previous.swap(current);
     }
 
-    const std::vector<std::uint8_t> idat = DeflateRuns(raw.data(), raw.size());
+    const std::vector<std::uint8_t> idat = DeflateRuns(raw.get(), rawSize, rowBytes + 1);
     const std::size_t idatSize = idat.size();
 
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

@@ -14,9 +14,10 @@ namespace varlen {
 class TBitmap;
 
 // A zlib stream of the data in one deflate block with the fixed codes, where only runs of one
-// byte are matched (each repeat a copy at distance 1): cheap, and as good as it gets on filtered
-// barcode rows.
-std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size);
+// byte are matched (each repeat a copy at distance 1) and, when the data is rows of rowStride
+// bytes, a row equal to the row before (one copy at the distance of a row): cheap, and as good as
+// it gets on filtered barcode rows.
+std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size, std::size_t rowStride = 0);
 
 // The whole PNG file. dotsPerMeter > 0 is recorded in a pHYs chunk.
 std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter);

@@ -267,6 +267,33 @@ void TQtCanvas::FillRect(const TRect& rect) {
     m_painter->setRenderHint(QPainter::Antialiasing, aa);
 }
 
+namespace {
+
+// n bytes of one value. A bar is mostly a few bytes wide and as many rows high: short spans are
+// written with overlapping fixed-size stores, which the compiler keeps inline, rather than a call
+// to memset for every row.
+inline void fillBytes(uchar* dst, std::uint8_t value, std::size_t n) {
+    const std::uint64_t pattern = std::uint64_t(value) * 0x0101010101010101ULL;
+    if (n > 32) {
+        std::memset(dst, value, n);
+    } else if (n >= 16) {
+        std::memcpy(dst, &pattern, 8);
+        std::memcpy(dst + 8, &pattern, 8);
+        std::memcpy(dst + n - 16, &pattern, 8);
+        std::memcpy(dst + n - 8, &pattern, 8);
+    } else if (n >= 8) {
+        std::memcpy(dst, &pattern, 8);
+        std::memcpy(dst + n - 8, &pattern, 8);
+    } else if (n >= 4) {
+        std::memcpy(dst, &pattern, 4);
+        std::memcpy(dst + n - 4, &pattern, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) dst[i] = value;
+    }
+}
+
+}  // namespace
+
 // An opaque rectangle on a 24- or 32-bit picture, written straight into its rows: exactly the
 // pixels the painter's own fill sets, without its span machinery, which for 24-bit pixels goes
 // through a conversion per span (a magnified export of a long symbol fills hundreds of megabytes).
@@ -293,7 +320,7 @@ bool TQtCanvas::fillDirect(int x0, int y0, int x1, int y1) {
     if (format == QImage::Format_BGR888) {
         uchar* first = bits + y0 * stride + 3 * std::size_t(x0);
         if (r == g && g == b) {
-            for (int y = y0; y < y1; ++y) std::memset(bits + y * stride + 3 * std::size_t(x0), r, 3 * count);
+            for (int y = y0; y < y1; ++y) fillBytes(bits + y * stride + 3 * std::size_t(x0), r, 3 * count);
             return true;
         }
         // The pixel's three bytes as the format lays them out, from the format itself.

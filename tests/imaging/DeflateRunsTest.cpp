@@ -38,6 +38,17 @@ TEST(DeflateRuns, ZlibInflatesEveryShapeBackExactly) {
     struct Case {
         const char* why;
         std::vector<std::uint8_t> data;
+        std::size_t rowStride = 0;  // rows of this many bytes; a row equal to the one before is one copy
+    };
+    // Rows of `stride` bytes: row r is noise when pick(r) says so, else a copy of a fixed row.
+    auto rows = [&](std::size_t stride, int count, auto pick) {
+        std::vector<std::uint8_t> v;
+        const std::vector<std::uint8_t> fixed = noise(stride);
+        for (int r = 0; r < count; ++r) {
+            const auto line = pick(r) ? noise(stride) : fixed;
+            v.insert(v.end(), line.begin(), line.end());
+        }
+        return v;
     };
     const std::vector<Case> cases = {
         {"nothing at all", {}},
@@ -58,9 +69,23 @@ TEST(DeflateRuns, ZlibInflatesEveryShapeBackExactly) {
              }
              return v;
          }()},
+        {"rows: noise rows repeated, each repeat a row copy", rows(241, 300, [](int r) { return r % 50 == 0; }), 241},
+        {"rows longer than one copy (258) and with a tail", rows(700, 40, [](int r) { return r % 7 == 3; }), 700},
+        {"rows of three bytes, the shortest copy", rows(3, 500, [](int r) { return r % 9 == 0; }), 3},
+        {"rows where a run crosses the row start", runs({{100, 0}, {100, 0}, {100, 0}, {37, 9}, {63, 0}, {100, 0}}), 100},
+        {"a last row cut short", rows(50, 21, [](int r) { return r == 0; }), 64},
+        {"rows beyond the 32K window: plain runs only", rows(40000, 3, [](int r) { return r == 0; }), 40000},
+        {"a bitmap-like mix in rows", [&] {
+             std::vector<std::uint8_t> v;
+             for (int row = 0; row < 300; ++row) {
+                 const auto line = row % 50 < 3 ? noise(241) : std::vector<std::uint8_t>(241, 0);
+                 v.insert(v.end(), line.begin(), line.end());
+             }
+             return v;
+         }(), 241},
     };
     for (const Case& c : cases) {
-        const std::vector<std::uint8_t> stream = DeflateRuns(c.data.data(), c.data.size());
+        const std::vector<std::uint8_t> stream = DeflateRuns(c.data.data(), c.data.size(), c.rowStride);
         EXPECT_EQ(inflateAll(stream, c.data.size()), c.data) << c.why;
         // zlib's own checksum of the data ends the stream, most significant byte first.
         const uLong adler = ::adler32(::adler32(0, nullptr, 0), c.data.data(), uInt(c.data.size()));
@@ -69,6 +94,10 @@ TEST(DeflateRuns, ZlibInflatesEveryShapeBackExactly) {
                                      std::uint32_t(stream[stream.size() - 2]) << 8 | stream[stream.size() - 1];
         EXPECT_EQ(stored, std::uint32_t(adler)) << c.why;
     }
+    // A repeated noise row costs a few bytes as a row copy, a whole row of literals without.
+    const std::vector<std::uint8_t> repeated = rows(241, 300, [](int r) { return r == 0; });
+    EXPECT_LT(DeflateRuns(repeated.data(), repeated.size(), 241).size(), 8 * 241u);
+    EXPECT_GT(DeflateRuns(repeated.data(), repeated.size()).size(), 100 * 241u);
 }
 
 }  // namespace
