@@ -1,0 +1,307 @@
+#include "platform/Profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "platform/Errors.h"
+
+namespace varlen {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One line of the file as it was read: its text and the line ending that followed it ("\n",
+// "\r\n", or nothing for a last line without one). Lines we do not change are written back
+// byte for byte.
+struct Line {
+    std::string text;
+    std::string eol;
+};
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trim(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldCase(x) == foldCase(y); });
+}
+
+std::vector<Line> splitLines(const std::string& content) {
+    std::vector<Line> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const std::size_t nl = content.find('\n', start);
+        if (nl == std::string::npos) {
+            lines.push_back({content.substr(start), ""});
+            break;
+        }
+        std::size_t end = nl;
+        std::string eol = "\n";
+        if (end > start && content[end - 1] == '\r') {
+            --end;
+            eol = "\r\n";
+        }
+        lines.push_back({content.substr(start, end - start), eol});
+        start = nl + 1;
+    }
+    return lines;
+}
+
+// The section name when the line is a header "[name]", else nothing.
+std::optional<std::string> sectionOf(const std::string& text) {
+    std::size_t b = 0;
+    while (b < text.size() && isBlank(text[b])) ++b;
+    if (b == text.size() || text[b] != '[') return std::nullopt;
+    const std::size_t close = text.find(']', b + 1);
+    if (close == std::string::npos) return std::nullopt;
+    return trim(text.substr(b + 1, close - b - 1));
+}
+
+// Splits "key=value" into its trimmed key and value; false for a line without "=".
+bool keyValueOf(const std::string& text, std::string& key, std::string& value) {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos) return false;
+    key = trim(text.substr(0, eq));
+    value = trim(text.substr(eq + 1));
+    return true;
+}
+
+// The half-open range of lines [first, last) of the first section named `section`: first is the
+// header's index. Nothing when the file has no such section.
+std::optional<std::pair<std::size_t, std::size_t>> findSection(const std::vector<Line>& lines,
+                                                               const std::string& section) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto name = sectionOf(lines[i].text);
+        if (!name || !sameIgnoringCase(*name, section)) continue;
+        std::size_t j = i + 1;
+        while (j < lines.size() && !sectionOf(lines[j].text)) ++j;
+        return std::make_pair(i, j);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> findKey(const std::vector<Line>& lines, std::size_t first, std::size_t last,
+                                   const std::string& key) {
+    std::string k, v;
+    for (std::size_t i = first + 1; i < last; ++i) {
+        if (keyValueOf(lines[i].text, k, v) && sameIgnoringCase(k, key)) return i;
+    }
+    return std::nullopt;
+}
+
+// At most `limit` characters of a UTF-8 text; a character is a lead byte with its continuation
+// bytes, so a cut never splits one.
+std::string firstCharacters(const std::string& s, int limit) {
+    int count = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(s[i]);
+        if ((byte & 0xC0) != 0x80) {
+            if (count == limit) return s.substr(0, i);
+            ++count;
+        }
+    }
+    return s;
+}
+
+// A value (or name) as one line: every line break, of whatever convention, becomes one space.
+std::string oneLine(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r') {
+            if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+            out += ' ';
+        } else if (s[i] == '\n') {
+            out += ' ';
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+enum class ReadResult { ok, missing, failed };
+
+ReadResult readWholeFile(const std::string& fileName, std::string& content) {
+    std::error_code ec;
+    const auto status = fs::status(fileName, ec);
+    if (ec || status.type() == fs::file_type::not_found) {
+        return (ec && ec != std::errc::no_such_file_or_directory) ? ReadResult::failed : ReadResult::missing;
+    }
+    if (status.type() != fs::file_type::regular) return ReadResult::failed;
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) return ReadResult::failed;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) return ReadResult::failed;
+    content = std::move(buffer).str();
+    return ReadResult::ok;
+}
+
+bool writeAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Replaces the file with `content` whole or not at all: a fresh temporary beside it (never the
+// name of an existing file), flushed to the disk, then renamed over the old file.
+bool replaceFile(const std::string& fileName, const std::string& content) {
+    std::error_code ec;
+    fs::path target(fileName);
+    // Write through a symbolic link to the file it names rather than replacing the link.
+    if (fs::is_symlink(target, ec)) {
+        const fs::path linked = fs::read_symlink(target, ec);
+        if (ec) return false;
+        target = linked.is_absolute() ? linked : target.parent_path() / linked;
+    }
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return false;
+
+    struct stat old {};
+    const mode_t mode = (::stat(target.c_str(), &old) == 0) ? (old.st_mode & 07777) : newFileMode();
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(pattern.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(pattern.c_str());
+        return false;
+    }
+    // Make the rename itself durable; a failure here leaves a complete file either way.
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, const std::string& fileName) {
+    std::string content;
+    if (readWholeFile(fileName, content) != ReadResult::ok) return defaultValue;
+    const auto lines = splitLines(content);
+    const auto range = findSection(lines, section);
+    if (!range) return defaultValue;
+    const auto at = findKey(lines, range->first, range->second, key);
+    if (!at) return defaultValue;
+    std::string k, v;
+    keyValueOf(lines[*at].text, k, v);
+    return firstCharacters(v, kProfileValueMax);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& fileName) {
+    std::string content;
+    const ReadResult read = readWholeFile(fileName, content);
+    // A file we cannot read must not be replaced by one holding only the new key.
+    if (read == ReadResult::failed) return false;
+
+    const std::string sectionName = oneLine(section);
+    const std::string keyName = oneLine(key);
+    const std::string text = oneLine(value);
+
+    auto lines = splitLines(content);
+    std::string eol = "\n";  // new lines follow the file's own convention
+    for (const auto& line : lines) {
+        if (!line.eol.empty()) {
+            eol = line.eol;
+            break;
+        }
+    }
+
+    if (const auto range = findSection(lines, sectionName)) {
+        if (const auto at = findKey(lines, range->first, range->second, keyName)) {
+            std::string k, v;
+            keyValueOf(lines[*at].text, k, v);
+            lines[*at].text = k + "=" + text;  // the key keeps its spelling
+        } else {
+            // After the section's last non-blank line, so that blank lines before the next
+            // header stay where they are.
+            std::size_t after = range->first;
+            for (std::size_t i = range->first + 1; i < range->second; ++i) {
+                if (!trim(lines[i].text).empty()) after = i;
+            }
+            if (lines[after].eol.empty()) lines[after].eol = eol;
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after) + 1, Line{keyName + "=" + text, eol});
+        }
+    } else {
+        if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = eol;
+        lines.push_back({"[" + sectionName + "]", eol});
+        lines.push_back({keyName + "=" + text, eol});
+    }
+
+    std::string out;
+    out.reserve(content.size() + keyName.size() + text.size() + sectionName.size() + 8);
+    for (const auto& line : lines) {
+        out += line.text;
+        out += line.eol;
+    }
+    return replaceFile(fileName, out);
+}
+
+std::string ResolveFileNameIgnoringCase(const std::string& path, const std::string& whenMissing) {
+    const std::string fallback = whenMissing.empty() ? path : whenMissing;
+    std::error_code ec;
+    const fs::path p(path);
+    if (fs::exists(p, ec)) return path;
+    const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    const std::string wanted = p.filename().string();
+    std::optional<std::string> found;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // Of several spellings take the first in byte order, so the choice never depends on the
+        // order in which the folder happens to list them.
+        if (sameIgnoringCase(name, wanted) && (!found || name < *found)) found = name;
+    }
+    if (!found) return fallback;
+    return p.has_parent_path() ? (folder / *found).string() : *found;
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const {
+    return GetPrivateProfileString(section, key, defaultValue, fileName_);
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    if (!WritePrivateProfileString(section, key, value, fileName_)) {
+        throw EInOutError("Unable to write to " + fileName_);
+    }
+}
+
+}  // namespace varlen
