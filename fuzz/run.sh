@@ -25,8 +25,8 @@ run_one() {
   local exe=$1 name
   name=$(basename "$exe"); name=${name#fuzz_}
   mkdir -p "$build/corpus/$name"
-  # -rss_limit_mb: every input is small, so a large footprint is itself a finding.
-  "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
+  # -rss_limit_mb: every input is small; libFuzzer's own corpus and ASan's quarantine take the rest.
+  "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
          -artifact_prefix="$build/artifacts/$name-" \
          "$build/corpus/$name" "$src/corpus/$name" >"$build/logs/$name.log" 2>&1
 }
