@@ -106,6 +106,11 @@ private:
     void EncodeCode128();
     void EncodePostnet();
     void EncodeFIM();
+
+    // Module writers shared by the encoders: append to Bars after BarCount.
+    void putModules(const char* pattern);           // "1" = dark module, "0" = light module
+    void putElement(bool bar, bool wide);           // one narrow or wide element at Params.Ratio
+    const char* eanPattern(char parity, unsigned char digit, const char* message) const;
 };
 
 }  // namespace varlen

@@ -1,0 +1,498 @@
+// The renderer's geometry on a recording surface: drawn sizes, module widths, bar rectangles,
+// text placement, rotation, the postal codes and the surface state after a draw.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/BarLL.h"
+#include "platform/Screen.h"
+#include "support/RecordingCanvas.h"
+
+using namespace varlen;
+using varlen::test::RecordingCanvas;
+
+namespace {
+
+struct Draw {
+    btCodeTypes type = UPC_A;
+    const char* data = "4711";
+    btCodeSizes module = SC2;
+    int dpi = 96;
+    const char* addon = "";
+    int heightPercent = 100;
+    bool humanReadable = true;
+    bool zoom = false;
+    bool highDensity = false;
+    bool widthReduce = false;
+    btCodeRotate rotation = rotate_000;
+};
+
+void apply(TLLBarcode& bc, const Draw& s) {
+    std::strcpy(bc.Params.Caption, s.data);
+    std::strcpy(bc.Params.CodeAddon, s.addon);
+    bc.Params.CodeType = s.type;
+    bc.Params.ModuleWidth = s.module;
+    bc.Params.HeightPercent = s.heightPercent;
+    bc.Params.HumanReadable = s.humanReadable;
+    bc.Params.ZoomSize = s.zoom;
+    bc.Params.HighDensity = s.highDensity;
+    bc.Params.WidthReduce = s.widthReduce;
+    bc.Params.Rotation = s.rotation;
+}
+
+TSize draw(const Draw& s, RecordingCanvas* out = nullptr, int X = 0, int Y = 0) {
+    TLLBarcode bc;
+    apply(bc, s);
+    RecordingCanvas local(s.dpi, s.dpi);
+    RecordingCanvas& canvas = out ? *out : local;
+    return bc.DrawBarcode(canvas, X, Y);
+}
+
+// Dark runs of a freshly encoded row: start module and length.
+struct Run {
+    int start;
+    int length;
+};
+std::vector<Run> darkRuns(const TLLBarcode& bc) {
+    std::vector<Run> runs;
+    for (int s = 1; s <= bc.BarCount;) {
+        int n = 1;
+        while (s + n <= bc.BarCount && bc.Bars[s + n] == bc.Bars[s]) ++n;
+        if (bc.Bars[s]) runs.push_back({s, n});
+        s += n;
+    }
+    return runs;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Drawn sizes. With the recording surface the text height t is the font's cell height f.
+
+struct SizeCase {
+    const char* why;
+    Draw setup;
+    TSize expected;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.why; }
+
+class DrawnSize : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(DrawnSize, MatchesTheLayout) {
+    const SizeCase& c = GetParam();
+    EXPECT_EQ(draw(c.setup), c.expected) << c.why;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Renderer, DrawnSize,
+    ::testing::Values(
+        // p = 1, h = 74, f = t = 13: 95 modules + 2 x 10 margin + 1, t + nearest(74 x 0.9336) + 1.
+        SizeCase{"UPC-A 4711 at 96 dpi", {}, {116, 83}},
+        // e = 0, h = 56, f = nearest(56 x 74.24 / 56.24 x 0.18) = 13, H = t + 52 + 1.
+        SizeCase{"EAN-8 at 96 dpi", {.type = EAN_8}, {68, 66}},
+        SizeCase{"EAN-13 has the same margins as UPC-A", {.type = EAN_13, .data = "400638133393"}, {116, 83}},
+        // UPC-E: 51 modules, no side margins, guard bars like EAN-8.
+        SizeCase{"UPC-E", {.type = UPC_E, .data = "123456"}, {52, 66}},
+        // 600 dpi: p = 8, h = nearest(74.24 x 8) = 594, f = 107, H = 107 + 555 + 1.
+        SizeCase{"UPC-A at 600 dpi", {.dpi = 600}, {921, 663}},
+        // The right margin follows the add-on: 125 or 152 modules + 20 + 1.
+        SizeCase{"2-digit add-on", {.addon = "12"}, {146, 83}},
+        SizeCase{"5-digit add-on", {.addon = "12345"}, {173, 83}},
+        // r = MulDiv(74, 80, 100) = 59: H = 13 + nearest(69.0864 - 59) + 1; text keeps its size.
+        SizeCase{"HeightPercent 20", {.heightPercent = 20}, {116, 24}},
+        // r = -74: the bars double, H = 13 + nearest(69.0864 + 74) + 1.
+        SizeCase{"HeightPercent 200", {.heightPercent = 200}, {116, 157}},
+        SizeCase{"no text line: H = h - r + 1", {.humanReadable = false}, {116, 75}},
+        SizeCase{"no text line on Code 39", {.type = CODE39, .data = "ABC", .humanReadable = false}, {81, 57}},
+        // Code 39 "*ABC*" at Ratio_3: 5 x 16 modules, full-height bars, text below them.
+        SizeCase{"Code 39", {.type = CODE39, .data = "ABC"}, {81, 70}},
+        // The longest row: 52 characters of 16 modules = 832 modules.
+        SizeCase{"Code 39 with 50 characters",
+                 {.type = CODE39, .data = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMN"}, {833, 70}},
+        // ZoomSize: h = nearest(74.24 x 0.33 x 3.7795) = 93, f = 17, W = nearest(94 x 1.247) + 20 + 2.
+        SizeCase{"EAN-13 exact layout", {.type = EAN_13, .data = "400638133393", .zoom = true}, {139, 105}},
+        SizeCase{"quarter turn exchanges W and H", {.rotation = rotate_090}, {83, 116}},
+        SizeCase{"half turn keeps W and H", {.rotation = rotate_180}, {116, 83}},
+        SizeCase{"three quarters exchange W and H", {.rotation = rotate_270}, {83, 116}},
+        // Postnet 12345 + check: 32 bars at pitch 4.36, 2 wide; font nearest(5 x 12 x 1.32 x 0.18).
+        SizeCase{"Postnet at 96 dpi", {.type = Postnet, .data = "12345"}, {138, 27}},
+        SizeCase{"Postnet without text", {.type = Postnet, .data = "12345", .humanReadable = false}, {138, 13}},
+        // FIM: 9 positions at pitch 6, bars 3 wide, 60 high.
+        SizeCase{"FIM at 96 dpi", {.type = Postnet_FIM, .data = "A"}, {52, 75}},
+        SizeCase{"FIM turned", {.type = Postnet_FIM, .data = "A", .rotation = rotate_270}, {75, 52}}));
+
+// ---------------------------------------------------------------------------------------------
+// Pixel module width p for SC0..SC9, measured as (W - 1) / 67 on an EAN-8.
+
+TEST(Renderer, PixelModuleWidthPerSize) {
+    const int at96[] = {1, 1, 1, 1, 1, 2, 2, 2, 2, 2};
+    const int at600[] = {6, 7, 8, 9, 9, 11, 12, 13, 14, 16};
+    for (int sc = 0; sc <= 9; ++sc) {
+        const auto size = static_cast<btCodeSizes>(sc);
+        EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 96}).cx, 67 * at96[sc] + 1) << "SC" << sc << " 96 dpi";
+        EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 600}).cx, 67 * at600[sc] + 1) << "SC" << sc << " 600 dpi";
+        // Halving the module width makes every size one pixel at 96 dpi.
+        EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 96, .highDensity = true}).cx, 68) << "SC" << sc << " HD";
+    }
+}
+
+TEST(Renderer, ModuleWidthTableAndStrayValue) {
+    TLLBarcode bc;
+    const long double mm[] = {0.27L, 0.297L, 0.33L, 0.363L, 0.396L, 0.445L, 0.495L, 0.544L, 0.61L, 0.66L};
+    for (int sc = 0; sc <= 9; ++sc) {
+        bc.Params.ModuleWidth = static_cast<btCodeSizes>(sc);
+        EXPECT_EQ(bc.ModuleWidthMM(), mm[sc]);
+    }
+    bc.Params.ModuleWidth = static_cast<btCodeSizes>(42);  // never set by the control; counts as SC2
+    EXPECT_EQ(bc.ModuleWidthMM(), 0.33L);
+    bc.Params.HighDensity = true;
+    EXPECT_EQ(bc.ModuleWidthMM(), 0.165L);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bars.
+
+TEST(Renderer, GuardBarsReachBelowDataBarsAndEveryBarIsOneBlackRectangle) {
+    RecordingCanvas canvas;
+    TLLBarcode bc;
+    apply(bc, {});
+    bc.DrawBarcode(canvas, 0, 0);
+    const auto runs = darkRuns(bc);
+    ASSERT_EQ(canvas.fills.size(), runs.size());
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const auto& f = canvas.fills[i];
+        const int s = runs[i].start;
+        EXPECT_EQ(f.color, clBlack);
+        EXPECT_EQ(f.style, bsSolid);
+        EXPECT_EQ(f.rect.Left, 10 + (s - 1)) << "module " << s;
+        EXPECT_EQ(f.rect.Right - f.rect.Left, runs[i].length);
+        EXPECT_EQ(f.rect.Top, 0);
+        const bool data = (s >= 4 && s <= 45) || (s >= 51 && s <= 92);
+        // Data bars end at nearest(74 x 0.917) = 68, guard bars at h = 74.
+        EXPECT_EQ(f.rect.Bottom, data ? 68 : 74) << "module " << s;
+    }
+}
+
+TEST(Renderer, ExactLayoutPlacesModuleEdgesAtTheirPhysicalPosition) {
+    // EAN-13 at 96 dpi, 0.33 mm: module i starts at nearest((i - 1) x 1.2472) after the margin.
+    const int edges[] = {0, 1, 2, 4, 5, 6, 7, 9, 10, 11};
+    RecordingCanvas canvas;
+    TLLBarcode bc;
+    apply(bc, {.type = EAN_13, .data = "400638133393", .zoom = true});
+    bc.DrawBarcode(canvas, 0, 0);
+    const auto runs = darkRuns(bc);
+    ASSERT_EQ(canvas.fills.size(), runs.size());
+    const long double px = 0.33L * 96 * 0.0393700787401574803L;
+    int checkedTableEdges = 0;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const int s = runs[i].start;
+        const int e = 10;
+        const int left = canvas.fills[i].rect.Left - e;
+        if (s <= 10) {
+            EXPECT_EQ(left, edges[s - 1]) << "module " << s;
+            ++checkedTableEdges;
+        }
+        EXPECT_EQ(left, static_cast<int>(std::nearbyint((s - 1) * px))) << "module " << s;
+        const int width = canvas.fills[i].rect.Right - canvas.fills[i].rect.Left;
+        EXPECT_EQ(width, static_cast<int>(std::nearbyint(runs[i].length * px)));
+        if (runs[i].length == 1) {
+            EXPECT_TRUE(width == 1 || width == 2);
+        }
+        // h = 93: guard bars reach it.
+        if (s == 1) {
+            EXPECT_EQ(canvas.fills[i].rect.Bottom, 93);
+        }
+    }
+    EXPECT_GE(checkedTableEdges, 3);
+}
+
+TEST(Renderer, WidthReduceNarrowsOnlyBarsOfTwoOrMorePixels) {
+    for (int dpi : {96, 600}) {
+        RecordingCanvas plain(dpi, dpi), reduced(dpi, dpi);
+        TLLBarcode a, b;
+        apply(a, {.dpi = dpi});
+        apply(b, {.dpi = dpi, .widthReduce = true});
+        a.DrawBarcode(plain, 0, 0);
+        b.DrawBarcode(reduced, 0, 0);
+        ASSERT_EQ(plain.fills.size(), reduced.fills.size());
+        for (std::size_t i = 0; i < plain.fills.size(); ++i) {
+            const int w = plain.fills[i].rect.Right - plain.fills[i].rect.Left;
+            const int wr = reduced.fills[i].rect.Right - reduced.fills[i].rect.Left;
+            EXPECT_EQ(wr, w > 1 ? w - 1 : w) << dpi << " dpi, bar " << i;
+            EXPECT_EQ(reduced.fills[i].rect.Left, plain.fills[i].rect.Left);
+        }
+    }
+}
+
+TEST(Renderer, HeightPercentMovesBarBottomsAndTextButNotTheTextSize) {
+    for (int percent : {20, 100, 200}) {
+        RecordingCanvas canvas;
+        draw({.heightPercent = percent}, &canvas);
+        const int r = MulDiv(74, 100 - percent, 100);
+        for (const auto& f : canvas.fills) {
+            EXPECT_EQ(f.rect.Top, 0);
+            EXPECT_TRUE(f.rect.Bottom == 74 - r || f.rect.Bottom == 68 - r) << percent << "%: " << f.rect.Bottom;
+        }
+        ASSERT_FALSE(canvas.texts.empty());
+        for (const auto& t : canvas.texts) {
+            EXPECT_EQ(t.y, 68 - r);
+            EXPECT_EQ(t.font.Height, 13);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Human-readable text.
+
+struct TextCase {
+    const char* why;
+    Draw setup;
+    std::vector<std::pair<int, std::string>> expected;  // centre x and string, in drawing order
+    int top;
+};
+
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.why; }
+
+class HumanReadable : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(HumanReadable, StringsStandWhereTheSymbologyPutsThem) {
+    const TextCase& c = GetParam();
+    RecordingCanvas canvas;
+    draw(c.setup, &canvas);
+    ASSERT_EQ(canvas.texts.size(), c.expected.size()) << c.why;
+    for (std::size_t i = 0; i < c.expected.size(); ++i) {
+        EXPECT_EQ(canvas.texts[i].x, c.expected[i].first) << c.why << " #" << i;
+        EXPECT_EQ(canvas.texts[i].text, c.expected[i].second) << c.why << " #" << i;
+        if (c.top >= 0) {
+            EXPECT_EQ(canvas.texts[i].y, c.top) << c.why << " #" << i;
+        }
+        EXPECT_EQ(canvas.texts[i].align, TA_CENTER | TA_TOP);
+        EXPECT_EQ(canvas.texts[i].bkMode, TRANSPARENT);
+        EXPECT_EQ(canvas.texts[i].font.Escapement, 0);
+        EXPECT_EQ(canvas.texts[i].font.FaceName, "Arial");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Renderer, HumanReadable,
+    ::testing::Values(
+        // 471100000007: first digit in the left margin, last in the right, groups under the halves.
+        TextCase{"UPC-A", {}, {{5, "4"}, {34, "71100"}, {81, "00000"}, {110, "7"}}, 68},
+        TextCase{"EAN-13", {.type = EAN_13, .data = "400638133393"},
+                 {{5, "4"}, {34, "006381"}, {81, "333931"}}, 68},
+        // EAN-8 47110007: h = 56, data bars end at nearest(56 x 0.917) = 51.
+        TextCase{"EAN-8", {.type = EAN_8}, {{17, "4711"}, {49, "0007"}}, 51},
+        // UPC-E: six digits at the middle module (51 / 2 = 25).
+        TextCase{"UPC-E", {.type = UPC_E, .data = "123456"}, {{24, "123456"}}, 51},
+        TextCase{"Code 39 without its stars", {.type = CODE39, .data = "abc"}, {{39, "ABC"}}, 56},
+        // The add-on digits stand above the lowered add-on bars, at module 128 (5 digits).
+        TextCase{"UPC-A add-on", {.addon = "12345"},
+                 {{5, "4"}, {34, "71100"}, {81, "00000"}, {110, "7"}, {137, "12345"}}, -1},
+        TextCase{"no text line", {.humanReadable = false}, {}, -1}));
+
+TEST(Renderer, InterleavedTwoOfFiveAndCode128TextComeFromTheirOwnRules) {
+    {
+        RecordingCanvas canvas;
+        TLLBarcode bc;
+        apply(bc, {.type = CODE25i, .data = "1234"});
+        bc.DrawBarcode(canvas, 0, 0);
+        ASSERT_EQ(canvas.texts.size(), 1u);
+        EXPECT_EQ(canvas.texts[0].text, "1234");
+        EXPECT_EQ(canvas.texts[0].x, bc.BarCount / 2 - 1);
+        EXPECT_EQ(canvas.texts[0].y, 56);
+    }
+    {
+        RecordingCanvas canvas;
+        TLLBarcode bc;
+        apply(bc, {.type = CODE128_B, .data = "Hello 123"});
+        bc.DrawBarcode(canvas, 0, 0);
+        ASSERT_EQ(canvas.texts.size(), 1u);
+        EXPECT_EQ(canvas.texts[0].text, "Hello 123");
+        EXPECT_EQ(canvas.texts[0].y, 56);
+    }
+}
+
+TEST(Renderer, AddonBarsStartBelowTheAddonDigits) {
+    RecordingCanvas canvas;
+    TLLBarcode bc;
+    apply(bc, {.addon = "12345", .humanReadable = false});
+    bc.DrawBarcode(canvas, 3, 5);
+    const auto runs = darkRuns(bc);
+    ASSERT_EQ(canvas.fills.size(), runs.size());
+    int addonBars = 0;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        // Also without the text line the add-on bars keep their room: Y + t + p.
+        const int top = runs[i].start > 100 ? 5 + 13 + 1 : 5;
+        EXPECT_EQ(canvas.fills[i].rect.Top, top) << "module " << runs[i].start;
+        if (runs[i].start > 100) {
+            ++addonBars;
+            EXPECT_EQ(canvas.fills[i].rect.Bottom, 5 + 74);
+        }
+    }
+    EXPECT_GT(addonBars, 10);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rotation: every rectangle and text point of a turned drawing is the turned image of the
+// unrotated one about the drawn area, and the text is turned with it.
+
+namespace {
+TRect turned(btCodeRotate rot, const TRect& r, int W, int H, int X, int Y) {
+    auto map = [&](int x, int y) -> TPoint {
+        const int dx = x - X, dy = y - Y;
+        switch (rot) {
+            case rotate_090: return {X + dy, Y + W - dx};
+            case rotate_180: return {X + W - dx, Y + H - dy};
+            case rotate_270: return {X + H - dy, Y + dx};
+            default: return {x, y};
+        }
+    };
+    const TPoint a = map(r.Left, r.Top), b = map(r.Right, r.Bottom);
+    return {std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
+}
+}  // namespace
+
+TEST(Renderer, RotationMapsEveryBarAndTextAboutTheDrawnArea) {
+    const int X = 7, Y = 11;
+    const Draw cases[] = {
+        {.addon = "12"},                          // guard bars, add-on bars and add-on text
+        {.type = CODE39, .data = "A-1"},
+        {.type = Postnet, .data = "123456789"},
+        {.type = Postnet_FIM, .data = "C"},
+    };
+    for (const Draw& base : cases) {
+        RecordingCanvas flat;
+        const TSize size = draw(base, &flat, X, Y);
+        for (btCodeRotate rot : {rotate_090, rotate_180, rotate_270}) {
+            Draw s = base;
+            s.rotation = rot;
+            RecordingCanvas turnedCanvas;
+            const TSize t = draw(s, &turnedCanvas, X, Y);
+            const bool quarter = rot != rotate_180;
+            EXPECT_EQ(t, (quarter ? TSize{size.cy, size.cx} : size));
+            ASSERT_EQ(turnedCanvas.fills.size(), flat.fills.size());
+            for (std::size_t i = 0; i < flat.fills.size(); ++i) {
+                const TRect want = turned(rot, flat.fills[i].rect, size.cx, size.cy, X, Y);
+                const TRect got = turnedCanvas.fills[i].rect;
+                EXPECT_TRUE(got.Left == want.Left && got.Top == want.Top && got.Right == want.Right &&
+                            got.Bottom == want.Bottom)
+                    << "type " << int(base.type) << " rotation " << int(rot) << " bar " << i;
+                // Every turned bar stays inside the turned drawing area.
+                EXPECT_GE(got.Left, X);
+                EXPECT_GE(got.Top, Y);
+                EXPECT_LE(got.Right, X + t.cx);
+                EXPECT_LE(got.Bottom, Y + t.cy);
+            }
+            ASSERT_EQ(turnedCanvas.texts.size(), flat.texts.size());
+            for (std::size_t i = 0; i < flat.texts.size(); ++i) {
+                const TRect point = turned(rot, {flat.texts[i].x, flat.texts[i].y, flat.texts[i].x, flat.texts[i].y},
+                                           size.cx, size.cy, X, Y);
+                EXPECT_EQ(turnedCanvas.texts[i].x, point.Left);
+                EXPECT_EQ(turnedCanvas.texts[i].y, point.Top);
+                EXPECT_EQ(turnedCanvas.texts[i].font.Escapement, 900 * int(rot));
+                EXPECT_EQ(turnedCanvas.texts[i].font.Height, flat.texts[i].font.Height);
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Postal codes: geometry fixed in inches.
+
+TEST(Renderer, PostnetBarsAt96Dpi) {
+    RecordingCanvas canvas;
+    TLLBarcode bc;
+    apply(bc, {.type = Postnet, .data = "12345"});
+    bc.DrawBarcode(canvas, 0, 0);
+    ASSERT_EQ(bc.BarCount, 32);
+    ASSERT_EQ(canvas.fills.size(), 32u);
+    const long double pitch = 96 * 0.0393700787401574803L * 1.1545454545454545454L;  // 4.36 px
+    for (int i = 1; i <= 32; ++i) {
+        const TRect& r = canvas.fills[i - 1].rect;
+        EXPECT_EQ(r.Left, static_cast<int>(std::nearbyint((i - 1) * pitch))) << i;
+        EXPECT_EQ(r.Right - r.Left, 2);
+        EXPECT_EQ(r.Bottom, 12);
+        EXPECT_EQ(r.Top, bc.Bars[i] ? 0 : 12 - 5) << i;  // tall 12, short 5
+    }
+    ASSERT_EQ(canvas.texts.size(), 1u);
+    EXPECT_EQ(canvas.texts[0].text, "123455");
+    EXPECT_EQ(canvas.texts[0].y, 12);
+    EXPECT_EQ(canvas.texts[0].x, (canvas.fills.back().rect.Left + 0) / 2);
+    EXPECT_EQ(canvas.texts[0].font.Height, 14);
+}
+
+TEST(Renderer, FimBarsAt96Dpi) {
+    RecordingCanvas canvas;
+    TLLBarcode bc;
+    apply(bc, {.type = Postnet_FIM, .data = "a"});
+    bc.DrawBarcode(canvas, 0, 0);
+    ASSERT_EQ(bc.BarCount, 9);
+    std::vector<int> lefts;
+    for (const auto& f : canvas.fills) {
+        EXPECT_EQ(f.rect.Right - f.rect.Left, 3);
+        EXPECT_EQ(f.rect.Top, 0);
+        EXPECT_EQ(f.rect.Bottom, 60);
+        lefts.push_back(f.rect.Left);
+    }
+    std::vector<int> expected;
+    for (int i = 1; i <= 9; ++i)
+        if (bc.Bars[i]) expected.push_back((i - 1) * 6);
+    EXPECT_EQ(lefts, expected);
+    ASSERT_EQ(canvas.texts.size(), 1u);
+    EXPECT_EQ(canvas.texts[0].text, "FIM-A");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The surface around a draw.
+
+TEST(Renderer, SurfaceStateIsRestoredAndEveryFontReleased) {
+    for (btCodeTypes type : {UPC_A, CODE128_B, Postnet}) {
+        RecordingCanvas canvas;
+        canvas.SetBrushColor(0x123456);
+        canvas.SetBrushStyle(bsSolid);
+        canvas.SetTextAlign(TA_RIGHT | TA_BASELINE);
+        TLLBarcode bc;
+        apply(bc, {.type = type, .data = "12345", .addon = "12", .rotation = rotate_090});
+        bc.DrawBarcode(canvas, 0, 0);
+        EXPECT_EQ(canvas.BrushColor(), 0x123456u);
+        EXPECT_EQ(canvas.BrushStyle(), bsSolid);
+        EXPECT_EQ(canvas.GetTextAlign(), TA_RIGHT | TA_BASELINE);
+        EXPECT_EQ(canvas.selected(), 0u);
+        EXPECT_GT(canvas.created, 0);
+        EXPECT_EQ(canvas.created, canvas.deleted);
+        EXPECT_EQ(canvas.bkMode(), TRANSPARENT);
+        // The surface font keeps the face and height of the text line.
+        EXPECT_EQ(canvas.FontName(), "Arial");
+        EXPECT_EQ(canvas.FontHeight(), canvas.texts.front().font.Height);
+    }
+}
+
+TEST(Renderer, SurfaceWithoutResolutionDrawsAtTheScreens) {
+    const ScreenInfo saved = Screen();
+    EXPECT_EQ(draw({.dpi = 0}), (TSize{116, 83}));
+    ScreenInfo hi = saved;
+    hi.logPixelsX = hi.logPixelsY = 600;
+    SetScreenInfo(hi);
+    const TSize at600 = draw({.dpi = 0});
+    SetScreenInfo(saved);
+    EXPECT_EQ(at600, (TSize{921, 663}));
+}
+
+TEST(Renderer, EncodingErrorsLeaveTheSurfaceUndrawn) {
+    RecordingCanvas canvas;
+    TLLBarcode bc;
+    apply(bc, {.type = EAN_13, .addon = "123"});
+    try {
+        bc.DrawBarcode(canvas, 0, 0);
+        FAIL() << "an add-on of three digits must be refused";
+    } catch (const EOverflow& e) {
+        EXPECT_STREQ(e.what(), "BarLL: Wrong Addoncode");
+    }
+    EXPECT_TRUE(canvas.fills.empty());
+    EXPECT_TRUE(canvas.texts.empty());
+}
