@@ -13,11 +13,36 @@
 
 namespace varlen::fuzz {
 
+// What the current input stands for, printed with a finding so that it can be read without a
+// decoder.
+inline std::string& Context() {
+    static std::string context;
+    return context;
+}
+
 // A broken promise: print what was expected and abort, which libFuzzer records as a crash with
 // the input that caused it.
 [[noreturn]] inline void Finding(const char* what, const std::string& detail = {}) {
-    std::fprintf(stderr, "FINDING: %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
+    std::fprintf(stderr, "FINDING: %s%s%s\n  input: %s\n", what, detail.empty() ? "" : ": ", detail.c_str(),
+                 Context().c_str());
     std::abort();
+}
+
+inline std::string Describe(const TBarcodeParams& p) {
+    std::string s = "CodeType=" + std::to_string(p.CodeType) + " Ratio=" + std::to_string(p.Ratio) +
+                    " ModuleWidth=" + std::to_string(p.ModuleWidth) + " Rotation=" + std::to_string(p.Rotation) +
+                    " HeightPercent=" + std::to_string(p.HeightPercent) +
+                    " FontScaling=" + std::to_string(p.FontScaling) + " HighDensity=" + std::to_string(p.HighDensity) +
+                    " ZoomSize=" + std::to_string(p.ZoomSize) + " WidthReduce=" + std::to_string(p.WidthReduce) +
+                    " HumanReadable=" + std::to_string(p.HumanReadable) + " Caption=\"";
+    for (const char* c = p.Caption; *c; ++c) {
+        const auto b = static_cast<unsigned char>(*c);
+        char buf[8];
+        std::snprintf(buf, sizeof buf, (b < 0x20 || b >= 0x7F || b == '"') ? "\\x%02X" : "%c", b);
+        s += buf;
+    }
+    s += "\" CodeAddon=\"" + std::string(p.CodeAddon) + "\"";
+    return s;
 }
 
 // Every message the engine raises as EOverflow. Anything else escaping EncodeBars is a finding.

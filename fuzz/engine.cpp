@@ -57,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     TLLBarcode engine;
     if (!fuzz::FillEngineParams(in, engine.Params)) return 0;
+    fuzz::Context() = fuzz::Describe(engine.Params);
 
     const Outcome first = Encode(engine);
     const Outcome again = Encode(engine);
