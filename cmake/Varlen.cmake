@@ -50,6 +50,7 @@ function(varlen_test_suite name dir)
     VARLEN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     VARLEN_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt/QtCanvas.h"
+
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    varlen::InitScreenFromQt();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,91 @@
+#pragma once
+// Bitmaps backed by a QImage, with the pixel formats the program writes: 1 bit (black and white),
+// 4 and 8 bits with a colour table, 24 and 32 bits. The default ("display") format is 24 bits, in
+// which black and white stay exact. Rows are kept as a Windows bitmap keeps them, so that ScanLine
+// hands out the same bytes that GetDIBits and the bitmap file carry: 1 bit most significant bit
+// first, 4 bits high nibble first, 8 bits one index a byte, 24 bits blue-green-red, 32 bits
+// blue-green-red-unused.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QImage>
+
+#include "platform/Dib.h"
+#include "platform/qt/QtCanvas.h"
+
+namespace varlen {
+
+enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf24bit, pf32bit };
+
+// The 256-colour halftone palette of 8-bit bitmaps. Layout: entries 0..215 are the 6 x 6 x 6
+// colour cube, entry 36 r + 6 g + b with each component r, g, b in 0..5 standing for the level
+// 51 × component (0, 51, 102, 153, 204, 255), so entry 0 is pure black and entry 215 pure white;
+// entries 216..255 are 40 further greys, level round(255 × (k + 1) / 42) for k = 0..39, which fill
+// the gaps between the cube's six greys.
+const std::vector<RGBQuad>& HalftonePalette();
+
+class TBitmap {
+public:
+    TBitmap();  // empty, display format
+    TBitmap(int width, int height);
+    explicit TBitmap(const TDib& dib);
+    TBitmap(const TBitmap& other);
+    TBitmap& operator=(const TBitmap& other);
+    ~TBitmap();
+
+    int Width() const { return m_image.width(); }
+    int Height() const { return m_image.height(); }
+    // Resizing keeps the picture in the top-left corner; new area is white. The surface returns to
+    // the text mapping mode, as a fresh device context would.
+    void SetWidth(int width);
+    void SetHeight(int height);
+    void SetSize(int width, int height);
+
+    bool Monochrome() const { return m_format == pf1bit; }
+    // On: one bit per pixel, black below half brightness and white above; off: the display format.
+    void SetMonochrome(bool mono);
+    TPixelFormat PixelFormat() const { return m_format; }
+    // Converts the picture: to 8 bits with the halftone palette (nearest entry, no dithering), to
+    // 4 bits with the 16-colour desktop palette, to 1 bit black and white.
+    void SetPixelFormat(TPixelFormat format);
+
+    // The drawing surface; it reports the screen's resolution and stays the same object for the
+    // bitmap's lifetime.
+    TQtCanvas& Canvas();
+
+    void Assign(const TBitmap& other);
+    void Assign(const TDib& dib);
+    TDib GetDIBits() const;
+
+    // Row y from the top, in the layout described above; valid until the next drawing on the
+    // surface or the next change of size or format.
+    std::uint8_t* ScanLine(int y);
+    const std::uint8_t* ScanLine(int y) const;
+    int BytesPerLine() const;
+
+    // Colour table of the 1, 4 and 8 bit formats (empty for the others).
+    std::vector<RGBQuad> GetPaletteEntries() const;
+    void SetPaletteEntries(const std::vector<RGBQuad>& colors);
+
+    // The whole bitmap with its palette as a Windows bitmap file. Errors raise EInOutError.
+    void LoadFromFile(const std::string& fileName);
+    void SaveToFile(const std::string& fileName) const;
+
+    // The picture as a QImage (indexed formats stay indexed).
+    QImage Image() const;
+
+private:
+    void sync() const;
+    void attachCanvas();
+    void resize(int width, int height);
+
+    mutable QImage m_image;
+    mutable QImage m_shadow;  // 32-bit drawing copy of an indexed picture while its surface draws
+    mutable bool m_shadowDirty = false;
+    TPixelFormat m_format = pf24bit;
+    std::unique_ptr<TQtCanvas> m_canvas;
+};
+
+}  // namespace varlen

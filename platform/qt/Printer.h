@@ -1,0 +1,51 @@
+#pragma once
+// The printer: one page per job on the system's default queue (CUPS), or a one-page PDF file at a
+// chosen resolution through the same printer-style surface. The page's surface is in device dots,
+// text mapping mode, and reports the printer's resolution.
+#include <memory>
+#include <string>
+
+#include "platform/qt/QtCanvas.h"
+
+class QPrinter;
+
+namespace varlen {
+
+class TPrinter {
+public:
+    TPrinter();  // the default queue
+    ~TPrinter();
+    TPrinter(const TPrinter&) = delete;
+    TPrinter& operator=(const TPrinter&) = delete;
+
+    // Prints into a PDF file at `dpi` dots per inch instead of the queue. The file is written
+    // whole at EndDoc (beside the target, then renamed), never half.
+    void SetPdfOutput(const std::string& fileName, int dpi = 1200);
+    void SetTitle(const std::string& title) { m_title = title; }
+
+    // Starts the job and its one page. Without a printer: EInOutError "No printer is installed"
+    // (or "No default printer is set" when printers exist but none is the default), and nothing
+    // else happens.
+    void BeginDoc();
+    // The page's surface; valid between BeginDoc and EndDoc / Abort.
+    TQtCanvas& Canvas();
+    // Ends the page and the job (sends it to the queue, or completes the PDF file).
+    void EndDoc();
+    // Drops the job: nothing is printed, no PDF file is left.
+    void Abort();
+    bool Printing() const { return m_printing; }
+
+    // The default queue's name, empty when there is none.
+    static std::string DefaultPrinterName();
+
+private:
+    void cleanup();
+
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<TQtCanvas> m_canvas;
+    std::string m_pdfFile, m_tempFile, m_title = "Varlen";
+    int m_pdfDpi = 1200;
+    bool m_printing = false;
+};
+
+}  // namespace varlen

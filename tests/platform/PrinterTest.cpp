@@ -1,0 +1,153 @@
+// The printer without a queue, the printer-style PDF output, and the clipboard.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include "platform/Errors.h"
+#include "platform/qt/Clipboard.h"
+#include "platform/qt/Graphics.h"
+#include "platform/qt/Printer.h"
+
+using namespace varlen;
+
+namespace {
+
+std::string makeTempDir() {
+    char pattern[] = "/tmp/varlen-print-XXXXXX";
+    return ::mkdtemp(pattern);
+}
+
+int countEntries(const std::string& path) {
+    int n = 0;
+    if (DIR* dir = ::opendir(path.c_str())) {
+        while (dirent* e = ::readdir(dir)) n += std::string(e->d_name) != "." && std::string(e->d_name) != "..";
+        ::closedir(dir);
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST(Printer, WithoutAPrinterBeginDocRaisesAndDoesNothingElse) {
+    if (std::getenv("VARLEN_NO_PRINTER_CHILD")) {
+        // In the child: the print system is unreachable, so no queue can be the default.
+        TPrinter printer;
+        try {
+            printer.BeginDoc();
+            FAIL() << "BeginDoc succeeded without a printer";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(std::string(e.what()), "No printer is installed");
+        }
+        EXPECT_FALSE(printer.Printing());
+        return;
+    }
+    // The print system's client library fixes its server when first asked, so the question runs
+    // in a child process that sees a server address where nothing listens.
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VARLEN_NO_PRINTER_CHILD", "1");
+    env.insert("CUPS_SERVER", "/nonexistent/varlen-cups.sock");
+    env.remove("PRINTER");
+    env.remove("LPDEST");
+    env.insert("HOME", "/nonexistent");  // no per-user default queue either
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start("/proc/self/exe", {"--gtest_filter=Printer.WithoutAPrinterBeginDocRaisesAndDoesNothingElse"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const std::string output = child.readAll().toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+TEST(Printer, PdfOutputIsAOnePageJobInDeviceDots) {
+    const std::string dir = makeTempDir();
+    const std::string file = dir + "/page.pdf";
+    TPrinter printer;
+    printer.SetPdfOutput(file, 600);
+    printer.BeginDoc();
+    TCanvas& canvas = printer.Canvas();
+    EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 600);
+    EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSY), 600);
+    EXPECT_GT(canvas.GetDeviceCaps(HORZRES), 4000) << "a page is some 8 inches wide";
+    EXPECT_EQ(canvas.GetMapMode(), MM_TEXT);
+    canvas.SetBrushColor(clBlack);
+    canvas.FillRect({600, 600, 1200, 1800});  // one inch by two
+    EXPECT_EQ(countEntries(dir), 1) << "the unfinished PDF stays under its temporary name";
+    printer.EndDoc();
+    EXPECT_FALSE(printer.Printing());
+    ASSERT_EQ(countEntries(dir), 1);
+    // Rasterised at 100 dots per inch the bar is 100 × 200 pixels; pdfinfo counts one page.
+    const std::string info = [&] {
+        std::string out;
+        if (FILE* p = ::popen(("/usr/bin/pdfinfo '" + file + "'").c_str(), "r")) {
+            char b[512];
+            while (std::fgets(b, sizeof b, p)) out += b;
+            ::pclose(p);
+        }
+        return out;
+    }();
+    const std::size_t pages = info.find("Pages:");
+    ASSERT_NE(pages, std::string::npos) << info;
+    EXPECT_EQ(std::atoi(info.c_str() + pages + 6), 1) << info;
+    ASSERT_EQ(std::system(("/usr/bin/pdftoppm -r 100 -gray -png -singlefile '" + file + "' '" + dir + "/r'").c_str()), 0);
+    const QImage page(QString::fromStdString(dir + "/r.png"));
+    ASSERT_FALSE(page.isNull());
+    int left = 1 << 30, right = -1, top = 1 << 30, bottom = -1;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y + 1);
+            }
+    EXPECT_NEAR(right - left, 100, 1);
+    EXPECT_NEAR(bottom - top, 200, 1);
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(Printer, PdfIntoAMissingFolderRaisesAndAbortLeavesNoFile) {
+    TPrinter printer;
+    printer.SetPdfOutput("/nonexistent-folder/x.pdf", 1200);
+    try {
+        printer.BeginDoc();
+        FAIL() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(std::string(e.what()), "/nonexistent-folder/x.pdf: No such file or directory");
+    }
+    EXPECT_FALSE(printer.Printing());
+
+    const std::string dir = makeTempDir();
+    TPrinter aborted;
+    aborted.SetPdfOutput(dir + "/x.pdf", 300);
+    aborted.BeginDoc();
+    aborted.Canvas().FillRect({0, 0, 10, 10});
+    aborted.Abort();
+    EXPECT_EQ(countEntries(dir), 0);
+    ::rmdir(dir.c_str());
+}
+
+TEST(Clipboard, ABitmapReplacesTheClipboardContents) {
+    QGuiApplication::clipboard()->setText("earlier text");
+    TBitmap bitmap(31, 17);
+    bitmap.Canvas().SetBrushColor(clBlack);
+    bitmap.Canvas().FillRect({4, 0, 9, 17});
+    Clipboard().Assign(bitmap);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_FALSE(data->hasText()) << "the earlier contents are gone";
+    const QImage image = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(image, bitmap.Image().convertToFormat(QImage::Format_RGB32));
+}
