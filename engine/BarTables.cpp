@@ -1,7 +1,6 @@
 // The symbology tables shared by all engines.
 #include "engine/BarTables.h"
 
-#include "platform/Errors.h"
 
 namespace varlen {
 
@@ -45,7 +44,6 @@ TBarCode128::TBarCode128() {
         std::string modules;
         bool bar = true;
         for (const char* w = kWidths[v]; *w; ++w, bar = !bar) modules.append(*w - '0', bar ? '1' : '0');
-        if (modules.size() != 11) throw EOverflow("BarcoLL: Code128 error");  // table consistency
         Patterns[v] = modules;
     }
     buildIndex();

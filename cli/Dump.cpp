@@ -1,0 +1,48 @@
+#include "cli/Dump.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace varlen::cli {
+
+std::string escapeCodeText(const char* text) {
+    std::string out;
+    for (const char* p = text; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c >= 32 && c <= 126) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+void configureEngine(TLLBarcode& engine, const CliOptions& options) {
+    if (options.data.size() > static_cast<std::size_t>(kMaxCaption))
+        throw EOverflow("String exceeds maximum length");
+    // The engine reads the data as a NUL-terminated text: an embedded NUL cannot come from a
+    // command line, so the bytes go in as they are.
+    std::memset(engine.Params.Caption, 0, sizeof engine.Params.Caption);
+    std::memcpy(engine.Params.Caption, options.data.data(), options.data.size());
+    std::memset(engine.Params.CodeAddon, 0, sizeof engine.Params.CodeAddon);
+    std::memcpy(engine.Params.CodeAddon, options.addon.data(), options.addon.size());
+    engine.Params.CodeType = options.type;
+    engine.Params.Ratio = options.ratio;
+}
+
+void runDump(const CliOptions& options, std::ostream& out) {
+    TLLBarcode engine;
+    configureEngine(engine, options);
+    engine.EncodeBars();
+    std::string modules(static_cast<std::size_t>(engine.BarCount), '0');
+    for (int i = 1; i <= engine.BarCount; ++i)
+        if (engine.Bars[i]) modules[static_cast<std::size_t>(i - 1)] = '1';
+    out << escapeCodeText(engine.CodeText) << '\n' << modules << '\n';
+}
+
+}  // namespace varlen::cli

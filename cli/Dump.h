@@ -1,0 +1,20 @@
+#pragma once
+// The dump mode: the prepared symbol text and the module row, as two text lines.
+#include <ostream>
+#include <string>
+
+#include "cli/Options.h"
+
+namespace varlen::cli {
+
+// Bytes 32..126 as themselves except the backslash ("\\"), every other byte as \xHH.
+std::string escapeCodeText(const char* text);
+
+// Sets up an engine from the options the way the control would (refusing data over 50 bytes with
+// "String exceeds maximum length"). Throws the engine's errors.
+void configureEngine(TLLBarcode& engine, const CliOptions& options);
+
+// Encodes and writes the two lines. Throws the engine's errors.
+void runDump(const CliOptions& options, std::ostream& out);
+
+}  // namespace varlen::cli

@@ -1,0 +1,40 @@
+// varlen-cli: the headless generator. Exit codes: 0 success, 1 an error of the engine or the data
+// (its message alone on standard error), 2 a command line that cannot be understood.
+#include <iostream>
+#include <sstream>
+
+#include "cli/Dump.h"
+#include "cli/Options.h"
+#include "platform/Errors.h"
+
+int main(int argc, char** argv) {
+    using namespace varlen::cli;
+    CliOptions options;
+    try {
+        options = parseOptions(argc, argv);
+    } catch (const UsageError& e) {
+        std::cerr << "varlen-cli: " << e.what() << '\n' << usageText();
+        return 2;
+    }
+
+    try {
+        switch (options.mode) {
+            case Mode::Help:
+                std::cout << usageText();
+                return 0;
+            case Mode::Dump: {
+                // Encode completely before writing, so that a failure leaves standard output empty.
+                std::ostringstream text;
+                runDump(options, text);
+                std::cout << text.str() << std::flush;
+                return std::cout ? 0 : 1;
+            }
+            case Mode::None: break;
+        }
+    } catch (const varlen::Exception& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+    std::cerr << usageText();
+    return 2;
+}

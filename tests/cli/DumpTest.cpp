@@ -1,0 +1,146 @@
+// varlen-cli --dump, run as a separate program the way scripts and other checks use it.
+#include <gtest/gtest.h>
+
+#include "support/RunProcess.h"
+
+namespace varlen {
+namespace {
+
+using test::ProcessResult;
+
+ProcessResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), VARLEN_CLI);
+    return test::runProcess(args);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+        out.push_back(text.substr(start, nl - start));
+    if (start < text.size()) out.push_back(text.substr(start) + "(no newline)");
+    return out;
+}
+
+TEST(CliDump, OneRowPerType) {
+    struct Row {
+        std::vector<std::string> args;
+        const char* codeText;
+        std::size_t modules;
+        const char* why;
+    };
+    const Row rows[] = {
+        {{"--dump", "400638133393"}, "4006381333931", 95, "EAN_13 is the default type"},
+        {{"--dump", "--type", "ean_8", "4711"}, "47110007", 67, "type names ignore letter case"},
+        {{"--dump", "--type=UPC_A", "03600029145"}, "036000291452", 95, "--type=NAME form"},
+        {{"--dump", "--type", "upc_e", "425261"}, "4252614", 51, "UPC-E"},
+        {{"--dump", "--type", "Code39", "abc-1"}, "*ABC-1*", 112, "Ratio_3 is the default"},
+        {{"--dump", "--type", "CODE39", "--ratio", "2", "abc-1"}, "*ABC-1*", 91, "--ratio 2"},
+        {{"--dump", "--type", "CODE39", "--ratio", "3", "abc-1"}, "*ABC-1*", 112, "--ratio 3"},
+        {{"--dump", "--type", "CODE25I", "123"}, "1236", 45, "Interleaved 2 of 5"},
+        {{"--dump", "--type", "code25ip", "1234567890123"}, "12345678901236", 135, "4-9 weighted variant, not grouped"},
+        {{"--dump", "--type", "CODE128_A", "Aa"}, "\\x87Aa\\\\\\x8A", 57, "backslash written doubled, others as \\xHH"},
+        {{"--dump", "--type", "CODE128_B", "ABC"}, "\\x88ABC!\\x8A", 68, "Code 128 set B"},
+        {{"--dump", "--type", "CODE128_C", "123"}, "\\x89,\\x853c\\x8A", 68, "Code 128 set C"},
+        {{"--dump", "--type", "MSI_PLESSEY", "1234"}, "12344", 92, "MSI"},
+        {{"--dump", "--type", "codabar", "b123"}, "B123A", 64, "Codabar"},
+        {{"--dump", "--type", "POSTNET", "12345"}, "123455", 32, "Postnet"},
+        {{"--dump", "--type", "postnet_fim", "b"}, "FIM-B", 9, "FIM"},
+        {{"--dump", "--type", "CODE128_B", "AB\xc3\xbf" "CD"}, "\\x88AB\\x86\\x8A", 57, "UTF-8 y-diaeresis is byte 255, the end marker"},
+        {{"--dump", "--type", "CODE128_B", "\xe2\x82\xac"}, "\\x88?@\\x8A", 46, "the euro sign is outside Latin-1: ?"},
+        {{"--dump", "--type", "CODE128_B", "\xff"}, "\\x88?@\\x8A", 46, "a malformed UTF-8 byte: ?"},
+        {{"--dump", "--addon", "12a345x", "400638133393"}, "4006381333931", 152, "add-on 12345 from mixed text"},
+        {{"--dump", "--addon", "1-2", "400638133393"}, "4006381333931", 125, "add-on 12"},
+        {{"--dump", "--addon", "1234", "--type", "UPC_A", "0"}, "000000000000", 125, "4 digits keep 2"},
+        {{"--dump", "--addon", "7", "400638133393"}, "4006381333931", 95, "one digit gives no add-on"},
+        {{"--dump", "--", "-12"}, "0120000000005", 95, "data after -- may start with a minus"},
+        {{"--dump", ""}, "0000000000000", 95, "empty data"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        const ProcessResult p = cli(r.args);
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        EXPECT_EQ(p.err, "");
+        const auto l = lines(p.out);
+        ASSERT_EQ(l.size(), 2u) << p.out;
+        EXPECT_EQ(l[0], r.codeText);
+        EXPECT_EQ(l[1].size(), r.modules);
+        EXPECT_EQ(l[1].find_first_not_of("01"), std::string::npos);
+    }
+}
+
+TEST(CliDump, ModuleLineIsTheModuleRow) {
+    // UPC-E 000000: check 0, parity BBBAAA (ISO/IEC 15420 tables).
+    const ProcessResult p = cli({"--dump", "--type", "UPC_E", "000000"});
+    ASSERT_EQ(p.exitCode, 0);
+    EXPECT_EQ(p.out, "0000000\n101010011101001110100111000110100011010001101010101\n");
+}
+
+TEST(CliDump, Errors) {
+    struct Row {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* err;  // exact standard error for exit 1; a fragment for exit 2
+        const char* why;
+    };
+    const std::string fifty(50, '1');
+    const std::string fiftyLatin1Letters = [] {
+        std::string s;
+        for (int i = 0; i < 50; ++i) s += "\xc3\xa9";  // 50 characters, 100 UTF-8 bytes
+        return s;
+    }();
+    const Row rows[] = {
+        {{"--dump", "--type", "CODE128_B", "A\tB"}, 1, "BarcoLL: Code128 error\n", "control byte in set B"},
+        {{"--dump", "--type", "CODE128_B", "\xc3\xa0"}, 1, "BarcoLL: Code128 error\n", "a-grave is byte 224"},
+        {{"--dump", fifty + "1"}, 1, "String exceeds maximum length\n", "51 bytes refused"},
+        {{"--dump", "--type", "CODE39", fiftyLatin1Letters + "1"}, 1, "String exceeds maximum length\n",
+         "51 Latin-1 bytes"},
+        {{}, 2, "usage:", "no arguments"},
+        {{"400638133393"}, 2, "usage:", "no mode"},
+        {{"--dump"}, 2, "usage:", "no data"},
+        {{"--dump", "1", "2"}, 2, "usage:", "two data arguments"},
+        {{"--dump", "--type", "EAN_14", "1"}, 2, "usage:", "unknown type"},
+        {{"--dump", "--ratio", "4", "1"}, 2, "usage:", "ratio other than 2 or 3"},
+        {{"--dump", "--type"}, 2, "usage:", "option without its value"},
+        {{"--dump", "--colour", "red", "1"}, 2, "usage:", "unknown option"},
+        {{"--dump=yes", "1"}, 2, "usage:", "a value on a flag"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        const ProcessResult p = cli(r.args);
+        EXPECT_EQ(p.exitCode, r.exitCode);
+        EXPECT_EQ(p.out, "");
+        if (r.exitCode == 1) {
+            EXPECT_EQ(p.err, r.err);
+        } else {
+            EXPECT_NE(p.err.find(r.err), std::string::npos) << p.err;
+        }
+    }
+}
+
+TEST(CliDump, FiftyBytesAreAccepted) {
+    std::string fiftyLetters;
+    for (int i = 0; i < 50; ++i) fiftyLetters += "\xc3\x89";  // E-acute, 50 Latin-1 bytes
+    const struct {
+        std::vector<std::string> args;
+        std::size_t modules;
+    } rows[] = {
+        {{"--dump", "--type", "CODE39", std::string(50, 'W')}, 832},
+        {{"--dump", "--type", "CODE39", fiftyLetters}, 832},  // each becomes "0"
+        {{"--dump", "--type", "MSI_Plessey", std::string(50, '9')}, 828},
+    };
+    for (const auto& r : rows) {
+        const ProcessResult p = cli(r.args);
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        EXPECT_EQ(lines(p.out).at(1).size(), r.modules);
+    }
+}
+
+TEST(CliDump, HelpGoesToStandardOutput) {
+    const ProcessResult p = cli({"--help"});
+    EXPECT_EQ(p.exitCode, 0);
+    EXPECT_NE(p.out.find("usage: varlen-cli --dump"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace varlen

@@ -1,0 +1,93 @@
+#pragma once
+// Runs a program with an exact argument vector (no shell) and collects its output and exit code.
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace varlen::test {
+
+struct ProcessResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+inline ProcessResult runProcess(const std::vector<std::string>& args, const std::string& input = "") {
+    int outPipe[2], errPipe[2], inPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0 || pipe(inPipe) != 0) throw std::runtime_error("pipe failed");
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+        posix_spawn_file_actions_addclose(&actions, fd);
+
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(inPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[1]);
+    if (rc != 0) {
+        close(inPipe[1]);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        throw std::runtime_error("cannot start " + args[0]);
+    }
+
+    // Feed the input and drain both outputs together so that no pipe fills up.
+    std::size_t written = 0;
+    if (input.empty()) {
+        close(inPipe[1]);
+        inPipe[1] = -1;
+    }
+    ProcessResult result;
+    bool outOpen = true, errOpen = true;
+    while (outOpen || errOpen || inPipe[1] >= 0) {
+        pollfd fds[3] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
+                         {errOpen ? errPipe[0] : -1, POLLIN, 0},
+                         {inPipe[1], POLLOUT, 0}};
+        if (poll(fds, 3, -1) < 0) break;
+        char buffer[65536];
+        if (fds[0].revents) {
+            const ssize_t n = read(outPipe[0], buffer, sizeof buffer);
+            if (n > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+            else outOpen = false;
+        }
+        if (fds[1].revents) {
+            const ssize_t n = read(errPipe[0], buffer, sizeof buffer);
+            if (n > 0) result.err.append(buffer, static_cast<std::size_t>(n));
+            else errOpen = false;
+        }
+        if (inPipe[1] >= 0 && fds[2].revents) {
+            const ssize_t n = write(inPipe[1], input.data() + written, input.size() - written);
+            if (n > 0) written += static_cast<std::size_t>(n);
+            if (n <= 0 || written == input.size()) {
+                close(inPipe[1]);
+                inPipe[1] = -1;
+            }
+        }
+    }
+    close(outPipe[0]);
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+}  // namespace varlen::test
