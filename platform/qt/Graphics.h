@@ -3,8 +3,9 @@
 // 4 and 8 bits with a colour table, 24 and 32 bits. The default ("display") format is 24 bits, in
 // which black and white stay exact. Rows are kept as a Windows bitmap keeps them, so that ScanLine
 // hands out the same bytes that GetDIBits and the bitmap file carry: 1 bit most significant bit
-// first, 4 bits high nibble first, 8 bits one index a byte, 24 bits blue-green-red, 32 bits
-// blue-green-red-unused.
+// first, 8 bits one index a byte, 24 bits blue-green-red, 32 bits blue-green-red-unused. (4-bit
+// rows are the one exception: ScanLine gives one index a byte; GetDIBits packs two a byte, high
+// nibble first.)
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QScreen>
+#include <QWidget>
 
 #include "platform/Screen.h"
 
@@ -46,9 +47,12 @@ const FaceMetrics& faceMetrics(const std::string& face) {
     return cache.emplace(face, m).first->second;
 }
 
+// Pictures and windows are screen-like; printers, PDF writers and SVG generators know their own
+// resolution. (QPdfWriter and QSvgGenerator report the widget device type, so a widget is
+// recognised by its class.)
 bool usesScreenResolution(const QPaintDevice* device) {
     const int type = device->devType();
-    return type == QInternal::Image || type == QInternal::Widget || type == QInternal::Pixmap;
+    return type == QInternal::Image || type == QInternal::Pixmap || dynamic_cast<const QWidget*>(device) != nullptr;
 }
 
 }  // namespace

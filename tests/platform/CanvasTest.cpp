@@ -3,6 +3,9 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QPainter>
+#include <QBuffer>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 
 #include <gtest/gtest.h>
 
@@ -288,4 +291,30 @@ TEST(QtCanvas, IsotropicModeKeepsTheAspect) {
     EXPECT_EQ(ink.top, 20);
     EXPECT_EQ(ink.right, 40);
     EXPECT_EQ(ink.bottom, 40);
+}
+
+TEST(QtCanvas, VectorDevicesReportTheirOwnResolution) {
+    QPdfWriter pdf("/dev/null");
+    pdf.setResolution(1200);
+    {
+        TQtCanvas canvas(&pdf);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 1200);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSY), 1200);
+    }
+    QBuffer buffer;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setResolution(300);
+    svg.setSize(QSize(600, 300));
+    {
+        TQtCanvas canvas(&svg);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 300);
+        canvas.SetBrushColor(clBlack);
+        canvas.FillRect({10, 20, 40, 80});
+        canvas.SetFontHeight(30);
+        canvas.TextOutA(100, 100, "Caf\xe9");  // Latin-1 bytes
+    }
+    const QString document = QString::fromUtf8(buffer.data());
+    EXPECT_TRUE(document.contains("Caf\u00e9")) << document.toStdString();
+    EXPECT_TRUE(document.contains("#000000")) << "the black bar";
 }

@@ -84,6 +84,11 @@ TEST(Printer, PdfOutputIsAOnePageJobInDeviceDots) {
     EXPECT_EQ(canvas.GetMapMode(), MM_TEXT);
     canvas.SetBrushColor(clBlack);
     canvas.FillRect({600, 600, 1200, 1800});  // one inch by two
+    canvas.SetFontName("Arial");
+    canvas.SetFontHeight(600);  // a cell of one inch
+    canvas.SetBkMode(TRANSPARENT);
+    canvas.SetTextAlign(TA_LEFT | TA_TOP);
+    canvas.TextOutA(3000, 2400, "Ay");
     EXPECT_EQ(countEntries(dir), 1) << "the unfinished PDF stays under its temporary name";
     printer.EndDoc();
     EXPECT_FALSE(printer.Printing());
@@ -104,17 +109,30 @@ TEST(Printer, PdfOutputIsAOnePageJobInDeviceDots) {
     ASSERT_EQ(std::system(("/usr/bin/pdftoppm -r 100 -gray -png -singlefile '" + file + "' '" + dir + "/r'").c_str()), 0);
     const QImage page(QString::fromStdString(dir + "/r.png"));
     ASSERT_FALSE(page.isNull());
-    int left = 1 << 30, right = -1, top = 1 << 30, bottom = -1;
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); ++x)
-            if (qGray(page.pixel(x, y)) < 128) {
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-            }
+    auto ink = [&](int fromX, int toX, int* left, int* top, int* right, int* bottom) {
+        *left = *top = 1 << 30;
+        *right = *bottom = -1;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = fromX; x < std::min(toX, page.width()); ++x)
+                if (qGray(page.pixel(x, y)) < 128) {
+                    *left = std::min(*left, x);
+                    *right = std::max(*right, x + 1);
+                    *top = std::min(*top, y);
+                    *bottom = std::max(*bottom, y + 1);
+                }
+    };
+    int left, top, right, bottom;
+    ink(0, 300, &left, &top, &right, &bottom);
     EXPECT_NEAR(right - left, 100, 1);
     EXPECT_NEAR(bottom - top, 200, 1);
+    // The text's one-inch cell starts 3 inches below the bar's top and 4 inches right of its left
+    // edge; its ink lies within the cell and fills most of its height.
+    int tl, tt, tr, tb;
+    ink(left + 300, page.width(), &tl, &tt, &tr, &tb);
+    EXPECT_GE(tl, left + 400 - 1);
+    EXPECT_GE(tt, top + 300 - 1);
+    EXPECT_LE(tb, top + 400 + 1);
+    EXPECT_GE(tb - tt, 75);
     std::system(("rm -rf '" + dir + "'").c_str());
 }
 
