@@ -50,12 +50,23 @@ public:
     TLLBarcode& Engine() { return *engine_; }
     const TLLBarcode& Engine() const { return *engine_; }
 
+    // The message of the error that kept the last paint from drawing; empty after a good paint.
+    const std::string& LastPaintError() const { return lastError_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     // Draws on the control's own surface at (0, 0); the base class then takes the drawn size.
     virtual void Paint(TCanvas& canvas);
 
     TLLBarcode* engine_;
+
+private:
+    // Every accepted assignment: repaint, and let a failing paint report its error anew.
+    void propertyChanged();
+
+    unsigned changeCount_ = 1;     // counts accepted property assignments
+    unsigned reportedChange_ = 0;  // the assignment whose paint error has been reported
+    std::string lastError_;
 };
 
 }  // namespace varlen

@@ -1,0 +1,56 @@
+// Drawing and export speed: one UPC-A with its text onto a screen bitmap, a ten times magnified
+// UPC-A written as a Windows bitmap, and the largest symbol (Code 39, 50 characters, SC9)
+// magnified ten times.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <string>
+
+#include "control/Barcode.h"
+#include "platform/qt/Graphics.h"
+
+using namespace varlen;
+
+namespace {
+
+void BM_DrawUpcaWithText(benchmark::State& state) {
+    TBitmap bitmap(130, 100);
+    TLLBarcode engine;
+    engine.Params.CodeType = UPC_A;
+    for (auto _ : state) benchmark::DoNotOptimize(engine.DrawBarcode(bitmap.Canvas(), 2, 2));
+}
+BENCHMARK(BM_DrawUpcaWithText)->Unit(benchmark::kMicrosecond);
+
+void BM_MagnifyUpcaTimes10(benchmark::State& state) {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("upca.bmp").toStdString();
+    TBarcode barcode;
+    barcode.setBar_CodeType(UPC_A);
+    for (auto _ : state) barcode.MagnifyBy(2, file, false, 10);
+}
+BENCHMARK(BM_MagnifyUpcaTimes10)->Unit(benchmark::kMillisecond);
+
+void BM_MagnifyCode39LargestTimes10(benchmark::State& state) {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("code39.bmp").toStdString();
+    TBarcode barcode;
+    barcode.setBar_CodeType(CODE39);
+    barcode.setBar_ModuleWidth(SC9);
+    barcode.setBar_Caption("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMN");
+    for (auto _ : state) barcode.MagnifyBy(2, file, false, 10);
+}
+BENCHMARK(BM_MagnifyCode39LargestTimes10)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    InitScreenFromQt();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

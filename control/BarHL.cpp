@@ -1,0 +1,205 @@
+// TCustomBarcode: properties with their validation, painting and drawing on any surface.
+#include "control/BarHL.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimer>
+#include <cstring>
+
+#include "platform/ErrorHandler.h"
+#include "platform/qt/QtCanvas.h"
+
+namespace varlen {
+
+namespace {
+
+// Copies a validated string into one of the record's fixed character fields.
+template <std::size_t N>
+void storeText(char (&field)[N], const std::string& text) {
+    const std::size_t n = std::min(text.size(), N - 1);
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+}  // namespace
+
+TCustomBarcode::TCustomBarcode(QWidget* owner) : QWidget(owner), engine_(new TLLBarcode) {
+    resize(69, 66);
+}
+
+TCustomBarcode::~TCustomBarcode() { delete engine_; }
+
+void TCustomBarcode::propertyChanged() {
+    // A new set of properties may fail to encode once more; that deserves one new report.
+    ++changeCount_;
+    update();
+}
+
+std::string TCustomBarcode::Bar_Caption() const { return engine_->Params.Caption; }
+
+void TCustomBarcode::setBar_Caption(const std::string& caption) {
+    if (caption.size() > static_cast<std::size_t>(kMaxCaption)) throw EOverflow("String exceeds maximum length");
+    storeText(engine_->Params.Caption, caption);
+    propertyChanged();
+}
+
+std::string TCustomBarcode::Bar_CodeAddon() const { return engine_->Params.CodeAddon; }
+
+void TCustomBarcode::setBar_CodeAddon(const std::string& addon) {
+    // An add-on has 2 or 5 digits (EAN-2 / EAN-5) or none: keep the digits and cut to the longest
+    // of these lengths that they reach.
+    std::string digits;
+    for (char ch : addon)
+        if (ch >= '0' && ch <= '9') digits += ch;
+    if (digits.size() >= 5) {
+        digits.resize(5);
+    } else if (digits.size() >= 2) {
+        digits.resize(2);
+    } else {
+        digits.clear();
+    }
+    storeText(engine_->Params.CodeAddon, digits);
+    propertyChanged();
+}
+
+btCodeTypes TCustomBarcode::Bar_CodeType() const { return engine_->Params.CodeType; }
+
+void TCustomBarcode::setBar_CodeType(btCodeTypes type) {
+    engine_->Params.CodeType = type;
+    propertyChanged();
+}
+
+std::string TCustomBarcode::Bar_Fontname() const { return engine_->Params.FontName; }
+
+void TCustomBarcode::setBar_Fontname(const std::string& name) {
+    engine_->Params.FontName = name;
+    propertyChanged();
+}
+
+int TCustomBarcode::Bar_Fontscaling() const { return engine_->Params.FontScaling; }
+
+void TCustomBarcode::setBar_Fontscaling(int percent) {
+    if (percent < 20 || percent > 200) throw EOverflow("Bar_Fontscaling must be in the range 20..200!");
+    engine_->Params.FontScaling = percent;
+    propertyChanged();
+}
+
+int TCustomBarcode::Bar_HeightPercent() const { return engine_->Params.HeightPercent; }
+
+void TCustomBarcode::setBar_HeightPercent(int percent) {
+    if (percent < 20 || percent > 200) throw EOverflow("Bar_HeightPercent must be in the range 20..200!");
+    engine_->Params.HeightPercent = percent;
+    propertyChanged();
+}
+
+bool TCustomBarcode::Bar_HighDensity() const { return engine_->Params.HighDensity; }
+
+void TCustomBarcode::setBar_HighDensity(bool on) {
+    engine_->Params.HighDensity = on;
+    propertyChanged();
+}
+
+bool TCustomBarcode::Bar_HumanReadable() const { return engine_->Params.HumanReadable; }
+
+void TCustomBarcode::setBar_HumanReadable(bool on) {
+    engine_->Params.HumanReadable = on;
+    propertyChanged();
+}
+
+btCodeSizes TCustomBarcode::Bar_ModuleWidth() const { return engine_->Params.ModuleWidth; }
+
+void TCustomBarcode::setBar_ModuleWidth(btCodeSizes size) {
+    if (static_cast<unsigned>(size) > SC9) throw EOverflow("Bar_SC_Size must be in the range 0..9!");
+    engine_->Params.ModuleWidth = size;
+    propertyChanged();
+}
+
+btCodeRatio TCustomBarcode::Bar_Ratio() const { return engine_->Params.Ratio; }
+
+void TCustomBarcode::setBar_Ratio(btCodeRatio ratio) {
+    if (static_cast<unsigned>(ratio) > Ratio_2)
+        throw EOverflow("Bar_Ratio must be in the range 0..1 (Ratio_3 or Ratio_2)!");
+    engine_->Params.Ratio = ratio;
+    propertyChanged();
+}
+
+btCodeRotate TCustomBarcode::Bar_Rotation() const { return engine_->Params.Rotation; }
+
+void TCustomBarcode::setBar_Rotation(btCodeRotate rotation) {
+    if (static_cast<unsigned>(rotation) > rotate_270)
+        throw EOverflow("Bar_Rotate must be in the range rotate_000..rotate_270!");
+    engine_->Params.Rotation = rotation;
+    propertyChanged();
+}
+
+bool TCustomBarcode::Bar_WidthReduce() const { return engine_->Params.WidthReduce; }
+
+void TCustomBarcode::setBar_WidthReduce(bool on) {
+    engine_->Params.WidthReduce = on;
+    propertyChanged();
+}
+
+bool TCustomBarcode::Bar_ZoomSize() const { return engine_->Params.ZoomSize; }
+
+void TCustomBarcode::setBar_ZoomSize(bool on) {
+    engine_->Params.ZoomSize = on;
+    propertyChanged();
+}
+
+void TCustomBarcode::DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size) {
+    const TSize drawn = engine_->DrawBarcode(canvas, X, Y);
+    if (size) *size = drawn;
+}
+
+void TCustomBarcode::Paint(TCanvas& canvas) {
+    const TSize drawn = engine_->DrawBarcode(canvas, 0, 0);
+    resize(drawn.cx, drawn.cy);
+}
+
+void TCustomBarcode::paintEvent(QPaintEvent*) {
+    std::exception_ptr failure;
+    {
+        TQtCanvas canvas(this);
+        try {
+            Paint(canvas);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (!failure) {
+        lastError_.clear();
+        return;
+    }
+
+    // Data that cannot be encoded: the area shows a plain mark instead of a half-drawn symbol, and
+    // the error goes to the application's handler once per change of the properties, after this
+    // paint has finished. A message box opened from inside the paint would cover the control,
+    // repaint it and raise the same error again, for ever.
+    {
+        QPainter painter(this);
+        painter.setPen(QPen(Qt::gray, 1, Qt::DashLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        painter.drawLine(rect().topLeft(), rect().bottomRight());
+        painter.drawLine(rect().bottomLeft(), rect().topRight());
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+    } catch (...) {
+        lastError_ = "Unknown error";
+    }
+    if (reportedChange_ == changeCount_) return;
+    reportedChange_ = changeCount_;
+    QTimer::singleShot(0, this, [failure] {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            HandleApplicationException(e);
+        } catch (...) {
+            HandleApplicationException(std::runtime_error("Unknown error"));
+        }
+    });
+}
+
+}  // namespace varlen

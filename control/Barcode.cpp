@@ -1,0 +1,156 @@
+// TBarcode: AutoSize, and the three ways the barcode leaves the screen: drawing on a printer-like
+// surface in metric units, a magnified bitmap file and a bitmap on the clipboard.
+#include "control/Barcode.h"
+
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/Screen.h"
+#include "platform/qt/Clipboard.h"
+#include "platform/qt/Graphics.h"
+
+namespace varlen {
+
+namespace {
+
+int nearest(long double v) { return static_cast<int>(std::nearbyint(v)); }
+
+// Restores a surface's mapping mode when the drawing is done, also when it fails.
+class MapModeGuard {
+public:
+    MapModeGuard(TCanvas& canvas, int mode) : canvas_(canvas), previous_(canvas.SetMapMode(mode)) {}
+    ~MapModeGuard() { canvas_.SetMapMode(previous_); }
+    MapModeGuard(const MapModeGuard&) = delete;
+    MapModeGuard& operator=(const MapModeGuard&) = delete;
+
+private:
+    TCanvas& canvas_;
+    int previous_;
+};
+
+// One logical unit becomes factor x factor pixels.
+void scaleSurface(TCanvas& canvas, int factor) {
+    const ScreenInfo& screen = Screen();
+    canvas.SetMapMode(MM_ANISOTROPIC);
+    canvas.SetWindowExtEx(screen.width, screen.height);
+    canvas.SetViewportExtEx(screen.width * factor, screen.height * factor);
+}
+
+// A bitmap side of (2 x margin + drawn) x factor pixels. A side that does not fit an int (a huge
+// factor) is refused rather than wrapped round; the bitmap itself refuses what it cannot hold.
+int bitmapSide(int margin, int drawn, int factor) {
+    const std::int64_t side = (2 * static_cast<std::int64_t>(margin) + drawn) * factor;
+    if (side < 0 || side > (1 << 20)) throw EOverflow("Barcode: Bitmap for \"MagnifyBy\" too large");
+    return static_cast<int>(side);
+}
+
+// Writes the bitmap under a temporary name beside the target and renames it over the target only
+// when the whole file is written, so that a failed write leaves neither a partial bitmap nor a
+// temporary file behind, and an existing file is replaced only by a complete one.
+void saveWhole(const TBitmap& bitmap, const std::string& fileName) {
+    const QString target = QString::fromLocal8Bit(fileName.c_str());
+    QTemporaryFile temp(QFileInfo(target).absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    if (!temp.open()) throw EInOutError("Cannot create file \"" + fileName + "\". " + temp.errorString().toStdString());
+    const std::string tempName = temp.fileName().toLocal8Bit().toStdString();
+    temp.close();
+    bitmap.SaveToFile(tempName);  // raises EInOutError; the temporary file then removes itself
+    if (std::rename(tempName.c_str(), fileName.c_str()) != 0)
+        throw EInOutError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+    temp.setAutoRemove(false);  // it has become the target
+}
+
+}  // namespace
+
+TBarcode::TBarcode(QWidget* owner) : TCustomBarcode(owner) { autoSize_ = true; }
+
+void TBarcode::setAutoSize(bool on) {
+    if (on == autoSize_) return;
+    autoSize_ = on;
+    update();
+}
+
+void TBarcode::Paint(TCanvas& canvas) {
+    TSize size;
+    DrawOnCanvas(canvas, 0, 0, &size);
+    if (autoSize_) resize(size.cx, size.cy);
+}
+
+void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
+    const int mode = canvas.GetMapMode();
+    if (mode == MM_TEXT) {
+        DrawOnCanvas(canvas, X, Y, size);
+        return;
+    }
+    if (mode != MM_LOMETRIC && mode != MM_HIMETRIC) throw EOverflow("Barcode: Wrong mapmode in \"LoMetricPrint\"");
+
+    const long double u = mode == MM_LOMETRIC ? 0.00393700787401574803L : 0.000393700787401574803L;
+    int dpiX = canvas.GetDeviceCaps(LOGPIXELSX);
+    int dpiY = canvas.GetDeviceCaps(LOGPIXELSY);
+    if (dpiX == 0 || dpiY == 0) {  // the renderer draws such a surface at the screen's resolution
+        dpiX = Screen().logPixelsX;
+        dpiY = Screen().logPixelsY;
+    }
+    const long double fx = dpiX * u;  // device dots per logical unit
+    const long double fy = dpiY * u;
+
+    TSize drawn;
+    {
+        MapModeGuard textMode(canvas, MM_TEXT);
+        // y counts upward in the metric modes: a point below the origin has a negative y.
+        DrawOnCanvas(canvas, nearest(X * fx), -nearest(Y * fy), &drawn);
+    }
+    if (size) {
+        size->cx = nearest(drawn.cx / fx);
+        size->cy = nearest(drawn.cy / fy);
+    }
+}
+
+void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
+    if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
+
+    auto bitmap = std::make_unique<TBitmap>();
+    if (monochrome) bitmap->SetMonochrome(true);
+
+    // Measuring pass: the empty bitmap shows nothing, the renderer reports the size.
+    scaleSurface(bitmap->Canvas(), factor);
+    TSize size;
+    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+
+    bitmap->SetSize(bitmapSide(margin, size.cx, factor), bitmapSide(margin, size.cy, factor));
+
+    // The real drawing: the renderer lays out for the screen's resolution, the surface multiplies
+    // every coordinate by the factor, so bars come out exactly factor times as wide and the text
+    // is set by the font engine at factor times the height.
+    scaleSurface(bitmap->Canvas(), factor);
+    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+
+    saveWhole(*bitmap, fileName);
+}
+
+void TBarcode::CopyToClipboard(int margin) {
+    auto bitmap = std::make_unique<TBitmap>();
+    TSize size;
+    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+    bitmap->SetSize(bitmapSide(margin, size.cx, 1), bitmapSide(margin, size.cy, 1));
+    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+    Clipboard().Assign(*bitmap);
+}
+
+void TBarcode::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit OnClick();
+    TCustomBarcode::mouseReleaseEvent(event);
+}
+
+void TBarcode::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) emit OnDblClick();
+    TCustomBarcode::mouseDoubleClickEvent(event);
+}
+
+}  // namespace varlen
