@@ -1,0 +1,127 @@
+#include "imaging/DibConvert.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace varlen {
+
+bool IsPaletteDib(const TDib& dib) {
+    return dib.bitCount == 1 || dib.bitCount == 4 || dib.bitCount == 8;
+}
+
+std::vector<std::uint8_t> DibIndices(const TDib& dib) {
+    if (!IsPaletteDib(dib)) throw std::invalid_argument("DibIndices: not a palette bitmap");
+    const int w = dib.width;
+    const int h = dib.height;
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    std::uint8_t* dst = out.data();
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* src = dib.row(y);
+        switch (dib.bitCount) {
+        case 8:
+            std::copy(src, src + w, dst);
+            break;
+        case 4:
+            for (int x = 0; x < w; ++x) dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+            break;
+        default:
+            for (int x = 0; x < w; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+            break;
+        }
+        dst += w;
+    }
+    return out;
+}
+
+void DibRowToRGB(const TDib& dib, int y, std::uint8_t* rgb) {
+    const std::uint8_t* src = dib.row(y);
+    const int w = dib.width;
+    auto putIndex = [&](int x, unsigned index) {
+        RGBQuad q;
+        if (index < dib.colors.size()) q = dib.colors[index];
+        rgb[3 * x] = q.rgbRed;
+        rgb[3 * x + 1] = q.rgbGreen;
+        rgb[3 * x + 2] = q.rgbBlue;
+    };
+    switch (dib.bitCount) {
+    case 32:
+        for (int x = 0; x < w; ++x) {
+            rgb[3 * x] = src[4 * x + 2];
+            rgb[3 * x + 1] = src[4 * x + 1];
+            rgb[3 * x + 2] = src[4 * x];
+        }
+        break;
+    case 24:
+        for (int x = 0; x < w; ++x) {
+            rgb[3 * x] = src[3 * x + 2];
+            rgb[3 * x + 1] = src[3 * x + 1];
+            rgb[3 * x + 2] = src[3 * x];
+        }
+        break;
+    case 8:
+        for (int x = 0; x < w; ++x) putIndex(x, src[x]);
+        break;
+    case 4:
+        for (int x = 0; x < w; ++x) putIndex(x, (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4));
+        break;
+    case 1:
+        for (int x = 0; x < w; ++x) putIndex(x, (src[x >> 3] >> (7 - (x & 7))) & 1);
+        break;
+    default:
+        throw std::invalid_argument("DibRowToRGB: unsupported bit count");
+    }
+}
+
+std::vector<RGBQuad> Palette216() {
+    std::vector<RGBQuad> palette(216);
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b) {
+                RGBQuad& q = palette[36 * r + 6 * g + b];
+                q.rgbRed = static_cast<std::uint8_t>(51 * r);
+                q.rgbGreen = static_cast<std::uint8_t>(51 * g);
+                q.rgbBlue = static_cast<std::uint8_t>(51 * b);
+            }
+    return palette;
+}
+
+TDib ReduceTo216Colors(const TDib& dib) {
+    // One table per component turns the per-pixel arithmetic into three look-ups.
+    static const auto tables = [] {
+        std::array<std::array<std::uint8_t, 256>, 3> t{};
+        for (int x = 0; x < 256; ++x) {
+            t[0][x] = static_cast<std::uint8_t>(36 * Level216(x));
+            t[1][x] = static_cast<std::uint8_t>(6 * Level216(x));
+            t[2][x] = static_cast<std::uint8_t>(Level216(x));
+        }
+        return t;
+    }();
+    TDib out;
+    out.width = dib.width;
+    out.height = dib.height;
+    out.bitCount = 8;
+    out.xPelsPerMeter = dib.xPelsPerMeter;
+    out.yPelsPerMeter = dib.yPelsPerMeter;
+    out.colors = Palette216();
+    out.bits.assign(out.imageSize(), 0);
+    const int w = dib.width;
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * 3);
+    for (int y = 0; y < dib.height; ++y) {
+        std::uint8_t* dst = out.row(y);
+        if (dib.bitCount == 24 || dib.bitCount == 32) {
+            const std::uint8_t* src = dib.row(y);
+            const int step = dib.bitCount / 8;
+            for (int x = 0; x < w; ++x, src += step)
+                dst[x] = static_cast<std::uint8_t>(tables[0][src[2]] + tables[1][src[1]] + tables[2][src[0]]);
+        } else {
+            DibRowToRGB(dib, y, rgb.data());
+            for (int x = 0; x < w; ++x)
+                dst[x] = static_cast<std::uint8_t>(tables[0][rgb[3 * x]] + tables[1][rgb[3 * x + 1]] +
+                                                   tables[2][rgb[3 * x + 2]]);
+        }
+    }
+    return out;
+}
+
+}  // namespace varlen

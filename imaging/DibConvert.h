@@ -1,0 +1,31 @@
+#pragma once
+// Pixel conversions the writers share: colour indices of a palette bitmap, colour rows of any
+// bitmap, and the reduction of a true-colour bitmap to the fixed 216-colour palette.
+#include <cstdint>
+#include <vector>
+
+#include "platform/Dib.h"
+
+namespace varlen {
+
+// True for the depths whose pixels are colour-table indices (1, 4 and 8 bits per pixel).
+bool IsPaletteDib(const TDib& dib);
+
+// The colour indices of a 1, 4 or 8 bits-per-pixel bitmap, one byte per pixel, top row first:
+// 4-bit rows split high nibble first, 1-bit rows most significant bit first.
+std::vector<std::uint8_t> DibIndices(const TDib& dib);
+
+// Row y (counted from the top) as red, green, blue triples, for every depth.
+void DibRowToRGB(const TDib& dib, int y, std::uint8_t* rgb);
+
+// The 216-colour palette: entry 36 r + 6 g + b is (51 r, 51 g, 51 b); 0 is black, 215 white.
+std::vector<RGBQuad> Palette216();
+
+// The level 0..5 of a colour component: (x + 3) div 51.
+constexpr int Level216(int x) { return (x + 3) / 51; }
+
+// The bitmap at 8 bits per pixel over the 216-colour palette (216 colour-table entries), each
+// pixel mapped on its own to 36 level(red) + 6 level(green) + level(blue).
+TDib ReduceTo216Colors(const TDib& dib);
+
+}  // namespace varlen

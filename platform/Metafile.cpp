@@ -1,0 +1,179 @@
+#include "platform/Metafile.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/AtomicFile.h"
+#include "platform/Canvas.h"
+#include "platform/Screen.h"
+
+namespace varlen {
+
+namespace {
+
+constexpr std::uint32_t kHeaderSize = 108;       // with both header extensions
+constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
+constexpr std::uint32_t kEmfVersion = 0x10000;
+constexpr std::uint32_t kStretchDIBitsFixed = 80;
+constexpr std::uint32_t kSrcCopy = 0x00CC0020;
+constexpr std::uint32_t kDibRgbColors = 0;
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void puti(std::vector<std::uint8_t>& out, int v) { put32(out, static_cast<std::uint32_t>(v)); }
+void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+int dpiX() { return Screen().logPixelsX > 0 ? Screen().logPixelsX : 96; }
+int dpiY() { return Screen().logPixelsY > 0 ? Screen().logPixelsY : 96; }
+
+}  // namespace
+
+int TMetafile::MMWidth() const { return MulDiv(width_, 2540, dpiX()); }
+int TMetafile::MMHeight() const { return MulDiv(height_, 2540, dpiY()); }
+
+std::vector<std::uint8_t> TMetafile::SaveToBytes() const {
+    const ScreenInfo& screen = Screen();
+    const std::uint32_t eofSize = 20;
+    const std::uint64_t total = kHeaderSize + records_.size() + eofSize;
+    if (total > 0xFFFFFFFFu) throw std::length_error("Metafile too large");
+
+    std::vector<std::uint8_t> out;
+    out.reserve(static_cast<std::size_t>(total));
+    // EMR_HEADER
+    put32(out, EMR_HEADER);
+    put32(out, kHeaderSize);
+    if (boundsRight_ < boundsLeft_) {
+        for (int i = 0; i < 4; ++i) puti(out, 0);  // nothing drawn
+    } else {
+        puti(out, boundsLeft_);
+        puti(out, boundsTop_);
+        puti(out, boundsRight_);
+        puti(out, boundsBottom_);
+    }
+    // The frame, inclusive, in hundredths of a millimetre: the metafile's size in screen pixels.
+    puti(out, 0);
+    puti(out, 0);
+    puti(out, std::max(MMWidth() - 1, 0));
+    puti(out, std::max(MMHeight() - 1, 0));
+    put32(out, kEmfSignature);
+    put32(out, kEmfVersion);
+    put32(out, static_cast<std::uint32_t>(total));
+    put32(out, recordCount_ + 2);
+    put16(out, 1);  // handles: only the reserved index 0
+    put16(out, 0);
+    put32(out, 0);  // no description
+    put32(out, 0);
+    put32(out, 0);  // no palette entries
+    // The reference device: the screen, in pixels and millimetres.
+    puti(out, screen.width);
+    puti(out, screen.height);
+    puti(out, MulDiv(screen.width, 254, dpiX() * 10));
+    puti(out, MulDiv(screen.height, 254, dpiY() * 10));
+    put32(out, 0);  // no pixel format
+    put32(out, 0);
+    put32(out, 0);  // not OpenGL
+    puti(out, MulDiv(screen.width, 25400, dpiX()));
+    puti(out, MulDiv(screen.height, 25400, dpiY()));
+
+    out.insert(out.end(), records_.begin(), records_.end());
+
+    // EMR_EOF: no palette; the palette offset points past the fixed fields.
+    put32(out, EMR_EOF);
+    put32(out, eofSize);
+    put32(out, 0);
+    put32(out, 16);
+    put32(out, eofSize);
+    return out;
+}
+
+void TMetafile::SaveToFile(const std::string& FileName) const { WriteFileAtomically(FileName, SaveToBytes()); }
+
+TMetafileCanvas::TMetafileCanvas(TMetafile& metafile) : metafile_(&metafile) {}
+
+TMetafileCanvas::~TMetafileCanvas() { Close(); }
+
+void TMetafileCanvas::Draw(int x, int y, const TDib& bitmap) {
+    if (!metafile_) throw std::logic_error("TMetafileCanvas: canvas is closed");
+    if (bitmap.width <= 0 || bitmap.height <= 0) return;
+    switch (bitmap.bitCount) {
+    case 1: case 4: case 8: case 24: case 32: break;
+    default: throw std::invalid_argument("TMetafileCanvas::Draw: unsupported bit count");
+    }
+    const std::size_t colors = bitmap.bitCount <= 8 ? std::min<std::size_t>(bitmap.colors.size(), std::size_t{1} << bitmap.bitCount) : 0;
+    const std::uint32_t bmiSize = 40 + 4 * static_cast<std::uint32_t>(colors);
+    const std::uint64_t bitsSize = bitmap.imageSize();
+    const std::uint64_t size = kStretchDIBitsFixed + bmiSize + bitsSize;
+    if (size > 0x7FFFFFFFu || bitmap.bits.size() < bitsSize) throw std::length_error("Bitmap too large for a metafile");
+
+    std::vector<std::uint8_t>& out = records_;
+    put32(out, EMR_STRETCHDIBITS);
+    put32(out, static_cast<std::uint32_t>(size));
+    puti(out, x);  // bounds, inclusive
+    puti(out, y);
+    puti(out, x + bitmap.width - 1);
+    puti(out, y + bitmap.height - 1);
+    puti(out, x);  // destination
+    puti(out, y);
+    puti(out, 0);  // source rectangle: the whole bitmap
+    puti(out, 0);
+    puti(out, bitmap.width);
+    puti(out, bitmap.height);
+    put32(out, kStretchDIBitsFixed);
+    put32(out, bmiSize);
+    put32(out, kStretchDIBitsFixed + bmiSize);
+    put32(out, static_cast<std::uint32_t>(bitsSize));
+    put32(out, kDibRgbColors);
+    put32(out, kSrcCopy);
+    puti(out, bitmap.width);  // destination size: the bitmap's own
+    puti(out, bitmap.height);
+    // BITMAPINFOHEADER: bottom-up rows, no compression.
+    put32(out, 40);
+    puti(out, bitmap.width);
+    puti(out, bitmap.height);
+    put16(out, 1);
+    put16(out, bitmap.bitCount);
+    put32(out, 0);
+    put32(out, static_cast<std::uint32_t>(bitsSize));
+    puti(out, bitmap.xPelsPerMeter);
+    puti(out, bitmap.yPelsPerMeter);
+    put32(out, static_cast<std::uint32_t>(colors));
+    put32(out, 0);
+    for (std::size_t i = 0; i < colors; ++i) {
+        const RGBQuad& q = bitmap.colors[i];
+        out.push_back(q.rgbBlue);
+        out.push_back(q.rgbGreen);
+        out.push_back(q.rgbRed);
+        out.push_back(0);
+    }
+    out.insert(out.end(), bitmap.bits.begin(), bitmap.bits.begin() + static_cast<std::ptrdiff_t>(bitsSize));
+    ++recordCount_;
+
+    if (boundsRight_ < boundsLeft_) {
+        boundsLeft_ = x;
+        boundsTop_ = y;
+        boundsRight_ = x + bitmap.width - 1;
+        boundsBottom_ = y + bitmap.height - 1;
+    } else {
+        boundsLeft_ = std::min(boundsLeft_, x);
+        boundsTop_ = std::min(boundsTop_, y);
+        boundsRight_ = std::max(boundsRight_, x + bitmap.width - 1);
+        boundsBottom_ = std::max(boundsBottom_, y + bitmap.height - 1);
+    }
+}
+
+void TMetafileCanvas::Close() {
+    if (!metafile_) return;
+    metafile_->records_ = std::move(records_);
+    metafile_->recordCount_ = recordCount_;
+    metafile_->boundsLeft_ = boundsLeft_;
+    metafile_->boundsTop_ = boundsTop_;
+    metafile_->boundsRight_ = boundsRight_;
+    metafile_->boundsBottom_ = boundsBottom_;
+    metafile_ = nullptr;
+}
+
+}  // namespace varlen

@@ -1,0 +1,159 @@
+#include "ImagingSupport.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace varlen::test {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+    std::string tmpl = (fs::temp_directory_path() / "varlen-imaging-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    // A test may have made the folder read-only.
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> ScratchDir::entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+CommandResult RunCommand(const std::string& command) {
+    ScratchDir tmp;
+    const std::string out = tmp.file("out");
+    const std::string err = tmp.file("err");
+    const std::string full = "(" + command + ") >" + Quote(out) + " 2>" + Quote(err);
+    CommandResult r;
+    const int status = std::system(full.c_str());
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    auto slurp = [](const std::string& f) {
+        std::ifstream in(f, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& fileName) {
+    std::ifstream in(fileName, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b.at(at) | (b.at(at + 1) << 8) | (b.at(at + 2) << 16) | (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
+}
+std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b.at(at) | (b.at(at + 1) << 8));
+}
+
+TDib MakeDib(int width, int height, int bitCount) {
+    TDib dib;
+    dib.width = width;
+    dib.height = height;
+    dib.bitCount = static_cast<std::uint16_t>(bitCount);
+    if (bitCount <= 8) dib.colors.resize(std::size_t{1} << bitCount);
+    dib.bits.assign(dib.imageSize(), 0);
+    return dib;
+}
+
+void SetRGB(TDib& dib, int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    std::uint8_t* p = dib.row(y) + x * (dib.bitCount / 8);
+    p[0] = b;
+    p[1] = g;
+    p[2] = r;
+}
+
+void SetIndex(TDib& dib, int x, int y, unsigned index) {
+    std::uint8_t* row = dib.row(y);
+    switch (dib.bitCount) {
+    case 8: row[x] = static_cast<std::uint8_t>(index); break;
+    case 4:
+        if (x & 1)
+            row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & 0xF0) | (index & 0x0F));
+        else
+            row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & 0x0F) | (index << 4));
+        break;
+    case 1: {
+        const std::uint8_t mask = static_cast<std::uint8_t>(0x80 >> (x & 7));
+        row[x >> 3] = static_cast<std::uint8_t>(index ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask));
+        break;
+    }
+    default: throw std::invalid_argument("SetIndex");
+    }
+}
+
+TDib BarPattern(const std::string& modules, int scale, int height, int margin) {
+    const int width = static_cast<int>(modules.size()) * scale + 2 * margin;
+    TDib dib = MakeDib(width, height + 2 * margin, 24);
+    std::fill(dib.bits.begin(), dib.bits.end(), 0xFF);
+    for (int y = margin; y < margin + height; ++y)
+        for (std::size_t m = 0; m < modules.size(); ++m)
+            if (modules[m] == '1')
+                for (int k = 0; k < scale; ++k) SetRGB(dib, margin + static_cast<int>(m) * scale + k, y, 0, 0, 0);
+    return dib;
+}
+
+std::string RandomModules(std::mt19937& rng, int n) {
+    std::string m(static_cast<std::size_t>(n), '0');
+    std::uniform_int_distribution<int> bit(0, 1);
+    for (auto& c : m) c = bit(rng) ? '1' : '0';
+    m.front() = '1';
+    m.back() = '1';
+    return m;
+}
+
+CommandResult DecodeWithPIL(const std::vector<std::string>& files, const std::string& mode) {
+    ScratchDir tmp;
+    const std::string script = tmp.file("decode.py");
+    {
+        std::ofstream py(script);
+        py << "import sys\n"
+              "from PIL import Image\n"
+              "mode = sys.argv[1]\n"
+              "for f in sys.argv[2:]:\n"
+              "    im = Image.open(f)\n"
+              "    fmt = im.format\n"
+              "    im.load()\n"
+              "    if mode != 'keep' and im.mode != mode:\n"
+              "        im = im.convert(mode)\n"
+              "    open(f + '.raw', 'wb').write(im.tobytes())\n"
+              "    pal = im.getpalette() if im.mode == 'P' else None\n"
+              "    open(f + '.pal', 'wb').write(bytes(pal or []))\n"
+              "    print(f, fmt, im.mode, im.size[0], im.size[1])\n";
+    }
+    std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote(mode);
+    for (const auto& f : files) command += " " + Quote(f);
+    return RunCommand(command);
+}
+
+}  // namespace varlen::test
