@@ -1,0 +1,494 @@
+// TForm1: start-up, symbology selection and data entry, the settings file and the menu commands.
+#include "app/Unit1.h"
+
+#include <time.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <chrono>
+#include <climits>
+#include <thread>
+
+#include "app/Application.h"
+#include "app/Artwork.h"
+#include "app/Unit2.h"
+#include "platform/ErrorHandler.h"
+#include "platform/Errors.h"
+#include "platform/Profile.h"
+
+namespace varlen {
+
+namespace {
+
+// The symbology list: entry text, the code type the entry sets.
+struct Entry {
+    const char* text;
+    btCodeTypes codeType;
+};
+constexpr Entry kEntries[] = {
+    {"Code EAN-8", EAN_8},
+    {"Code EAN-13", EAN_13},
+    {"Code UPC-A", UPC_A},
+    {"Code UPC-E", UPC_E},
+    {"CODE 39", CODE39},
+    {"Code 2 of 5 interleaved", CODE25i},
+    {"Codabar", Codabar},
+    {"Code 128 - Table A", CODE128_A},
+    {"Code 128 - Table B", CODE128_B},
+    {"Code 128 - Table C", CODE128_C},
+    {"Postnet 5-digit", Postnet},
+    {"Postnet 9-digit", Postnet},
+    {"Postnet 11-digit", Postnet},
+    {"MSI Plessey", MSI_Plessey},
+    {"Bookland (ISBN)", EAN_13},
+};
+constexpr int kEntryCount = static_cast<int>(std::size(kEntries));
+
+const QString kEan13 = QStringLiteral("Code EAN-13");
+const QString kUpcA = QStringLiteral("Code UPC-A");
+const QString kBookland = QStringLiteral("Bookland (ISBN)");
+
+// The entries that remember no add-on, in the order the load step tests them.
+const QStringList kNoAddonEntries = {
+    QStringLiteral("Code EAN-8"),         QStringLiteral("Code UPC-E"),         QStringLiteral("CODE 39"),
+    QStringLiteral("Code 2 of 5 interleaved"), QStringLiteral("Codabar"),   QStringLiteral("Code 128 - Table A"),
+    QStringLiteral("Code 128 - Table B"), QStringLiteral("Code 128 - Table C"), QStringLiteral("MSI Plessey"),
+    QStringLiteral("Postnet 5-digit"),    QStringLiteral("Postnet 9-digit"),    QStringLiteral("Postnet 11-digit"),
+};
+
+// A whole decimal number in 32 bits, with optional leading blanks and sign; anything else is
+// the conversion error.
+int StrToInt(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    const auto fail = [&]() -> int {
+        throw EConvertError("'" + bytes.toStdString() + "' is not a valid integer value");
+    };
+    int i = 0;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < bytes.size() && (bytes[i] == '+' || bytes[i] == '-')) negative = bytes[i++] == '-';
+    if (i == bytes.size()) return fail();
+    long long value = 0;
+    for (; i < bytes.size(); ++i) {
+        if (bytes[i] < '0' || bytes[i] > '9') return fail();
+        value = value * 10 + (bytes[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1) return fail();
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX || value < INT_MIN) return fail();
+    return static_cast<int>(value);
+}
+
+std::string path8(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString fromPath8(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+QString readSetting(const TIniFile& ini, const char* section, const QString& key, const QString& defaultValue) {
+    return QString::fromStdString(ini.ReadString(section, key.toStdString(), defaultValue.toStdString()));
+}
+
+}  // namespace
+
+std::string ToLatin1(const QString& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) out += c <= 0xFF ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::uint32_t GetTickCount() {
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                      static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+void WaitForTickSeconds(const TickSource& ticks, int stepMs) {
+    const auto seconds = [&] { return static_cast<std::int32_t>(ticks()) / 1000; };
+    const std::int32_t start = seconds();
+    for (;;) {
+        const std::int32_t now = seconds();
+        // Two seconds on; or the count wrapped from its largest value to its smallest and will
+        // not reach the mark for weeks.
+        if (now >= start + 2 || now < start) return;
+        if (stepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+    }
+}
+
+TForm1::TForm1(const QString& programPath, TickSource ticks, QWidget* parent)
+    : QMainWindow(parent),
+      programPath_(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath),
+      ticks_(std::move(ticks)) {
+    setWindowTitle(QStringLiteral("Varlen 1.0"));
+    setWindowIcon(ProgramIcon());
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    setFont(font);
+    createActions();
+    createMenus();
+    createToolBars();
+    createCentralArea();
+    createSaveDialog();
+    resize(384, 343);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - QPoint(384 / 2, 343 / 2));
+    }
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+QString TForm1::ProgramFolder() const {
+    const int slash = programPath_.lastIndexOf(QLatin1Char('/'));
+    return programPath_.left(slash + 1);
+}
+
+QString TForm1::ReaderIniPath() const {
+    return fromPath8(ResolveFileNameIgnoringCase(path8(ProgramFolder() + QStringLiteral("varlen.ini"))));
+}
+
+QString TForm1::WriterIniPath() const {
+    const QString folder = ProgramFolder();
+    const QString name = programPath_.mid(folder.size());
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot >= 0 ? name.left(dot) : name;
+    const QString writers = folder + base + QStringLiteral(".INI");
+    // Named Varlen in any letter case: a new file takes the name the readers look for.
+    const QString whenMissing = base.compare(QStringLiteral("varlen"), Qt::CaseInsensitive) == 0
+                                    ? folder + QStringLiteral("varlen.ini")
+                                    : writers;
+    return fromPath8(ResolveFileNameIgnoringCase(path8(writers), path8(whenMissing)));
+}
+
+void TForm1::FormCreate() {
+    try {
+        const QString folder = ProgramFolder();
+        Application().HelpFile = folder + QStringLiteral("VARLEN.HLP");
+        const TIniFile ini(path8(ReaderIniPath()));
+        if (ticks_) {
+            WaitForTickSeconds(ticks_, 0);
+        } else {
+            WaitForTickSeconds(GetTickCount, 10);
+        }
+        Barcode1->setBar_Caption(ToLatin1(Edit1->text()));
+        Barcode1->setBar_CodeAddon(ToLatin1(Edit2->text()));
+        {
+            // Filling a list must not pick its first entry: the text stays until set below.
+            const QSignalBlocker blocker(ComboBox2);
+            const QString text = ComboBox2->currentText();
+            ComboBox2->addItems(QFontDatabase::families());
+            ComboBox2->setCurrentIndex(-1);
+            ComboBox2->setEditText(text);
+        }
+        ComboBox2->setEditText(readSetting(ini, "varlen", QStringLiteral("font"), QStringLiteral("Arial")));
+        Barcode1->setBar_Fontname(ToLatin1(ComboBox2->currentText()));
+        {
+            const QSignalBlocker blocker(ComboBox1);
+            const QString text = ComboBox1->currentText();
+            for (const Entry& entry : kEntries) ComboBox1->addItem(QString::fromLatin1(entry.text));
+            ComboBox1->setCurrentIndex(-1);
+            ComboBox1->setEditText(text);
+        }
+        const int stored = StrToInt(readSetting(ini, "varlen", QStringLiteral("bctype"), QStringLiteral("2")));
+        {
+            const QSignalBlocker blocker(ComboBox1);
+            ComboBox1->setCurrentIndex(stored >= 0 && stored < kEntryCount ? stored : -1);
+        }
+        lblType = QString::number(ComboBox1->currentIndex());
+        Button4Click();
+        btnLoadIniClick();
+        if (Edit1->text().isEmpty()) Barcode1->setBar_Caption("");
+    } catch (const std::exception& error) {
+        HandleApplicationException(error);
+    }
+}
+
+// ---- symbology selection and data entry ----
+
+void TForm1::ComboBox1Change() {
+    lblType = QString::number(ComboBox1->currentIndex());
+    Button4Click();
+    Edit1->setFocus();
+    btnLoadIniClick();
+    if (Edit1->text().isEmpty()) Barcode1->setBar_Caption("");
+}
+
+void TForm1::Button4Click() {
+    const int index = StrToInt(lblType);
+    const btCodeTypes type = index >= 0 && index < kEntryCount ? kEntries[index].codeType : UPC_A;
+    Barcode1->setBar_CodeType(type);
+    switch (type) {
+        case EAN_8: Edit1->setMaxLength(7); break;
+        case EAN_13: Edit1->setMaxLength(12); break;
+        case UPC_A: Edit1->setMaxLength(11); break;
+        case UPC_E: Edit1->setMaxLength(6); break;
+        case CODE39: Edit1->setMaxLength(50); break;
+        default: break;
+    }
+    const QString text = ComboBox1->currentText();
+    if (text == QStringLiteral("Postnet 5-digit")) Edit1->setMaxLength(5);
+    if (text == QStringLiteral("Postnet 9-digit")) Edit1->setMaxLength(9);
+    if (text == QStringLiteral("Postnet 11-digit")) Edit1->setMaxLength(11);
+    if (text == kBookland) Edit1->setMaxLength(9);
+    switch (type) {
+        case CODE25i:
+        case Codabar:
+        case CODE128_A:
+        case CODE128_B:
+        case CODE128_C:
+        case MSI_Plessey: Edit1->setMaxLength(50); break;
+        default: break;
+    }
+    writeSetting("Varlen", "bctype", lblType);
+}
+
+void TForm1::Edit1Change() {
+    if (ComboBox1->currentText() == kBookland) {
+        Barcode1->setBar_Caption(ToLatin1(QStringLiteral("978") + Edit1->text().left(9)));
+    } else {
+        Barcode1->setBar_Caption(ToLatin1(Edit1->text()));
+    }
+    btnWriteIniClick();
+}
+
+void TForm1::Edit1KeyUp(int) {
+    if (Edit1->text().size() == Edit1->MaxLength()) Edit2->setFocus();
+}
+
+void TForm1::Edit2Change() {
+    Barcode1->setBar_CodeAddon(ToLatin1(Edit2->text()));
+    const QString entry = ComboBox1->currentText();
+    if (entry == kEan13) writeSetting("Addon", "Ean13", Edit2->text());
+    if (entry == kUpcA) writeSetting("Addon", "UPCA", Edit2->text());
+    if (entry == kBookland) writeSetting("Addon", "bookland", Edit2->text());
+}
+
+void TForm1::ComboBox2Change() {
+    Barcode1->setBar_Fontname(ToLatin1(ComboBox2->currentText()));
+    writeSetting("Varlen", "font", ComboBox2->currentText());
+}
+
+void TForm1::setEdit1Text(const QString& text) {
+    if (Edit1->assignText(text)) Edit1Change();
+}
+
+void TForm1::setEdit2Text(const QString& text) {
+    if (Edit2->assignText(text)) Edit2Change();
+}
+
+// ---- the settings file ----
+
+void TForm1::writeSetting(const std::string& section, const std::string& key, const QString& value) {
+    TIniFile ini(path8(WriterIniPath()));
+    ini.WriteString(section, key, value.toStdString());
+}
+
+void TForm1::btnWriteIniClick() { writeSetting("Varlen", lblType.toStdString(), Edit1->text()); }
+
+void TForm1::btnLoadIniClick() {
+    const TIniFile ini(path8(ReaderIniPath()));
+    setEdit1Text(readSetting(ini, "varlen", lblType, QString()));
+
+    const QString entry = ComboBox1->currentText();
+    if (entry == kEan13) setEdit2Text(readSetting(ini, "addon", QStringLiteral("Ean13"), QString()));
+    if (entry == kUpcA) setEdit2Text(readSetting(ini, "addon", QStringLiteral("UPCA"), QString()));
+    if (entry == kBookland) setEdit2Text(readSetting(ini, "addon", QStringLiteral("bookland"), QString()));
+    if (kNoAddonEntries.contains(entry)) setEdit2Text(QString());
+
+    lblsaveRatio = readSetting(ini, "varlen", QStringLiteral("sratio"), QStringLiteral("1"));
+    switch (StrToInt(lblsaveRatio)) {
+        case 2: C21Click(); break;
+        case 3: C31Click(); break;
+        case 4: C41Click(); break;
+        case 5: C51Click(); break;
+        case 10: C61Click(); break;
+        default: C11Click(); break;
+    }
+
+    const QString humanRead = readSetting(ini, "varlen", QStringLiteral("humanread"), QStringLiteral("True"));
+    if (humanRead == QStringLiteral("True")) {
+        Barcode1->setBar_HumanReadable(true);
+        HumanReadable1->setChecked(true);
+    } else if (humanRead == QStringLiteral("False")) {
+        Barcode1->setBar_HumanReadable(false);
+        HumanReadable1->setChecked(false);
+    }
+
+    const QString zoom = readSetting(ini, "varlen", QStringLiteral("zoom"), QStringLiteral("SC2"));
+    if (zoom == QStringLiteral("SC2")) {
+        Barcode1->setBar_ModuleWidth(SC2);
+        Zoom1->setChecked(false);
+    } else if (zoom == QStringLiteral("SC9")) {
+        Barcode1->setBar_ModuleWidth(SC9);
+        Zoom1->setChecked(true);
+    }
+
+    const int barHeight = StrToInt(readSetting(ini, "varlen", QStringLiteral("barheight"), QStringLiteral("100")));
+    Barcode1->setBar_HeightPercent(barHeight);
+    switch (barHeight) {
+        case 20: N201->setChecked(true); break;
+        case 30: N301->setChecked(true); break;
+        case 40: N401->setChecked(true); break;
+        case 50: N501->setChecked(true); break;
+        case 60: N601->setChecked(true); break;
+        case 70: N701->setChecked(true); break;
+        case 80: N801->setChecked(true); break;
+        case 90: N901->setChecked(true); break;
+        default: N101->setChecked(true); break;
+    }
+
+    const int fontHeight = StrToInt(readSetting(ini, "varlen", QStringLiteral("fontheight"), QStringLiteral("100")));
+    Barcode1->setBar_Fontscaling(fontHeight);
+    switch (fontHeight) {
+        case 20: N202->setChecked(true); break;
+        case 30: N302->setChecked(true); break;
+        case 40: N402->setChecked(true); break;
+        case 50: N502->setChecked(true); break;
+        case 60: N602->setChecked(true); break;
+        case 70: N702->setChecked(true); break;
+        case 80: N802->setChecked(true); break;
+        case 90: N902->setChecked(true); break;
+        default: N1001->setChecked(true); break;
+    }
+}
+
+void TForm1::btnBarHeightClick() { writeSetting("Varlen", "barheight", lblBarHeight); }
+void TForm1::btnFontScaleClick() { writeSetting("Varlen", "fontheight", lblFontScale); }
+
+// ---- menu settings ----
+
+void TForm1::saveSize(QAction* item, const QString& factor) {
+    item->setChecked(true);
+    lblsaveRatio = factor;
+    writeSetting("Varlen", "sratio", lblsaveRatio);
+}
+
+void TForm1::C11Click() { saveSize(C11, QStringLiteral("1")); }
+void TForm1::C21Click() { saveSize(C21, QStringLiteral("2")); }
+void TForm1::C31Click() { saveSize(C31, QStringLiteral("3")); }
+void TForm1::C41Click() { saveSize(C41, QStringLiteral("4")); }
+void TForm1::C51Click() { saveSize(C51, QStringLiteral("5")); }
+void TForm1::C61Click() { saveSize(C61, QStringLiteral("10")); }
+
+void TForm1::barHeight(QAction* item, int percent) {
+    item->setChecked(true);
+    Barcode1->setBar_HeightPercent(percent);
+    lblBarHeight = QString::number(Barcode1->Bar_HeightPercent());
+    btnBarHeightClick();
+}
+
+void TForm1::N101Click() { barHeight(N101, 100); }
+void TForm1::N901Click() { barHeight(N901, 90); }
+void TForm1::N801Click() { barHeight(N801, 80); }
+void TForm1::N701Click() { barHeight(N701, 70); }
+void TForm1::N601Click() { barHeight(N601, 60); }
+void TForm1::N501Click() { barHeight(N501, 50); }
+void TForm1::N401Click() { barHeight(N401, 40); }
+void TForm1::N301Click() { barHeight(N301, 30); }
+void TForm1::N201Click() { barHeight(N201, 20); }
+
+void TForm1::fontHeight(QAction* item, int percent) {
+    item->setChecked(true);
+    Barcode1->setBar_Fontscaling(percent);
+    lblFontScale = QString::number(Barcode1->Bar_Fontscaling());
+    btnFontScaleClick();
+}
+
+void TForm1::N1001Click() { fontHeight(N1001, 100); }
+void TForm1::N902Click() { fontHeight(N902, 90); }
+void TForm1::N802Click() { fontHeight(N802, 80); }
+void TForm1::N702Click() { fontHeight(N702, 70); }
+void TForm1::N602Click() { fontHeight(N602, 60); }
+void TForm1::N502Click() { fontHeight(N502, 50); }
+void TForm1::N402Click() { fontHeight(N402, 40); }
+void TForm1::N302Click() { fontHeight(N302, 30); }
+void TForm1::N202Click() { fontHeight(N202, 20); }
+
+void TForm1::HumanReadable1Click() {
+    HumanReadable1->setChecked(!HumanReadable1->isChecked());
+    Barcode1->setBar_HumanReadable(HumanReadable1->isChecked());
+    writeSetting("Varlen", "humanread", Barcode1->Bar_HumanReadable() ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+// Zoom shows the barcode at the widest module width the control knows, and back; the load step
+// restores it from "zoom".
+void TForm1::Zoom1Click() {
+    Zoom1->setChecked(!Zoom1->isChecked());
+    Barcode1->setBar_ModuleWidth(Zoom1->isChecked() ? SC9 : SC2);
+    writeSetting("Varlen", "zoom", Zoom1->isChecked() ? QStringLiteral("SC9") : QStringLiteral("SC2"));
+}
+
+// A quarter turn back: 0 -> 270 -> 180 -> 90 -> 0. Not stored.
+void TForm1::Button6Click() {
+    switch (Barcode1->Bar_Rotation()) {
+        case rotate_000: Barcode1->setBar_Rotation(rotate_270); break;
+        case rotate_090: Barcode1->setBar_Rotation(rotate_000); break;
+        case rotate_180: Barcode1->setBar_Rotation(rotate_090); break;
+        case rotate_270: Barcode1->setBar_Rotation(rotate_180); break;
+    }
+}
+
+// ---- output commands ----
+
+void TForm1::notAvailableYet(const QString& command) {
+    const QString text = command + QStringLiteral(" is not available yet.");
+    if (Application().ShowMessage) {
+        Application().ShowMessage(text);
+    } else {
+        QMessageBox::information(this, Application().Title.isEmpty() ? QStringLiteral("Varlen") : Application().Title, text);
+    }
+}
+
+void TForm1::Button1Click() { notAvailableYet(QStringLiteral("Printing")); }
+
+void TForm1::Button2Click() {
+    const int factor = StrToInt(lblsaveRatio);
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return;
+    const QString name = SaveDialog1->selectedFiles().first();
+    const QString fileName = QFileInfo(name).fileName();
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot >= 0 ? fileName.mid(dot).toLower() : QString();
+    if (dot >= 0) SaveDialog1->setDefaultSuffix(extension.mid(1));
+    const QString stem = name.left(name.size() - (dot >= 0 ? fileName.size() - dot : 0));
+    if (extension == QStringLiteral(".bmp")) {
+        Barcode1->MagnifyBy(2, path8(stem + QStringLiteral(".bmp")), false, factor);
+    } else if (extension == QStringLiteral(".gif") || extension == QStringLiteral(".tif") ||
+               extension == QStringLiteral(".jpg") || extension == QStringLiteral(".emf")) {
+        notAvailableYet(QStringLiteral("Saving as \"%1\"").arg(extension));
+    }
+}
+
+void TForm1::Button3Click() { Barcode1->CopyToClipboard(2); }
+
+void TForm1::Button5Click() { QCoreApplication::quit(); }
+
+void TForm1::HelpIndex1Click() {
+    Application().HelpFile = QStringLiteral("VARLEN.HLP");
+    notAvailableYet(QStringLiteral("The help viewer"));
+}
+
+void TForm1::ToolButton6Click() { notAvailableYet(QStringLiteral("The help viewer")); }
+
+void TForm1::AboutVarlen1Click() {
+    if (!aboutBox_) aboutBox_ = new TAboutBox(this);
+    aboutBox_->exec();
+}
+
+void TForm1::ToolButton2Click() { Button2Click(); }
+void TForm1::ToolButton3Click() { Button3Click(); }
+void TForm1::ToolButton5Click() { Button6Click(); }
+void TForm1::N1Click() { Button2Click(); }
+void TForm1::Print1Click() { Button1Click(); }
+void TForm1::Exit1Click() { Button5Click(); }
+void TForm1::SaveBarcode1Click() { Button2Click(); }
+void TForm1::Copy1Click() { Button3Click(); }
+void TForm1::Rotate90Degrees1Click() { Button6Click(); }
+
+}  // namespace varlen

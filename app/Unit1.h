@@ -1,0 +1,225 @@
+#pragma once
+// TForm1: the main window. Two toolbars (commands, font list and symbology list; data box and
+// add-on box), the menu bar, the white scroll area with the preview Barcode1, and the status bar.
+// Everything the user does sets a property of Barcode1 and writes the changed value to the
+// settings file at once; nothing is saved at exit.
+//
+// The window keeps its own small state as decimal text (lblType, lblsaveRatio, lblBarHeight,
+// lblFontScale) and carries its internal commands as operations named after the hidden buttons
+// that once held them (Button1Click ... btnFontScaleClick). Menu items and toolbar buttons are
+// thin: each runs one of them.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QString>
+#include <QValidator>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "control/Barcode.h"
+
+class QAction;
+class QActionGroup;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QScrollArea;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+namespace varlen {
+
+class TAboutBox;
+
+// A single-line text box whose length limit holds for typing only: text the program puts in is
+// not cut, and lowering the limit leaves a longer text as it is. Its key-release event is a signal.
+class TEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TEdit(QWidget* parent = nullptr);
+
+    int MaxLength() const { return maxLength_; }
+    void setMaxLength(int limit) { maxLength_ = limit; }
+
+    // Puts text in from the program, uncut. Returns true when the text really changed; it raises
+    // no signal, so that the caller runs the change operation itself and sees its errors.
+    bool assignText(const QString& text);
+
+signals:
+    void keyUp(int key);
+
+protected:
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    friend class TEditLimit;
+    int maxLength_ = 0;  // 0: no limit of our own
+    QString accepted_;   // the text before the edit being validated
+    bool assigning_ = false;
+};
+
+// The 32-bit millisecond tick count of the start-up wait.
+using TickSource = std::function<std::uint32_t()>;
+
+// The system's tick count: milliseconds since the system started, wrapping at 2^32.
+std::uint32_t GetTickCount();
+
+// The start-up wait: ends once the tick count, read as a signed number and divided by 1000, has
+// grown by two from its first value, between one and two seconds later; and in any case when it
+// wraps around. Between reads it sleeps `stepMs` (0: no sleeping) and processes no messages.
+void WaitForTickSeconds(const TickSource& ticks, int stepMs);
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // `programPath`: the program file, whose folder holds the settings file and the help file.
+    // `ticks`: the clock of the start-up wait; when none is given the system's, read in short
+    // sleeps. Runs FormCreate.
+    explicit TForm1(const QString& programPath = {}, TickSource ticks = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void setAboutBox(TAboutBox* box) { aboutBox_ = box; }
+
+    // Parts of the window, in the order the window declares them.
+    TBarcode* Barcode1 = nullptr;
+    TEdit* Edit1 = nullptr;
+    TEdit* Edit2 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QComboBox* ComboBox2 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+    QLabel* Image1 = nullptr;  // hidden scratch picture of the TIFF save
+
+    QAction* ToolButton2 = nullptr;
+    QAction* ToolButton3 = nullptr;
+    QAction* ToolButton5 = nullptr;
+    QAction* ToolButton6 = nullptr;
+
+    QMenu* File1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* Print1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* Edit3 = nullptr;
+    QAction* SaveBarcode1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Rotate90Degrees1 = nullptr;
+    QAction* HumanReadable1 = nullptr;
+    QMenu* ScaleWidth1 = nullptr;
+    QAction *C11 = nullptr, *C21 = nullptr, *C31 = nullptr, *C41 = nullptr, *C51 = nullptr, *C61 = nullptr;
+    QMenu* HeightPercent1 = nullptr;
+    QAction *N101 = nullptr, *N901 = nullptr, *N801 = nullptr, *N701 = nullptr, *N601 = nullptr, *N501 = nullptr,
+            *N401 = nullptr, *N301 = nullptr, *N201 = nullptr;
+    QMenu* FontHeight1 = nullptr;
+    QAction *N1001 = nullptr, *N902 = nullptr, *N802 = nullptr, *N702 = nullptr, *N602 = nullptr, *N502 = nullptr,
+            *N402 = nullptr, *N302 = nullptr, *N202 = nullptr;
+    QAction* Zoom1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* HelpIndex1 = nullptr;
+    QAction* AboutVarlen1 = nullptr;
+
+    // Hidden values, as decimal text.
+    QString lblType;
+    QString lblsaveRatio = QStringLiteral("1");
+    QString lblBarHeight;
+    QString lblFontScale;
+
+    // Start-up and the settings file's places.
+    void FormCreate();
+    QString ProgramFolder() const;   // with its final separator
+    QString ReaderIniPath() const;   // the folder's "varlen.ini", in whatever letter case it exists
+    QString WriterIniPath() const;   // the program's name with ".INI", meeting the readers' file
+
+    // Event handlers.
+    void Edit1Change();
+    void Edit1KeyUp(int key);
+    void Edit2Change();
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void ToolButton2Click();
+    void ToolButton3Click();
+    void ToolButton5Click();
+    void ToolButton6Click();
+    void N1Click();
+    void Print1Click();
+    void Exit1Click();
+    void SaveBarcode1Click();
+    void Copy1Click();
+    void Rotate90Degrees1Click();
+    void HumanReadable1Click();
+    void C11Click();
+    void C21Click();
+    void C31Click();
+    void C41Click();
+    void C51Click();
+    void C61Click();
+    void N101Click();
+    void N901Click();
+    void N801Click();
+    void N701Click();
+    void N601Click();
+    void N501Click();
+    void N401Click();
+    void N301Click();
+    void N201Click();
+    void N1001Click();
+    void N902Click();
+    void N802Click();
+    void N702Click();
+    void N602Click();
+    void N502Click();
+    void N402Click();
+    void N302Click();
+    void N202Click();
+    void Zoom1Click();
+    void HelpIndex1Click();
+    void AboutVarlen1Click();
+
+    // Internal commands.
+    void Button1Click();  // Print
+    void Button2Click();  // Save
+    void Button3Click();  // Copy
+    void Button4Click();  // apply the selected symbology entry
+    void Button5Click();  // Exit
+    void Button6Click();  // Rotate
+    void btnLoadIniClick();
+    void btnWriteIniClick();
+    void btnBarHeightClick();
+    void btnFontScaleClick();
+
+protected:
+    // Keeps the white sheet under the preview as large as the preview.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBars();
+    void createCentralArea();
+    void createSaveDialog();
+
+    void saveSize(QAction* item, const QString& factor);
+    void barHeight(QAction* item, int percent);
+    void fontHeight(QAction* item, int percent);
+    void writeSetting(const std::string& section, const std::string& key, const QString& value);
+    // Puts text into a box from the program; the change operation runs when it really changed.
+    void setEdit1Text(const QString& text);
+    void setEdit2Text(const QString& text);
+    void notAvailableYet(const QString& command);
+
+    QString programPath_;
+    TickSource ticks_;
+    TAboutBox* aboutBox_ = nullptr;
+    QWidget* canvas_ = nullptr;  // the white sheet inside ScrollBox1 that holds Barcode1
+};
+
+// Text for the engine: Latin-1 bytes, "?" for each character outside Latin-1.
+std::string ToLatin1(const QString& text);
+
+}  // namespace varlen

@@ -1,0 +1,384 @@
+// Symbology selection, data entry and the menu settings, driven through the widgets.
+#include <QFileInfo>
+
+#include "tests/app/WindowFixture.h"
+
+using namespace varlen;
+using varlen::testing::WindowTest;
+
+namespace {
+
+// The value of one key in the file text, "<none>" when absent.
+std::string keyIn(const std::string& file, const std::string& section, const std::string& key) {
+    std::string current;
+    std::size_t start = 0;
+    while (start < file.size()) {
+        std::size_t end = file.find('\n', start);
+        if (end == std::string::npos) end = file.size();
+        const std::string line = file.substr(start, end - start);
+        if (!line.empty() && line.front() == '[') {
+            current = line.substr(1, line.find(']') - 1);
+        } else if (current == section && line.rfind(key + "=", 0) == 0) {
+            return line.substr(key.size() + 1);
+        }
+        start = end + 1;
+    }
+    return "<none>";
+}
+
+}  // namespace
+
+TEST_F(WindowTest, Bookland) {
+    struct Case {
+        const char* why;
+        std::string stored;  // the entry's stored data
+        const char* typed;   // then typed into the emptied box ("" for nothing)
+        std::string caption;
+        std::string kept;    // the stored data afterwards
+    };
+    const Case cases[] = {
+        {"ten characters loaded: the caption takes nine", "0306406152", "", "978030640615", "0306406152"},
+        {"a short text: all of it", "12345", "", "97812345", "12345"},
+        {"typed: stored without the prefix", "", "12345", "97812345", "12345"},
+        {"typing stops at nine", "", "0306406152", "978030640615", "030640615"},
+    };
+    for (const Case& c : cases) {
+        writeIni("[Varlen]\nbctype=14\n14=" + c.stored + "\n");
+        TForm1& w = start();
+        QTest::keyClicks(w.Edit1, c.typed);
+        EXPECT_EQ(w.Barcode1->Bar_Caption(), c.caption) << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_CodeType(), EAN_13) << c.why;
+        EXPECT_EQ(keyIn(ini(), "Varlen", "14"), c.kept) << c.why;
+    }
+}
+
+TEST_F(WindowTest, SwitchingEntries) {
+    writeIni("[Varlen]\nbctype=1\n1=400638133393\n11=123456789\n[Addon]\nEan13=12\n");
+    TForm1& w = start();
+    EXPECT_EQ(w.Edit2->text(), "12");
+    EXPECT_EQ(w.Barcode1->Bar_CodeAddon(), "12");
+
+    pick(w.ComboBox1, 11);  // "Postnet 9-digit"
+    EXPECT_EQ(w.Barcode1->Bar_CodeType(), Postnet);
+    EXPECT_EQ(w.Edit1->MaxLength(), 9);
+    EXPECT_EQ(w.Edit1->text(), "123456789");
+    EXPECT_EQ(w.Barcode1->Bar_Caption(), "123456789");
+    EXPECT_EQ(w.Edit2->text(), "");
+    EXPECT_EQ(w.Barcode1->Bar_CodeAddon(), "");
+    EXPECT_EQ(w.lblType, "11");
+    const std::string file = ini();
+    EXPECT_EQ(keyIn(file, "Varlen", "bctype"), "11");
+    EXPECT_EQ(keyIn(file, "Addon", "Ean13"), "12") << "clearing the add-on box stores nothing";
+
+    // Back: the entry's data and add-on come back from the file.
+    pick(w.ComboBox1, 1);
+    EXPECT_EQ(w.Edit1->text(), "400638133393");
+    EXPECT_EQ(w.Edit2->text(), "12");
+    EXPECT_EQ(w.Edit1->MaxLength(), 12);
+}
+
+TEST_F(WindowTest, PickingWithTheArrowKeysRunsTheChange) {
+    TForm1& w = start();
+    QTest::keyClick(w.ComboBox1, Qt::Key_Down);  // 2 -> 3
+    EXPECT_EQ(w.lblType, "3");
+    EXPECT_EQ(w.Barcode1->Bar_CodeType(), UPC_E);
+    EXPECT_EQ(keyIn(ini(), "Varlen", "bctype"), "3");
+}
+
+TEST_F(WindowTest, TypingAnEntryTextKeepsTheSelectedIndex) {
+    // Typing into the list runs the change at every keystroke; the entry-text rules see the text.
+    TForm1& w = start();
+    w.ComboBox1->lineEdit()->selectAll();
+    QTest::keyClicks(w.ComboBox1->lineEdit(), "Bookland (ISBN)");
+    EXPECT_EQ(w.ComboBox1->currentText(), "Bookland (ISBN)");
+    EXPECT_EQ(w.lblType, "2");
+    EXPECT_EQ(w.Edit1->MaxLength(), 9);  // the Bookland text limits UPC-A's box to 9
+}
+
+TEST_F(WindowTest, UnchangedTextKeepsThePreviousCaption) {
+    struct Case {
+        const char* why;
+        int from, to;
+        std::string caption;
+    };
+    const Case cases[] = {
+        {"Bookland to EAN-13 keeps the prefix", 14, 1, "97812345"},
+        {"EAN-13 to Bookland lacks the prefix", 1, 14, "12345"},
+        {"to Code 39: the same text, the caption as it was", 1, 4, "12345"},
+    };
+    for (const Case& c : cases) {
+        writeIni("[Varlen]\nbctype=" + std::to_string(c.from) + "\n1=12345\n4=12345\n14=12345\n");
+        TForm1& w = start();
+        pick(w.ComboBox1, c.to);
+        EXPECT_EQ(w.Edit1->text(), "12345") << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_Caption(), c.caption) << c.why;
+    }
+}
+
+TEST_F(WindowTest, FocusMovesToTheAddOnBoxAtTheLimit) {
+    writeIni("[Varlen]\nbctype=1\n");
+    TForm1& w = start();
+    w.show();
+    QApplication::setActiveWindow(&w);
+    struct Case {
+        const char* why;
+        QString before;
+        std::function<void()> act;
+        bool moved;
+        QString after;
+    };
+    const Case cases[] = {
+        {"the 12th digit typed", "", [&] { QTest::keyClicks(w.Edit1, "123456789012"); }, true, "123456789012"},
+        {"the 11th digit typed", "", [&] { QTest::keyClicks(w.Edit1, "12345678901"); }, false, "12345678901"},
+        {"an arrow key released at 12 characters", "123456789012", [&] { QTest::keyClick(w.Edit1, Qt::Key_Left); },
+         true, "123456789012"},
+        {"a 13th digit is refused", "123456789012", [&] { QTest::keyClicks(w.Edit1, "3"); }, true, "123456789012"},
+    };
+    for (const Case& c : cases) {
+        w.Edit1->selectAll();
+        w.Edit1->del();
+        QTest::keyClicks(w.Edit1, c.before);
+        w.Edit1->setFocus();
+        ASSERT_TRUE(w.Edit1->hasFocus()) << c.why;
+        c.act();
+        EXPECT_EQ(w.Edit2->hasFocus(), c.moved) << c.why;
+        EXPECT_EQ(w.Edit1->text(), c.after) << c.why;
+    }
+}
+
+TEST_F(WindowTest, ProgramTextIsNotCutByTheLimitButTypingIs) {
+    // A stored text longer than the limit is loaded whole; it can be shortened, not grown.
+    writeIni("[Varlen]\nbctype=0\n0=123456789\n");
+    TForm1& w = start();
+    EXPECT_EQ(w.Edit1->MaxLength(), 7);
+    EXPECT_EQ(w.Edit1->text(), "123456789");
+    w.Edit1->end(false);
+    QTest::keyClick(w.Edit1, Qt::Key_0);
+    EXPECT_EQ(w.Edit1->text(), "123456789");
+    QTest::keyClick(w.Edit1, Qt::Key_Backspace);
+    EXPECT_EQ(w.Edit1->text(), "12345678");
+    EXPECT_EQ(keyIn(ini(), "Varlen", "0"), "12345678");
+}
+
+TEST_F(WindowTest, AddOnIsStoredAsTyped) {
+    struct Case {
+        const char* why;
+        int entry;
+        const char* key;  // "" when the entry stores no add-on
+    };
+    const Case cases[] = {
+        {"UPC-A", 2, "UPCA"},
+        {"EAN-13", 1, "Ean13"},
+        {"Bookland", 14, "bookland"},
+        {"EAN-8 remembers none", 0, ""},
+    };
+    for (const Case& c : cases) {
+        writeIni("[Varlen]\nbctype=" + std::to_string(c.entry) + "\n");
+        TForm1& w = start();
+        QTest::keyClicks(w.Edit2, "12x45");
+        EXPECT_EQ(w.Edit2->text(), "12x45") << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_CodeAddon(), "12") << c.why;
+        const std::string file = ini();
+        for (const char* key : {"UPCA", "Ean13", "bookland"}) {
+            EXPECT_EQ(keyIn(file, "Addon", key), std::string(key) == c.key ? "12x45" : "<none>") << c.why << " " << key;
+        }
+    }
+}
+
+TEST_F(WindowTest, TextReachesTheControlAsLatin1) {
+    writeIni("[Varlen]\nbctype=8\n");
+    TForm1& w = start();
+    QTest::keyClicks(w.Edit1, QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z"));  // a, e-acute, euro, emoji, z
+    EXPECT_EQ(w.Barcode1->Bar_Caption(), "a\xE9??z");
+    EXPECT_EQ(keyIn(ini(), "Varlen", "8"), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z") << "the file holds UTF-8";
+}
+
+TEST_F(WindowTest, FontChoice) {
+    TForm1& w = start();
+    ASSERT_GT(w.ComboBox2->count(), 0);
+    const int last = w.ComboBox2->count() - 1;
+    pick(w.ComboBox2, last);
+    const std::string name = w.ComboBox2->itemText(last).toStdString();
+    EXPECT_EQ(w.Barcode1->Bar_Fontname(), ToLatin1(w.ComboBox2->itemText(last)));
+    EXPECT_EQ(keyIn(ini(), "Varlen", "font"), name);
+    start();
+    EXPECT_EQ(form->ComboBox2->currentText().toStdString(), name);
+    EXPECT_EQ(form->Barcode1->Bar_Fontname(), ToLatin1(form->ComboBox2->currentText()));
+}
+
+TEST_F(WindowTest, SectionHeadersInOtherLetterCases) {
+    for (const std::string header : {"VARLEN", "varlen", "vArLeN"}) {
+        writeIni("[" + header + "]\nbctype=4\n4=ABC\n[ADDON]\nUPCA=55\n");
+        TForm1& w = start();
+        EXPECT_EQ(w.Barcode1->Bar_CodeType(), CODE39) << header;
+        EXPECT_EQ(w.Edit1->text(), "ABC") << header;
+        pick(w.ComboBox1, 2);
+        EXPECT_EQ(w.Edit2->text(), "55") << header;
+        QTest::keyClicks(w.Edit2, "1");
+        EXPECT_EQ(ini(), "[" + header + "]\nbctype=2\n4=ABC\nsratio=1\n2=\n[ADDON]\nUPCA=551\n") << header;
+    }
+}
+
+TEST_F(WindowTest, StoredSwitches) {
+    struct Case {
+        const char* why;
+        std::string first, second;  // the file at start, then the key changed before a pick
+        bool humanReadable;
+        btCodeSizes moduleWidth;
+        bool zoomChecked;
+    };
+    const Case cases[] = {
+        {"False switches the text off", "humanread=False", "", false, SC2, false},
+        {"lower-case true changes nothing", "humanread=False", "humanread=true", false, SC2, false},
+        {"an empty value changes nothing", "humanread=False", "humanread=", false, SC2, false},
+        {"True switches it on again", "humanread=False", "humanread=True", true, SC2, false},
+        {"SC9 is the zoomed state", "zoom=SC9", "", true, SC9, true},
+        {"an empty zoom changes nothing", "zoom=SC9", "zoom=", true, SC9, true},
+        {"sc9 in lower case changes nothing", "zoom=SC2", "zoom=sc9", true, SC2, false},
+    };
+    for (const Case& c : cases) {
+        writeIni("[Varlen]\nbctype=4\n" + c.first + "\n");
+        TForm1& w = start();
+        if (!c.second.empty()) {
+            writeIni("[Varlen]\nbctype=4\n" + c.second + "\n");
+            pick(w.ComboBox1, 5);
+        }
+        EXPECT_EQ(w.Barcode1->Bar_HumanReadable(), c.humanReadable) << c.why;
+        EXPECT_EQ(w.HumanReadable1->isChecked(), c.humanReadable) << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_ModuleWidth(), c.moduleWidth) << c.why;
+        EXPECT_EQ(w.Zoom1->isChecked(), c.zoomChecked) << c.why;
+        EXPECT_TRUE(messages.empty()) << c.why;
+    }
+}
+
+TEST_F(WindowTest, StoredSizes) {
+    struct Case {
+        const char* why;
+        std::string keys;
+        const char* sratioAfter;
+        int barHeight, fontScaling;
+        QAction* TForm1::*checkedSaveSize;
+        QAction* TForm1::*checkedBar;
+        QAction* TForm1::*checkedFont;
+    };
+    const Case cases[] = {
+        {"defaults", "", "1", 100, 100, &TForm1::C11, &TForm1::N101, &TForm1::N1001},
+        {"sratio 7 falls back to 1", "sratio=7\n", "1", 100, 100, &TForm1::C11, &TForm1::N101, &TForm1::N1001},
+        {"sratio 10", "sratio=10\n", "10", 100, 100, &TForm1::C61, &TForm1::N101, &TForm1::N1001},
+        {"sratio -5 falls back to 1", "sratio=-5\n", "1", 100, 100, &TForm1::C11, &TForm1::N101, &TForm1::N1001},
+        {"barheight 75: bars of 75, mark on 100%", "barheight=75\n", "1", 75, 100, &TForm1::C11, &TForm1::N101, &TForm1::N1001},
+        {"barheight 50 and fontheight 30", "barheight=50\nfontheight=30\n", "1", 50, 30, &TForm1::C11, &TForm1::N501,
+         &TForm1::N302},
+        {"fontheight 200 is accepted, mark on 100%", "fontheight=200\n", "1", 100, 200, &TForm1::C11, &TForm1::N101,
+         &TForm1::N1001},
+    };
+    for (const Case& c : cases) {
+        writeIni("[Varlen]\nbctype=4\n" + c.keys);
+        TForm1& w = start();
+        EXPECT_EQ(keyIn(ini(), "Varlen", "sratio"), c.sratioAfter) << c.why;
+        EXPECT_EQ(w.lblsaveRatio, c.sratioAfter) << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_HeightPercent(), c.barHeight) << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_Fontscaling(), c.fontScaling) << c.why;
+        EXPECT_TRUE((w.*c.checkedSaveSize)->isChecked()) << c.why;
+        EXPECT_TRUE((w.*c.checkedBar)->isChecked()) << c.why;
+        EXPECT_TRUE((w.*c.checkedFont)->isChecked()) << c.why;
+        EXPECT_EQ(w.lblBarHeight, "") << c.why << ": the load sets only the check mark";
+        EXPECT_TRUE(messages.empty()) << c.why;
+    }
+}
+
+TEST_F(WindowTest, MenuSettingsAreStoredAtOnce) {
+    TForm1& w = start();
+    struct Case {
+        const char* why;
+        QAction* item;
+        const char* key;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"save size 3", w.C31, "sratio", "3"},
+        {"save size 10", w.C61, "sratio", "10"},
+        {"bar height 50", w.N501, "barheight", "50"},
+        {"bar height 20", w.N201, "barheight", "20"},
+        {"font height 30", w.N302, "fontheight", "30"},
+        {"human readable off", w.HumanReadable1, "humanread", "False"},
+        {"human readable on", w.HumanReadable1, "humanread", "True"},
+        {"zoom on", w.Zoom1, "zoom", "SC9"},
+        {"zoom off", w.Zoom1, "zoom", "SC2"},
+    };
+    for (const Case& c : cases) {
+        c.item->trigger();
+        EXPECT_EQ(keyIn(ini(), "Varlen", c.key), c.value) << c.why;
+    }
+    EXPECT_EQ(w.lblsaveRatio, "10");
+    EXPECT_TRUE(w.C61->isChecked());
+    EXPECT_FALSE(w.C31->isChecked());
+    EXPECT_EQ(w.lblBarHeight, "20");
+    EXPECT_EQ(w.Barcode1->Bar_HeightPercent(), 20);
+    EXPECT_TRUE(w.N201->isChecked());
+    EXPECT_FALSE(w.N501->isChecked());
+    EXPECT_EQ(w.lblFontScale, "30");
+    EXPECT_EQ(w.Barcode1->Bar_Fontscaling(), 30);
+    EXPECT_TRUE(w.HumanReadable1->isChecked());
+    EXPECT_TRUE(w.Barcode1->Bar_HumanReadable());
+    EXPECT_FALSE(w.Zoom1->isChecked());
+    EXPECT_EQ(w.Barcode1->Bar_ModuleWidth(), SC2);
+
+    // Every choice survives a restart.
+    w.N501->trigger();
+    w.N702->trigger();
+    w.C41->trigger();
+    w.HumanReadable1->trigger();
+    w.Zoom1->trigger();
+    TForm1& again = start();
+    EXPECT_TRUE(again.N501->isChecked());
+    EXPECT_EQ(again.Barcode1->Bar_HeightPercent(), 50);
+    EXPECT_TRUE(again.N702->isChecked());
+    EXPECT_EQ(again.Barcode1->Bar_Fontscaling(), 70);
+    EXPECT_TRUE(again.C41->isChecked());
+    EXPECT_EQ(again.lblsaveRatio, "4");
+    EXPECT_FALSE(again.Barcode1->Bar_HumanReadable());
+    EXPECT_EQ(again.Barcode1->Bar_ModuleWidth(), SC9);
+    EXPECT_TRUE(again.Zoom1->isChecked());
+}
+
+TEST_F(WindowTest, StoredZoomIsReappliedOnEveryPick) {
+    writeIni("[Varlen]\nbctype=4\nzoom=SC9\n");
+    TForm1& w = start();
+    EXPECT_EQ(w.Barcode1->Bar_ModuleWidth(), SC9);
+    w.Barcode1->setBar_ModuleWidth(SC5);
+    pick(w.ComboBox1, 6);
+    EXPECT_EQ(w.Barcode1->Bar_ModuleWidth(), SC9);
+    EXPECT_TRUE(w.Zoom1->isChecked());
+}
+
+TEST_F(WindowTest, RotateFourTimesComesBack) {
+    TForm1& w = start();
+    const btCodeRotate expected[] = {rotate_270, rotate_180, rotate_090, rotate_000};
+    for (btCodeRotate r : expected) {
+        w.Rotate90Degrees1->trigger();
+        EXPECT_EQ(w.Barcode1->Bar_Rotation(), r);
+    }
+    w.ToolButton5->trigger();
+    EXPECT_EQ(w.Barcode1->Bar_Rotation(), rotate_270);
+    EXPECT_EQ(keyIn(ini(), "Varlen", "rotation"), "<none>");
+}
+
+TEST(ErrorHandler, ShowsEachFailureOnceUntilTheUserActs) {
+    std::vector<std::string> shown;
+    Application().ShowMessage = [&](const QString& text) { shown.push_back(text.toStdString()); };
+    Application().NoteUserAction();
+    Application().ShowException("A");
+    Application().ShowException("A");  // still waiting: not queued twice
+    Application().ShowException("B");
+    EXPECT_TRUE(shown.empty()) << "never shown from inside the code that failed";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, (std::vector<std::string>{"A", "B"}));
+    Application().ShowException("B");  // the same failure again, nothing changed
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.size(), 2u);
+    RunHandler([] { throw EOverflow("B"); });  // a user action failing the same way
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, (std::vector<std::string>{"A", "B", "B"}));
+    Application().ShowMessage = nullptr;
+}

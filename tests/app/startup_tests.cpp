@@ -1,0 +1,270 @@
+// Start-up: the first start, the stored symbology, the settings file's name, bad files, the wait.
+#include <climits>
+#include <cstdint>
+
+#include "app/Unit2.h"
+#include "tests/app/WindowFixture.h"
+
+using namespace varlen;
+using varlen::testing::WindowTest;
+
+namespace {
+const std::string kFirstStartFile = "[Varlen]\nbctype=2\n2=\nsratio=1\n";
+}
+
+TEST_F(WindowTest, FirstStartWithoutFile) {
+    TForm1& w = start();
+    EXPECT_EQ(ini(), kFirstStartFile);
+    EXPECT_EQ(files(), QStringList{"varlen.ini"});
+    EXPECT_EQ(w.ComboBox2->currentText(), "Arial");
+    EXPECT_EQ(w.Barcode1->Bar_Fontname(), "Arial");
+    EXPECT_EQ(w.ComboBox1->currentIndex(), 2);
+    EXPECT_EQ(w.ComboBox1->currentText(), "Code UPC-A");
+    EXPECT_EQ(w.ComboBox1->count(), 15);
+    EXPECT_EQ(w.lblType, "2");
+    EXPECT_EQ(w.Edit1->text(), "");
+    EXPECT_EQ(w.Edit1->MaxLength(), 11);
+    EXPECT_EQ(w.Barcode1->Bar_Caption(), "");
+    EXPECT_EQ(w.Barcode1->Bar_CodeType(), UPC_A);
+    EXPECT_EQ(w.Barcode1->Bar_Ratio(), Ratio_2);
+    EXPECT_EQ(w.lblsaveRatio, "1");
+    EXPECT_TRUE(w.C11->isChecked());
+    EXPECT_TRUE(w.HumanReadable1->isChecked());
+    EXPECT_TRUE(w.N101->isChecked());
+    EXPECT_TRUE(w.N1001->isChecked());
+    EXPECT_FALSE(w.Zoom1->isChecked());
+    EXPECT_TRUE(messages.empty());
+
+    // The next start finds the same state and leaves the file as it was.
+    start();
+    EXPECT_EQ(ini(), kFirstStartFile);
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+}
+
+TEST_F(WindowTest, StoredSymbologyEntry) {
+    struct Case {
+        const char* why;
+        std::string bctype;
+        int index;
+        btCodeTypes type;
+        int limit;
+        const char* comboText;
+    };
+    const Case cases[] = {
+        {"EAN-8", "0", 0, EAN_8, 7, "Code EAN-8"},
+        {"Postnet 11 by its text alone", "12", 12, Postnet, 11, "Postnet 11-digit"},
+        {"Bookland: EAN-13 with the limit 9", "14", 14, EAN_13, 9, "Bookland (ISBN)"},
+        {"MSI Plessey", "13", 13, MSI_Plessey, 50, "MSI Plessey"},
+        {"beyond the list: nothing selected, UPC-A", "15", -1, UPC_A, 11, ""},
+        {"negative: nothing selected, UPC-A", "-3", -1, UPC_A, 11, ""},
+    };
+    for (const Case& c : cases) {
+        writeIni("[Varlen]\nbctype=" + c.bctype + "\n");
+        TForm1& w = start();
+        EXPECT_EQ(w.ComboBox1->currentIndex(), c.index) << c.why;
+        EXPECT_EQ(w.ComboBox1->currentText().toStdString(), c.comboText) << c.why;
+        EXPECT_EQ(w.lblType, QString::number(c.index)) << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_CodeType(), c.type) << c.why;
+        EXPECT_EQ(w.Edit1->MaxLength(), c.limit) << c.why;
+        EXPECT_NE(ini().find("bctype=" + std::to_string(c.index) + "\n"), std::string::npos) << c.why << "\n" << ini();
+        EXPECT_TRUE(messages.empty()) << c.why;
+    }
+}
+
+TEST_F(WindowTest, SettingsFileNames) {
+    struct Case {
+        const char* why;
+        const char* program;
+        const char* existing;   // a file present before the start ("" for none)
+        QStringList afterwards; // the folder's files after two starts
+        const char* written;    // the file the writers used
+    };
+    const Case cases[] = {
+        {"the program's own name gives the readers' spelling", "varlen", "", {"varlen", "varlen.ini"}, "varlen.ini"},
+        {"upper-case program name, same file", "VARLEN", "", {"VARLEN", "varlen.ini"}, "varlen.ini"},
+        {"an existing upper-case file serves readers and writers", "varlen", "VARLEN.INI", {"varlen", "VARLEN.INI"},
+         "VARLEN.INI"},
+        {"an existing mixed-case file likewise", "Varlen.bin", "Varlen.ini", {"Varlen.bin", "Varlen.ini"}, "Varlen.ini"},
+        {"another base name: its own .INI, readers never see it", "barcoder", "", {"barcoder", "barcoder.INI"},
+         "barcoder.INI"},
+    };
+    for (const Case& c : cases) {
+        for (const QString& name : files()) QFile::remove(path(name));
+        writeIni("", c.program);  // the program file itself
+        if (*c.existing) writeIni("[varlen]\nbctype=4\n", c.existing);
+        TForm1& w = start(c.program);
+        EXPECT_EQ(w.ComboBox1->currentIndex(), *c.existing ? 4 : 2) << c.why;
+        // Change the entry, then start again: the choice comes back only where readers and
+        // writers meet in one file.
+        pick(w.ComboBox1, 8);
+        TForm1& again = start(c.program);
+        const bool meets = QString(c.program) != "barcoder";
+        EXPECT_EQ(again.ComboBox1->currentIndex(), meets ? 8 : 2) << c.why;
+        EXPECT_EQ(files(), c.afterwards) << c.why;
+        EXPECT_NE(ini(c.written).find("bctype="), std::string::npos) << c.why;
+        EXPECT_TRUE(messages.empty()) << c.why;
+    }
+}
+
+TEST_F(WindowTest, AnotherProgramNameStartsFromTheDefaultsEveryTime) {
+    writeIni("", "barcoder");
+    start("barcoder");
+    EXPECT_EQ(ini("barcoder.INI"), kFirstStartFile);
+    pick(form->ComboBox1, 4);
+    QTest::keyClicks(form->Edit1, "ABC");
+    start("barcoder");
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+    EXPECT_EQ(ini(), "<no file>");
+}
+
+TEST_F(WindowTest, BadValuesAreShownOnceAndTheWindowStaysUsable) {
+    struct Case {
+        const char* why;
+        std::string file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"bctype not a number", "[Varlen]\nbctype=x1\n", "'x1' is not a valid integer value"},
+        {"bctype beyond 32 bits", "[Varlen]\nbctype=99999999999\n", "'99999999999' is not a valid integer value"},
+        {"sratio not a number", "[Varlen]\nsratio=2x\n", "'2x' is not a valid integer value"},
+        {"barheight empty", "[Varlen]\nbarheight=\n", "'' is not a valid integer value"},
+        {"barheight too large", "[Varlen]\nbarheight=250\n", "Bar_HeightPercent must be in the range 20..200!"},
+        {"fontheight too small", "[Varlen]\nfontheight=10\n", "Bar_Fontscaling must be in the range 20..200!"},
+        {"a stored caption over 50 characters", "[Varlen]\nbctype=8\n8=" + std::string(60, 'A') + "\n",
+         "String exceeds maximum length"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        writeIni(c.file);
+        TForm1& w = start();
+        w.Barcode1->repaint();
+        settle();
+        EXPECT_EQ(messages, std::vector<std::string>{c.message}) << c.why;
+        // Usable: a pick and typing work and are stored.
+        messages.clear();
+        pick(w.ComboBox1, 4);
+        w.Edit1->clear();
+        QTest::keyClicks(w.Edit1, "HELLO");
+        settle();
+        EXPECT_EQ(w.Barcode1->Bar_CodeType(), CODE39) << c.why;
+        EXPECT_EQ(w.Barcode1->Bar_Caption(), "HELLO") << c.why;
+        EXPECT_NE(ini().find("4=HELLO\n"), std::string::npos) << c.why << "\n" << ini();
+    }
+}
+
+TEST_F(WindowTest, ALaterStepIsNotAppliedAfterAFailedOne) {
+    // The load stops at the empty bar height: the font height after it stays as it was.
+    writeIni("[Varlen]\nbarheight=\nfontheight=50\n");
+    TForm1& w = start();
+    EXPECT_EQ(w.Barcode1->Bar_Fontscaling(), 100);
+    EXPECT_TRUE(w.N1001->isChecked());
+}
+
+TEST_F(WindowTest, DamagedFilesLoseNothingOnTheNextWrite) {
+    const std::string junk("\x00\x01\xFF\xFE[[[\n\x7F\x80=\n", 14);
+    const std::string longLine = "note=" + std::string(200000, 'n');
+    struct Case {
+        const char* why;
+        std::string file;
+    };
+    const Case cases[] = {
+        {"binary junk", junk + "[Varlen]\nbctype=4\n"},
+        {"a very long line", "[Varlen]\n" + longLine + "\nbctype=4\n"},
+        {"no final line break", "[Other]\nkeep=me\n[Varlen]\nbctype=4"},
+        {"no sections at all", "just some text\nkey=value\n"},
+        {"lines before the first section", "stray=1\n; comment\n[Varlen]\nbctype=4\n"},
+        {"Windows line endings", "[Other]\r\nkeep=me\r\n[Varlen]\r\nbctype=4\r\n"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        writeIni(c.file);
+        TForm1& w = start();
+        QTest::keyClicks(w.Edit1, "Z");
+        settle();
+        const std::string after = ini();
+        // Every line that was there is still there, in its place; new keys only add lines.
+        std::size_t from = 0;
+        for (std::size_t start = 0; start < c.file.size();) {
+            std::size_t end = c.file.find('\n', start);
+            if (end == std::string::npos) end = c.file.size();
+            const std::string line = c.file.substr(start, end - start);
+            if (line.rfind("bctype=", 0) != 0 && line.rfind("sratio=", 0) != 0) {
+                const std::size_t at = after.find(line, from);
+                EXPECT_NE(at, std::string::npos) << c.why << ": lost line of " << line.size() << " bytes";
+                if (at != std::string::npos) from = at + line.size();
+            }
+            start = end + 1;
+        }
+        EXPECT_TRUE(messages.empty()) << c.why;
+    }
+}
+
+TEST_F(WindowTest, AFailedWriteIsReportedAndTheChangeStays) {
+    // The settings file's name is taken by a folder: nothing can be written there.
+    ASSERT_TRUE(QDir(path(".")).mkdir("varlen.ini"));
+    TForm1& w = start();
+    const std::string expected = "Unable to write to " + path("varlen.ini").toStdString();
+    EXPECT_EQ(messages, std::vector<std::string>{expected});
+    messages.clear();
+    pick(w.ComboBox1, 8);
+    settle();
+    QTest::keyClick(w.Edit1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.Edit1, "ab");
+    settle();
+    EXPECT_EQ(w.Barcode1->Bar_Caption(), "ab");
+    EXPECT_EQ(w.Barcode1->Bar_CodeType(), CODE128_B);
+    // One message for the pick and one for the typing: the second keystroke's failure is the
+    // same as the first one's, still waiting to be shown.
+    EXPECT_EQ(messages, (std::vector<std::string>{expected, expected}));
+    EXPECT_TRUE(QFileInfo(path("varlen.ini")).isDir());
+}
+
+TEST(StartupWait, EndsTwoTickSecondsOnOrWhenTheCountWraps) {
+    struct Case {
+        const char* why;
+        std::uint32_t first;
+        std::uint32_t step;
+        std::uint32_t lastRead;
+    };
+    const Case cases[] = {
+        {"late in a second: just over one second", 999, 1, 2000},
+        {"early in a second: two seconds", 1000, 1, 3000},
+        {"a coarse clock", 5500, 300, 7000},
+        {"signed wrap from the largest to the smallest value", INT32_MAX - 1000, 700,
+         static_cast<std::uint32_t>(INT32_MAX - 1000) + 2 * 700},
+        {"below zero the seconds truncate toward zero", static_cast<std::uint32_t>(-1999), 1, 1000},
+        {"unsigned wrap passes through zero and goes on", 0xFFFFFFFFu - 500, 1, 2000},
+    };
+    for (const Case& c : cases) {
+        std::uint32_t now = c.first - c.step;
+        std::uint64_t reads = 0;
+        WaitForTickSeconds(
+            [&] {
+                if (++reads > 10'000'000) throw std::runtime_error("the wait does not end");
+                return now += c.step;
+            },
+            0);
+        EXPECT_EQ(now, c.lastRead) << c.why;
+    }
+}
+
+TEST(AboutBox, ClosesOnAClickAnywhereAndOnEnter) {
+    struct Case {
+        const char* why;
+        std::function<void(TAboutBox&)> act;
+    };
+    const Case cases[] = {
+        {"a click on the background", [](TAboutBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(330, 180)); }},
+        {"a click on a line of text", [](TAboutBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(260, 30)); }},
+        {"a click on the picture", [](TAboutBox& box) { QTest::mouseClick(box.ProgramIcon, Qt::LeftButton, {}, QPoint(50, 50)); }},
+        {"Enter", [](TAboutBox& box) { QTest::keyClick(&box, Qt::Key_Return); }},
+    };
+    for (const Case& c : cases) {
+        TAboutBox box;
+        box.open();
+        ASSERT_TRUE(box.isVisible());
+        c.act(box);
+        EXPECT_FALSE(box.isVisible()) << c.why;
+        EXPECT_EQ(box.result(), 2) << c.why;
+    }
+}
