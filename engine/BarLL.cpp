@@ -31,6 +31,13 @@ void appendChar(char* text, char c) {
     text[n + 1] = '\0';
 }
 
+struct AcceptedSet {
+    explicit AcceptedSet(const char* members) {
+        for (const char* p = members; *p; ++p) member[static_cast<unsigned char>(*p)] = true;
+    }
+    bool member[256] = {};
+};
+
 unsigned char upperLatin(unsigned char c) {
     // Only the letters a to z change; accented Latin-1 letters stay as they are.
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
@@ -49,13 +56,16 @@ TLLBarcode::TLLBarcode() {
 TLLBarcode::~TLLBarcode() = default;
 
 void TLLBarcode::putModules(const char* pattern) {
-    for (; *pattern; ++pattern) Bars[++BarCount] = (*pattern == '1') ? 1 : 0;
+    // A local count: the byte stores into Bars could otherwise alias BarCount for the compiler.
+    std::int32_t count = BarCount;
+    for (; *pattern; ++pattern) Bars[++count] = (*pattern == '1') ? 1 : 0;
+    BarCount = count;
 }
 
 void TLLBarcode::putElement(bool bar, bool wide) {
-    int width = wide ? (Params.Ratio == Ratio_2 ? 2 : 3) : 1;
-    std::uint8_t value = bar ? 1 : 0;
-    while (width-- > 0) Bars[++BarCount] = value;
+    const int width = wide ? (Params.Ratio == Ratio_2 ? 2 : 3) : 1;
+    std::memset(Bars + BarCount + 1, bar ? 1 : 0, static_cast<std::size_t>(width));
+    BarCount += width;
 }
 
 void TLLBarcode::EncodeBars() {
@@ -155,17 +165,22 @@ void TLLBarcode::TransfervalidChars(const char* data, char* out, btCodeTypes cod
         return;
     }
 
-    const char* accepted = kDigits;
-    if (codeType == CODE39) accepted = barCode39().CharSet.c_str();
-    else if (codeType == Postnet) accepted = barPostnet().CharSet.c_str();
-    else if (codeType == Postnet_FIM) accepted = "ABCabc";
+    // The accepted set of the type, as a byte lookup built once.
+    static const AcceptedSet digits(kDigits);
+    static const AcceptedSet code39(barCode39().CharSet.c_str());
+    static const AcceptedSet postnet(barPostnet().CharSet.c_str());
+    static const AcceptedSet fim("ABCabc");
+    const AcceptedSet& accepted = codeType == CODE39        ? code39
+                                  : codeType == Postnet     ? postnet
+                                  : codeType == Postnet_FIM ? fim
+                                                            : digits;
 
     char* dest = out;
     if (codeType == CODE39) *dest++ = '*';
     for (std::size_t i = 0; i < n; ++i) {
         unsigned char c = static_cast<unsigned char>(data[i]);
         if (codeType == CODE39) c = upperLatin(c);
-        *dest++ = (c != 0 && std::strchr(accepted, c) != nullptr) ? static_cast<char>(c) : '0';
+        *dest++ = accepted.member[c] ? static_cast<char>(c) : '0';
     }
     if (codeType == CODE39) *dest++ = '*';
     *dest = '\0';

@@ -89,8 +89,8 @@ public:
                          const std::string& text);
 
 private:
-    // Scratch element flags (1 = wide) of the width-modulated encoders.
-    std::uint8_t Code39Elements_[64 * 9] = {};
+    // Scratch element flags (1 = wide) of Interleaved 2 of 5: start, data and stop elements.
+    // (Code 39 copies module rows the shared table keeps expanded for both ratios.)
     std::uint8_t Code25Elements_[4 + 64 * 5 + 3] = {};
 
     void EncodeEAN8();

@@ -1,6 +1,7 @@
 // The symbology tables shared by all engines.
 #include "engine/BarTables.h"
 
+#include "engine/BarLL.h"
 
 namespace varlen {
 
@@ -19,6 +20,16 @@ TBarCode39::TBarCode39() {
         "010100010", "010001010", "000101010", "010010100",               // / + % *
     };
     buildIndex();
+    for (int ratio = 0; ratio < 2; ++ratio) {
+        const int wide = ratio == Ratio_3 ? 3 : 2;
+        for (std::size_t c = 0; c < Patterns.size(); ++c) {
+            ModuleRow& row = Rows[ratio][c];
+            row.count = 0;
+            for (int e = 0; e < 9; ++e)
+                for (int k = Patterns[c][e] == '1' ? wide : 1; k > 0; --k) row.modules[row.count++] = e % 2 == 0;
+            row.modules[row.count++] = 0;  // the gap that follows every character
+        }
+    }
 }
 
 TBarCode128::TBarCode128() {

@@ -30,10 +30,17 @@ private:
     std::array<std::int16_t, 256> index_{};
 };
 
-// Code 39: 44 characters, 9 elements each (1 = wide).
+// Code 39: 44 characters, 9 elements each (1 = wide). Each character is also kept expanded into
+// its modules for both ratios, the inter-character gap included, because Code 39 is the longest
+// symbol and is encoded on every paint.
 class TBarCode39 : public TBarTable<44> {
 public:
     TBarCode39();
+    struct ModuleRow {
+        std::uint8_t modules[16];  // 1 = dark, 0 = light
+        std::uint8_t count;        // 16 at Ratio_3, 13 at Ratio_2
+    };
+    std::array<std::array<ModuleRow, 44>, 2> Rows{};  // [btCodeRatio][character]
 };
 
 // Code 128: the symbol set is the 107 bytes 32..138 (symbol value + 32); each pattern is the

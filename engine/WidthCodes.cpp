@@ -15,19 +15,20 @@ bool isCodabarStartStop(unsigned char c) { return c >= 'A' && c <= 'D'; }
 }  // namespace
 
 void TLLBarcode::EncodeCode39() {
+    // Each character: its 9 elements (bar first, 3 of them wide), then one narrow space, also after
+    // the closing "*". The table keeps every character already expanded for both ratios.
     const TBarCode39& table = barCode39();
-    const std::size_t count = std::strlen(CodeText);
-    // Gather the wide flags first, 9 per character, then expand them.
-    std::uint8_t* flags = Code39Elements_;
-    for (std::size_t i = 0; i < count; ++i) {
-        const int index = table.indexOf(static_cast<unsigned char>(CodeText[i]));
-        const std::string& elements = table.Patterns[index < 0 ? 0 : index];
-        for (int e = 0; e < 9; ++e) flags[i * 9 + e] = elements[e] == '1';
+    const auto& rows = table.Rows[Params.Ratio == Ratio_2 ? 1 : 0];
+    // A whole 16-byte row is copied each time (the rows end in light filler modules, so nothing
+    // past BarCount turns dark); a local count keeps the byte stores from aliasing BarCount.
+    std::int32_t count = BarCount;
+    for (const char* p = CodeText; *p && count + 16 <= kMaxBars; ++p) {
+        const int index = table.indexOf(static_cast<unsigned char>(*p));
+        const TBarCode39::ModuleRow& row = rows[index < 0 ? 0 : index];
+        std::memcpy(Bars + count + 1, row.modules, sizeof row.modules);
+        count += row.count;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        for (int e = 0; e < 9; ++e) putElement(e % 2 == 0, flags[i * 9 + e] != 0);
-        putElement(false, false);  // inter-character gap, also after the closing "*"
-    }
+    BarCount = count;
 }
 
 void TLLBarcode::EncodeCodabar() {
@@ -45,14 +46,15 @@ void TLLBarcode::PrepareCodabar(char* data, char* out) {
     constexpr std::size_t kMaxOut = 52;
     const TBarCodabar& table = barCodabar();
 
-    for (char* p = data; *p; ++p)
-        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+    // The caption buffer holds at most 52 characters; never read beyond them.
+    const std::size_t length = strnlen(data, sizeof(TBarcodeParams::Caption) - 1);
+    for (std::size_t i = 0; i < length; ++i)
+        if (data[i] >= 'a' && data[i] <= 'z') data[i] = static_cast<char>(data[i] - 'a' + 'A');
 
     std::size_t n = 0;
     auto emit = [&](char c) {
         if (n < kMaxOut) out[n++] = c;
     };
-    const std::size_t length = std::strlen(data);
     if (length > 0) {
         if (!isCodabarStartStop(static_cast<unsigned char>(data[0]))) emit('A');
         for (std::size_t i = 0; i < length; ++i)

@@ -1,6 +1,8 @@
 // The prepared symbol text and module count the encoders leave, case by case.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "EngineTestSupport.h"
 
 namespace varlen {
@@ -252,6 +254,38 @@ TEST(GroupPostText, GroupsFourteenAndTwelveDigits) {
         std::strcpy(text, r.in);
         engine.GroupPostText(text);
         EXPECT_STREQ(text, r.out);
+    }
+}
+
+}  // namespace
+}  // namespace varlen
+
+namespace varlen {
+namespace {
+
+// Arbitrary Latin-1 bytes of any length up to the control's 50: every type either encodes within
+// its buffers or, for Code 128 only, refuses with its one message.
+TEST(EncodeBars, ArbitraryBytesStayWithinTheBuffers) {
+    std::mt19937 rng(833);
+    std::uniform_int_distribution<int> byte(1, 255), length(0, kMaxCaption);
+    TLLBarcode engine;
+    for (int round = 0; round < 3000; ++round) {
+        std::string data;
+        for (int n = length(rng); n > 0; --n) data += static_cast<char>(byte(rng));
+        const auto type = static_cast<btCodeTypes>(round % 14);
+        const btCodeRatio ratio = (round / 14) % 2 ? Ratio_2 : Ratio_3;
+        SCOPED_TRACE("type " + std::to_string(type) + " data " + test::escapeBytes(data.c_str()));
+        try {
+            test::encode(engine, type, data, (round / 28) % 2 ? "12345" : "", ratio);
+        } catch (const EOverflow& e) {
+            ASSERT_TRUE(type >= CODE128_A && type <= CODE128_C) << e.what();
+            ASSERT_STREQ(e.what(), "BarcoLL: Code128 error");
+            continue;
+        }
+        ASSERT_GT(engine.BarCount, 0);
+        ASSERT_LE(engine.BarCount, kMaxBars);
+        ASSERT_LE(std::strlen(engine.CodeText), 54u);
+        for (int i = 1; i <= kMaxBars; ++i) ASSERT_LE(engine.Bars[i], i <= engine.BarCount ? 1 : 0) << i;
     }
 }
 
