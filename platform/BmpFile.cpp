@@ -132,6 +132,13 @@ void decodeRle(const Bytes& in, std::size_t offset, bool fourBits, TDib& dib) {
 }  // namespace
 
 std::vector<std::uint8_t> EncodeBmp(const TDib& dib) {
+    std::vector<std::uint8_t> out = EncodeBmpHeader(dib);
+    if (dib.bits.size() < dib.imageSize()) bad("Cannot write a bitmap: its pixel data is incomplete");
+    out.insert(out.end(), dib.bits.begin(), dib.bits.begin() + std::ptrdiff_t(dib.imageSize()));
+    return out;
+}
+
+std::vector<std::uint8_t> EncodeBmpHeader(const TDib& dib) {
     const int bits = dib.bitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
         bad("Cannot write a bitmap of " + std::to_string(bits) + " bits per pixel");
@@ -141,11 +148,10 @@ std::vector<std::uint8_t> EncodeBmp(const TDib& dib) {
     const std::uint32_t colors = bits <= 8 ? (1u << bits) : 0;
     const std::uint64_t offset = kFileHeaderSize + kInfoHeaderSize + 4ull * colors;
     if (offset + imageSize > 0xFFFFFFFFull) bad("Bitmap is too large for a bitmap file");
-    if (dib.bits.size() < imageSize) bad("Cannot write a bitmap: its pixel data is incomplete");
     if (dib.colors.size() > colors) bad("Cannot write a bitmap: its colour table is too long");
 
     std::vector<std::uint8_t> out;
-    out.reserve(std::size_t(offset + imageSize));
+    out.reserve(std::size_t(offset));
     out.push_back('B');
     out.push_back('M');
     put32(out, std::uint32_t(offset + imageSize));
@@ -169,7 +175,6 @@ std::vector<std::uint8_t> EncodeBmp(const TDib& dib) {
         out.push_back(q.rgbRed);
         out.push_back(0);
     }
-    out.insert(out.end(), dib.bits.begin(), dib.bits.begin() + std::ptrdiff_t(imageSize));
     return out;
 }
 
@@ -295,8 +300,9 @@ TDib DecodeBmp(const std::uint8_t* data, std::size_t size, std::size_t maxImageB
 }
 
 void WriteBmpFile(const std::string& fileName, const TDib& dib) {
-    const std::vector<std::uint8_t> bytes = EncodeBmp(dib);
-    WriteFileAtomic(fileName, bytes.data(), bytes.size());
+    const std::vector<std::uint8_t> header = EncodeBmpHeader(dib);
+    if (dib.bits.size() < dib.imageSize()) bad("Cannot write a bitmap: its pixel data is incomplete");
+    WriteFileAtomic(fileName, {ByteSpan{header.data(), header.size()}, ByteSpan{dib.bits.data(), dib.imageSize()}});
 }
 
 TDib ReadBmpFile(const std::string& fileName) {

@@ -19,6 +19,9 @@
 namespace varlen {
 
 std::vector<std::uint8_t> EncodeBmp(const TDib& dib);
+// The file header, info header and colour table of a DIB (its bits are not looked at): a writer
+// that holds the rows elsewhere appends them, bottom row first.
+std::vector<std::uint8_t> EncodeBmpHeader(const TDib& dib);
 
 // maxImageBytes bounds the decoded picture (a run-length file can claim a huge picture in a few
 // bytes).

@@ -1,12 +1,14 @@
 #include "platform/FileIO.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "platform/Errors.h"
@@ -19,17 +21,27 @@ namespace {
     throw EInOutError(fileName + ": " + std::strerror(error));
 }
 
-// Writes everything or returns the errno of the failure (0 on success).
-int writeAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
+// Writes every piece or returns the errno of the failure (0 on success).
+int writeAll(int fd, const std::vector<ByteSpan>& parts) {
+    std::vector<iovec> pending;
+    for (const ByteSpan& p : parts)
+        if (p.size) pending.push_back(iovec{const_cast<void*>(p.data), p.size});
+    std::size_t first = 0;
+    while (first < pending.size()) {
+        const int count = int(std::min<std::size_t>(pending.size() - first, IOV_MAX));
+        const ssize_t n = ::writev(fd, pending.data() + first, count);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
-        p += n;
-        size -= std::size_t(n);
+        if (n == 0) return EIO;
+        // Skip what was written, possibly ending inside a piece.
+        std::size_t done = std::size_t(n);
+        while (first < pending.size() && done >= pending[first].iov_len) done -= pending[first++].iov_len;
+        if (done) {
+            pending[first].iov_base = static_cast<std::uint8_t*>(pending[first].iov_base) + done;
+            pending[first].iov_len -= done;
+        }
     }
     return 0;
 }
@@ -43,6 +55,10 @@ mode_t currentUmask() {
 }  // namespace
 
 void WriteFileAtomic(const std::string& fileName, const void* data, std::size_t size) {
+    WriteFileAtomic(fileName, std::vector<ByteSpan>{ByteSpan{data, size}});
+}
+
+void WriteFileAtomic(const std::string& fileName, const std::vector<ByteSpan>& parts) {
     std::string target = fileName;
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -58,7 +74,7 @@ void WriteFileAtomic(const std::string& fileName, const void* data, std::size_t 
         // A device or pipe cannot be replaced; it takes the bytes directly.
         const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd < 0) fail(fileName, errno);
-        int error = writeAll(fd, data, size);
+        int error = writeAll(fd, parts);
         if (::close(fd) != 0 && error == 0) error = errno;
         if (error) fail(fileName, error);
         return;
@@ -67,7 +83,7 @@ void WriteFileAtomic(const std::string& fileName, const void* data, std::size_t 
     std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) fail(fileName, errno);
-    int error = writeAll(fd, data, size);
+    int error = writeAll(fd, parts);
     if (error == 0) {
         const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~currentUmask());
         ::fchmod(fd, mode);

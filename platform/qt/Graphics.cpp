@@ -7,6 +7,7 @@
 
 #include "platform/BmpFile.h"
 #include "platform/Errors.h"
+#include "platform/FileIO.h"
 #include "platform/Screen.h"
 
 namespace varlen {
@@ -129,6 +130,7 @@ QImage convert(const QImage& source, TPixelFormat format, const std::vector<RGBQ
     for (int y = 0; y < rgb.height(); ++y) {
         const QRgb* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         uchar* line = out.scanLine(y);
+        std::memset(line, 0, size_t(out.bytesPerLine()));  // padding bytes too, for repeatable files
         for (int x = 0; x < rgb.width(); ++x) line[x] = uchar(nearest(in[x]));
     }
     return out;
@@ -156,7 +158,7 @@ QImage blank(int width, int height, TPixelFormat format, const std::vector<RGBQu
             std::memset(image.bits(), white, size_t(image.sizeInBytes()));
         }
     } else {
-        image.fill(Qt::white);
+        std::memset(image.bits(), 0xFF, size_t(image.sizeInBytes()));  // white in 24 and 32 bits
     }
     return image;
 }
@@ -180,6 +182,8 @@ const std::vector<RGBQuad>& HalftonePalette() {
 
 TBitmap::TBitmap() : m_canvas(std::make_unique<TQtCanvas>()) {
     m_image = blank(0, 0, m_format, {});
+    // Even an empty bitmap measures: its surface knows the screen's resolution before it has pixels.
+    m_canvas->SetResolution(Screen().logPixelsX, Screen().logPixelsY);
     m_canvas->SetReattachHandler([this] { attachCanvas(); });
 }
 
@@ -375,7 +379,28 @@ void TBitmap::SetPaletteEntries(const std::vector<RGBQuad>& colors) {
 
 void TBitmap::LoadFromFile(const std::string& fileName) { Assign(ReadBmpFile(fileName)); }
 
-void TBitmap::SaveToFile(const std::string& fileName) const { WriteBmpFile(fileName, GetDIBits()); }
+void TBitmap::SaveToFile(const std::string& fileName) const {
+    if (m_format == pf4bit || m_image.isNull()) {
+        WriteBmpFile(fileName, GetDIBits());
+        return;
+    }
+    // The picture's rows already have the file's layout: write them straight from the image,
+    // bottom row first, without a copy.
+    sync();
+    TDib header;
+    header.width = m_image.width();
+    header.height = m_image.height();
+    header.bitCount = std::uint16_t(bitCount(m_format));
+    header.xPelsPerMeter = m_image.dotsPerMeterX();
+    header.yPelsPerMeter = m_image.dotsPerMeterY();
+    if (indexed(m_format))
+        for (QRgb c : m_image.colorTable()) header.colors.push_back(toQuad(c));
+    const std::vector<std::uint8_t> head = EncodeBmpHeader(header);
+    std::vector<ByteSpan> parts{ByteSpan{head.data(), head.size()}};
+    const std::size_t stride = std::size_t(header.stride());
+    for (int y = header.height - 1; y >= 0; --y) parts.push_back(ByteSpan{m_image.constScanLine(y), stride});
+    WriteFileAtomic(fileName, parts);
+}
 
 QImage TBitmap::Image() const {
     sync();

@@ -50,6 +50,32 @@ const FaceMetrics& faceMetrics(const std::string& face) {
 // Pictures and windows are screen-like; printers, PDF writers and SVG generators know their own
 // resolution. (QPdfWriter and QSvgGenerator report the widget device type, so a widget is
 // recognised by its class.)
+// A font ready to draw a given cell height in device pixels: Qt takes whole pixel sizes, the rest
+// of the height is a painter scale k. Fonts and their metrics are kept, since creating them costs
+// more than drawing a short string.
+struct DrawFont {
+    QFont font;
+    double k = 1;
+    double ascent = 0, descent = 0;  // in pixels of `font`
+    QFontMetricsF metrics;
+    DrawFont(const QFont& f, double scale, double a, double d) : font(f), k(scale), ascent(a), descent(d), metrics(f) {}
+};
+
+const DrawFont& drawFont(const std::string& face, double cellHeight) {
+    static std::map<std::pair<std::string, long>, std::unique_ptr<DrawFont>> cache;
+    const auto key = std::make_pair(face, std::lround(cellHeight * 64));
+    auto found = cache.find(key);
+    if (found != cache.end()) return *found->second;
+    if (cache.size() > 256) cache.clear();
+    const FaceMetrics& m = faceMetrics(face);
+    const double em = cellHeight / (m.ascent + m.descent);
+    const int pixels = std::max(1, roundHalfUp(em));
+    QFont font(QString::fromLatin1(face.c_str()));
+    font.setPixelSize(pixels);
+    auto entry = std::make_unique<DrawFont>(font, em / pixels, m.ascent * pixels, m.descent * pixels);
+    return *cache.emplace(key, std::move(entry)).first->second;
+}
+
 bool usesScreenResolution(const QPaintDevice* device) {
     const int type = device->devType();
     return type == QInternal::Image || type == QInternal::Pixmap || dynamic_cast<const QWidget*>(device) != nullptr;
@@ -229,7 +255,11 @@ void TQtCanvas::FillRect(const TRect& rect) {
     // is touched.
     const bool aa = m_painter->testRenderHint(QPainter::Antialiasing);
     m_painter->setRenderHint(QPainter::Antialiasing, false);
-    m_painter->fillRect(QRect(x0, y0, x1 - x0, y1 - y0), toQColor(m_brushColor));
+    if (m_fillBrushColor != m_brushColor || m_fillBrush.style() == Qt::NoBrush) {
+        m_fillBrush = QBrush(toQColor(m_brushColor));  // a kept brush fills several times faster
+        m_fillBrushColor = m_brushColor;
+    }
+    m_painter->fillRect(QRect(x0, y0, x1 - x0, y1 - y0), m_fillBrush);
     m_painter->setRenderHint(QPainter::Antialiasing, aa);
 }
 
@@ -241,12 +271,9 @@ double TQtCanvas::CellPerEm(const std::string& face) {
 }
 
 QFont TQtCanvas::CellFont(const std::string& face, double cellHeight, double* scale) {
-    const double em = cellHeight / CellPerEm(face);
-    const int pixels = std::max(1, roundHalfUp(em));
-    QFont font(QString::fromLatin1(face.c_str()));
-    font.setPixelSize(pixels);
-    if (scale) *scale = em / pixels;
-    return font;
+    const DrawFont& f = drawFont(face, cellHeight);
+    if (scale) *scale = f.k;
+    return f.font;
 }
 
 HFONT TQtCanvas::CreateFontIndirect(const TLogFont& font) {
@@ -292,10 +319,8 @@ int TQtCanvas::TextWidth(const std::string& text) {
     const TLogFont& font = currentFont();
     const double cell = cellHeightLogical(font);
     // Measured at a large size and scaled, so that the width is the design width of the string.
-    double scale = 1;
-    const QFont qf = CellFont(font.FaceName, 1000.0, &scale);
-    const QFontMetricsF metrics(qf);
-    const double width = metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size()))) * scale;
+    const DrawFont& f = drawFont(font.FaceName, 1000.0);
+    const double width = f.metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size()))) * f.k;
     return roundHalfUp(width * cell / 1000.0);
 }
 
@@ -310,13 +335,10 @@ void TQtCanvas::TextOutA(int x, int y, const std::string& text) {
     const double sx = ScaleX(), sy = ScaleY();
     const double cellDevice = cellHeightLogical(font) * std::fabs(sy);
     if (cellDevice <= 0) return;
-    double k = 1;
-    const QFont qf = CellFont(font.FaceName, cellDevice, &k);
-    const FaceMetrics& fm = faceMetrics(font.FaceName);
-    const double pixels = qf.pixelSize();
-    const double ascent = fm.ascent * pixels, descent = fm.descent * pixels;
+    const DrawFont& df = drawFont(font.FaceName, cellDevice);
+    const double k = df.k, ascent = df.ascent, descent = df.descent;
     const QString string = QString::fromLatin1(text.data(), qsizetype(text.size()));
-    const double width = QFontMetricsF(qf, m_painter->device()).horizontalAdvance(string);
+    const double width = df.metrics.horizontalAdvance(string);
 
     // Offsets from the reference point in the unrotated text frame, in units of the drawn font.
     double left = 0;
@@ -341,7 +363,7 @@ void TQtCanvas::TextOutA(int x, int y, const std::string& text) {
     // A non-uniform scale stretches the glyphs like the logical units.
     m_painter->scale(k * std::fabs(sx) / std::fabs(sy), k);
     if (m_bkMode == OPAQUE) m_painter->fillRect(QRectF(left, baseline - ascent, width, ascent + descent), toQColor(m_bkColor));
-    m_painter->setFont(qf);
+    m_painter->setFont(df.font);
     m_painter->setPen(toQColor(m_textColor));
     m_painter->drawText(QPointF(left, baseline), string);
     m_painter->restore();

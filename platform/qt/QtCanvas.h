@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include <QBrush>
 #include <QFont>
 
 #include "platform/Canvas.h"
@@ -116,6 +117,9 @@ private:
     HFONT m_nextFont = 1;
     HFONT m_selected = 0;
     mutable TLogFont m_ownFont;
+
+    QBrush m_fillBrush;
+    TColor m_fillBrushColor = clBlack;
 
     int m_mapMode = MM_TEXT;
     int m_winX = 1, m_winY = 1, m_vpX = 1, m_vpY = 1;

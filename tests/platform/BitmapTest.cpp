@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Screen.h"
 #include "platform/qt/Graphics.h"
 
 using namespace varlen;
@@ -163,4 +164,32 @@ TEST(Bitmap, SavesAndLoadsWindowsBitmapFilesWithThePalette) {
         EXPECT_EQ(pixelAt(loaded, 2, 2), 0xFFFFFFu);
     }
     std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(Bitmap, SurfaceOutlivesResizesAndMeasuresWhileEmpty) {
+    const ScreenInfo saved = Screen();
+    ScreenInfo wide = saved;
+    wide.logPixelsX = 120;
+    wide.logPixelsY = 144;
+    SetScreenInfo(wide);
+    {
+        // The export's pattern: measure on the empty bitmap, resize, draw through the same surface.
+        TBitmap bitmap;
+        TCanvas& canvas = bitmap.Canvas();
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 120);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSY), 144);
+        canvas.SetFontHeight(13);
+        EXPECT_EQ(canvas.TextHeight("Ay"), 13);
+        canvas.SetMapMode(MM_ANISOTROPIC);
+        canvas.SetWindowExtEx(10, 10);
+        canvas.SetViewportExtEx(20, 20);
+        bitmap.SetSize(8, 8);
+        EXPECT_EQ(canvas.GetMapMode(), MM_TEXT) << "a resized bitmap starts with a fresh mapping";
+        canvas.SetBrushColor(clBlack);
+        canvas.FillRect({2, 2, 4, 4});
+        EXPECT_EQ(pixelAt(bitmap, 3, 3), 0u);
+        EXPECT_EQ(pixelAt(bitmap, 4, 4), 0xFFFFFFu);
+        EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 120);
+    }
+    SetScreenInfo(saved);
 }

@@ -1,6 +1,8 @@
 // The painter surface: what the bar renderer relies on (cell heights, exact bar fills, rotated
 // text, resolutions, mapping modes) checked on the pixels it produces.
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QImage>
 #include <QPainter>
 #include <QBuffer>
@@ -196,6 +198,10 @@ TEST(QtCanvas, ResolutionOfBitmapsAndDevices) {
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSX), Screen().logPixelsX);
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSY), Screen().logPixelsY);
     EXPECT_EQ(Screen().logPixelsX, 96) << "the offscreen platform";
+    // Filled from the primary screen by the test main, not left at the built-in defaults.
+    ASSERT_NE(QGuiApplication::primaryScreen(), nullptr);
+    EXPECT_EQ(Screen().width, QGuiApplication::primaryScreen()->geometry().width());
+    EXPECT_EQ(Screen().height, QGuiApplication::primaryScreen()->geometry().height());
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(HORZRES), 50);
     EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(VERTRES), 40);
 
