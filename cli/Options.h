@@ -16,7 +16,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { None, Dump, Help };
+enum class Mode { None, Dump, Draw, Help };
 
 struct CliOptions {
     Mode mode = Mode::None;
@@ -25,6 +25,22 @@ struct CliOptions {
     std::string addon;  // normalised: empty, 2 or 5 digits
     std::string data;   // Latin-1 bytes
     bool haveData = false;
+
+    // Drawing (-o FILE). Numbers are kept as given, so that the control's own range checks and
+    // messages judge them.
+    std::string output;          // .bmp, .png or .pdf
+    int module = SC2;            // --module SCn: n
+    int rotation = rotate_000;   // --rotate 0|90|180|270 as an ordinal; 4 for any other angle
+    int heightPercent = 100;     // --height
+    int textHeight = 100;        // --text-height
+    std::string font = "Arial";  // --font
+    bool humanReadable = true;   // --no-text turns it off
+    bool exact = false;          // --exact: module edges at their exact positions (ZoomSize)
+    bool highDensity = false;
+    bool widthReduce = false;
+    int margin = 2;              // white pixels around the symbol, before scaling
+    int scale = 1;               // every pixel this many times
+    int dpi = 0;                 // 0: the screen's resolution
 };
 
 // Parses argv[1..argc-1]. Throws UsageError.

@@ -3,6 +3,14 @@
 #include <iostream>
 #include <sstream>
 
+#include <cstdlib>
+
+#if VARLEN_WITH_QT
+#include <QApplication>
+
+#include "cli/Draw.h"
+#include "platform/qt/QtCanvas.h"
+#endif
 #include "cli/Dump.h"
 #include "cli/Options.h"
 #include "platform/Errors.h"
@@ -28,6 +36,25 @@ int main(int argc, char** argv) {
                 runDump(options, text);
                 std::cout << text.str() << std::flush;
                 return std::cout ? 0 : 1;
+            }
+            case Mode::Draw: {
+#if VARLEN_WITH_QT
+                // Headless unless told otherwise: the tool never needs a window.
+                if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+                // Standard error carries the failure's message alone; Qt's notes stay out of it.
+                qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+                    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << '\n';
+                });
+                int qtArgc = 1;
+                char* qtArgv[] = {argv[0], nullptr};
+                QApplication app(qtArgc, qtArgv);
+                varlen::InitScreenFromQt();
+                runDraw(options);
+                return 0;
+#else
+                std::cerr << "varlen-cli: built without Qt, it cannot draw\n";
+                return 1;
+#endif
             }
             case Mode::None: break;
         }

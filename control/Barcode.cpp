@@ -2,14 +2,9 @@
 // surface in metric units, a magnified bitmap file and a bitmap on the clipboard.
 #include "control/Barcode.h"
 
-#include <QFileInfo>
 #include <QMouseEvent>
-#include <QTemporaryFile>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "platform/Screen.h"
@@ -35,6 +30,14 @@ private:
     int previous_;
 };
 
+// A new, still empty bitmap has no device yet; its surface must nevertheless report the screen's
+// resolution like the sized bitmap will, or the measuring pass would lay out for another one.
+std::unique_ptr<TBitmap> newScreenBitmap() {
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
+    return bitmap;
+}
+
 // One logical unit becomes factor x factor pixels.
 void scaleSurface(TCanvas& canvas, int factor) {
     const ScreenInfo& screen = Screen();
@@ -49,21 +52,6 @@ int bitmapSide(int margin, int drawn, int factor) {
     const std::int64_t side = (2 * static_cast<std::int64_t>(margin) + drawn) * factor;
     if (side < 0 || side > (1 << 20)) throw EOverflow("Barcode: Bitmap for \"MagnifyBy\" too large");
     return static_cast<int>(side);
-}
-
-// Writes the bitmap under a temporary name beside the target and renames it over the target only
-// when the whole file is written, so that a failed write leaves neither a partial bitmap nor a
-// temporary file behind, and an existing file is replaced only by a complete one.
-void saveWhole(const TBitmap& bitmap, const std::string& fileName) {
-    const QString target = QString::fromLocal8Bit(fileName.c_str());
-    QTemporaryFile temp(QFileInfo(target).absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!temp.open()) throw EInOutError("Cannot create file \"" + fileName + "\". " + temp.errorString().toStdString());
-    const std::string tempName = temp.fileName().toLocal8Bit().toStdString();
-    temp.close();
-    bitmap.SaveToFile(tempName);  // raises EInOutError; the temporary file then removes itself
-    if (std::rename(tempName.c_str(), fileName.c_str()) != 0)
-        throw EInOutError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
-    temp.setAutoRemove(false);  // it has become the target
 }
 
 }  // namespace
@@ -113,9 +101,17 @@ void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
 }
 
 void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
+    // The picture and its bitmap are released on every path, also when writing fails.
+    const std::unique_ptr<TBitmap> bitmap = MagnifiedBitmap(margin, monochrome, factor);
+    // The bitmap file is written beside the target and renamed over it only when complete, so a
+    // failed write leaves neither a partial bitmap nor a temporary file behind.
+    bitmap->SaveToFile(fileName);
+}
+
+std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 
-    auto bitmap = std::make_unique<TBitmap>();
+    auto bitmap = newScreenBitmap();
     if (monochrome) bitmap->SetMonochrome(true);
 
     // Measuring pass: the empty bitmap shows nothing, the renderer reports the size.
@@ -130,12 +126,12 @@ void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrom
     // is set by the font engine at factor times the height.
     scaleSurface(bitmap->Canvas(), factor);
     DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
-
-    saveWhole(*bitmap, fileName);
+    bitmap->Canvas().ResetMapping();
+    return bitmap;
 }
 
 void TBarcode::CopyToClipboard(int margin) {
-    auto bitmap = std::make_unique<TBitmap>();
+    auto bitmap = newScreenBitmap();
     TSize size;
     DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
     bitmap->SetSize(bitmapSide(margin, size.cx, 1), bitmapSide(margin, size.cy, 1));

@@ -1,11 +1,14 @@
 #pragma once
 // TBarcode: TCustomBarcode with AutoSize and the operations that take the barcode off the screen:
 // printing on any surface, a magnified Windows-bitmap export and a copy to the clipboard.
+#include <memory>
 #include <string>
 
 #include "control/BarHL.h"
 
 namespace varlen {
+
+class TBitmap;
 
 class TBarcode : public TCustomBarcode {
     Q_OBJECT
@@ -21,6 +24,9 @@ public:
     // Writes the barcode with a margin, magnified F times, as a Windows bitmap file whatever the
     // name's extension. F below 1 raises EOverflow "Barcode: Factor for "MagnifyBy" must be >=1".
     void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
+    // The bitmap MagnifyBy writes, for callers that want it in another form (the command-line
+    // tool's PNG). Same checks and geometry.
+    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
     // Places the barcode with a margin on the clipboard as a bitmap.
     void CopyToClipboard(int margin);
 

@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <string>
 
 #include "control/Barcode.h"
+#include "platform/Screen.h"
 #include "platform/qt/Graphics.h"
 #include "support/RecordingCanvas.h"
 
@@ -257,4 +259,49 @@ TEST_F(Export, ClipboardHoldsTheFactorOneExport) {
     const QImage clip = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(clip.isNull());
     EXPECT_EQ(clip, file);
+}
+
+// On a screen of another resolution the measuring pass on the still empty bitmap and the drawing
+// pass on the sized one must lay out alike, or the bitmap would cut the symbol off.
+TEST_F(Export, MeasuringAndDrawingAgreeOnAnyScreen) {
+    const ScreenInfo saved = Screen();
+    ScreenInfo screen = saved;
+    screen.logPixelsX = screen.logPixelsY = 144;
+    SetScreenInfo(screen);
+    TBarcode bc;
+    bc.setBar_CodeType(UPC_A);
+    RecordingCanvas layout(144, 144);
+    TSize size;
+    bc.DrawOnCanvas(layout, 0, 0, &size);
+    bc.MagnifyBy(2, path("hi.bmp").toStdString(), false, 1);
+    SetScreenInfo(saved);
+    const QImage image(path("hi.bmp"), "BMP");
+    EXPECT_EQ(image.size(), QSize(size.cx + 4, size.cy + 4));
+    EXPECT_EQ(size.cx, 95 * 2 + 40 + 1);  // 0.33 mm at 144 dpi is 2 pixels
+}
+
+// LoMetricPrint on a real painter surface of 600 dots per inch in low-metric mode, as a printer
+// page a metric caller has set up: the symbol starts 20 mm right of and below the origin and its
+// bars have their physical width.
+TEST(LoMetricPrintOnPainter, TwentyMillimetresFromTheOrigin) {
+    QImage page(1600, 1300, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    TSize size;
+    {
+        QPainter painter(&page);
+        TQtCanvas canvas(&painter, 600, 600, page.width(), page.height());
+        canvas.SetMapMode(MM_LOMETRIC);
+        TBarcode bc;
+        bc.setBar_CodeType(UPC_A);
+        bc.LoMetricPrint(canvas, 200, -200, &size);
+        EXPECT_EQ(canvas.GetMapMode(), MM_LOMETRIC);
+    }
+    EXPECT_EQ(size, (TSize{390, 281}));  // 921 x 663 dots in tenths of a millimetre
+    // nearest(200 x 600 / 254) = 472 dots; the left guard bar follows the 80-dot margin, 8 dots wide.
+    const int left = 472 + 80, top = 472;
+    EXPECT_EQ(page.pixel(left - 1, top + 10) & 0xFFFFFF, 0xFFFFFFu);
+    for (int x = left; x < left + 8; ++x) EXPECT_EQ(page.pixel(x, top + 10) & 0xFFFFFF, 0u) << x;
+    EXPECT_EQ(page.pixel(left + 8, top + 10) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(page.pixel(left, top - 1) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(page.pixel(left, top) & 0xFFFFFF, 0u);
 }

@@ -1,0 +1,171 @@
+// varlen-cli -o FILE, judged by programs that are not ours: ImageMagick for format and size,
+// ZXingReader and zbarimg for the content, pdftoppm for the PDF page.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/RunProcess.h"
+
+namespace varlen {
+namespace {
+
+using test::ProcessResult;
+namespace fs = std::filesystem;
+
+ProcessResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), VARLEN_CLI);
+    return test::runProcess(args);
+}
+
+bool have(const char* tool) { return access(tool, X_OK) == 0; }
+
+// "FORMAT WIDTH HEIGHT" as ImageMagick sees the file.
+std::string identify(const std::string& file) {
+    return test::runProcess({"/usr/bin/identify", "-format", "%m %w %h", file}).out;
+}
+
+class CliDraw : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("varlen-cli-draw-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string file(const std::string& name) const { return (dir / name).string(); }
+    fs::path dir;
+};
+
+TEST_F(CliDraw, PicturesHaveTheControlsGeometry) {
+    struct Row {
+        std::vector<std::string> args;
+        const char* name;
+        const char* identified;
+        const char* why;
+    };
+    const Row rows[] = {
+        // UPC-A 4711 on the 96 dots-per-inch screen is 116 x 83, with 2 pixels of white around it.
+        {{"--type", "UPC_A", "4711"}, "a.bmp", "BMP3 120 87", "the window's factor-1 export"},
+        {{"--type", "UPC_A", "--scale", "3", "4711"}, "b.png", "PNG 360 261", "every pixel three times"},
+        {{"--type", "UPC_A", "--rotate", "90", "4711"}, "c.png", "PNG 87 120", "a quarter turn exchanges the sides"},
+        {{"--type", "UPC_A", "--margin", "0", "--no-text", "4711"}, "d.png", "PNG 116 75", "no text line, no margin"},
+        // 600 dots per inch: 8-pixel modules, 921 x 663.
+        {{"--type", "UPC_A", "--dpi", "600", "4711"}, "e.png", "PNG 925 667", "drawn for a 600 dpi surface"},
+        {{"--type", "EAN_8", "--module", "SC9", "4711"}, "f.png", "PNG 139 137", "SC9: 2-pixel modules"},
+        {{"--type", "EAN_8", "--module", "SC9", "--high-density", "4711"}, "g.png", "PNG 72 70", "halved module"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        std::vector<std::string> args = {"-o", file(r.name)};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        const ProcessResult p = cli(args);
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        EXPECT_EQ(p.err, "");
+        EXPECT_EQ(identify(file(r.name)), r.identified);
+    }
+}
+
+TEST_F(CliDraw, HelloIsReadBack) {
+    if (!have("/usr/bin/ZXingReader") || !have("/usr/bin/zbarimg")) GTEST_SKIP() << "readers not installed";
+    // The picture of the usage example, default margin and scale, and a larger one.
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{}, {"--scale", "3", "--margin", "10"}}) {
+        std::vector<std::string> args = {"-o", file("hello.png"), "--type", "CODE128_B", "Hello 123"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_EQ(cli(args).exitCode, 0);
+        EXPECT_NE(test::runProcess({"/usr/bin/ZXingReader", "-1", file("hello.png")}).out.find("\"Hello 123\""),
+                  std::string::npos);
+        if (!extra.empty()) {  // zbar needs modules of 2 pixels or more for Code 128
+            EXPECT_EQ(test::runProcess({"/usr/bin/zbarimg", "-q", "--nodbus", "--raw", file("hello.png")}).out,
+                      "Hello 123\n");
+        }
+    }
+}
+
+TEST_F(CliDraw, OutOfRangeValuesGiveTheControlsMessagesAndNoFile) {
+    struct Row {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* err;  // exact for exit 1, a fragment for exit 2
+    };
+    const Row rows[] = {
+        {{"--scale", "0"}, 1, "Barcode: Factor for \"MagnifyBy\" must be >=1\n"},
+        {{"--scale", "-2"}, 1, "Barcode: Factor for \"MagnifyBy\" must be >=1\n"},
+        {{"--height", "19"}, 1, "Bar_HeightPercent must be in the range 20..200!\n"},
+        {{"--height", "201"}, 1, "Bar_HeightPercent must be in the range 20..200!\n"},
+        {{"--text-height", "201"}, 1, "Bar_Fontscaling must be in the range 20..200!\n"},
+        {{"--module", "SC10"}, 1, "Bar_SC_Size must be in the range 0..9!\n"},
+        {{"--rotate", "45"}, 1, "Bar_Rotate must be in the range rotate_000..rotate_270!\n"},
+        {{"--addon", "123", "--type", "EAN_13"}, 0, ""},  // normalised to 12, not refused
+        {{"--module", "big"}, 2, "usage:"},
+        {{"--height", "tall"}, 2, "usage:"},
+        {{"--margin", "-1"}, 2, "usage:"},
+        {{"--dpi", "0"}, 2, "usage:"},
+        {{"--no-text=yes"}, 2, "usage:"},
+        {{"--dump"}, 2, "usage:"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.args.front() + " " + (r.args.size() > 1 ? r.args[1] : ""));
+        std::vector<std::string> args = {"-o", file("x.png")};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        args.push_back("4711");
+        const ProcessResult p = cli(args);
+        EXPECT_EQ(p.exitCode, r.exitCode);
+        if (r.exitCode == 1) {
+            EXPECT_EQ(p.err, r.err);
+        } else if (r.exitCode == 2) {
+            EXPECT_NE(p.err.find(r.err), std::string::npos) << p.err;
+        }
+        EXPECT_EQ(fs::exists(file("x.png")), r.exitCode == 0);
+        fs::remove(file("x.png"));
+    }
+    const ProcessResult gif = cli({"-o", file("x.gif"), "4711"});
+    EXPECT_EQ(gif.exitCode, 2);
+    const ProcessResult missing = cli({"-o", file("no/such/x.png"), "4711"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_FALSE(fs::exists(file("no")));
+}
+
+TEST_F(CliDraw, PdfPageHasPhysicalModules) {
+    if (!have("/usr/bin/pdftoppm") || !have("/usr/bin/zbarimg")) GTEST_SKIP() << "pdftoppm or zbarimg not installed";
+    ASSERT_EQ(cli({"-o", file("u.pdf"), "--type", "UPC_A", "03600029145"}).exitCode, 0);
+    std::ifstream pdf(file("u.pdf"), std::ios::binary);
+    std::string head(5, '\0');
+    pdf.read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
+    // Rasterised at 1200 dots per inch: SC2 (0.33 mm = 15.6 dots) is 16 dots, within one dot.
+    ASSERT_EQ(test::runProcess({"/usr/bin/pdftoppm", "-r", "1200", "-gray", "-y", "0", "-H", "1500", "-W", "3000",
+                                file("u.pdf"), file("page")})
+                  .exitCode,
+              0);
+    std::string raster;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().rfind("page", 0) == 0) raster = entry.path().string();
+    ASSERT_FALSE(raster.empty());
+    std::ifstream pgm(raster, std::ios::binary);
+    std::string magic;
+    int w = 0, h = 0, maxval = 0;
+    pgm >> magic >> w >> h >> maxval;
+    pgm.get();
+    ASSERT_EQ(magic, "P5");
+    std::string pixels(static_cast<size_t>(w) * h, '\0');
+    pgm.read(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    // The first dark run of a row through the bars is the left guard bar: one module wide.
+    int guard = 0;
+    for (int y = 0; y < h && guard == 0; y += 10) {
+        int x = 0;
+        while (x < w && static_cast<unsigned char>(pixels[y * w + x]) >= 128) ++x;
+        int run = 0;
+        while (x + run < w && static_cast<unsigned char>(pixels[y * w + x + run]) < 128) ++run;
+        if (x < w) guard = run;
+    }
+    EXPECT_NEAR(guard, 0.33 * 1200 / 25.4, 1.0);
+    EXPECT_EQ(test::runProcess({"/usr/bin/zbarimg", "-q", "--nodbus", "--raw", "-Supca.enable", raster}).out,
+              "036000291452\n");
+}
+
+}  // namespace
+}  // namespace varlen
