@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "imaging/DibConvert.h"
-#include "platform/AtomicFile.h"
+#include "platform/FileIO.h"
 #include "platform/Errors.h"
+#include "platform/qt/Graphics.h"
 
 namespace varlen {
 
@@ -134,7 +135,7 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
     std::uint32_t limit = (1u << width) - 1;
 
     // After each code: widen when the next free code no longer fits; 12 bits is the widest.
-    auto emit = [&](std::uint32_t code) {
+    auto emitCode = [&](std::uint32_t code) {
         writer.put(code, width);
         if (freeCode > limit && width < 12) {
             ++width;
@@ -143,7 +144,8 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
     };
 
     table_.Clear();
-    emit(clearCode);
+    lastExtension_.fill(THashTable::kEmpty);
+    emitCode(clearCode);
     width = codeSize + 1;
     limit = (1u << width) - 1;
 
@@ -154,28 +156,37 @@ void TLZWEncoder::Compress(const std::uint8_t* pixels, std::size_t count, int co
         for (std::size_t i = 1; i < count; ++i) {
             const std::uint32_t p = pixels[i];
             if (p >= n) colorNotInTable();
+            const std::uint32_t last = lastExtension_[prefix];
+            if ((last >> 12) == p) {
+                prefix = last & 0xFFF;
+                continue;
+            }
             const std::uint32_t key = (prefix << 8) | p;
             std::uint32_t* slot = table_.Probe(key);
             if (!THashTable::IsEmpty(*slot)) {
+                lastExtension_[prefix] = (p << 12) | (*slot & 0xFFF);
                 prefix = *slot & 0xFFF;
                 continue;
             }
-            emit(prefix);
-            prefix = p;
+            emitCode(prefix);
             if (freeCode < kFirstUnusable) {
                 *slot = (key << 12) | freeCode;
+                lastExtension_[prefix] = (p << 12) | freeCode;
                 ++freeCode;
+                prefix = p;
             } else {
-                emit(clearCode);
+                prefix = p;
+                emitCode(clearCode);
                 table_.Clear();
+                lastExtension_.fill(THashTable::kEmpty);
                 freeCode = clearCode + 2;
                 width = codeSize + 1;
                 limit = (1u << width) - 1;
             }
         }
-        emit(prefix);
+        emitCode(prefix);
     }
-    emit(endCode);
+    emitCode(endCode);
     writer.finish();
 }
 
@@ -202,6 +213,8 @@ void TGIFImage::Assign(const TDib& bitmap) {
     Clear();
     Add(bitmap);
 }
+
+void TGIFImage::Assign(const TBitmap& bitmap) { Assign(bitmap.GetDIBits()); }
 
 std::string TGIFImage::Version() const {
     if (images_.empty()) throw GIFException("Unsupported GIF version");
@@ -270,7 +283,7 @@ void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
 void TGIFImage::SaveToFile(const std::string& FileName) const {
     std::vector<std::uint8_t> bytes;
     SaveToStream(bytes);
-    WriteFileAtomically(FileName, bytes);
+    WriteFileAtomic(FileName, bytes.data(), bytes.size());
 }
 
 }  // namespace varlen

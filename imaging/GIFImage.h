@@ -11,6 +11,8 @@
 
 namespace varlen {
 
+class TBitmap;
+
 struct TGIFColor {
     std::uint8_t Red = 0;
     std::uint8_t Green = 0;
@@ -85,6 +87,10 @@ public:
 
 private:
     THashTable table_;
+    // The last extension found for each prefix code, (pixel << 12) | code, all ones when none.
+    // Runs of one colour, which make up most of a barcode, then skip the hash probe; the
+    // dictionary itself stays in the hash table.
+    std::array<std::uint32_t, 4096> lastExtension_;
 };
 
 class TGIFImage {
@@ -98,6 +104,7 @@ public:
 
     // Clears the image and adds one frame made from the bitmap; the screen grows to cover it.
     void Assign(const TDib& bitmap);
+    void Assign(const TBitmap& bitmap);
     // Adds one frame made from the bitmap at (0, 0) and grows the screen to cover it.
     TGIFSubImage& Add(const TDib& bitmap);
     void Clear();

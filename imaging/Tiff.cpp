@@ -4,8 +4,9 @@
 #include <limits>
 
 #include "imaging/DibConvert.h"
-#include "platform/AtomicFile.h"
+#include "platform/FileIO.h"
 #include "platform/Errors.h"
+#include "platform/qt/Graphics.h"
 
 namespace varlen {
 
@@ -138,7 +139,12 @@ std::vector<std::uint8_t> TiffFileBytes(const TDib& source) {
 void WriteTiff(const std::string& FileName, const TDib& Bitmap) {
     const std::vector<std::uint8_t> file = TiffFileBytes(Bitmap);
     if (file.empty()) return;
-    WriteFileAtomically(FileName, file);
+    WriteFileAtomic(FileName, file.data(), file.size());
+}
+
+void WriteTiff(const std::string& FileName, const TBitmap& Bitmap) {
+    if (Bitmap.Width() <= 0 || Bitmap.Height() <= 0) return;
+    WriteTiff(FileName, Bitmap.GetDIBits());
 }
 
 }  // namespace varlen

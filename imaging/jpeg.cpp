@@ -10,8 +10,9 @@ extern "C" {
 }
 
 #include "imaging/DibConvert.h"
-#include "platform/AtomicFile.h"
+#include "platform/FileIO.h"
 #include "platform/Errors.h"
+#include "platform/qt/Graphics.h"
 
 namespace varlen {
 
@@ -146,6 +147,8 @@ void TJPEGImage::Assign(const TDib& bitmap) {
     bitmap_ = std::make_shared<const TDib>(bitmap);
 }
 
+void TJPEGImage::Assign(const TBitmap& bitmap) { Assign(bitmap.GetDIBits()); }
+
 void TJPEGImage::Assign(const TJPEGImage& other) {
     data_ = other.data_;
     bitmap_ = other.bitmap_;
@@ -186,7 +189,7 @@ void TJPEGImage::SaveToStream(std::vector<std::uint8_t>& out) {
 
 void TJPEGImage::SaveToFile(const std::string& FileName) {
     if (data_->Data.empty()) Compress();
-    WriteFileAtomically(FileName, data_->Data);
+    WriteFileAtomic(FileName, data_->Data.data(), data_->Data.size());
 }
 
 }  // namespace varlen

@@ -10,6 +10,8 @@
 
 namespace varlen {
 
+class TBitmap;
+
 // The compressed bytes and what they describe; shared between copies of an image.
 struct TJPEGData {
     std::vector<std::uint8_t> Data;  // a complete JPEG file, empty until compressed
@@ -32,6 +34,7 @@ public:
 
     // Drops any compressed data and keeps a copy of the bitmap.
     void Assign(const TDib& bitmap);
+    void Assign(const TBitmap& bitmap);
     // Shares the other image's compressed data (and takes a copy of its bitmap).
     void Assign(const TJPEGImage& other);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/AtomicFile.h"
+#include "platform/FileIO.h"
 #include "platform/Canvas.h"
 #include "platform/Screen.h"
 
@@ -90,7 +90,10 @@ std::vector<std::uint8_t> TMetafile::SaveToBytes() const {
     return out;
 }
 
-void TMetafile::SaveToFile(const std::string& FileName) const { WriteFileAtomically(FileName, SaveToBytes()); }
+void TMetafile::SaveToFile(const std::string& FileName) const {
+    const std::vector<std::uint8_t> bytes = SaveToBytes();
+    WriteFileAtomic(FileName, bytes.data(), bytes.size());
+}
 
 TMetafileCanvas::TMetafileCanvas(TMetafile& metafile) : metafile_(&metafile) {}
 
