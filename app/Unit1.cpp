@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QToolBar>
 #include <chrono>
 #include <climits>
 #include <thread>

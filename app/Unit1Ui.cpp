@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -33,6 +34,16 @@ QWidget* gap(int width) {
     auto* spacer = new QWidget;
     spacer->setFixedWidth(width);
     return spacer;
+}
+
+// Controls side by side without the style's extra spacing, so that the data box and the add-on
+// box fit the window's width instead of moving into the toolbar's overflow menu.
+void tight(QToolBar* bar) {
+    bar->setContentsMargins(0, 0, 0, 0);
+    if (bar->layout()) {
+        bar->layout()->setSpacing(0);
+        bar->layout()->setContentsMargins(0, 0, 0, 0);
+    }
 }
 
 }  // namespace
@@ -192,6 +203,7 @@ void TForm1::createToolBars() {
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setFixedHeight(26);
+    tight(ToolBar1);
     ToolBar1->addWidget(gap(8));
     ToolBar1->addAction(ToolButton2);
     ToolBar1->addAction(ToolButton3);
@@ -229,6 +241,7 @@ void TForm1::createToolBars() {
     ToolBar2 = addToolBar(QStringLiteral("ToolBar2"));
     ToolBar2->setMovable(false);
     ToolBar2->setFloatable(false);
+    tight(ToolBar2);
     ToolBar2->addWidget(gap(8));
     Edit1 = new TEdit;
     Edit1->setObjectName(QStringLiteral("Edit1"));

@@ -7,9 +7,11 @@
 #include "app/Splash.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "platform/qt/QtCanvas.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    varlen::InitScreenFromQt();
 
     auto* splash = new varlen::TSplashScreen;
     splash->show();

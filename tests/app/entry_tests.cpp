@@ -188,7 +188,13 @@ TEST_F(WindowTest, AddOnIsStoredAsTyped) {
 TEST_F(WindowTest, TextReachesTheControlAsLatin1) {
     writeIni("[Varlen]\nbctype=8\n");
     TForm1& w = start();
-    QTest::keyClicks(w.Edit1, QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z"));  // a, e-acute, euro, emoji, z
+    // a, e-acute, euro sign, an emoji (two UTF-16 units), z: one key event each, as a keyboard
+    // layout or an input method delivers them.
+    for (const QString& key : {QString("a"), QString::fromUtf8("\xC3\xA9"), QString::fromUtf8("\xE2\x82\xAC"),
+                               QString::fromUtf8("\xF0\x9F\x98\x80"), QString("z")}) {
+        QTest::sendKeyEvent(QTest::Click, w.Edit1, Qt::Key_unknown, key, Qt::NoModifier);
+    }
+    ASSERT_EQ(w.Edit1->text(), QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z"));
     EXPECT_EQ(w.Barcode1->Bar_Caption(), "a\xE9??z");
     EXPECT_EQ(keyIn(ini(), "Varlen", "8"), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z") << "the file holds UTF-8";
 }
@@ -367,6 +373,7 @@ TEST_F(WindowTest, RotateFourTimesComesBack) {
 TEST(ErrorHandler, ShowsEachFailureOnceUntilTheUserActs) {
     std::vector<std::string> shown;
     Application().ShowMessage = [&](const QString& text) { shown.push_back(text.toStdString()); };
+    Application().InstallErrorHandler();
     Application().NoteUserAction();
     Application().ShowException("A");
     Application().ShowException("A");  // still waiting: not queued twice

@@ -2,6 +2,8 @@
 #include <climits>
 #include <cstdint>
 
+#include <QLabel>
+
 #include "app/Unit2.h"
 #include "tests/app/WindowFixture.h"
 
@@ -256,7 +258,7 @@ TEST(AboutBox, ClosesOnAClickAnywhereAndOnEnter) {
     const Case cases[] = {
         {"a click on the background", [](TAboutBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(330, 180)); }},
         {"a click on a line of text", [](TAboutBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(260, 30)); }},
-        {"a click on the picture", [](TAboutBox& box) { QTest::mouseClick(box.ProgramIcon, Qt::LeftButton, {}, QPoint(50, 50)); }},
+        {"a click on the picture", [](TAboutBox& box) { QTest::mouseClick(static_cast<QWidget*>(box.ProgramIcon), Qt::LeftButton, {}, QPoint(50, 50)); }},
         {"Enter", [](TAboutBox& box) { QTest::keyClick(&box, Qt::Key_Return); }},
     };
     for (const Case& c : cases) {
