@@ -5,6 +5,8 @@
 // folder for a test that runs as root. Unmounted and removed again when the object goes.
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,8 +23,9 @@ namespace varlen::testing {
 
 class ScratchMount {
 public:
-    // A tmpfs of `kib` KiB holding at most `files` files and folders (its root included).
-    explicit ScratchMount(int kib = 256, int files = 64) {
+    // A tmpfs of `kib` KiB holding at most `files` files and folders (its root included). With
+    // `devices`, device nodes made in it can be opened.
+    explicit ScratchMount(int kib = 256, int files = 64, bool devices = false) : flags_(MS_NOSUID | (devices ? 0 : MS_NODEV)) {
         if (::geteuid() != 0) {
             skipReason_ = "mounting a scratch tmpfs needs root";
             return;
@@ -34,7 +37,7 @@ public:
         }
         path_ = pattern;
         options_ = "size=" + std::to_string(kib) + "k,nr_inodes=" + std::to_string(files) + ",mode=0755";
-        if (::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options_.c_str()) != 0) {
+        if (::mount("tmpfs", path_.c_str(), "tmpfs", flags_, options_.c_str()) != 0) {
             skipReason_ = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
             ::rmdir(path_.c_str());
             path_.clear();
@@ -56,7 +59,7 @@ public:
 
     // Turns the whole mount read-only: every create, write and rename in it fails with EROFS.
     bool makeReadOnly() {
-        return ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
+        return ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY | flags_,
                        options_.c_str()) == 0;
     }
 
@@ -90,6 +93,12 @@ public:
         }
     }
 
+    // A character device like /dev/full (every write fails with ENOSPC) named `name` in the mount,
+    // for a writer that must write into a device in place rather than replace it.
+    bool makeFullDevice(const std::string& name) {
+        return ::mknod(file(name).c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    }
+
     // The names in the mount that a test did not put there itself (fillers excluded).
     std::vector<std::string> names() const {
         std::vector<std::string> out;
@@ -102,6 +111,7 @@ public:
     }
 
 private:
+    unsigned long flags_;
     std::string path_;
     std::string options_;
     std::string skipReason_;
