@@ -46,11 +46,13 @@ void scaleSurface(TCanvas& canvas, int factor) {
     canvas.SetViewportExtEx(screen.width * factor, screen.height * factor);
 }
 
+constexpr const char* kTooLarge = "Barcode: Bitmap for \"MagnifyBy\" too large";
+
 // A bitmap side of (2 x margin + drawn) x factor pixels. A side that does not fit an int (a huge
 // factor) is refused rather than wrapped round; the bitmap itself refuses what it cannot hold.
 int bitmapSide(int margin, int drawn, int factor) {
     const std::int64_t side = (2 * static_cast<std::int64_t>(margin) + drawn) * factor;
-    if (side < 0 || side > (1 << 20)) throw EOverflow("Barcode: Bitmap for \"MagnifyBy\" too large");
+    if (side < 0 || side > (1 << 20)) throw EOverflow(kTooLarge);
     return static_cast<int>(side);
 }
 
@@ -119,7 +121,13 @@ std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, 
     TSize size;
     DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
 
-    bitmap->SetSize(bitmapSide(margin, size.cx, factor), bitmapSide(margin, size.cy, factor));
+    const int width = bitmapSide(margin, size.cx, factor);
+    const int height = bitmapSide(margin, size.cy, factor);
+    // A picture beyond 2^28 pixels (768 MB at 24 bits) is refused before any memory is taken: it
+    // would only exhaust the memory or the 4 GB a bitmap file can hold.
+    if (static_cast<std::int64_t>(width) * height > (std::int64_t{1} << 28)) throw EOverflow(kTooLarge);
+    bitmap->SetSize(width, height);
+    if (bitmap->Width() != width || bitmap->Height() != height) throw EOverflow(kTooLarge);  // no memory for it
 
     // The real drawing: the renderer lays out for the screen's resolution, the surface multiplies
     // every coordinate by the factor, so bars come out exactly factor times as wide and the text

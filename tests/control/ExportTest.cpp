@@ -222,6 +222,16 @@ TEST_F(Export, FactorBelowOneWritesNothing) {
         }
         EXPECT_FALSE(exists(path("none.bmp")));
     }
+    // A factor too large for any bitmap is refused as such, not drawn into an empty one.
+    for (int factor : {1000, 100000}) {
+        TBarcode bc;
+        try {
+            bc.MagnifyBy(2, path("none.bmp").toStdString(), false, factor);
+            ADD_FAILURE() << "factor " << factor << " accepted";
+        } catch (const EOverflow& e) {
+            EXPECT_STREQ(e.what(), "Barcode: Bitmap for \"MagnifyBy\" too large");
+        }
+    }
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
