@@ -24,6 +24,7 @@
 #include "platform/ErrorHandler.h"
 #include "platform/Errors.h"
 #include "platform/Profile.h"
+#include "platform/qt/Printer.h"
 
 namespace varlen {
 
@@ -132,6 +133,7 @@ TForm1::TForm1(const QString& programPath, TickSource ticks, QWidget* parent)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
     setFont(font);
+    for (int i = 0; i < 5; ++i) ImageList1.append(QIcon(ToolbarImage(i)));
     createActions();
     createMenus();
     createToolBars();
@@ -447,7 +449,25 @@ void TForm1::notAvailableYet(const QString& command) {
     }
 }
 
-void TForm1::Button1Click() { notAvailableYet(QStringLiteral("Printing")); }
+// Print: a second, never shown control with the preview's code type, caption and module width and
+// everything else at the control's initial values, drawn at its physical size 20 mm from the
+// page's top left corner on the default printer. A failed drawing drops the job.
+void TForm1::Button1Click() {
+    TBarcode printed(this);
+    printed.hide();
+    printed.setBar_CodeType(Barcode1->Bar_CodeType());
+    printed.setBar_Caption(Barcode1->Bar_Caption());
+    printed.setBar_ModuleWidth(Barcode1->Bar_ModuleWidth());
+    TPrinter printer;
+    printer.BeginDoc();
+    try {
+        printed.LoMetricPrint(printer.Canvas(), 200, 200);
+    } catch (...) {
+        printer.Abort();
+        throw;
+    }
+    printer.EndDoc();
+}
 
 void TForm1::Button2Click() {
     const int factor = StrToInt(lblsaveRatio);

@@ -9,6 +9,8 @@
 // that once held them (Button1Click ... btnFontScaleClick). Menu items and toolbar buttons are
 // thin: each runs one of them.
 #include <QComboBox>
+#include <QIcon>
+#include <QList>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QString>
@@ -96,6 +98,7 @@ public:
     QScrollArea* ScrollBox1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
     QLabel* Image1 = nullptr;  // hidden scratch picture of the TIFF save
+    QList<QIcon> ImageList1;   // the toolbar's 16 x 16 images: save, copy, print, rotate, help
 
     QAction* ToolButton2 = nullptr;
     QAction* ToolButton3 = nullptr;

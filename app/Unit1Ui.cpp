@@ -1,4 +1,6 @@
 // TForm1's parts: actions, menus, toolbars, the scroll area with the preview, the save dialog.
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QEvent>
@@ -48,15 +50,28 @@ void tight(QToolBar* bar) {
 
 }  // namespace
 
-// The length limit of TEdit: an edit that makes the text longer than the limit is refused, unless
-// the text was already longer before it (so a long text put in by the program can still be
-// shortened, but never grown). Text the program assigns is never checked.
+// The length limit of TEdit. An edit may not make the text longer than the limit, or than the
+// text was before the edit when the program had put in a longer one (so such a text can be
+// shortened, never grown). Of a paste, as much is kept as fits, like a limited text box does; a
+// typed character that does not fit is refused. Text the program assigns is never checked.
 class TEditLimit : public QValidator {
 public:
     explicit TEditLimit(TEdit* edit) : QValidator(edit), edit_(edit) {}
-    State validate(QString& input, int&) const override {
+    State validate(QString& input, int& pos) const override {
+        const QString& before = edit_->accepted_;
         if (edit_->assigning_ || edit_->maxLength_ <= 0) return Acceptable;
-        if (input.size() > edit_->maxLength_ && input.size() > edit_->accepted_.size()) return Invalid;
+        const qsizetype cap = std::max<qsizetype>(edit_->maxLength_, before.size());
+        if (input.size() <= cap) return Acceptable;
+        // The edit replaced before[prefix, before.size() - suffix) by input[prefix, input.size() - suffix).
+        const qsizetype shorter = std::min(input.size(), before.size());
+        qsizetype prefix = 0;
+        while (prefix < shorter && input[prefix] == before[prefix]) ++prefix;
+        qsizetype suffix = 0;
+        while (suffix < shorter - prefix && input[input.size() - 1 - suffix] == before[before.size() - 1 - suffix]) ++suffix;
+        const qsizetype room = cap - (prefix + suffix);  // for the inserted text beside the untouched ends
+        if (room <= 0) return Invalid;
+        input = input.left(prefix) + input.mid(prefix, room) + input.right(suffix);
+        pos = static_cast<int>(prefix + room);
         return Acceptable;
     }
 
@@ -90,13 +105,13 @@ void TForm1::createActions() {
     };
     const auto make = [this](const QString& caption) { return new QAction(caption, this); };
 
-    ToolButton2 = new QAction(QIcon(ToolbarImage(0)), QStringLiteral("Save"), this);
+    ToolButton2 = new QAction(ImageList1[0], QStringLiteral("Save"), this);
     ToolButton2->setToolTip(QStringLiteral("Save barcode to file"));
-    ToolButton3 = new QAction(QIcon(ToolbarImage(1)), QStringLiteral("Copy"), this);
+    ToolButton3 = new QAction(ImageList1[1], QStringLiteral("Copy"), this);
     ToolButton3->setToolTip(QStringLiteral("Copy"));
-    ToolButton5 = new QAction(QIcon(ToolbarImage(3)), QStringLiteral("Rotate"), this);
+    ToolButton5 = new QAction(ImageList1[3], QStringLiteral("Rotate"), this);
     ToolButton5->setToolTip(QStringLiteral("Rotate barcode 90 degrees"));
-    ToolButton6 = new QAction(QIcon(ToolbarImage(4)), QStringLiteral("Help"), this);
+    ToolButton6 = new QAction(ImageList1[4], QStringLiteral("Help"), this);
     ToolButton6->setToolTip(QStringLiteral("Varlen Help"));
     bind(ToolButton2, &TForm1::ToolButton2Click);
     bind(ToolButton3, &TForm1::ToolButton3Click);
@@ -312,12 +327,16 @@ void TForm1::createCentralArea() {
 void TForm1::createSaveDialog() {
     SaveDialog1 = new QFileDialog(this, QStringLiteral("Save Varlen as..."));
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setNameFilters({QStringLiteral("Windows Bitmap (*.BMP) (*.bmp)"), QStringLiteral("Compuserve Gif (*.GIF) (*.gif)"),
-                                 QStringLiteral("TIFF 6.0 (*.TIF) (*.tif)"), QStringLiteral("Enhanced Metafile (*.EMF) (*.emf)"),
-                                 QStringLiteral("JPEG (*.JPG) (*.jpg)")});
+    // The toolkit takes each pattern from the description's parentheses and matches it without
+    // regard to letter case, so "*.BMP" lists label.bmp too.
+    SaveDialog1->setNameFilters({QStringLiteral("Windows Bitmap (*.BMP)"), QStringLiteral("Compuserve Gif (*.GIF)"),
+                                 QStringLiteral("TIFF 6.0 (*.TIF)"), QStringLiteral("Enhanced Metafile (*.EMF)"),
+                                 QStringLiteral("JPEG (*.JPG)")});
     SaveDialog1->setDefaultSuffix(QStringLiteral("bmp"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
     SaveDialog1->setOption(QFileDialog::ReadOnly, false);
+    // The same dialog on every desktop, and one that a test can fill in.
+    SaveDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,7 @@
 // Symbology selection, data entry and the menu settings, driven through the widgets.
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include "tests/app/WindowFixture.h"
 
@@ -85,16 +87,6 @@ TEST_F(WindowTest, PickingWithTheArrowKeysRunsTheChange) {
     EXPECT_EQ(keyIn(ini(), "Varlen", "bctype"), "3");
 }
 
-TEST_F(WindowTest, TypingAnEntryTextKeepsTheSelectedIndex) {
-    // Typing into the list runs the change at every keystroke; the entry-text rules see the text.
-    TForm1& w = start();
-    w.ComboBox1->lineEdit()->selectAll();
-    QTest::keyClicks(w.ComboBox1->lineEdit(), "Bookland (ISBN)");
-    EXPECT_EQ(w.ComboBox1->currentText(), "Bookland (ISBN)");
-    EXPECT_EQ(w.lblType, "2");
-    EXPECT_EQ(w.Edit1->MaxLength(), 9);  // the Bookland text limits UPC-A's box to 9
-}
-
 TEST_F(WindowTest, UnchangedTextKeepsThePreviousCaption) {
     struct Case {
         const char* why;
@@ -158,6 +150,38 @@ TEST_F(WindowTest, ProgramTextIsNotCutByTheLimitButTypingIs) {
     QTest::keyClick(w.Edit1, Qt::Key_Backspace);
     EXPECT_EQ(w.Edit1->text(), "12345678");
     EXPECT_EQ(keyIn(ini(), "Varlen", "0"), "12345678");
+}
+
+TEST_F(WindowTest, APasteKeepsWhatFitsTheLimit) {
+    writeIni("[Varlen]\nbctype=1\n");  // EAN-13: 12 characters
+    TForm1& w = start();
+    struct Case {
+        const char* why;
+        const char* text;  // the box before
+        int cursor;        // where the paste goes; -1: over the whole text
+        const char* pasted;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"thirteen digits over the whole text: the first twelve", "12", -1, "4006381333931", "400638133393"},
+        {"into the middle: as much as fits, both ends kept", "12", 1, "34567890ABCDEF", "134567890AB2"},
+        {"a full box takes nothing more", "123456789012", 5, "9", "123456789012"},
+        {"what fits is taken whole", "12", 2, "345", "12345"},
+    };
+    for (const Case& c : cases) {
+        w.Edit1->selectAll();
+        w.Edit1->del();
+        QTest::keyClicks(w.Edit1, c.text);
+        if (c.cursor < 0) {
+            w.Edit1->selectAll();
+        } else {
+            w.Edit1->setCursorPosition(c.cursor);
+        }
+        QGuiApplication::clipboard()->setText(c.pasted);
+        QTest::keyClick(w.Edit1, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(w.Edit1->text().toStdString(), c.after) << c.why;
+        EXPECT_EQ(keyIn(ini(), "Varlen", "1"), c.after) << c.why;
+    }
 }
 
 TEST_F(WindowTest, AddOnIsStoredAsTyped) {
