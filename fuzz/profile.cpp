@@ -89,6 +89,16 @@ bool sameName(const std::string& a, const std::string& b) {
     return true;
 }
 
+std::string escaped(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, (c < 0x20 || c >= 0x7F || c == '\\') ? "\\x%02X" : "%c", c);
+        out += buf;
+    }
+    return out;
+}
+
 // Short names from a small alphabet collide often, which is where the interesting cases are.
 std::string name(FuzzedDataProvider& in) { return in.ConsumeRandomLengthString(10); }
 
@@ -105,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Finding("cannot write the scratch file");
     }
 
+    fuzz::Context() = "file \"" + escaped(content) + "\"";
     const std::string kDefault = "\x01" "default";
     for (int op = 0; op < 8 && in.remaining_bytes() > 0; ++op) {
         const std::string section = name(in), key = name(in);
@@ -116,6 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string otherSection = name(in), otherKey = name(in);
         const std::string otherBefore = GetPrivateProfileString(otherSection, otherKey, kDefault, file);
 
+        fuzz::Context() += "; write [" + escaped(section) + "] " + escaped(key) + "=" + escaped(value) +
+                           " (probe [" + escaped(otherSection) + "] " + escaped(otherKey) + ")";
         const bool written = WritePrivateProfileString(section, key, value, file);
         if (!written) Finding("a write to a readable file in a writable folder failed");
         if (storableSection(section) && storableKey(key)) {

@@ -49,7 +49,15 @@ std::vector<Line> splitLines(const std::string& content) {
     while (start < content.size()) {
         const std::size_t nl = content.find('\n', start);
         if (nl == std::string::npos) {
-            lines.push_back({content.substr(start), ""});
+            // A carriage return that ends the file ends the last line (a CRLF file cut after the
+            // CR), so the value before it stays the same when a write adds lines after it.
+            std::string text = content.substr(start);
+            std::string eol;
+            if (!text.empty() && text.back() == '\r') {
+                text.pop_back();
+                eol = "\r";
+            }
+            lines.push_back({std::move(text), eol});
             break;
         }
         std::size_t end = nl;
@@ -235,11 +243,13 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     auto lines = splitLines(content);
     std::string eol = "\n";  // new lines follow the file's own convention
     for (const auto& line : lines) {
-        if (!line.eol.empty()) {
+        if (line.eol == "\n" || line.eol == "\r\n") {
             eol = line.eol;
             break;
         }
     }
+    // A line that is not followed by a whole line break gets one before anything is added after it.
+    auto needsEol = [](const Line& line) { return line.eol.empty() || line.eol == "\r"; };
 
     if (const auto range = findSection(lines, sectionName)) {
         if (const auto at = findKey(lines, range->first, range->second, keyName)) {
@@ -253,11 +263,11 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             for (std::size_t i = range->first + 1; i < range->second; ++i) {
                 if (!trim(lines[i].text).empty()) after = i;
             }
-            if (lines[after].eol.empty()) lines[after].eol = eol;
+            if (needsEol(lines[after])) lines[after].eol = eol;
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after) + 1, Line{keyName + "=" + text, eol});
         }
     } else {
-        if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = eol;
+        if (!lines.empty() && needsEol(lines.back())) lines.back().eol = eol;
         lines.push_back({"[" + sectionName + "]", eol});
         lines.push_back({keyName + "=" + text, eol});
     }
