@@ -248,8 +248,12 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             break;
         }
     }
-    // A line that is not followed by a whole line break gets one before anything is added after it.
-    auto needsEol = [](const Line& line) { return line.eol.empty() || line.eol == "\r"; };
+    // A line that is not followed by a whole line break gets one before anything is added after
+    // it; behind a text that ends in a CR of its own that is CRLF, or the CR would join the break.
+    auto endLine = [&eol](Line& line) {
+        if (!line.eol.empty() && line.eol != "\r") return;
+        line.eol = (!line.text.empty() && line.text.back() == '\r') ? "\r\n" : eol;
+    };
 
     if (const auto range = findSection(lines, sectionName)) {
         if (const auto at = findKey(lines, range->first, range->second, keyName)) {
@@ -263,11 +267,11 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             for (std::size_t i = range->first + 1; i < range->second; ++i) {
                 if (!trim(lines[i].text).empty()) after = i;
             }
-            if (needsEol(lines[after])) lines[after].eol = eol;
+            endLine(lines[after]);
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after) + 1, Line{keyName + "=" + text, eol});
         }
     } else {
-        if (!lines.empty() && needsEol(lines.back())) lines.back().eol = eol;
+        if (!lines.empty()) endLine(lines.back());
         lines.push_back({"[" + sectionName + "]", eol});
         lines.push_back({keyName + "=" + text, eol});
     }
