@@ -1,10 +1,17 @@
 # Varlen: the two set-up commands are `make run` and `make test`. Both install what is missing
 # (Debian packages, through scripts/install-deps.sh), build out of tree in build/ and then run.
-BUILD     ?= build
-JOBS      ?= $(shell nproc)
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= fuzz-build
+JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# Seconds per fuzz target: `make fuzz-smoke` (run by `make test`) and `make fuzz`.
+SMOKE_SECONDS ?= 60
+FUZZ_SECONDS  ?= 600
+# The test programs of the sanitizer build.
+SANITIZED_SUITES := engine_tests;platform_tests;control_tests;imaging_tests
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test unit-test sanitize-test fuzzers fuzz-smoke fuzz bench clean
 
 all: build
 
@@ -25,11 +32,36 @@ run: build
 	  $(BUILD)/cli/varlen-cli --dump --type EAN_13 400638133393; \
 	fi
 
-test: build
+# Everything CI proves: the tests of the normal build, then the same tests built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, then one minute of fuzzing per target.
+test: unit-test
+	@$(MAKE) --no-print-directory sanitize-test
+	@$(MAKE) --no-print-directory fuzz-smoke
+
+unit-test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The sanitizers' options (halt on the first report, leak check, suppressions) are compiled into
+# the test programs (tests/support/SanitizerOptions.cpp).
+sanitize-test: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARLEN_SANITIZE=ON \
+	  -DVARLEN_BUILD_BENCH=OFF "-DVARLEN_TEST_SUITES=$(SANITIZED_SUITES)" $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target varlen_tests
+	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+fuzzers: deps
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVARLEN_FUZZ=ON -DVARLEN_WITH_QT=OFF -DVARLEN_BUILD_TESTS=OFF -DVARLEN_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target varlen_fuzzers
+
+fuzz-smoke: fuzzers
+	@bash fuzz/run.sh $(FUZZ_BUILD) $(SMOKE_SECONDS) $(JOBS)
+
+fuzz: fuzzers
+	@bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -47,7 +47,15 @@ std::vector<Line> splitLines(const std::string& content) {
     while (start < content.size()) {
         const std::size_t nl = content.find('\n', start);
         if (nl == std::string::npos) {
-            lines.push_back({content.substr(start), ""});
+            // A carriage return that ends the file ends the last line (a CRLF file cut after the
+            // CR), so the value before it stays the same when a write adds lines after it.
+            std::string text = content.substr(start);
+            std::string eol;
+            if (!text.empty() && text.back() == '\r') {
+                text.pop_back();
+                eol = "\r";
+            }
+            lines.push_back({std::move(text), eol});
             break;
         }
         std::size_t end = nl;
@@ -202,11 +210,17 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     auto lines = splitLines(content);
     std::string eol = "\n";  // new lines follow the file's own convention
     for (const auto& line : lines) {
-        if (!line.eol.empty()) {
+        if (line.eol == "\n" || line.eol == "\r\n") {
             eol = line.eol;
             break;
         }
     }
+    // A line that is not followed by a whole line break gets one before anything is added after
+    // it; behind a text that ends in a CR of its own that is CRLF, or the CR would join the break.
+    auto endLine = [&eol](Line& line) {
+        if (!line.eol.empty() && line.eol != "\r") return;
+        line.eol = (!line.text.empty() && line.text.back() == '\r') ? "\r\n" : eol;
+    };
 
     if (const auto range = findSection(lines, sectionName)) {
         if (const auto at = findKey(lines, range->first, range->second, keyName)) {
@@ -220,11 +234,11 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             for (std::size_t i = range->first + 1; i < range->second; ++i) {
                 if (!trim(lines[i].text).empty()) after = i;
             }
-            if (lines[after].eol.empty()) lines[after].eol = eol;
+            endLine(lines[after]);
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after) + 1, Line{keyName + "=" + text, eol});
         }
     } else {
-        if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = eol;
+        if (!lines.empty()) endLine(lines.back());
         lines.push_back({"[" + sectionName + "]", eol});
         lines.push_back({keyName + "=" + text, eol});
     }

@@ -1,0 +1,95 @@
+// The magnified export where writing really fails: a read-only file system, a disk without a free
+// block, a disk without a free file slot, and a full device as the target. (A missing folder and a
+// folder in the file's place are covered with the export's own tests.) Each export must raise one
+// EInOutError that names the file, keep an earlier file of that name byte for byte, leave no
+// temporary file behind, and never replace a device by a file.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "control/Barcode.h"
+#include "platform/Errors.h"
+#include "support/ScratchMount.h"
+
+using namespace varlen;
+using varlen::testing::ScratchMount;
+
+namespace {
+
+enum class Place { readOnly, noFreeBlock, noFreeFile, fullDevice };
+
+struct Case {
+    const char* name;
+    Place place;
+};
+
+const Case kCases[] = {
+    {"read-only file system", Place::readOnly},          // EROFS on create and rename
+    {"no free block", Place::noFreeBlock},               // ENOSPC on the first data written
+    {"no free file slot", Place::noFreeFile},            // ENOSPC when the temporary file is made
+    {"a full device as the target", Place::fullDevice},  // must be written in place, not replaced
+};
+
+std::string readAll(const std::string& name) {
+    std::string out;
+    if (FILE* f = std::fopen(name.c_str(), "rb")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        std::fclose(f);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(FailureExport, MagnifyByFailsWholeWhereWritingFails) {
+    const std::string previous = "an earlier file of the same name";
+    for (const Case& c : kCases) {
+        for (int factor : {1, 10}) {
+            SCOPED_TRACE(std::string(c.name) + ", factor " + std::to_string(factor));
+            ScratchMount mount(64, 16, c.place == Place::fullDevice);
+            VARLEN_REQUIRE_MOUNT(mount);
+            const std::string target = mount.file("barcode.bmp");
+            if (c.place == Place::fullDevice) {
+                ASSERT_TRUE(mount.makeFullDevice("barcode.bmp"));
+            } else {
+                FILE* f = std::fopen(target.c_str(), "wb");
+                ASSERT_TRUE(f);
+                std::fputs(previous.c_str(), f);
+                std::fclose(f);
+            }
+            switch (c.place) {
+            case Place::readOnly: ASSERT_TRUE(mount.makeReadOnly()); break;
+            case Place::noFreeBlock: ASSERT_TRUE(mount.fillBlocks()); break;
+            case Place::noFreeFile: ASSERT_TRUE(mount.fillFiles()); break;
+            case Place::fullDevice: break;
+            }
+
+            TBarcode barcode;
+            barcode.setBar_CodeType(EAN_13);
+            barcode.setBar_Caption("400638133393");
+            int errors = 0;
+            try {
+                barcode.MagnifyBy(2, target, false, factor);
+            } catch (const EInOutError& e) {
+                ++errors;
+                EXPECT_NE(std::string(e.what()).find(target), std::string::npos)
+                    << "the message does not name the file: " << e.what();
+            }
+            EXPECT_EQ(errors, 1) << "the export was reported as done";
+            EXPECT_EQ(mount.names(), std::vector<std::string>{"barcode.bmp"}) << "a temporary file was left behind";
+            struct stat st {};
+            ASSERT_EQ(::stat(target.c_str(), &st), 0);
+            if (c.place == Place::fullDevice) {
+                EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device was replaced by a file";
+            } else {
+                EXPECT_EQ(readAll(target), previous);
+            }
+        }
+    }
+}
