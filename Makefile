@@ -25,12 +25,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@if [ -x $(BUILD)/app/varlen ]; then \
-	  exec $(BUILD)/app/varlen; \
-	else \
-	  echo "The window is not built yet; the command-line generator on an example:"; \
-	  $(BUILD)/cli/varlen-cli --dump --type EAN_13 400638133393; \
-	fi
+	@exec $(BUILD)/app/varlen
 
 # Everything CI proves: the tests of the normal build, then the same tests built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then one minute of fuzzing per target.
