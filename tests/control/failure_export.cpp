@@ -16,11 +16,10 @@
 #include "support/ScratchMount.h"
 
 using namespace varlen;
-using varlen::testing::ScratchMount;
+using namespace varlen::testing;
 
 namespace {
 
-enum class Place { readOnly, noFreeBlock, noFreeFile, fullDevice };
 
 struct Case {
     const char* name;
@@ -34,16 +33,6 @@ const Case kCases[] = {
     {"a full device as the target", Place::fullDevice},  // must be written in place, not replaced
 };
 
-std::string readAll(const std::string& name) {
-    std::string out;
-    if (FILE* f = std::fopen(name.c_str(), "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -63,12 +52,7 @@ TEST(FailureExport, MagnifyByFailsWholeWhereWritingFails) {
                 std::fputs(previous.c_str(), f);
                 std::fclose(f);
             }
-            switch (c.place) {
-            case Place::readOnly: ASSERT_TRUE(mount.makeReadOnly()); break;
-            case Place::noFreeBlock: ASSERT_TRUE(mount.fillBlocks()); break;
-            case Place::noFreeFile: ASSERT_TRUE(mount.fillFiles()); break;
-            case Place::fullDevice: break;
-            }
+            ASSERT_TRUE(makeWritingFail(mount, c.place));
 
             TBarcode barcode;
             barcode.setBar_CodeType(EAN_13);

@@ -23,7 +23,7 @@
 #include "support/ScratchMount.h"
 
 using namespace varlen;
-using varlen::testing::ScratchMount;
+using namespace varlen::testing;
 
 namespace {
 
@@ -55,7 +55,6 @@ std::vector<Writer> Writers() {
     };
 }
 
-enum class Place { readOnly, noFreeBlock, noFreeFile, fullDevice };
 
 struct Case {
     const char* name;
@@ -69,16 +68,6 @@ const Case kCases[] = {
     {"a full device as the target", Place::fullDevice},  // written in place, must not be replaced
 };
 
-std::string readAll(const std::string& name) {
-    std::string out;
-    if (FILE* f = std::fopen(name.c_str(), "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -98,12 +87,7 @@ TEST(FailureWriters, EveryFileTypeFailsWholeWhereWritingFails) {
                 std::fputs(previous.c_str(), f);
                 std::fclose(f);
             }
-            switch (c.place) {
-            case Place::readOnly: ASSERT_TRUE(mount.makeReadOnly()); break;
-            case Place::noFreeBlock: ASSERT_TRUE(mount.fillBlocks()); break;
-            case Place::noFreeFile: ASSERT_TRUE(mount.fillFiles()); break;
-            case Place::fullDevice: break;
-            }
+            ASSERT_TRUE(makeWritingFail(mount, c.place));
 
             int errors = 0;
             try {

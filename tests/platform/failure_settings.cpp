@@ -13,11 +13,10 @@
 #include "support/ScratchMount.h"
 
 using namespace varlen;
-using varlen::testing::ScratchMount;
+using namespace varlen::testing;
 
 namespace {
 
-enum class Place { readOnly, noFreeBlock, noFreeFile };
 
 struct Case {
     const char* name;
@@ -36,16 +35,6 @@ const Case kCases[] = {
     {"no free file slot, first write", Place::noFreeFile, false},
 };
 
-std::string readAll(const std::string& name) {
-    std::string out;
-    if (FILE* f = std::fopen(name.c_str(), "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -63,11 +52,7 @@ TEST(FailureSettings, WriteFailsWholeAndKeepsThePreviousFile) {
                         WritePrivateProfileString("Varlen", "4", std::string(9000, '7'), file));
             ASSERT_EQ(readAll(file), previous);
         }
-        switch (c.place) {
-        case Place::readOnly: ASSERT_TRUE(mount.makeReadOnly()); break;
-        case Place::noFreeBlock: ASSERT_TRUE(mount.fillBlocks()); break;
-        case Place::noFreeFile: ASSERT_TRUE(mount.fillFiles()); break;
-        }
+        ASSERT_TRUE(makeWritingFail(mount, c.place));
 
         int errors = 0;
         TIniFile ini(file);

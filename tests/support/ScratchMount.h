@@ -124,4 +124,36 @@ private:
         if (!(mount).mounted()) GTEST_SKIP() << (mount).skipReason(); \
     } while (0)
 
+// The ways the failure suites make writing fail on a scratch mount.
+enum class Place {
+    readOnly,     // EROFS on create and rename
+    noFreeBlock,  // ENOSPC on the first data written
+    noFreeFile,   // ENOSPC when the temporary file is made
+    fullDevice,   // a full character device as the target: written in place, never replaced
+};
+
+// Puts the mount in the state `place` names; a full device needs nothing more than a mount made
+// with one.
+inline bool makeWritingFail(ScratchMount& mount, Place place) {
+    switch (place) {
+    case Place::readOnly: return mount.makeReadOnly();
+    case Place::noFreeBlock: return mount.fillBlocks();
+    case Place::noFreeFile: return mount.fillFiles();
+    case Place::fullDevice: return true;
+    }
+    return false;
+}
+
+// A file's bytes, or nothing when it cannot be read.
+inline std::string readAll(const std::string& name) {
+    std::string out;
+    if (FILE* f = std::fopen(name.c_str(), "rb")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        std::fclose(f);
+    }
+    return out;
+}
+
 }  // namespace varlen::testing
