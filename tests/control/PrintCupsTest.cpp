@@ -215,7 +215,7 @@ TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
         // Nothing is scaled on the way: the whole row of bars has its drawn length.
         EXPECT_NEAR(runs.back().second - runs.front().first, (e.right - e.left) * dot, dot);
 
-        // -noscale: this ZXingReader (2.0) aborts on an assertion when it retries a page of this
+        // -noscale: this ZXingReader (zxing-cpp 1.4) aborts on an assertion when it retries a page of this
         // size downscaled; at full size the modules are 16 pixels or more anyway.
         const std::string decoded = test::runProcess({"/usr/bin/ZXingReader", "-noscale", "-1", cups.rasterFile(c.tag)}).out;
         EXPECT_NE(decoded.find(std::string("\"") + c.text + "\""), std::string::npos) << decoded;
