@@ -18,27 +18,10 @@
 using namespace varlen;
 using namespace varlen::testing;
 
-namespace {
-
-
-struct Case {
-    const char* name;
-    Place place;
-};
-
-const Case kCases[] = {
-    {"read-only file system", Place::readOnly},          // EROFS on create and rename
-    {"no free block", Place::noFreeBlock},               // ENOSPC on the first data written
-    {"no free file slot", Place::noFreeFile},            // ENOSPC when the temporary file is made
-    {"a full device as the target", Place::fullDevice},  // must be written in place, not replaced
-};
-
-
-}  // namespace
 
 TEST(FailureExport, MagnifyByFailsWholeWhereWritingFails) {
     const std::string previous = "an earlier file of the same name";
-    for (const Case& c : kCases) {
+    for (const FailureCase& c : kEveryFailure) {
         for (int factor : {1, 10}) {
             SCOPED_TRACE(std::string(c.name) + ", factor " + std::to_string(factor));
             ScratchMount mount(64, 16, c.place == Place::fullDevice);

@@ -1,4 +1,9 @@
 #include "ImagingSupport.h"
+#include "platform/Metafile.h"
+#include "platform/BmpFile.h"
+#include "imaging/jpeg.h"
+#include "imaging/Tiff.h"
+#include "imaging/GIFImage.h"
 
 #include <algorithm>
 #include <array>
@@ -154,6 +159,28 @@ CommandResult DecodeWithPIL(const std::vector<std::string>& files, const std::st
     std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote(mode);
     for (const auto& f : files) command += " " + Quote(f);
     return RunCommand(command);
+}
+
+std::vector<FileWriter> EveryFileWriter() {
+    const TDib bars = BarPattern("1101001110110011", 4, 40, 2);
+    TDib eight = MakeDib(bars.width, bars.height, 8);
+    for (int y = 0; y < bars.height; ++y)
+        for (int x = 0; x < bars.width; ++x) eight.row(y)[x] = bars.row(y)[3 * x] ? 215 : 0;
+    return {
+        {".bmp", [bars](const std::string& f) { WriteBmpFile(f, bars); }},
+        {".tif", [eight](const std::string& f) { WriteTiff(f, eight); }},
+        {".gif", [bars](const std::string& f) { TGIFImage g; g.Assign(bars); g.SaveToFile(f); }},
+        {".jpg", [bars](const std::string& f) { TJPEGImage j; j.Assign(bars); j.SaveToFile(f); }},
+        {".emf", [bars](const std::string& f) {
+             TMetafile m;
+             m.SetHeight(bars.height);
+             m.SetWidth(bars.width);
+             TMetafileCanvas c(m);
+             c.Draw(0, 0, bars);
+             c.Close();
+             m.SaveToFile(f);
+         }},
+    };
 }
 
 }  // namespace varlen::test

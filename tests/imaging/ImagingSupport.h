@@ -2,6 +2,7 @@
 // Helpers of the image-writer tests: scratch folders, synthetic bitmaps, running the independent
 // readers and reading back what they decoded.
 #include <cstdint>
+#include <functional>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -43,6 +44,15 @@ TDib MakeDib(int width, int height, int bitCount);
 // A 24-bit black-and-white bar pattern like a barcode: `modules` gives the module row (1 dark),
 // each module `scale` pixels wide, with a white margin of `margin` pixels all round.
 TDib BarPattern(const std::string& modules, int scale, int height, int margin);
+
+// One file type of the save command and how to write a small bar picture in it.
+struct FileWriter {
+    const char* extension;
+    std::function<void(const std::string&)> write;
+};
+// The five file types of the save command (BMP, TIFF, GIF, JPEG, EMF), each with a picture of a
+// few kilobytes.
+std::vector<FileWriter> EveryFileWriter();
 // A module row of n modules from a seeded generator, starting and ending dark.
 std::string RandomModules(std::mt19937& rng, int n);
 // Sets pixel (x, y) (y from the top) of a 24- or 32-bit bitmap.

@@ -23,58 +23,14 @@
 #include "support/ScratchMount.h"
 
 using namespace varlen;
+using namespace varlen::test;
 using namespace varlen::testing;
 
-namespace {
-
-struct Writer {
-    const char* extension;
-    std::function<void(const std::string&)> write;
-};
-
-// The five file types of the save command, each with a picture of a few kilobytes.
-std::vector<Writer> Writers() {
-    const TDib bars = test::BarPattern("1101001110110011", 4, 40, 2);
-    TDib eight = test::MakeDib(bars.width, bars.height, 8);
-    for (int y = 0; y < bars.height; ++y)
-        for (int x = 0; x < bars.width; ++x) eight.row(y)[x] = bars.row(y)[3 * x] ? 215 : 0;
-    return {
-        {".bmp", [bars](const std::string& f) { WriteBmpFile(f, bars); }},
-        {".tif", [eight](const std::string& f) { WriteTiff(f, eight); }},
-        {".gif", [bars](const std::string& f) { TGIFImage g; g.Assign(bars); g.SaveToFile(f); }},
-        {".jpg", [bars](const std::string& f) { TJPEGImage j; j.Assign(bars); j.SaveToFile(f); }},
-        {".emf", [bars](const std::string& f) {
-             TMetafile m;
-             m.SetHeight(bars.height);
-             m.SetWidth(bars.width);
-             TMetafileCanvas c(m);
-             c.Draw(0, 0, bars);
-             c.Close();
-             m.SaveToFile(f);
-         }},
-    };
-}
-
-
-struct Case {
-    const char* name;
-    Place place;
-};
-
-const Case kCases[] = {
-    {"read-only file system", Place::readOnly},      // EROFS on create and rename
-    {"no free block", Place::noFreeBlock},           // ENOSPC on the first data written
-    {"no free file slot", Place::noFreeFile},        // ENOSPC when the temporary file is made
-    {"a full device as the target", Place::fullDevice},  // written in place, must not be replaced
-};
-
-
-}  // namespace
 
 TEST(FailureWriters, EveryFileTypeFailsWholeWhereWritingFails) {
     const std::string previous = "an earlier file of the same name";
-    for (const Case& c : kCases) {
-        for (const Writer& w : Writers()) {
+    for (const FailureCase& c : kEveryFailure) {
+        for (const FileWriter& w : EveryFileWriter()) {
             SCOPED_TRACE(std::string(c.name) + ", " + w.extension);
             ScratchMount mount(64, 16, c.place == Place::fullDevice);
             VARLEN_REQUIRE_MOUNT(mount);

@@ -17,42 +17,15 @@
 
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "support/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 using namespace varlen;
+using test::readFile;
+using test::writeFile;
 
 namespace {
 
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "varlen-fileio-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& entry : fs::directory_iterator(path_)) out.push_back(entry.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    std::string path_;
-};
-
-std::string readFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 
 mode_t modeOf(const std::string& name) {
     struct stat st {};
@@ -78,7 +51,7 @@ TEST(WriteFileAtomic, NewAndReplacedFiles) {
          {"dangling->made"}, "dangling", "made", 0640, {"dangling", "made"}},
     };
     for (const Case& c : cases) {
-        Folder folder;
+        test::ScratchFolder folder;
         for (const std::string& b : c.before) {
             const auto arrow = b.find("->");
             if (arrow != std::string::npos) {
@@ -100,7 +73,7 @@ TEST(WriteFileAtomic, NewAndReplacedFiles) {
 }
 
 TEST(WriteFileAtomic, FailuresLeaveNothingAndNameTheFile) {
-    Folder folder;
+    test::ScratchFolder folder;
     // A full disk in the middle of a new file and of a replacement: the file-size limit makes the
     // write fail as ENOSPC would.
     writeFile(folder.file("old"), "old content");

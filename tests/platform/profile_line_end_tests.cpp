@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Profile.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 namespace fs = std::filesystem;
@@ -20,17 +21,6 @@ struct Case {
     std::string section, key, value;  // the write
     std::string after;                // the whole file afterwards
 };
-
-std::string readAll(const std::string& name) {
-    std::string out;
-    if (FILE* f = std::fopen(name.c_str(), "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -62,7 +52,7 @@ TEST(ProfileLineEnds, AFinalCarriageReturnEndsTheLastLine) {
         std::fclose(f);
         const std::string font = GetPrivateProfileString("varlen", "font", "?", file);
         ASSERT_TRUE(WritePrivateProfileString(c.section, c.key, c.value, file));
-        EXPECT_EQ(readAll(file), c.after);
+        EXPECT_EQ(test::readFile(file), c.after);
         if (c.key != "font") {
             EXPECT_EQ(GetPrivateProfileString("varlen", "font", "?", file), font);
             if (font != "?") {

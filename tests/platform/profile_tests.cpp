@@ -14,44 +14,16 @@
 
 #include "platform/Errors.h"
 #include "platform/Profile.h"
+#include "support/ScratchFolder.h"
 
 namespace fs = std::filesystem;
 using namespace varlen;
+using test::readFile;
+using test::ScratchFolder;
+using test::writeFile;
 
 namespace {
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "varlen-profile-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (fs::path(path_) / name).string(); }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& entry : fs::directory_iterator(path_)) out.push_back(entry.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    std::string path_;
-};
-
-void writeFile(const std::string& name, const std::string& content) {
-    std::ofstream(name, std::ios::binary) << content;
-}
-
-std::string readFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A string literal with its inner NUL bytes, without the terminating one.
 template <std::size_t N>

@@ -132,6 +132,18 @@ enum class Place {
     fullDevice,   // a full character device as the target: written in place, never replaced
 };
 
+// Every way of failing, named for the test's trace.
+struct FailureCase {
+    const char* name;
+    Place place;
+};
+inline constexpr FailureCase kEveryFailure[] = {
+    {"read-only file system", Place::readOnly},
+    {"no free block", Place::noFreeBlock},
+    {"no free file slot", Place::noFreeFile},
+    {"a full device as the target", Place::fullDevice},
+};
+
 // Puts the mount in the state `place` names; a full device needs nothing more than a mount made
 // with one.
 inline bool makeWritingFail(ScratchMount& mount, Place place) {
