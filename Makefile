@@ -1,7 +1,7 @@
 # Varlen: `make run` builds the window and starts it; `make test` builds everything and runs every
-# test; `make install` and `make deb` install the programs or package them. Each first installs
-# what is missing (Debian packages, through scripts/install-deps.sh) and builds out of tree in
-# build/.
+# test; `make programs` builds both programs, `make install` and `make deb` install or package
+# them. Each first installs what is missing (Debian packages, through scripts/install-deps.sh) and
+# builds out of tree in build/.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= fuzz-build
@@ -15,7 +15,7 @@ FUZZ_SECONDS  ?= 600
 # The test programs of the sanitizer build.
 SANITIZED_SUITES := engine_tests;platform_tests;control_tests;imaging_tests
 
-.PHONY: all deps configure build run install deb test unit-test sanitize-test fuzzers fuzz-smoke fuzz bench clean
+.PHONY: all deps configure build run programs install deb test unit-test sanitize-test fuzzers fuzz-smoke fuzz bench clean
 
 all: build
 
@@ -34,14 +34,16 @@ run: configure
 	@exec $(BUILD)/app/varlen
 
 # The programs, their help file, menu entry, icons, manual pages and shell completion (the files
-# listed in tests/install/installed-files.txt), built and installed under $(DESTDIR)$(PREFIX).
-install: configure
+# listed in tests/install/installed-files.txt), built in $(BUILD) and nothing else.
+programs: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target varlen_install_files
+
+# The same, installed under $(DESTDIR)$(PREFIX).
+install: programs
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
 # The Debian package of the same files under /usr: $(BUILD)/varlen_VERSION_ARCH.deb.
-deb: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target varlen_install_files
+deb: programs
 	@cd $(BUILD) && cpack -G DEB >/dev/null && ls "$$PWD"/varlen_*.deb
 
 # Everything CI proves: the tests of the normal build, then the same tests built with
