@@ -1,9 +1,13 @@
-# Varlen: the two set-up commands are `make run` and `make test`. Both install what is missing
-# (Debian packages, through scripts/install-deps.sh), build out of tree in build/ and then run.
+# Varlen: `make run` builds the window and starts it; `make test` builds everything and runs every
+# test; `make programs` builds both programs, `make install` and `make deb` install or package
+# them. Each first installs what is missing (Debian packages, through scripts/install-deps.sh) and
+# builds out of tree in build/.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= fuzz-build
 JOBS       ?= $(shell nproc)
+# Where `make install` puts the programs; DESTDIR, when given, goes in front of it (for packaging).
+PREFIX     ?= /usr/local
 CMAKE_ARGS ?=
 # Seconds per fuzz target: `make fuzz-smoke` (run by `make test`) and `make fuzz`.
 SMOKE_SECONDS ?= 60
@@ -11,7 +15,7 @@ FUZZ_SECONDS  ?= 600
 # The test programs of the sanitizer build.
 SANITIZED_SUITES := engine_tests;platform_tests;control_tests;imaging_tests
 
-.PHONY: all deps configure build run test unit-test sanitize-test fuzzers fuzz-smoke fuzz bench clean
+.PHONY: all deps configure build run programs install deb test unit-test sanitize-test fuzzers fuzz-smoke fuzz bench clean
 
 all: build
 
@@ -24,8 +28,23 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only what the window needs: no tests, no benchmarks.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target varlen
 	@exec $(BUILD)/app/varlen
+
+# The programs, their help file, menu entry, icons, manual pages and shell completion (the files
+# listed in tests/install/installed-files.txt), built in $(BUILD) and nothing else.
+programs: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target varlen_install_files
+
+# The same, installed under $(DESTDIR)$(PREFIX).
+install: programs
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+
+# The Debian package of the same files under /usr: $(BUILD)/varlen_VERSION_ARCH.deb.
+deb: programs
+	@cd $(BUILD) && cpack -G DEB >/dev/null && ls "$$PWD"/varlen_*.deb
 
 # Everything CI proves: the tests of the normal build, then the same tests built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then one minute of fuzzing per target.

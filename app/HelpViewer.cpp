@@ -40,8 +40,8 @@ void THelpViewer::ShowContents(const QString& fileName) {
     activateWindow();
 }
 
-QString ResolveHelpFile(const QString& helpFile, const QString& programFolder) {
-    const QString path = helpFile.contains(QLatin1Char('/')) ? helpFile : programFolder + helpFile;
+QString ResolveHelpFile(const QString& helpFile, const QString& dataFolder) {
+    const QString path = helpFile.contains(QLatin1Char('/')) ? helpFile : dataFolder + helpFile;
     return QFile::decodeName(QByteArray::fromStdString(ResolveFileNameIgnoringCase(QFile::encodeName(path).toStdString())));
 }
 

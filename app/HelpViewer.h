@@ -26,9 +26,9 @@ private:
     QString fileName_;
 };
 
-// Where a help file name is looked for: a name with a folder as it is; a bare name in the
-// program's folder (with its final separator). In either case a file of the same name in another
-// letter case is found, as on the system the help files come from.
-QString ResolveHelpFile(const QString& helpFile, const QString& programFolder);
+// Where a help file name is looked for: a name with a folder as it is; a bare name in the help
+// file's folder (with its final separator; see app/Places.h). In either case a file of the same
+// name in another letter case is found, as on the system the help files come from.
+QString ResolveHelpFile(const QString& helpFile, const QString& dataFolder);
 
 }  // namespace varlen

@@ -20,6 +20,7 @@
 #include "app/Application.h"
 #include "app/Artwork.h"
 #include "app/HelpViewer.h"
+#include "app/Places.h"
 #include "app/Unit2.h"
 #include "platform/ErrorHandler.h"
 #include "platform/Errors.h"
@@ -149,33 +150,14 @@ TForm1::TForm1(const QString& programPath, TickSource ticks, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-QString TForm1::ProgramFolder() const {
-    const int slash = programPath_.lastIndexOf(QLatin1Char('/'));
-    return programPath_.left(slash + 1);
-}
+QString TForm1::SettingsFile() const { return fromPath8(PlacesOf(path8(programPath_)).settingsFile); }
 
-QString TForm1::ReaderIniPath() const {
-    return fromPath8(ResolveFileNameIgnoringCase(path8(ProgramFolder() + QStringLiteral("varlen.ini"))));
-}
-
-QString TForm1::WriterIniPath() const {
-    const QString folder = ProgramFolder();
-    const QString name = programPath_.mid(folder.size());
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot >= 0 ? name.left(dot) : name;
-    const QString writers = folder + base + QStringLiteral(".INI");
-    // Named Varlen in any letter case: a new file takes the name the readers look for.
-    const QString whenMissing = base.compare(QStringLiteral("varlen"), Qt::CaseInsensitive) == 0
-                                    ? folder + QStringLiteral("varlen.ini")
-                                    : writers;
-    return fromPath8(ResolveFileNameIgnoringCase(path8(writers), path8(whenMissing)));
-}
+QString TForm1::DataFolder() const { return fromPath8(PlacesOf(path8(programPath_)).dataFolder); }
 
 void TForm1::FormCreate() {
     try {
-        const QString folder = ProgramFolder();
-        Application().HelpFile = folder + QStringLiteral("VARLEN.HLP");
-        const TIniFile ini(path8(ReaderIniPath()));
+        Application().HelpFile = DataFolder() + QStringLiteral("VARLEN.HLP");
+        const TIniFile ini(path8(SettingsFile()));
         if (ticks_) {
             WaitForTickSeconds(ticks_, 0);
         } else {
@@ -290,14 +272,16 @@ void TForm1::setEdit2Text(const QString& text) {
 // ---- the settings file ----
 
 void TForm1::writeSetting(const std::string& section, const std::string& key, const QString& value) {
-    TIniFile ini(path8(WriterIniPath()));
+    const ProgramPlaces places = PlacesOf(path8(programPath_));
+    MakeSettingsFolder(places);
+    TIniFile ini(places.settingsFile);
     ini.WriteString(section, key, value.toStdString());
 }
 
 void TForm1::btnWriteIniClick() { writeSetting("Varlen", lblType.toStdString(), Edit1->text()); }
 
 void TForm1::btnLoadIniClick() {
-    const TIniFile ini(path8(ReaderIniPath()));
+    const TIniFile ini(path8(SettingsFile()));
     setEdit1Text(readSetting(ini, "varlen", lblType, QString()));
 
     const QString entry = ComboBox1->currentText();
@@ -497,13 +481,13 @@ void TForm1::Button3Click() { Barcode1->CopyToClipboard(2); }
 void TForm1::Button5Click() { QCoreApplication::quit(); }
 
 void TForm1::showHelpContents() {
-    const QString file = ResolveHelpFile(Application().HelpFile, ProgramFolder());
+    const QString file = ResolveHelpFile(Application().HelpFile, DataFolder());
     if (!helpViewer_) helpViewer_ = new THelpViewer(this);
     helpViewer_->ShowContents(file);
 }
 
-// Help Contents holds the help file by its bare name from now on; it is looked for beside the
-// program.
+// Help Contents holds the help file by its bare name from now on; it is looked for in the help
+// file's folder.
 void TForm1::HelpIndex1Click() {
     Application().HelpFile = QStringLiteral("VARLEN.HLP");
     showHelpContents();

@@ -83,7 +83,8 @@ void WaitForTickSeconds(const TickSource& ticks, int stepMs);
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    // `programPath`: the program file, whose folder holds the settings file and the help file.
+    // `programPath`: the program file, whose place decides where the settings file and the help
+    // file are (app/Places.h).
     // `ticks`: the clock of the start-up wait; when none is given the system's, read in short
     // sleeps. Runs FormCreate.
     explicit TForm1(const QString& programPath = {}, TickSource ticks = {}, QWidget* parent = nullptr);
@@ -144,11 +145,11 @@ public:
     QString lblBarHeight;
     QString lblFontScale;
 
-    // Start-up and the settings file's places.
+    // Start-up and the program's places: the one settings file that every read and write uses,
+    // and the help file's folder (with its final separator).
     void FormCreate();
-    QString ProgramFolder() const;   // with its final separator
-    QString ReaderIniPath() const;   // the folder's "varlen.ini", in whatever letter case it exists
-    QString WriterIniPath() const;   // the program's name with ".INI", meeting the readers' file
+    QString SettingsFile() const;
+    QString DataFolder() const;
 
     // Event handlers.
     void Edit1Change();

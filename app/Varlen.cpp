@@ -2,14 +2,25 @@
 // deliberate start-up wait), then the main window and the about box take over and the message
 // loop runs until the user quits.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "app/Application.h"
+#include "app/Places.h"
 #include "app/Splash.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "platform/qt/QtCanvas.h"
 
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so that it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--settings-path") == 0) {
+            std::printf("%s\n", varlen::PlacesOf(varlen::RunningProgramPath()).settingsFile.c_str());
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        }
+    }
+
     QApplication app(argc, argv);
     varlen::InitScreenFromQt();
 
@@ -19,6 +30,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
 
     QApplication::setApplicationName(QStringLiteral("Varlen"));
+    // The desktop finds the menu entry's name and icon for the window by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("varlen"));
     varlen::Application().Title = QStringLiteral("Varlen");
     varlen::Application().HelpFile = QStringLiteral("Varlen.hlp");
     varlen::Application().InstallErrorHandler();

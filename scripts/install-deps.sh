@@ -4,8 +4,9 @@
 set -euo pipefail
 
 PACKAGES=(
-  # toolchain
-  build-essential cmake ninja-build pkg-config clang-14 libfuzzer-14-dev libclang-rt-14-dev
+  # toolchain; librsvg2-bin draws the icon's sizes, dpkg-dev makes the Debian package
+  build-essential cmake ninja-build pkg-config clang-14 libfuzzer-14-dev libclang-rt-14-dev librsvg2-bin
+  dpkg-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libgif-dev zlib1g-dev
@@ -13,10 +14,12 @@ PACKAGES=(
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
   # independent oracles used by the tests
-  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg librsvg2-bin
+  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
   imagemagick python3 python3-pil poppler-utils valgrind
   # desktop and printing checks
   xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev
+  # checks of the installed files: menu entry, software-centre description, manual pages
+  desktop-file-utils appstream man-db file
 )
 
 missing=()

@@ -1,6 +1,9 @@
 #pragma once
 // Runs the main window in a scratch folder of its own, with a clock that never waits, and records
-// what the application's error handler would show.
+// what the application's error handler would show. The user's configuration folder
+// ($XDG_CONFIG_HOME) is a scratch folder too: an installed program (one started from a usr/bin/
+// made in the scratch folder beside a usr/share/varlen/) keeps its settings there, and so does the
+// toolkit its file dialog's state, never in the user's own.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -23,6 +26,9 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder_.isValid());
+        ASSERT_TRUE(configFolder_.isValid());
+        configHome_ = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", configFolder_.path().toUtf8());
         Application().ShowMessage = [this](const QString& text) { messages.push_back(text.toStdString()); };
         Application().InstallErrorHandler();
         Application().FlushExceptions();
@@ -33,9 +39,11 @@ protected:
         form.reset();
         Application().FlushExceptions();
         Application().ShowMessage = nullptr;
+        configHome_.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", configHome_);
     }
 
     QString path(const QString& name) const { return folder_.filePath(name); }
+    QString configPath(const QString& name) const { return configFolder_.filePath(name); }
 
     void writeIni(const std::string& content, const QString& name = QStringLiteral("varlen.ini")) {
         QFile file(path(name));
@@ -76,6 +84,8 @@ protected:
 
 private:
     QTemporaryDir folder_;
+    QTemporaryDir configFolder_;
+    QByteArray configHome_;
 };
 
 }  // namespace varlen::testing

@@ -1,9 +1,20 @@
 #!/bin/bash
-# The real program on a virtual X display: started in a folder of its own, data typed with
-# xdotool, quit through its File menu; the settings file must then hold exactly the first start's
-# keys with the typed data. With a third argument, a screenshot of the window is kept there.
+# The real program on a virtual X display: data typed with xdotool, Help opened from its menu,
+# quit through its File menu. The settings file must then hold exactly the first start's keys with
+# the typed data, no error box may have shown, and nothing else may have been written.
+#
+#   end_to_end.sh PROGRAM [SCREENSHOT]  portable: PROGRAM and the VARLEN.HLP beside it are copied
+#                                       into a folder of their own, where the settings file goes;
+#                                       with SCREENSHOT, a picture of the window is kept there
+#   end_to_end.sh --installed PROGRAM   installed: PROGRAM runs where it is and keeps its settings
+#                                       in $HOME/.config/varlen/ (give it a scratch HOME)
 # Exit code 77 (skipped) when the desktop tools are missing.
 set -u
+installed=
+if [ "${1:-}" = --installed ]; then
+  installed=1
+  shift
+fi
 program=$1
 screenshot=${2:-}
 
@@ -16,34 +27,52 @@ done
 
 if [ -z "${VARLEN_E2E_INNER:-}" ]; then
   export VARLEN_E2E_INNER=1
-  exec xvfb-run -a -s "-screen 0 640x480x24" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 640x480x24" "$0" ${installed:+--installed} "$@"
 fi
 
 unset QT_QPA_PLATFORM  # the real X display, not the offscreen one the other tests use
-folder=$(mktemp -d)
-trap 'rm -rf "$folder"' EXIT
-cp "$program" "$folder/varlen"
-cd "$folder"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/cwd"
+cd "$scratch/cwd"
+if [ -n "$installed" ]; then
+  unset XDG_CONFIG_HOME
+  settings=$HOME/.config/varlen/varlen.ini
+  places=$(dirname "$(dirname "$program")")  # the prefix: nothing in it may change
+else
+  places=$scratch/portable
+  mkdir "$places"
+  cp "$program" "$places/varlen"
+  cp "$(dirname "$program")/VARLEN.HLP" "$places/"
+  program=$places/varlen
+  settings=$places/varlen.ini
+fi
+before=$(cd "$places" && find . -printf '%p %s %m\n' | sort)
 
-./varlen 2>"$folder/stderr.txt" &
+said=$("$program" --settings-path)
+[ "$said" = "$settings" ] || { echo "--settings-path says $said, expected $settings"; exit 1; }
+
+"$program" 2>"$scratch/stderr.txt" &
 pid=$!
 
 # Polls a condition for at most 30 seconds.
 poll() {
   for _ in $(seq 300); do
     if eval "$1"; then return 0; fi
-    kill -0 $pid 2>/dev/null || { echo "the program ended early"; cat "$folder/stderr.txt"; return 1; }
+    kill -0 $pid 2>/dev/null || { echo "the program ended early"; cat "$scratch/stderr.txt"; return 1; }
     sleep 0.1
   done
   echo "gave up waiting for: $1"
   return 1
 }
+windows() { xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l; }
+fail() { echo "$1"; kill $pid 2>/dev/null; exit 1; }
 
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Varlen 1\.0$' | head -1)
-[ -n "$window" ] || { echo "no window"; kill $pid; exit 1; }
+[ -n "$window" ] || fail "no window"
 xdotool windowfocus --sync "$window"
 xdotool type --window "$window" --delay 20 "03600029145"
-poll 'grep -q "^2=03600029145$" varlen.ini 2>/dev/null' || { kill $pid; exit 1; }
+poll 'grep -q "^2=03600029145$" "$settings" 2>/dev/null' || fail "the data did not reach $settings"
 
 if [ -n "$screenshot" ]; then
   geometry=$(xdotool getwindowgeometry --shell "$window")
@@ -51,26 +80,34 @@ if [ -n "$screenshot" ]; then
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$screenshot"
 fi
 
+# Help > Help Contents (Alt+H, then P) opens the help window.
+xdotool key --window "$window" alt+h
+xdotool key --window "$window" p
+poll 'xdotool search --onlyvisible --name "^Varlen Help$" >/dev/null' || fail "no help window"
+
 # Quit through the menu: Alt+F opens "File", and once its popup is up, X picks "E&xit".
+xdotool windowfocus --sync "$window"
+open=$(windows)
 xdotool key --window "$window" alt+f
-poll '[ "$(xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l)" -gt 1 ]' || { kill $pid; exit 1; }
+poll '[ "$(windows)" -gt "$open" ]' || fail "no File menu"
+# An error box is a window of its own, titled with the program's title alone.
+if xdotool search --onlyvisible --name '^Varlen$' >/dev/null; then fail "an error box was shown"; fi
 xdotool key x
 for _ in $(seq 300); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-if kill -0 $pid 2>/dev/null; then
-  echo "the program did not quit"
-  kill $pid
-  exit 1
-fi
+kill -0 $pid 2>/dev/null && fail "the program did not quit"
 wait $pid
 status=$?
-[ $status -eq 0 ] || { echo "exit status $status"; cat "$folder/stderr.txt"; exit 1; }
+[ $status -eq 0 ] || { echo "exit status $status"; cat "$scratch/stderr.txt"; exit 1; }
 
 expected=$'[Varlen]\nbctype=2\n2=03600029145\nsratio=1'
-actual=$(cat varlen.ini)
+actual=$(cat "$settings")
 if [ "$actual" != "$expected" ]; then
   echo "settings file differs:"
-  cat -A varlen.ini
+  cat -A "$settings"
   exit 1
 fi
-ls -A | sort | tr '\n' ' ' | grep -qx 'stderr.txt varlen varlen.ini ' || { echo "unexpected files: $(ls -A)"; exit 1; }
+after=$(cd "$places" && find . -printf '%p %s %m\n' | sort)
+[ -n "$installed" ] || after=$(grep -v '^\./varlen\.ini ' <<<"$after")
+[ "$before" = "$after" ] || { echo "files changed in $places:"; diff <(echo "$before") <(echo "$after"); exit 1; }
+[ -z "$(ls -A "$scratch/cwd")" ] || { echo "files written to the working folder: $(ls -A "$scratch/cwd")"; exit 1; }
 echo "ok"

@@ -1,5 +1,6 @@
 // The Help commands: the help file beside the program, by its full path and by its bare name, in
 // the viewer window; a missing file; the file the build puts beside the program.
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
@@ -83,5 +84,27 @@ TEST_F(WindowTest, AMissingHelpFileIsReported) {
         EXPECT_EQ(messages[0], "Cannot open the help file " + path("VARLEN.HLP").toStdString());
         messages.clear();
         EXPECT_TRUE(w.HelpViewer() == nullptr || !w.HelpViewer()->isVisible());
+    }
+}
+
+// An installed program (share/varlen/ beside its folder) finds its help file there, by the full
+// path and by the bare name, and reports that place when the file is missing.
+TEST_F(WindowTest, AnInstalledProgramsHelpIsInItsShareFolder) {
+    ASSERT_TRUE(QDir(path(".")).mkpath("usr/bin") && QDir(path(".")).mkpath("usr/share/varlen"));
+    TForm1& w = start("usr/bin/varlen");
+    EXPECT_EQ(Application().HelpFile, path("usr/share/varlen/VARLEN.HLP"));
+    w.ToolButton6->trigger();
+    settle();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Cannot open the help file " + path("usr/share/varlen/VARLEN.HLP").toStdString());
+    messages.clear();
+
+    ASSERT_TRUE(QFile::copy(kBuiltHelp, path("usr/share/varlen/VARLEN.HLP")));
+    for (QAction* help : {w.ToolButton6, w.HelpIndex1, w.ToolButton6}) {
+        help->trigger();
+        settle();
+        EXPECT_TRUE(messages.empty()) << help->text().toStdString();
+        ASSERT_NE(w.HelpViewer(), nullptr);
+        EXPECT_EQ(w.HelpViewer()->FileName(), path("usr/share/varlen/VARLEN.HLP"));
     }
 }

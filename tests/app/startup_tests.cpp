@@ -1,9 +1,11 @@
 // Start-up: the first start, the stored symbology, the settings file's name, bad files, the wait.
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 
 #include <QLabel>
 
+#include "app/Places.h"
 #include "app/Unit2.h"
 #include "tests/app/WindowFixture.h"
 
@@ -73,13 +75,17 @@ TEST_F(WindowTest, StoredSymbologyEntry) {
     }
 }
 
+// Readers and writers meet in one file whatever the program is called: beside a portable program,
+// in the user's configuration folder for an installed one (a program with a share/varlen/ beside
+// its folder), which writes nothing beside itself.
 TEST_F(WindowTest, SettingsFileNames) {
     struct Case {
         const char* why;
         const char* program;
         const char* existing;   // a file present before the start ("" for none)
         QStringList afterwards; // the folder's files after two starts
-        const char* written;    // the file the writers used
+        const char* written;    // the file the readers and writers use ("config:" in the user's
+                                // configuration folder)
     };
     const Case cases[] = {
         {"the program's own name gives the readers' spelling", "varlen", "", {"varlen", "varlen.ini"}, "varlen.ini"},
@@ -87,28 +93,89 @@ TEST_F(WindowTest, SettingsFileNames) {
         {"an existing upper-case file serves readers and writers", "varlen", "VARLEN.INI", {"varlen", "VARLEN.INI"},
          "VARLEN.INI"},
         {"an existing mixed-case file likewise", "Varlen.bin", "Varlen.ini", {"Varlen.bin", "Varlen.ini"}, "Varlen.ini"},
-        {"another base name: its own .INI, readers never see it", "barcoder", "", {"barcoder", "barcoder.INI"},
-         "barcoder.INI"},
+        {"a renamed program keeps its settings too", "varlen-1.0", "", {"varlen-1.0", "varlen.ini"}, "varlen.ini"},
+        {"installed: the configuration folder, made by the first write", "usr/bin/varlen-1.0", "", {"usr"},
+         "config:varlen/varlen.ini"},
+        {"installed: an existing file there in another letter case", "usr/bin/varlen", "config:varlen/Varlen.INI",
+         {"usr"}, "config:varlen/Varlen.INI"},
     };
+    const auto where = [this](const QString& name) {
+        return name.startsWith("config:") ? configPath(name.mid(7)) : path(name);
+    };
+    namespace fs = std::filesystem;
     for (const Case& c : cases) {
-        for (const QString& name : files()) QFile::remove(path(name));
+        for (const QString& name : files()) {
+            QFileInfo(path(name)).isDir() ? QDir(path(name)).removeRecursively() : QFile::remove(path(name));
+        }
+        QDir(configPath("varlen")).removeRecursively();
+        const bool installed = QString(c.program).startsWith("usr/");
+        if (installed) {
+            ASSERT_TRUE(QDir(path(".")).mkpath("usr/bin") && QDir(path(".")).mkpath("usr/share/varlen"));
+        }
         writeIni("", c.program);  // the program file itself
-        if (*c.existing) writeIni("[varlen]\nbctype=4\n", c.existing);
+        if (*c.existing) {
+            QDir().mkpath(QFileInfo(where(c.existing)).path());
+            QFile file(where(c.existing));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("[varlen]\nbctype=4\n");
+        }
         TForm1& w = start(c.program);
+        EXPECT_EQ(w.SettingsFile(), where(c.written)) << c.why;
         EXPECT_EQ(w.ComboBox1->currentIndex(), *c.existing ? 4 : 2) << c.why;
-        // Change the entry, then start again: the choice comes back only where readers and
-        // writers meet in one file.
+        // Change the entry, then start again: the choice comes back.
         pick(w.ComboBox1, 8);
         TForm1& again = start(c.program);
-        const bool meets = QString(c.program) != "barcoder";
-        EXPECT_EQ(again.ComboBox1->currentIndex(), meets ? 8 : 2) << c.why;
+        EXPECT_EQ(again.ComboBox1->currentIndex(), 8) << c.why;
         EXPECT_EQ(files(), c.afterwards) << c.why;
-        EXPECT_NE(ini(c.written).find("bctype="), std::string::npos) << c.why;
-        if (!meets) {
-            EXPECT_EQ(ini(c.written), kFirstStartFile) << c.why << ": every start begins from the defaults";
+        QFile written(where(c.written));
+        EXPECT_TRUE(written.open(QIODevice::ReadOnly) && written.readAll().contains("bctype=8")) << c.why;
+        if (installed) {
+            EXPECT_EQ(QDir(path("usr/bin")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                      QStringList{QFileInfo(c.program).fileName()})
+                << c.why;
+            const fs::perms mode = fs::status(configPath("varlen").toStdString()).permissions() & fs::perms::mask;
+            if (!*c.existing) {
+                EXPECT_EQ(mode, fs::perms::owner_all) << c.why << ": made for its owner only";
+            }
         }
         EXPECT_TRUE(messages.empty()) << c.why;
     }
+}
+
+// The configuration folder of an installed program follows the XDG base directory rules; a portable
+// program's settings stay beside it whatever the environment says.
+TEST(ProgramPlaces, SettingsFileFromTheEnvironment) {
+    struct Case {
+        const char* why;
+        const char* program;
+        const char* xdg;  // nullptr: unset
+        const char* home;
+        std::string expected;  // "@" stands for the scratch folder
+    };
+    const Case cases[] = {
+        {"XDG_CONFIG_HOME", "usr/bin/varlen", "/x/cfg", "/home/u", "/x/cfg/varlen/varlen.ini"},
+        {"unset: ~/.config", "usr/bin/varlen", nullptr, "/home/u", "/home/u/.config/varlen/varlen.ini"},
+        {"empty: ~/.config", "usr/bin/varlen", "", "/home/u", "/home/u/.config/varlen/varlen.ini"},
+        {"relative, which the rules ignore", "usr/bin/varlen", "cfg", "/home/u", "/home/u/.config/varlen/varlen.ini"},
+        {"portable: beside the program", "opt/varlen", "/x/cfg", "/home/u", "@/opt/varlen.ini"},
+    };
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkpath("usr/bin") && QDir(folder.path()).mkpath("usr/share/varlen") &&
+                QDir(folder.path()).mkpath("opt"));
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME"), home = qgetenv("HOME");
+    for (const Case& c : cases) {
+        c.xdg ? qputenv("XDG_CONFIG_HOME", c.xdg) : qunsetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", c.home);
+        const ProgramPlaces places = PlacesOf(folder.filePath(c.program).toStdString());
+        std::string expected = c.expected;
+        if (expected[0] == '@') expected.replace(0, 1, folder.path().toStdString());
+        EXPECT_EQ(places.settingsFile, expected) << c.why;
+        const bool installed = QString(c.program).startsWith("usr/");
+        EXPECT_EQ(places.installed, installed) << c.why;
+        EXPECT_EQ(places.dataFolder, folder.filePath(installed ? "usr/share/varlen/" : "opt/").toStdString()) << c.why;
+    }
+    xdg.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", xdg);
+    qputenv("HOME", home);
 }
 
 TEST_F(WindowTest, BadValuesAreShownOnceAndTheWindowStaysUsable) {

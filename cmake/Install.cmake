@@ -1,0 +1,45 @@
+# What `make install` (cmake --install) and `make deb` (CPack) put where.
+#
+# The window program tells an installed copy from a portable one by the layout alone: a bin/
+# folder with share/varlen/ beside it (app/Places.h). So the programs go to bin/ and the data to
+# share/ under the prefix, whatever GNUInstallDirs would choose.
+set(VARLEN_INSTALL_BINDIR bin)
+set(VARLEN_INSTALL_DATADIR share)
+
+# Builds every file that is installed and nothing else (no tests, no benchmarks), for
+# `make install` and `make deb`. Whatever gets an install() rule adds its target here.
+add_custom_target(varlen_install_files)
+
+foreach(program varlen varlen-cli)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${VARLEN_INSTALL_BINDIR})
+    add_dependencies(varlen_install_files ${program})
+  endif()
+endforeach()
+
+if(TARGET varlen)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/VARLEN.HLP DESTINATION ${VARLEN_INSTALL_DATADIR}/varlen)
+  add_subdirectory(${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/data)
+endif()
+
+# The Debian package: `cpack -G DEB` in the build folder, installed under /usr. Its dependencies are
+# the packages of the shared libraries the programs link (dpkg-shlibdeps); Liberation Sans is what
+# fontconfig gives for the default font "Arial", so the symbols' text looks as intended.
+set(CPACK_PACKAGE_NAME varlen)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "the Varlen authors")
+set(CPACK_PACKAGE_CONTACT "Varlen maintainers <maintainers@varlen.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "barcode generator with a window and a command-line tool")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Varlen draws EAN-8, EAN-13, UPC-A, UPC-E, Code 39, Interleaved 2 of 5, Codabar, Code 128, \
+Postnet, MSI Plessey and Bookland (ISBN) barcodes while the data is typed, saves them as BMP, \
+GIF, TIFF, JPEG, PNG, SVG, PDF or EMF files, copies them to the clipboard and prints them at \
+their true size. varlen-cli draws the same barcodes without a window, one at a time or a list \
+in one run.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
+include(CPack)
