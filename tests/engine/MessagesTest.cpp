@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
+#include "engine/GS1.h"
 
 namespace varlen {
 namespace {
@@ -84,6 +85,77 @@ TEST(EngineMessages, NextEncodingStartsAfresh) {
     const test::Encoded e = test::encode(engine, EAN_8, "4711");
     EXPECT_EQ(e.codeText, "47110007");
     EXPECT_EQ(e.barCount, 67);
+}
+
+TEST(EngineMessages, Gs1SymbolsRefuseData) {
+    const struct {
+        const char* data;
+        const char* message;
+    } rows[] = {
+        // ITF-14: 13 digits or 14 with a valid check digit.
+        {"", "ITF-14: no data, expected 13 or 14 digits"},
+        {"123456789012", "ITF-14: 12 digits, expected 13 or 14"},
+        {"123456789012345", "ITF-14: 15 digits, expected 13 or 14"},
+        {"12A4567890123", "ITF-14: \"A\" at position 3 is not a digit"},
+        {"1234567890123 ", "ITF-14: \" \" at position 14 is not a digit"},
+        {"12345678901234", "ITF-14: check digit 4 is wrong, expected 1"},
+        // GS1-128 from here on; first the shape of the human form.
+        {"", "GS1-128: no data, expected an AI in parentheses such as (01)"},
+        {"0109501101530003", "GS1-128: the data must begin with an AI in parentheses such as (01)"},
+        {"(01", "GS1-128: unbalanced parentheses, \"(\" at position 1 is not closed"},
+        {"(10)AB(21", "GS1-128: unbalanced parentheses, \"(\" at position 7 is not closed"},
+        {"(1(0)AB", "GS1-128: unbalanced parentheses, \"(\" at position 1 is not closed"},
+        {"(10)AB)C", "AI (10): unbalanced parentheses, \")\" at position 7 has no \"(\""},
+        {"(01)(10)AB", "AI (01): no data after the AI"},
+        {"(10)", "AI (10): no data after the AI"},
+        // AIs outside the table: unassigned, a decimal indicator above 5, not digits, empty.
+        {"(14)260101", "AI (14): unknown Application Identifier"},
+        {"(3106)001250", "AI (3106): unknown Application Identifier"},
+        {"(0A)1", "AI (0A): unknown Application Identifier"},
+        {"()1", "AI (): unknown Application Identifier"},
+        // Lengths: fixed, bounded, with a fixed numeric part.
+        {"(01)0950110153000", "AI (01): 13 digits, expected 14"},
+        {"(20)1", "AI (20): 1 digit, expected 2"},
+        {"(10)ABCDEFGHIJKLMNOPQRSTU", "AI (10): 21 characters, at most 20 allowed"},
+        {"(30)123456789", "AI (30): 9 digits, at most 8 allowed"},
+        {"(253)400000100000", "AI (253): 12 characters, expected 13 to 30"},
+        // Characters: digits where numeric, set 82 elsewhere.
+        {"(01)0950110A530003", "AI (01): \"A\" at position 8 is not a digit"},
+        {"(253)400000100000A", "AI (253): \"A\" at position 13 is not a digit"},
+        {"(10)AB C", "AI (10): \" \" at position 3 is not in the GS1 character set"},
+        {"(21)A#1", "AI (21): \"#\" at position 2 is not in the GS1 character set"},
+        {"(10)\xe9t\xe9", "AI (10): byte 0xE9 at position 1 is not in the GS1 character set"},
+        {"(10)A\x1d" "B", "AI (10): byte 0x1D at position 2 is not in the GS1 character set"},
+        // Check digits, each format that carries one.
+        {"(01)09501101530004", "AI (01): check digit 4 is wrong, expected 3"},
+        {"(00)106141412345678900", "AI (00): check digit 0 is wrong, expected 8"},
+        {"(410)4000001000006", "AI (410): check digit 6 is wrong, expected 5"},
+        {"(253)4000001000006ABC", "AI (253): check digit 6 is wrong, expected 5"},
+        {"(402)12345678901234561", "AI (402): check digit 1 is wrong, expected 0"},
+        {"(8003)00614141000419", "AI (8003): check digit 9 is wrong, expected 8"},
+        {"(8003)10614141000418", "AI (8003): first digit 1 must be 0"},
+        {"(8018)123456789012345670", "AI (8018): check digit 0 is wrong, expected 5"},
+        // Dates and times.
+        {"(17)261301", "AI (17): month 13 is not 01 to 12"},
+        {"(11)260001", "AI (11): month 00 is not 01 to 12"},
+        {"(15)260132", "AI (15): day 32 is not 00 to 31"},
+        {"(17)260431", "AI (17): day 31 does not exist in month 04"},
+        {"(17)250229", "AI (17): day 29 does not exist in month 02 of year 25"},
+        {"(7003)2601001200", "AI (7003): day 00 is not 01 to 31"},
+        {"(7003)2601012400", "AI (7003): hour 24 is not 00 to 23"},
+        {"(7003)2601012360", "AI (7003): minute 60 is not 00 to 59"},
+        // Errors come in the order of the data; the total is judged last, at the AI that passes 48.
+        {"(01)09501101530004(17)261301", "AI (01): check digit 4 is wrong, expected 3"},
+        {"(01)09501101530003(10)12345678901234567890(21)12345678",
+         "AI (21): the element strings take 49 characters with AIs and separators, at most 48 allowed"},
+        {"(10)12345678901234567890(21)12345678901234567890(30)1",
+         "AI (30): the element strings take 49 characters with AIs and separators, at most 48 allowed"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.data);
+        const bool itf14 = std::string(r.message).rfind("ITF-14", 0) == 0;
+        EXPECT_EQ(messageOf([&] { itf14 ? (void)encodeITF14(r.data) : (void)encodeGS1_128(r.data); }), r.message);
+    }
 }
 
 }  // namespace
