@@ -2,7 +2,10 @@
 // deliberate start-up wait), then the main window and the about box take over and the message
 // loop runs until the user quits.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
+#include "VarlenVersion.h"
 #include "app/Application.h"
 #include "app/Splash.h"
 #include "app/Unit1.h"
@@ -10,6 +13,13 @@
 #include "platform/qt/QtCanvas.h"
 
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts: no display needed, no window opened.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("varlen %s\n", varlen::kVersion);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     varlen::InitScreenFromQt();
 
