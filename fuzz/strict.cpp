@@ -69,6 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         text += c.code;
         i += c.length;
     }
+    // The window reads any text typed; whatever it is, that reading must hold up.
+    std::u32string typedAddon;
+    for (const unsigned char c : addon) typedAddon += c;
+    (void)DataChangeNotes(rule, text, typedAddon);
     const std::string refusal = StrictDataError(rule, text);
     if (!refusal.empty()) {
         if (refusal.find('\n') != std::string::npos) Finding("a refusal of more than one line", refusal);
