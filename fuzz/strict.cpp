@@ -85,7 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     TLLBarcode engine;
     engine.Params.CodeType = rule.type;
     engine.Params.Ratio = ratio;
+    std::memset(engine.Params.Caption, 0, sizeof engine.Params.Caption);  // the record starts as "4711"
     std::memcpy(engine.Params.Caption, caption.data(), caption.size());
+    std::memset(engine.Params.CodeAddon, 0, sizeof engine.Params.CodeAddon);
     if (addonTaken) std::memcpy(engine.Params.CodeAddon, addon.data(), addon.size());
     try {
         engine.EncodeBars();
