@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -22,6 +24,8 @@
 #include "app/HelpViewer.h"
 #include "app/Places.h"
 #include "app/Unit2.h"
+#include "VarlenVersion.h"
+#include "engine/DataRules.h"
 #include "platform/ErrorHandler.h"
 #include "platform/Errors.h"
 #include "platform/Profile.h"
@@ -130,7 +134,7 @@ TForm1::TForm1(const QString& programPath, TickSource ticks, QWidget* parent)
     : QMainWindow(parent),
       programPath_(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath),
       ticks_(std::move(ticks)) {
-    setWindowTitle(QStringLiteral("Varlen 1.0"));
+    setWindowTitle(QStringLiteral("Varlen ") + QString::fromLatin1(kVersion));
     setWindowIcon(ProgramIcon());
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
@@ -207,6 +211,7 @@ void TForm1::ComboBox1Change() {
 }
 
 void TForm1::Button4Click() {
+    const auto note = qScopeGuard([this] { updateStatusNote(); });
     const int index = StrToInt(lblType);
     const btCodeTypes type = index >= 0 && index < kEntryCount ? kEntries[index].codeType : UPC_A;
     Barcode1->setBar_CodeType(type);
@@ -236,8 +241,9 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Edit1Change() {
+    const auto note = qScopeGuard([this] { updateStatusNote(); });
     if (ComboBox1->currentText() == kBookland) {
-        Barcode1->setBar_Caption(ToLatin1(QStringLiteral("978") + Edit1->text().left(9)));
+        Barcode1->setBar_Caption(BooklandCaption(ToLatin1(Edit1->text())));
     } else {
         Barcode1->setBar_Caption(ToLatin1(Edit1->text()));
     }
@@ -249,6 +255,7 @@ void TForm1::Edit1KeyUp(int) {
 }
 
 void TForm1::Edit2Change() {
+    const auto note = qScopeGuard([this] { updateStatusNote(); });
     Barcode1->setBar_CodeAddon(ToLatin1(Edit2->text()));
     const QString entry = ComboBox1->currentText();
     if (entry == kEan13) writeSetting("Addon", "Ean13", Edit2->text());
@@ -259,6 +266,32 @@ void TForm1::Edit2Change() {
 void TForm1::ComboBox2Change() {
     Barcode1->setBar_Fontname(ToLatin1(ComboBox2->currentText()));
     writeSetting("Varlen", "font", ComboBox2->currentText());
+}
+
+// The status line tells what the data box alone does not show: the engine's error while the data
+// cannot be encoded, else every way the symbol differs from the text typed (characters replaced or
+// left out, zeros filled in, a check digit recomputed, characters beyond the length ignored, the
+// add-on cleaned up). Empty when the symbol is what was typed.
+void TForm1::updateStatusNote() noexcept {
+    // It also runs while a failed change unwinds, so it keeps its own failures to itself.
+    std::string text;
+    try {
+        const bool bookland = ComboBox1->currentText() == kBookland;
+        if (!bookland && ToLatin1(Edit1->text()).size() > static_cast<std::size_t>(kMaxCaption)) {
+            text = kCaptionTooLong;
+        } else {
+            text = EncodingError(Barcode1->Bar_CodeType(), Barcode1->Bar_Caption(), Barcode1->Bar_CodeAddon());
+        }
+        if (text.empty()) {
+            const TDataRule& rule = DataRuleOf(Barcode1->Bar_CodeType(), bookland);
+            for (const std::string& note :
+                 DataChangeNotes(rule, Edit1->text().toStdU32String(), Edit2->text().toStdU32String()))
+                text += (text.empty() ? "" : "; ") + note;
+        }
+    } catch (const std::exception& error) {
+        text = error.what();
+    }
+    StatusNote->setText(QString::fromStdString(text));
 }
 
 void TForm1::setEdit1Text(const QString& text) {
@@ -466,11 +499,11 @@ void TForm1::Button2Click() {
     const QString fileName = QFileInfo(name).fileName();
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot >= 0 ? fileName.mid(dot).toLower() : QString();
-    // The dialog keeps the name, and the extension becomes the one a name typed without one gets;
-    // a name of no known type does not become that default.
+    // The dialog keeps the name and opens on the type saved last, so that a name typed without an
+    // extension gets that type's; a name of no known type changes neither.
     SaveDialog1->selectFile(name);
     const TSaveFileType type = SaveFileTypeOfExtension(extension.toStdString());
-    if (type != TSaveFileType::Unknown) SaveDialog1->setDefaultSuffix(extension.mid(1));
+    if (type != TSaveFileType::Unknown) selectSaveType(extension.mid(1));
     // Every type is written under the name as the user typed it: on a file system that tells
     // letter cases apart, "Ten.BMP" turned into "Ten.bmp" would be a second file beside the first.
     SaveBarcodeToFile(path8(name), factor, SaveSourceOf(*Barcode1));

@@ -106,6 +106,7 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QToolBar* ToolBar2 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusNote = nullptr;  // the status bar's panel: how the symbol differs from the data
     QMenuBar* MainMenu1 = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
@@ -208,6 +209,9 @@ public:
     void btnBarHeightClick();
     void btnFontScaleClick();
 
+    // The context menu of the toolbars: none.
+    QMenu* createPopupMenu() override;
+
 protected:
     // Keeps the white sheet under the preview as large as the preview.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -223,6 +227,9 @@ private:
     void barHeight(QAction* item, int percent);
     void fontHeight(QAction* item, int percent);
     void writeSetting(const std::string& section, const std::string& key, const QString& value);
+    void updateStatusNote() noexcept;
+    // Chooses the save dialog's file type by its extension ("tif"), which a bare name then gets.
+    void selectSaveType(const QString& extension);
     // Puts text into a box from the program; the change operation runs when it really changed.
     void setEdit1Text(const QString& text);
     void setEdit2Text(const QString& text);

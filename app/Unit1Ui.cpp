@@ -321,6 +321,10 @@ void TForm1::createCentralArea() {
     StatusBar1 = new QStatusBar;
     StatusBar1->setFont(arial(11));
     StatusBar1->setFixedHeight(19);
+    // A panel of its own rather than the bar's passing message, which the menus' status tips wipe.
+    StatusNote = new QLabel;
+    StatusNote->setObjectName(QStringLiteral("StatusNote"));
+    StatusBar1->addWidget(StatusNote, 1);
     setStatusBar(StatusBar1);
 }
 
@@ -334,13 +338,28 @@ void TForm1::createSaveDialog() {
                                  QStringLiteral("JPEG (*.JPG)"), QStringLiteral("Portable Network Graphics (*.PNG)"),
                                  QStringLiteral("Scalable Vector Graphics (*.SVG)"),
                                  QStringLiteral("Portable Document Format (*.PDF)")});
-    SaveDialog1->selectNameFilter(SaveDialog1->nameFilters().first());
-    SaveDialog1->setDefaultSuffix(QStringLiteral("bmp"));
+    selectSaveType(QStringLiteral("bmp"));
+    // A name typed without an extension takes the one of the type chosen under "Files of type".
+    connect(SaveDialog1, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+        const qsizetype star = filter.lastIndexOf(QStringLiteral("(*."));
+        if (star >= 0) SaveDialog1->setDefaultSuffix(filter.mid(star + 3).chopped(1).toLower());
+    });
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
     SaveDialog1->setOption(QFileDialog::ReadOnly, false);
     // The same dialog on every desktop, and one that a test can fill in.
     SaveDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
 }
+
+void TForm1::selectSaveType(const QString& extension) {
+    const QString pattern = QStringLiteral("(*.") + extension.toUpper() + QLatin1Char(')');
+    for (const QString& filter : SaveDialog1->nameFilters()) {
+        if (filter.endsWith(pattern)) SaveDialog1->selectNameFilter(filter);
+    }
+    SaveDialog1->setDefaultSuffix(extension.toLower());
+}
+
+// No menu of the toolbars: it would offer to hide them under their internal names.
+QMenu* TForm1::createPopupMenu() { return nullptr; }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Barcode1 && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {

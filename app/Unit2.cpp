@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "VarlenVersion.h"
 #include "app/Artwork.h"
 
 namespace varlen {
@@ -35,7 +36,7 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     QFont lineFont(QStringLiteral("Arial"));
     lineFont.setPixelSize(11);
-    const QStringList lines = {QStringLiteral("Varlen 1.0"), QStringLiteral("Barcode generator"), QString(),
+    const QStringList lines = {QStringLiteral("Varlen ") + QString::fromLatin1(kVersion), QStringLiteral("Barcode generator"), QString(),
                                QStringLiteral("Copyright \u00A9 2026"), QStringLiteral("the Varlen authors")};
     int y = 24;
     for (const QString& text : lines) {

@@ -27,7 +27,7 @@ void BM_DumpEan13(benchmark::State& state) {
     options.type = varlen::EAN_13;
     long i = 0;
     for (auto _ : state) {
-        options.data = data(i++);
+        options.caption = data(i++);
         std::ostringstream out;
         varlen::cli::runDump(options, out);
         benchmark::DoNotOptimize(out.str());

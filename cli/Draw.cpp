@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "cli/Pattern.h"
+#include "cli/Validate.h"
 #include "control/Barcode.h"
 #include "imaging/SaveFile.h"
 #include "platform/Errors.h"
@@ -31,7 +32,7 @@ void configure(TBarcode& barcode, const CliOptions& o) {
     barcode.setBar_CodeType(o.type);
     barcode.setBar_Ratio(o.ratio);
     barcode.setBar_CodeAddon(o.addon);
-    barcode.setBar_ModuleWidth(static_cast<btCodeSizes>(o.module > 255 ? 255 : o.module));
+    barcode.setBar_ModuleWidth(static_cast<btCodeSizes>(o.module));
     barcode.setBar_Rotation(static_cast<btCodeRotate>(o.rotation));
     barcode.setBar_HeightPercent(o.heightPercent);
     barcode.setBar_Fontscaling(o.textHeight);
@@ -97,10 +98,7 @@ std::vector<std::string> readLines(const std::string& batchFile) {
     std::vector<std::string> lines;
     auto readAll = [&](std::istream& in) {
         std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();  // lines from Windows
-            lines.push_back(std::move(line));
-        }
+        while (std::getline(in, line)) lines.push_back(std::move(line));
     };
     if (batchFile == "-") {
         readAll(std::cin);
@@ -121,15 +119,21 @@ int runBatch(TBarcode& barcode, Output& output, const CliOptions& o, std::ostrea
     const long step = total / 100 > 0 ? total / 100 : 1;
     bool failed = false;
     for (long n = 1; n <= total; ++n) {
-        const std::string& line = lines[static_cast<std::size_t>(n - 1)];
+        const std::string_view line = batchLineData(lines[static_cast<std::size_t>(n - 1)], n);
         if (!line.empty()) {
+            std::string failure;
             try {
-                const std::string data = utf8ToLatin1(line);
-                barcode.setBar_Caption(captionFor(o, data));
-                output.write(o.target == Target::File ? expandPattern(o.output, n, data) : std::string());
+                const CheckedData checked = checkData(o, line);
+                barcode.setBar_Caption(checked.caption);
+                output.write(o.target == Target::File ? expandPattern(o.output, n, checked.data) : std::string());
+            } catch (const InputError& e) {
+                failure = e.what();
             } catch (const Exception& e) {
+                failure = e.what();
+            }
+            if (!failure.empty()) {
                 if (progress) errors << '\r';
-                errors << "line " << n << ": " << e.what() << '\n';
+                errors << "varlen-cli: " << batchLineMessage(n, failure) << '\n';
                 failed = true;
             }
         }
@@ -152,7 +156,7 @@ int runDraw(const CliOptions& o, std::ostream& errors) {
     configure(barcode, o);
     Output output(barcode, o);
     if (o.batch) return runBatch(barcode, output, o, errors);
-    barcode.setBar_Caption(captionFor(o, o.data));
+    barcode.setBar_Caption(o.caption);
     output.write(o.output);
     return 0;
 }

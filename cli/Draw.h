@@ -1,17 +1,18 @@
 #pragma once
 // varlen-cli's drawing modes: -o FILE, -o - (standard output), --print and --batch. The symbol is
 // drawn by the barcode control the window shows and saved through the window's Save pipeline, so
-// every option is judged by the control's own ranges and messages and every file is the one the
-// window's Save writes at the same factor.
+// every file is the one the window's Save writes at the same factor.
 #include <iosfwd>
 
 #include "cli/Options.h"
 
 namespace varlen::cli {
 
-// Needs a Qt application object. A single barcode raises the control's and the platform's errors
-// (varlen::Exception). A batch reports each failed line on `errors` as "line N: message" and goes
-// on; it returns 1 when any line failed (also when the batch file cannot be read: raised), else 0.
+// Needs a Qt application object; options.addon and, for one symbol, options.caption are checked
+// already. A single barcode raises the control's and the platform's errors (varlen::Exception). A
+// batch checks each line (checkData) and reports each failed line on `errors` as
+// "varlen-cli: line N: message" and goes on; it returns 1 when any line failed (also when the
+// batch file cannot be read: raised), else 0.
 int runDraw(const CliOptions& options, std::ostream& errors);
 
 }  // namespace varlen::cli

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/DataRules.h"
+
 namespace varlen::cli {
 
 std::string escapeCodeText(const char* text) {
@@ -23,12 +25,11 @@ std::string escapeCodeText(const char* text) {
 }
 
 void configureEngine(TLLBarcode& engine, const CliOptions& options) {
-    if (options.data.size() > static_cast<std::size_t>(kMaxCaption))
-        throw EOverflow("String exceeds maximum length");
+    CheckCaptionLength(options.caption);
     // The engine reads the data as a NUL-terminated text: an embedded NUL cannot come from a
     // command line, so the bytes go in as they are.
     std::memset(engine.Params.Caption, 0, sizeof engine.Params.Caption);
-    std::memcpy(engine.Params.Caption, options.data.data(), options.data.size());
+    std::memcpy(engine.Params.Caption, options.caption.data(), options.caption.size());
     std::memset(engine.Params.CodeAddon, 0, sizeof engine.Params.CodeAddon);
     std::memcpy(engine.Params.CodeAddon, options.addon.data(), options.addon.size());
     engine.Params.CodeType = options.type;

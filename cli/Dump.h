@@ -10,8 +10,8 @@ namespace varlen::cli {
 // Bytes 32..126 as themselves except the backslash ("\\"), every other byte as \xHH.
 std::string escapeCodeText(const char* text);
 
-// Sets up an engine from the options the way the control would (refusing data over 50 bytes with
-// "String exceeds maximum length"). Throws the engine's errors.
+// Sets up an engine from the options (the checked caption and add-on) the way the control would,
+// refusing a caption over 50 bytes with "String exceeds maximum length". Throws the engine's errors.
 void configureEngine(TLLBarcode& engine, const CliOptions& options);
 
 // Encodes and writes the two lines. Throws the engine's errors.

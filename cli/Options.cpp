@@ -2,6 +2,7 @@
 #include "cli/Options.h"
 
 #include "cli/Pattern.h"
+#include "engine/DataRules.h"
 #include "imaging/SaveFileType.h"
 
 #include <array>
@@ -46,94 +47,26 @@ bool parseCodeType(std::string_view name, btCodeTypes& type) {
 }
 
 bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) {
-    // The short forms of the window's symbology entries.
-    struct Short {
-        const char* name;
-        btCodeTypes type;
-    };
-    static constexpr Short kShort[] = {
-        {"ean8", EAN_8},           {"ean13", EAN_13},         {"upca", UPC_A},         {"upce", UPC_E},
-        {"code39", CODE39},        {"itf", CODE25i},          {"itf-grouped", CODE25iP}, {"codabar", Codabar},
-        {"code128a", CODE128_A},   {"code128b", CODE128_B},   {"code128c", CODE128_C}, {"postnet", Postnet},
-        {"fim", Postnet_FIM},      {"msi", MSI_Plessey},      {"bookland", EAN_13},
-    };
-    for (const Short& s : kShort) {
-        if (equalNoCase(name, s.name)) {
-            type = s.type;
-            bookland = equalNoCase(name, "bookland");
-            return true;
-        }
+    if (const TDataRule* rule = FindDataRule(name)) {
+        type = rule->type;
+        bookland = rule->bookland;
+        return true;
     }
     bookland = false;
     return parseCodeType(name, type);
-}
-
-std::string captionFor(const CliOptions& options, const std::string& data) {
-    if (!options.bookland) return data;
-    return "978" + data.substr(0, 9);
 }
 
 const char* codeTypeName(btCodeTypes type) {
     return type < kTypeNames.size() ? kTypeNames[type] : "?";
 }
 
-std::string normaliseAddon(std::string_view text) {
-    std::string digits;
-    for (char c : text)
-        if (c >= '0' && c <= '9') digits.push_back(c);
-    if (digits.size() >= 5) return digits.substr(0, 5);
-    if (digits.size() >= 2) return digits.substr(0, 2);
-    return {};
-}
-
-std::string utf8ToLatin1(std::string_view utf8) {
-    std::string out;
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t length = 0;
-        char32_t code = 0;
-        if (lead < 0x80) {
-            length = 1;
-            code = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07;
-        }
-        bool valid = length > 0 && i + length <= utf8.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const unsigned char c = static_cast<unsigned char>(utf8[i + k]);
-            if ((c & 0xC0) != 0x80) valid = false;
-            else code = (code << 6) | (c & 0x3F);
-        }
-        // Reject overlong forms, surrogates and values past U+10FFFF.
-        if (valid && ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
-                      (code >= 0xD800 && code <= 0xDFFF)))
-            valid = false;
-        if (!valid) {
-            out.push_back('?');  // one malformed byte, then resynchronise on the next
-            ++i;
-            continue;
-        }
-        out.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
-        i += length;
-    }
-    return out;
-}
-
 std::string usageText() {
-    return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] DATA\n"
+    return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] DATA\n"
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
            "       varlen-cli --batch FILE|- -o PATTERN [OPTIONS]\n"
            "       varlen-cli --print [OPTIONS] DATA\n"
-           "       varlen-cli --help\n";
+           "       varlen-cli --help | --version\n";
 }
 
 std::string helpText() {
@@ -142,13 +75,20 @@ std::string helpText() {
            "Draws barcodes as the Varlen window does and writes them as files, to standard output or\n"
            "to the default printer; --dump shows the encoded symbol as text.\n"
            "\n"
+           "The data must be what the symbology carries, as it is: its characters, a length it takes\n"
+           "(EAN-13 12 digits, or 13 with a check digit, which must be right), valid UTF-8; anything else\n"
+           "is refused with a message and nothing is written.\n"
+           "\n"
            "Symbol:\n"
            "  --type TYPE        symbology (default EAN_13): EAN_8 EAN_13 UPC_A UPC_E CODE39 CODE25i\n"
            "                     CODE25iP CODE128_A CODE128_B CODE128_C MSI_Plessey Codabar Postnet\n"
            "                     Postnet_FIM, or the short forms ean8 ean13 upca upce code39 itf\n"
            "                     itf-grouped codabar code128a code128b code128c postnet fim msi, and\n"
            "                     bookland (EAN-13 of \"978\" and the first nine characters)\n"
-           "  --addon DIGITS     2- or 5-digit add-on (EAN-13, UPC-A)\n"
+           "  --addon DIGITS     2- or 5-digit add-on (EAN-13, UPC-A, Bookland)\n"
+           "  --lenient          hand the data over as the window does: characters the symbology cannot\n"
+           "                     carry become \"0\" (or are left out), short data is filled up with\n"
+           "                     zeros, long data cut, check digits recomputed, the add-on cleaned up\n"
            "  --ratio 2|3        wide-to-narrow ratio (default 3)\n"
            "  --module SCn       module width SC0..SC9 (default SC2, 0.33 mm)\n"
            "  --high-density     halve the module width\n"
@@ -179,9 +119,10 @@ std::string helpText() {
            "                     reported as \"line N: message\", the others are still written\n"
            "  --dump             print the encoded text and the module row (1 dark, 0 light)\n"
            "  --help, -h         this text\n"
+           "  --version, -V      the version\n"
            "\n"
-           "Exit status: 0 success, 1 an encoding or file error (its message on standard error;\n"
-           "with --batch, any line failed), 2 a command line that cannot be understood.\n";
+           "Exit status: 0 success, 1 refused data or an encoding or file error (its message on standard\n"
+           "error; with --batch, any line failed), 2 a command line that cannot be understood.\n";
 }
 
 CliOptions parseOptions(int argc, const char* const* argv) {
@@ -194,7 +135,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
 
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             if (options.haveData) throw UsageError("more than one DATA argument");
-            options.data = utf8ToLatin1(arg);
+            options.data = std::string(arg);
             options.haveData = true;
             continue;
         }
@@ -227,12 +168,18 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         } else if (name == "--help" || name == "-h") {
             noValue();
             options.mode = Mode::Help;
+        } else if (name == "--version" || name == "-V") {
+            noValue();
+            if (options.mode != Mode::Help) options.mode = Mode::Version;
+        } else if (name == "--lenient") {
+            noValue();
+            options.lenient = true;
         } else if (name == "--type") {
             const std::string_view text = value();
             if (!parseCodeType(text, options.type, options.bookland))
                 throw UsageError("unknown type " + std::string(text));
         } else if (name == "--addon") {
-            options.addon = normaliseAddon(value());
+            options.addon = std::string(value());
         } else if (name == "--ratio") {
             const std::string_view text = value();
             if (text == "3") options.ratio = Ratio_3;
@@ -245,22 +192,25 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         } else if (name == "--module") {
             const std::string_view text = value();
             if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), options.module) ||
-                options.module < 0)
+                options.module < SC0 || options.module > SC9)
                 throw UsageError("--module takes SC0 to SC9");
         } else if (name == "--rotate") {
             int degrees = 0;
-            if (!parseInt(value(), degrees)) throw UsageError("--rotate takes 0, 90, 180 or 270");
-            // Any other angle reaches the control as a rotation beyond rotate_270.
-            options.rotation = degrees == 0 ? 0 : degrees == 90 ? 1 : degrees == 180 ? 2 : degrees == 270 ? 3 : 4;
+            if (!parseInt(value(), degrees) || degrees % 90 != 0 || degrees < 0 || degrees > 270)
+                throw UsageError("--rotate takes 0, 90, 180 or 270");
+            options.rotation = degrees / 90;
         } else if (name == "--height" || name == "--text-height" || name == "--margin" || name == "--scale" ||
                    name == "--dpi") {
             const std::string_view text = value();
             int number = 0;
             if (!parseInt(text, number)) throw UsageError(std::string(name) + " takes a whole number");
-            if (name == "--height") options.heightPercent = number;
-            else if (name == "--text-height") options.textHeight = number;
-            else if (name == "--scale") options.scale = number;
-            else if (name == "--margin") {
+            if (name == "--height" || name == "--text-height") {
+                if (number < 20 || number > 200) throw UsageError(std::string(name) + " must be between 20 and 200");
+                (name == "--height" ? options.heightPercent : options.textHeight) = number;
+            } else if (name == "--scale") {
+                if (number < 1) throw UsageError("--scale must be 1 or more");
+                options.scale = number;
+            } else if (name == "--margin") {
                 if (number < 0) throw UsageError("--margin takes 0 or more pixels");
                 options.margin = number;
             } else {
@@ -294,7 +244,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
 
     if (drawing) {
         if (options.mode == Mode::Dump) throw UsageError("--dump and -o or --print exclude each other");
-        if (options.mode != Mode::Help) options.mode = Mode::Draw;
+        if (options.mode != Mode::Help && options.mode != Mode::Version) options.mode = Mode::Draw;
         if (options.target == Target::Printer) {
             if (!options.output.empty()) throw UsageError("--print and -o exclude each other");
         } else if (options.output == "-") {
@@ -307,10 +257,11 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                 throw UsageError(UnknownFileTypeMessage(options.output));
             if (options.batch) checkPattern(options.output);
         }
-    } else if (options.batch && options.mode != Mode::Help) {
+    } else if (options.batch && options.mode != Mode::Help && options.mode != Mode::Version) {
         throw UsageError(options.mode == Mode::Dump ? "--dump takes one DATA, not --batch" : "--batch needs -o or --print");
     }
     if (options.mode == Mode::None) throw UsageError("no mode given");
+    if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
     if (options.batch && options.haveData) throw UsageError("--batch takes its data from the file, not DATA");
     if ((options.mode == Mode::Dump || options.mode == Mode::Draw) && !options.haveData && !options.batch)
         throw UsageError("DATA missing");

@@ -16,7 +16,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { None, Dump, Draw, Help };
+enum class Mode { None, Dump, Draw, Help, Version };
 
 // Where a drawn barcode goes.
 enum class Target { File, StandardOutput, Printer };
@@ -25,10 +25,12 @@ struct CliOptions {
     Mode mode = Mode::None;
     btCodeTypes type = EAN_13;
     btCodeRatio ratio = Ratio_3;
-    std::string addon;  // normalised: empty, 2 or 5 digits
-    std::string data;   // Latin-1 bytes, as given (Bookland: before the "978" is put in front)
+    std::string addon;    // as given; checkAddon() makes it the control's
+    std::string data;     // DATA as given (UTF-8)
+    std::string caption;  // DATA once checked (checkData), as the control gets it
     bool haveData = false;
     bool bookland = false;  // --type bookland: EAN-13 of "978" and the first nine characters
+    bool lenient = false;   // hand the data over as the window does, without the strict check
 
     // Batch: one data set per line of batchFile ("-": standard input), -o is a name pattern.
     bool batch = false;
@@ -36,11 +38,10 @@ struct CliOptions {
     Target target = Target::File;
     std::string format;  // --format for -o -: an extension such as "png"
 
-    // Drawing (-o FILE). Numbers are kept as given, so that the control's own range checks and
-    // messages judge them.
+    // Drawing (-o FILE). Out-of-range numbers are usage errors naming their option.
     std::string output;          // a file name (any of the save types), "-", or a batch pattern
     int module = SC2;            // --module SCn: n
-    int rotation = rotate_000;   // --rotate 0|90|180|270 as an ordinal; 4 for any other angle
+    int rotation = rotate_000;   // --rotate 0|90|180|270 as an ordinal
     int heightPercent = 100;     // --height
     int textHeight = 100;        // --text-height
     std::string font = "Arial";  // --font
@@ -60,22 +61,12 @@ CliOptions parseOptions(int argc, const char* const* argv);
 std::string usageText();
 std::string helpText();
 
-// The caption the control gets for a data set: for Bookland "978" and the first nine characters.
-std::string captionFor(const CliOptions& options, const std::string& data);
-
-// One of the btCodeTypes names or a short form (ean13, itf, bookland, ...), without regard to
-// letter case. bookland is set for the Bookland entry (EAN_13 with its prefix).
+// One of the btCodeTypes names or the name of a symbology entry (ean13, itf, bookland, ...),
+// without regard to letter case. bookland is set for the Bookland entry (EAN_13 with its prefix).
 bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland);
 
 // One of the btCodeTypes names, without regard to letter case.
 bool parseCodeType(std::string_view name, btCodeTypes& type);
 const char* codeTypeName(btCodeTypes type);
-
-// The add-on as the control stores it: only the digits, the first 5 of 5 or more, the first 2 of
-// 2 to 4, none of fewer.
-std::string normaliseAddon(std::string_view text);
-
-// UTF-8 to Latin-1 bytes; a character outside Latin-1 (or a malformed sequence) becomes "?".
-std::string utf8ToLatin1(std::string_view utf8);
 
 }  // namespace varlen::cli

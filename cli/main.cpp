@@ -1,6 +1,6 @@
-// varlen-cli: the headless generator. Exit codes: 0 success, 1 an error of the engine, the data or
-// a file (its message on standard error; in a batch, any line failed), 2 a command line that
-// cannot be understood.
+// varlen-cli: the headless generator. Exit codes: 0 success, 1 refused data or an error of the
+// engine or a file (its message on standard error; in a batch, any line failed), 2 a command line
+// that cannot be understood. Every message starts with the program's name.
 #include <iostream>
 #include <sstream>
 
@@ -12,8 +12,10 @@
 #include "cli/Draw.h"
 #include "platform/qt/QtCanvas.h"
 #endif
+#include "VarlenVersion.h"
 #include "cli/Dump.h"
 #include "cli/Options.h"
+#include "cli/Validate.h"
 #include "platform/Errors.h"
 
 int main(int argc, char** argv) {
@@ -31,12 +33,22 @@ int main(int argc, char** argv) {
             case Mode::Help:
                 std::cout << helpText();
                 return 0;
+            case Mode::Version:
+                std::cout << "varlen-cli " << varlen::kVersion << '\n';
+                return 0;
+            case Mode::Dump:
+            case Mode::Draw:
+                // Everything refused is refused before anything is written.
+                options.addon = checkAddon(options);
+                if (!options.batch) options.caption = checkData(options, options.data).caption;
+                break;
+            case Mode::None: break;
+        }
+        switch (options.mode) {
             case Mode::Dump: {
                 // Encode completely before writing, so that a failure leaves standard output empty.
                 std::ostringstream text;
-                CliOptions dumped = options;
-                dumped.data = captionFor(options, options.data);
-                runDump(dumped, text);
+                runDump(options, text);
                 std::cout << text.str() << std::flush;
                 return std::cout ? 0 : 1;
             }
@@ -46,7 +58,7 @@ int main(int argc, char** argv) {
                 if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
                 // Standard error carries the failure's message alone; Qt's notes stay out of it.
                 qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-                    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << '\n';
+                    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << "varlen-cli: " << text.toStdString() << '\n';
                 });
                 int qtArgc = 1;
                 char* qtArgv[] = {argv[0], nullptr};
@@ -58,10 +70,13 @@ int main(int argc, char** argv) {
                 return 1;
 #endif
             }
-            case Mode::None: break;
+            default: break;
         }
+    } catch (const InputError& e) {
+        std::cerr << "varlen-cli: " << e.what() << '\n';
+        return 1;
     } catch (const varlen::Exception& e) {
-        std::cerr << e.what() << '\n';
+        std::cerr << "varlen-cli: " << e.what() << '\n';
         return 1;
     }
     std::cerr << usageText();

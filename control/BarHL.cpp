@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstring>
 
+#include "engine/DataRules.h"
 #include "platform/ErrorHandler.h"
 #include "platform/qt/QtCanvas.h"
 
@@ -29,16 +30,12 @@ TCustomBarcode::TCustomBarcode(QWidget* owner) : QWidget(owner), engine_(new TLL
 
 TCustomBarcode::~TCustomBarcode() { delete engine_; }
 
-void TCustomBarcode::propertyChanged() {
-    // A new set of properties may fail to encode once more; that deserves one new report.
-    ++changeCount_;
-    update();
-}
+void TCustomBarcode::propertyChanged() { update(); }
 
 std::string TCustomBarcode::Bar_Caption() const { return engine_->Params.Caption; }
 
 void TCustomBarcode::setBar_Caption(const std::string& caption) {
-    if (caption.size() > static_cast<std::size_t>(kMaxCaption)) throw EOverflow("String exceeds maximum length");
+    CheckCaptionLength(caption);
     storeText(engine_->Params.Caption, caption);
     propertyChanged();
 }
@@ -46,19 +43,7 @@ void TCustomBarcode::setBar_Caption(const std::string& caption) {
 std::string TCustomBarcode::Bar_CodeAddon() const { return engine_->Params.CodeAddon; }
 
 void TCustomBarcode::setBar_CodeAddon(const std::string& addon) {
-    // An add-on has 2 or 5 digits (EAN-2 / EAN-5) or none: keep the digits and cut to the longest
-    // of these lengths that they reach.
-    std::string digits;
-    for (char ch : addon)
-        if (ch >= '0' && ch <= '9') digits += ch;
-    if (digits.size() >= 5) {
-        digits.resize(5);
-    } else if (digits.size() >= 2) {
-        digits.resize(2);
-    } else {
-        digits.clear();
-    }
-    storeText(engine_->Params.CodeAddon, digits);
+    storeText(engine_->Params.CodeAddon, NormaliseAddon(addon));
     propertyChanged();
 }
 
@@ -172,9 +157,11 @@ void TCustomBarcode::paintEvent(QPaintEvent*) {
     }
 
     // Data that cannot be encoded: the area shows a plain mark instead of a half-drawn symbol, and
-    // the error goes to the application's handler once per change of the properties, after this
-    // paint has finished. A message box opened from inside the paint would cover the control,
-    // repaint it and raise the same error again, for ever.
+    // the error goes to the application's handler when the control starts failing (or fails with
+    // another message), after this paint has finished. While the same failure goes on through
+    // further changes, LastPaintError carries it and no new box takes the focus from the typing.
+    // A message box opened from inside the paint would cover the control, repaint it and raise the
+    // same error again, for ever.
     {
         QPainter painter(this);
         painter.setPen(QPen(Qt::gray, 1, Qt::DashLine));
@@ -182,15 +169,16 @@ void TCustomBarcode::paintEvent(QPaintEvent*) {
         painter.drawLine(rect().topLeft(), rect().bottomRight());
         painter.drawLine(rect().bottomLeft(), rect().topRight());
     }
+    std::string message;
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception& e) {
-        lastError_ = e.what();
+        message = e.what();
     } catch (...) {
-        lastError_ = "Unknown error";
+        message = "Unknown error";
     }
-    if (reportedChange_ == changeCount_) return;
-    reportedChange_ = changeCount_;
+    if (message == lastError_) return;
+    lastError_ = message;
     QTimer::singleShot(0, this, [failure] {
         try {
             std::rethrow_exception(failure);

@@ -17,7 +17,8 @@ public:
     // Data bytes (Latin-1). More than 50 characters: EOverflow "String exceeds maximum length".
     std::string Bar_Caption() const;
     void setBar_Caption(const std::string& caption);
-    // Only digits kept; 5 or more keep the first 5, 2 to 4 the first 2, fewer than 2 none.
+    // Cleaned up by NormaliseAddon: only digits kept; 5 or more keep the first 5, 2 to 4 the first
+    // 2, fewer than 2 none.
     std::string Bar_CodeAddon() const;
     void setBar_CodeAddon(const std::string& addon);
     btCodeTypes Bar_CodeType() const;
@@ -50,7 +51,8 @@ public:
     TLLBarcode& Engine() { return *engine_; }
     const TLLBarcode& Engine() const { return *engine_; }
 
-    // The message of the error that kept the last paint from drawing; empty after a good paint.
+    // The message of the error that kept the last paint from drawing; empty after a good paint. It
+    // goes to the application's handler once, when it first appears.
     const std::string& LastPaintError() const { return lastError_; }
 
 protected:
@@ -61,11 +63,9 @@ protected:
     TLLBarcode* engine_;
 
 private:
-    // Every accepted assignment: repaint, and let a failing paint report its error anew.
+    // Every accepted assignment: repaint.
     void propertyChanged();
 
-    unsigned changeCount_ = 1;     // counts accepted property assignments
-    unsigned reportedChange_ = 0;  // the assignment whose paint error has been reported
     std::string lastError_;
 };
 

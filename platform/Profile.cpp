@@ -10,6 +10,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/Utf8.h"
 
 namespace varlen {
 
@@ -193,6 +194,9 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     if (!at) return defaultValue;
     std::string k, v;
     keyValueOf(lines[*at].text, k, v);
+    // The older program wrote its values in the system's 8-bit code page, Latin-1 on the systems it
+    // ran on: such a value is no valid UTF-8, and read as Latin-1 it is written back as UTF-8.
+    if (!IsValidUtf8(v)) v = Latin1ToUtf8(v);
     return firstCharacters(v, kProfileValueMax);
 }
 

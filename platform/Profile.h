@@ -11,7 +11,8 @@
 // A write never leaves a half-written file: the new content goes to a fresh temporary file beside
 // the old one and is then renamed over it (WriteFileAtomic), so a crash or a full disk keeps the
 // old file whole. A line break inside a value is stored as a space, so that no value can split into
-// a line of its own. The file is UTF-8 text.
+// a line of its own. The file is UTF-8 text; a value that is not valid UTF-8 (written by an older
+// version in Latin-1) is read as Latin-1.
 #include <string>
 #include <utility>
 

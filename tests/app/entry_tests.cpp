@@ -2,6 +2,7 @@
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 
 #include "tests/app/WindowFixture.h"
 
@@ -221,6 +222,89 @@ TEST_F(WindowTest, TextReachesTheControlAsLatin1) {
     ASSERT_EQ(w.Edit1->text(), QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z"));
     EXPECT_EQ(w.Barcode1->Bar_Caption(), "a\xE9??z");
     EXPECT_EQ(keyIn(ini(), "Varlen", "8"), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z") << "the file holds UTF-8";
+}
+
+// The status bar says how the symbol will differ from the data typed, and is empty when it does not.
+TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
+    struct Case {
+        int entry;
+        std::string stored, addon;  // the entry's data and add-on in the settings file
+        const char* note;
+    };
+    const Case cases[] = {
+        {1, "400638133393", "", ""},
+        {1, "4006381333931", "", ""},
+        {1, "4006381333932", "", "check digit 2 replaced by 1"},
+        {1, "40063813339", "", "filled up with zeros to 12 digits"},
+        {1, "4006a", "", "\"a\" at position 5 drawn as 0; filled up with zeros to 12 digits"},
+        {0, "123456789", "", "check digit 8 replaced by 0; characters after the 8th left out"},
+        {11, "1234567", "", "check digit 6 replaced by 5; characters after the 6th left out"},
+        {4, "AB*c", "",
+         "\"*\" at position 3 is the start and stop character: readers will not find the symbol; \"c\" at position 4 "
+         "drawn as \"C\""},
+        {6, "12x3y", "", "\"x\" at position 3 left out (and 1 more)"},
+        {7, "Ab", "", "\"b\" at position 2 drawn as a control character"},
+        {8, "a\xE2\x82\xAC", "", "\"\xE2\x82\xAC\" at position 2 drawn as \"?\""},
+        {8, "\xC3\xA9", "", "BarcoLL: Code128 error"},
+        {14, "0306406152", "", ""},
+        {14, "0306406153", "", "ISBN check digit 3 is wrong, expected 2"},
+        {2, "03600029145", "12x45", "add-on \"12x45\" drawn as 12"},
+        {1, "400638133393", "1234", "add-on \"1234\" drawn as 12"},
+        {1, "400638133393", "7", "add-on \"7\" left out: it takes 2 or 5 digits"},
+    };
+    for (const Case& c : cases) {
+        const char* addonKey = c.entry == 1 ? "Ean13" : "UPCA";
+        writeIni("[Varlen]\nbctype=" + std::to_string(c.entry) + "\n" + std::to_string(c.entry) + "=" + c.stored +
+                 "\n[Addon]\n" + addonKey + "=" + c.addon + "\n");
+        TForm1& w = start();
+        EXPECT_EQ(w.StatusNote->text().toStdString(), c.note) << c.stored;
+    }
+
+    // Letters typed into the EAN-13 box are noted, and the note goes with them.
+    writeIni("[Varlen]\nbctype=1\n1=\n");
+    TForm1& w = start();
+    EXPECT_EQ(w.StatusNote->text(), "filled up with zeros to 12 digits");
+    QTest::keyClicks(w.Edit1, "40063813339a");
+    EXPECT_EQ(w.StatusNote->text(), "\"a\" at position 12 drawn as 0");
+    QTest::keyClick(w.Edit1, Qt::Key_Backspace);
+    QTest::keyClicks(w.Edit1, "3");
+    EXPECT_EQ(w.StatusNote->text(), "");
+    QTest::keyClicks(w.Edit2, "123");
+    EXPECT_EQ(w.StatusNote->text(), "add-on \"123\" drawn as 12");
+}
+
+// Data that cannot be encoded opens one box when it becomes so; further keys keep the focus in the
+// data box and the status bar carries the error until the data is mended.
+TEST_F(WindowTest, UnencodableDataIsReportedOncePerTransition) {
+    writeIni("[Varlen]\nbctype=8\n8=AB\n");
+    TForm1& w = start();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const auto type = [&](const QString& key) {
+        QTest::sendKeyEvent(QTest::Click, w.Edit1, Qt::Key_unknown, key, Qt::NoModifier);
+        for (int i = 0; i < 3; ++i) settle();
+    };
+    const QString eAcute = QString::fromUtf8("\xC3\xA9");
+    type(eAcute);
+    EXPECT_EQ(messages, std::vector<std::string>{"BarcoLL: Code128 error"});
+    EXPECT_EQ(w.StatusNote->text(), "BarcoLL: Code128 error");
+    type(eAcute);
+    type(QStringLiteral("C"));
+    EXPECT_EQ(messages.size(), 1u) << "no box for every further key";
+    EXPECT_EQ(w.StatusNote->text(), "BarcoLL: Code128 error");
+    w.Edit1->setText(QStringLiteral("ABC"));
+    for (int i = 0; i < 3; ++i) settle();
+    EXPECT_EQ(w.StatusNote->text(), "");
+    type(eAcute);
+    EXPECT_EQ(messages.size(), 2u) << "failing again after a good symbol is a new failure";
+}
+
+TEST_F(WindowTest, Latin1SettingsOfOlderVersionsAreReadAndWrittenBackAsUtf8) {
+    writeIni("[Varlen]\nbctype=8\n8=M\xFCller\n");
+    TForm1& w = start();
+    EXPECT_EQ(w.Edit1->text(), QString::fromUtf8("M\xC3\xBCller"));
+    EXPECT_EQ(w.Barcode1->Bar_Caption(), "M\xFCller");
+    EXPECT_EQ(keyIn(ini(), "Varlen", "8"), "M\xC3\xBCller");
 }
 
 TEST_F(WindowTest, FontChoice) {

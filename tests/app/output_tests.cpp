@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QTimer>
+#include <QToolBar>
+#include <QContextMenuEvent>
 
 #include "app/HelpViewer.h"
 #include "platform/qt/Printer.h"
@@ -342,6 +344,47 @@ TEST_F(WindowTest, SaveAsBitmapThroughTheRealDialog) {
     settle();
     EXPECT_EQ(files(), before);
     EXPECT_TRUE(messages.empty());
+}
+
+// A bare name takes the extension of the type chosen under "Files of type", and the dialog opens
+// on that type the next time.
+TEST_F(WindowTest, ABareNameTakesTheChosenTypesExtension) {
+    writeIni("[Varlen]\nbctype=1\n1=400638133393\n");
+    TForm1& w = start();
+    QTimer::singleShot(0, w.SaveDialog1, [&w, this] {
+        auto* types = w.SaveDialog1->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        auto* nameBox = w.SaveDialog1->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_TRUE(types && nameBox);
+        // Chosen with the keyboard, as the user does: two down from Windows Bitmap.
+        QTest::keyClick(types, Qt::Key_Down);
+        QTest::keyClick(types, Qt::Key_Down);
+        ASSERT_EQ(str(types->currentText()), "TIFF 6.0 (*.TIF)");
+        nameBox->setText(path("filt"));
+        static_cast<QDialog*>(w.SaveDialog1)->accept();
+    });
+    w.N1->trigger();
+    settle();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    EXPECT_TRUE(contents(path("filt.tif")).startsWith("II*")) << str(files().join(' '));
+    EXPECT_FALSE(QFileInfo::exists(path("filt.bmp")) || QFileInfo::exists(path("filt.gif")));
+    EXPECT_EQ(str(w.SaveDialog1->selectedNameFilter()), "TIFF 6.0 (*.TIF)");
+
+    // A name typed with its own extension chooses the type for the next time.
+    saveAs(w, path("other.png"));
+    EXPECT_EQ(str(w.SaveDialog1->selectedNameFilter()), "Portable Network Graphics (*.PNG)");
+    EXPECT_EQ(str(w.SaveDialog1->defaultSuffix()), "png");
+}
+
+// The toolbars offer no menu of their own (which showed their internal names and hid them).
+TEST_F(WindowTest, ToolbarsHaveNoContextMenu) {
+    TForm1& w = start();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (QToolBar* bar : {w.ToolBar1, w.ToolBar2}) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), bar->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(bar, &event);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << str(bar->windowTitle());
+    }
 }
 
 TEST_F(WindowTest, CopyPutsTheBarcodeOnTheClipboard) {

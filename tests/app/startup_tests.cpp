@@ -5,8 +5,10 @@
 
 #include <QLabel>
 
+#include "VarlenVersion.h"
 #include "app/Places.h"
 #include "app/Unit2.h"
+#include "support/RunProcess.h"
 #include "tests/app/WindowFixture.h"
 
 using namespace varlen;
@@ -328,4 +330,14 @@ TEST(AboutBox, ClosesOnAClickAnywhereAndOnEnter) {
         EXPECT_FALSE(box.isVisible()) << c.why;
         EXPECT_EQ(box.result(), 2) << c.why;
     }
+}
+
+// The program answers --version with the project's one version number, before the toolkit
+// starts: without a display it still answers, and the window's title carries the same number.
+TEST_F(WindowTest, VersionWithoutAWindow) {
+    const test::ProcessResult p = test::runProcess({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
+                                                    "QT_QPA_PLATFORM=xcb", VARLEN_BINARY_DIR "/app/varlen", "--version"});
+    EXPECT_EQ(p.exitCode, 0) << p.err;
+    EXPECT_EQ(p.out, std::string("varlen ") + kVersion + "\n");
+    EXPECT_EQ(start().windowTitle().toStdString(), std::string("Varlen ") + kVersion);
 }

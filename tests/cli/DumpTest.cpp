@@ -1,6 +1,7 @@
 // varlen-cli --dump, run as a separate program the way scripts and other checks use it.
 #include <gtest/gtest.h>
 
+#include "VarlenVersion.h"
 #include "support/RunProcess.h"
 
 namespace varlen {
@@ -29,32 +30,38 @@ TEST(CliDump, OneRowPerType) {
         std::size_t modules;
         const char* why;
     };
+    // The --lenient rows are the engine's forgiving rules, as the window hands data over.
     const Row rows[] = {
         {{"--dump", "400638133393"}, "4006381333931", 95, "EAN_13 is the default type"},
-        {{"--dump", "--type", "ean_8", "4711"}, "47110007", 67, "type names ignore letter case"},
+        {{"--dump", "4006381333931"}, "4006381333931", 95, "a right check digit is taken"},
+        {{"--dump", "--type", "ean_8", "4711000"}, "47110007", 67, "type names ignore letter case"},
         {{"--dump", "--type=UPC_A", "03600029145"}, "036000291452", 95, "--type=NAME form"},
         {{"--dump", "--type", "upc_e", "425261"}, "4252614", 51, "UPC-E"},
-        {{"--dump", "--type", "Code39", "abc-1"}, "*ABC-1*", 112, "Ratio_3 is the default"},
-        {{"--dump", "--type", "CODE39", "--ratio", "2", "abc-1"}, "*ABC-1*", 91, "--ratio 2"},
-        {{"--dump", "--type", "CODE39", "--ratio", "3", "abc-1"}, "*ABC-1*", 112, "--ratio 3"},
+        {{"--dump", "--type", "Code39", "--lenient", "abc-1"}, "*ABC-1*", 112, "Ratio_3 is the default"},
+        {{"--dump", "--type", "CODE39", "--ratio", "2", "ABC-1"}, "*ABC-1*", 91, "--ratio 2"},
+        {{"--dump", "--type", "CODE39", "--ratio", "3", "ABC-1"}, "*ABC-1*", 112, "--ratio 3"},
         {{"--dump", "--type", "CODE25I", "123"}, "1236", 45, "Interleaved 2 of 5"},
         {{"--dump", "--type", "code25ip", "1234567890123"}, "12345678901236", 135, "4-9 weighted variant, not grouped"},
-        {{"--dump", "--type", "CODE128_A", "Aa"}, "\\x87Aa\\\\\\x8A", 57, "backslash written doubled, others as \\xHH"},
+        {{"--dump", "--type", "CODE128_A", "--lenient", "Aa"}, "\\x87Aa\\\\\\x8A", 57, "backslash written doubled, others as \\xHH"},
         {{"--dump", "--type", "CODE128_B", "ABC"}, "\\x88ABC!\\x8A", 68, "Code 128 set B"},
         {{"--dump", "--type", "CODE128_C", "123"}, "\\x89,\\x853c\\x8A", 68, "Code 128 set C"},
         {{"--dump", "--type", "MSI_PLESSEY", "1234"}, "12344", 92, "MSI"},
-        {{"--dump", "--type", "codabar", "b123"}, "B123A", 64, "Codabar"},
+        {{"--dump", "--type", "codabar", "--lenient", "b123"}, "B123A", 64, "Codabar"},
+        {{"--dump", "--type", "codabar", "b123a"}, "B123A", 64, "start and stop letters in any case"},
         {{"--dump", "--type", "POSTNET", "12345"}, "123455", 32, "Postnet"},
         {{"--dump", "--type", "postnet_fim", "b"}, "FIM-B", 9, "FIM"},
-        {{"--dump", "--type", "CODE128_B", "AB\xc3\xbf" "CD"}, "\\x88AB\\x86\\x8A", 57, "UTF-8 y-diaeresis is byte 255, the end marker"},
-        {{"--dump", "--type", "CODE128_B", "\xe2\x82\xac"}, "\\x88?@\\x8A", 46, "the euro sign is outside Latin-1: ?"},
-        {{"--dump", "--type", "CODE128_B", "\xff"}, "\\x88?@\\x8A", 46, "a malformed UTF-8 byte: ?"},
-        {{"--dump", "--addon", "12a345x", "400638133393"}, "4006381333931", 152, "add-on 12345 from mixed text"},
-        {{"--dump", "--addon", "1-2", "400638133393"}, "4006381333931", 125, "add-on 12"},
-        {{"--dump", "--addon", "1234", "--type", "UPC_A", "0"}, "000000000000", 125, "4 digits keep 2"},
-        {{"--dump", "--addon", "7", "400638133393"}, "4006381333931", 95, "one digit gives no add-on"},
-        {{"--dump", "--", "-12"}, "0120000000005", 95, "data after -- may start with a minus"},
-        {{"--dump", ""}, "0000000000000", 95, "empty data"},
+        {{"--dump", "--lenient", "--type", "CODE128_B", "AB\xc3\xbf" "CD"}, "\\x88AB\\x86\\x8A", 57, "UTF-8 y-diaeresis is byte 255, the end marker"},
+        {{"--dump", "--lenient", "--type", "CODE128_B", "\xe2\x82\xac"}, "\\x88?@\\x8A", 46, "the euro sign is outside Latin-1: ?"},
+        {{"--dump", "--lenient", "--type", "CODE128_B", "\xff"}, "\\x88?@\\x8A", 46, "a malformed UTF-8 byte: ?"},
+        {{"--dump", "--lenient", "--addon", "12a345x", "400638133393"}, "4006381333931", 152, "add-on 12345 from mixed text"},
+        {{"--dump", "--lenient", "--addon", "1-2", "400638133393"}, "4006381333931", 125, "add-on 12"},
+        {{"--dump", "--lenient", "--addon", "1234", "--type", "UPC_A", "0"}, "000000000000", 125, "4 digits keep 2"},
+        {{"--dump", "--lenient", "--addon", "7", "400638133393"}, "4006381333931", 95, "one digit gives no add-on"},
+        {{"--dump", "--addon", "52495", "400638133393"}, "4006381333931", 152, "a 5-digit add-on"},
+        {{"--dump", "--type", "code39", "--", "-12"}, "*-12*", 80, "data after -- may start with a minus"},
+        {{"--dump", "--lenient", ""}, "0000000000000", 95, "empty data"},
+        {{"--dump", "--lenient", "4006381333932"}, "4006381333931", 95, "a wrong check digit is replaced"},
+        {{"--dump", "--lenient", "--type", "ean8", "--addon", "12", "4711"}, "47110007", 67, "an add-on on EAN-8 is ignored"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -90,11 +97,14 @@ TEST(CliDump, Errors) {
         return s;
     }();
     const Row rows[] = {
-        {{"--dump", "--type", "CODE128_B", "A\tB"}, 1, "BarcoLL: Code128 error\n", "control byte in set B"},
-        {{"--dump", "--type", "CODE128_B", "\xc3\xa0"}, 1, "BarcoLL: Code128 error\n", "a-grave is byte 224"},
-        {{"--dump", fifty + "1"}, 1, "String exceeds maximum length\n", "51 bytes refused"},
-        {{"--dump", "--type", "CODE39", fiftyLatin1Letters + "1"}, 1, "String exceeds maximum length\n",
-         "51 Latin-1 bytes"},
+        {{"--dump", "--lenient", "--type", "CODE128_B", "A\tB"}, 1, "varlen-cli: BarcoLL: Code128 error\n",
+         "control byte in set B"},
+        {{"--dump", "--lenient", "--type", "CODE128_B", "\xc3\xa0"}, 1, "varlen-cli: BarcoLL: Code128 error\n",
+         "a-grave is byte 224"},
+        {{"--dump", "--lenient", fifty + "1"}, 1, "varlen-cli: the data has 51 characters; at most 50 are taken\n",
+         "51 bytes refused"},
+        {{"--dump", "--lenient", "--type", "CODE39", fiftyLatin1Letters + "1"}, 1,
+         "varlen-cli: the data has 51 characters; at most 50 are taken\n", "51 Latin-1 bytes"},
         {{}, 2, "usage:", "no arguments"},
         {{"400638133393"}, 2, "usage:", "no mode"},
         {{"--dump"}, 2, "usage:", "no data"},
@@ -104,6 +114,7 @@ TEST(CliDump, Errors) {
         {{"--dump", "--type"}, 2, "usage:", "option without its value"},
         {{"--dump", "--colour", "red", "1"}, 2, "usage:", "unknown option"},
         {{"--dump=yes", "1"}, 2, "usage:", "a value on a flag"},
+        {{"--lenient=yes", "--dump", "1"}, 2, "varlen-cli: --lenient takes no value", "--lenient is a flag"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -114,6 +125,7 @@ TEST(CliDump, Errors) {
             EXPECT_EQ(p.err, r.err);
         } else {
             EXPECT_NE(p.err.find(r.err), std::string::npos) << p.err;
+            EXPECT_EQ(p.err.rfind("varlen-cli: ", 0), 0u) << p.err;
         }
     }
 }
@@ -126,7 +138,7 @@ TEST(CliDump, FiftyBytesAreAccepted) {
         std::size_t modules;
     } rows[] = {
         {{"--dump", "--type", "CODE39", std::string(50, 'W')}, 832},
-        {{"--dump", "--type", "CODE39", fiftyLetters}, 832},  // each becomes "0"
+        {{"--dump", "--lenient", "--type", "CODE39", fiftyLetters}, 832},  // each becomes "0"
         {{"--dump", "--type", "MSI_Plessey", std::string(50, '9')}, 828},
     };
     for (const auto& r : rows) {
@@ -136,10 +148,16 @@ TEST(CliDump, FiftyBytesAreAccepted) {
     }
 }
 
-TEST(CliDump, HelpGoesToStandardOutput) {
+TEST(CliDump, HelpAndVersionGoToStandardOutput) {
     const ProcessResult p = cli({"--help"});
     EXPECT_EQ(p.exitCode, 0);
     EXPECT_NE(p.out.find("usage: varlen-cli --dump"), std::string::npos);
+    for (const char* option : {"--version", "-V"}) {
+        const ProcessResult v = cli({option});
+        EXPECT_EQ(v.exitCode, 0);
+        EXPECT_EQ(v.out, std::string("varlen-cli ") + kVersion + "\n");
+        EXPECT_EQ(v.err, "");
+    }
 }
 
 }  // namespace

@@ -185,8 +185,9 @@ TEST(BarcodeControl, SettingAutoSizeToItsValueCausesNoRepaint) {
 }
 
 // A paint that cannot encode draws no symbol, does not raise out of the paint event, and reports
-// its error once per change of the properties, after the paint; explicit drawing still raises.
-TEST(BarcodeControl, PaintErrorIsReportedOncePerChangeNeverFromThePaint) {
+// its error once when the control starts failing (or fails otherwise), after the paint; explicit
+// drawing still raises.
+TEST(BarcodeControl, PaintErrorIsReportedOncePerFailureNeverFromThePaint) {
     CollectErrors errors;
     TBarcode control;
     control.setBar_CodeType(static_cast<btCodeTypes>(14));
@@ -208,12 +209,20 @@ TEST(BarcodeControl, PaintErrorIsReportedOncePerChangeNeverFromThePaint) {
     QCoreApplication::processEvents();
     EXPECT_EQ(errors.messages.size(), 1u);
 
-    // A new assignment that still fails is reported once more.
+    // Further assignments that fail the same way are not reported again: no box per keystroke.
     control.setBar_Caption("12");
     paintOnce(control);
     paintOnce(control);
     QCoreApplication::processEvents();
-    EXPECT_EQ(errors.messages.size(), 2u);
+    EXPECT_EQ(errors.messages.size(), 1u);
+    EXPECT_EQ(control.LastPaintError(), "Barcode: Unknown Type of Barcode");
+    // Another failure is.
+    control.setBar_CodeType(CODE128_B);
+    control.setBar_Caption("A\tB");
+    paintOnce(control);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(errors.messages.size(), 2u);
+    EXPECT_EQ(errors.messages[1], "BarcoLL: Code128 error");
 
     // Explicit drawing raises every time.
     RecordingCanvas canvas;
@@ -221,6 +230,7 @@ TEST(BarcodeControl, PaintErrorIsReportedOncePerChangeNeverFromThePaint) {
     EXPECT_TRUE(canvas.fills.empty());
 
     // Mended data paints again and clears the error.
+    control.setBar_Caption("12");
     control.setBar_CodeType(EAN_8);
     paintOnce(control);
     QCoreApplication::processEvents();

@@ -63,6 +63,9 @@ TEST(Profile, ReadsOneKey) {
         {"everything after the first = is the value", "[Varlen]\n4=A=B\n", "varlen", "4", "", "A=B"},
         {"at most 1023 characters", "[Varlen]\nk=" + longValue + "\n", "varlen", "k", "", longValue.substr(0, 1023)},
         {"the cut counts characters, not bytes", "[Varlen]\nk=" + accented + "\n", "varlen", "k", "", accentedCut},
+        // Older versions wrote Latin-1; such a value is no valid UTF-8 and is read as Latin-1.
+        {"a Latin-1 value", "[Varlen]\n4=M\xFCller \xE9t\xE9\n", "varlen", "4", "", "M\xC3\xBCller \xC3\xA9t\xC3\xA9"},
+        {"valid UTF-8 is taken as it is", "[Varlen]\n4=\xC3\xBC\n", "varlen", "4", "", "\xC3\xBC"},
         {"binary junk around a good key", bytes("\xFF\xFE\0\0junk\n[Varlen\n[Varlen]\n\0=\x80\nk=v\n"),
          "varlen", "k", "", "v"},
     };

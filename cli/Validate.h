@@ -1,0 +1,40 @@
+#pragma once
+// What varlen-cli hands to the engine: by default only data the engine encodes exactly as given
+// (the symbology's characters and lengths, a typed check digit verified, valid UTF-8), with
+// --lenient the window's forgiving hand-over. Also the add-on and one line of a batch file.
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "cli/Options.h"
+
+namespace varlen::cli {
+
+// Data or an add-on the tool refuses (exit status 1). The message carries no program name.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CheckedData {
+    std::string data;     // Latin-1 bytes as the data was given (the %s of a batch name)
+    std::string caption;  // what the control gets: for Bookland behind "978"
+};
+
+// Strict: valid UTF-8 without NUL characters that the symbology takes unchanged (StrictDataError).
+// Lenient: characters outside Latin-1 as "?", as the window does; only data over the control's 50
+// characters is refused. Throws InputError.
+CheckedData checkData(const CliOptions& options, std::string_view utf8);
+
+// The add-on the control gets. Strict: none, or exactly 2 or 5 digits for a type that takes an
+// add-on. Lenient: the control's clean-up (NormaliseAddon). Throws InputError.
+std::string checkAddon(const CliOptions& options);
+
+// The data of one line of a batch file as read without its line feed: a UTF-8 byte-order mark at
+// the start of the first line and a carriage return before the line feed are not data.
+std::string_view batchLineData(std::string_view line, long lineNumber);
+
+// How a failed line of a batch is reported: "line N: message".
+std::string batchLineMessage(long lineNumber, std::string_view message);
+
+}  // namespace varlen::cli
