@@ -17,13 +17,11 @@ int main(int argc, char** argv) {
     // Answered before the toolkit starts, so that they work without a display and open no window.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("varlen %s
-", varlen::kVersion);
+            std::printf("varlen %s\n", varlen::kVersion);
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         }
         if (std::strcmp(argv[i], "--settings-path") == 0) {
-            std::printf("%s
-", varlen::PlacesOf(varlen::RunningProgramPath()).settingsFile.c_str());
+            std::printf("%s\n", varlen::PlacesOf(varlen::RunningProgramPath()).settingsFile.c_str());
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         }
     }
