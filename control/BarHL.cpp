@@ -23,6 +23,11 @@ void storeText(char (&field)[N], const std::string& text) {
 
 }  // namespace
 
+void StoreCaption(TBarcodeParams& params, const std::string& caption) {
+    if (caption.size() > static_cast<std::size_t>(kMaxCaption)) throw EOverflow("String exceeds maximum length");
+    storeText(params.Caption, caption);
+}
+
 TCustomBarcode::TCustomBarcode(QWidget* owner) : QWidget(owner), engine_(new TLLBarcode) {
     resize(69, 66);
 }
@@ -38,8 +43,7 @@ void TCustomBarcode::propertyChanged() {
 std::string TCustomBarcode::Bar_Caption() const { return engine_->Params.Caption; }
 
 void TCustomBarcode::setBar_Caption(const std::string& caption) {
-    if (caption.size() > static_cast<std::size_t>(kMaxCaption)) throw EOverflow("String exceeds maximum length");
-    storeText(engine_->Params.Caption, caption);
+    StoreCaption(engine_->Params, caption);
     propertyChanged();
 }
 
