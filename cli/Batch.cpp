@@ -187,13 +187,17 @@ public:
             waiting_.erase(waiting_.begin());
             ++reported_;
         }
-        roomy_.notify_all();
+        if (reported_ >= wakeAt_) roomy_.notify_one();
     }
 
-    // Waits until fewer than `window` lines are handed out and not yet reported.
+    // With `window` lines handed out and not yet reported, waits until half of them are, so that
+    // the reader hands lines out in bursts rather than waking for every one.
     void waitForRoom(std::uint64_t handedOut, std::uint64_t window) {
         std::unique_lock lock(mutex_);
-        roomy_.wait(lock, [&] { return handedOut - reported_ < window; });
+        if (handedOut - reported_ < window) return;
+        wakeAt_ = handedOut - window / 2;
+        roomy_.wait(lock, [&] { return reported_ >= wakeAt_; });
+        wakeAt_ = UINT64_MAX;
     }
 
     bool failed() {
@@ -212,6 +216,7 @@ private:
     std::condition_variable roomy_;
     std::map<std::uint64_t, std::pair<long, std::string>> waiting_;
     std::uint64_t reported_ = 0;
+    std::uint64_t wakeAt_ = UINT64_MAX;  // the reader waits until this many lines are reported
     bool failed_ = false;
 };
 
@@ -297,8 +302,8 @@ private:
         }
     }
 
-    // N threads, each with its own writer, take lines from a queue; the reading stays at most a
-    // few lines per thread ahead of the reporting, so memory does not grow with the input.
+    // N threads, each with its own writer, take lines from a queue; the reading stays at most 16
+    // lines per thread ahead of the reporting, so memory does not grow with the input.
     void runThreads(LineReader& reader, const LabelWriterFactory& makeWriter, int threads) {
         std::vector<std::unique_ptr<LabelWriter>> writers;
         for (int i = 0; i < threads; ++i) writers.push_back(makeWriter());
@@ -310,7 +315,7 @@ private:
                 while (queue.pop(line)) reporter_.done(line, processLine(*writer, line));
             });
         }
-        const std::uint64_t window = 4 * std::uint64_t(threads);
+        const std::uint64_t window = 16 * std::uint64_t(threads);
         std::exception_ptr failure;
         try {
             std::uint64_t handedOut = 0;
