@@ -290,14 +290,13 @@ private:
     // Every line of the input this run takes (non-empty, of its shard), numbered.
     template <class Take>
     void forEachLine(LineReader& reader, Take take) {
-        long& number = lines_;
         std::string text;
         std::uint64_t seq = 0;
         while (reader.next(text)) {
-            ++number;
+            ++lines_;
             if (isEmptyLine(text)) continue;
-            if (options_.shardCount && number % options_.shardCount != options_.shardIndex % options_.shardCount) continue;
-            take(Line{seq++, number, std::move(text)});
+            if (options_.shardCount && lines_ % options_.shardCount != options_.shardIndex % options_.shardCount) continue;
+            take(Line{seq++, lines_, std::move(text)});
             text = std::string();
         }
     }
