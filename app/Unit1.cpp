@@ -304,11 +304,22 @@ void TForm1::setEdit2Text(const QString& text) {
 
 // ---- the settings file ----
 
+// A settings location that is read-only (the file, or its folder) must not take the window with
+// it: the change is applied, the settings already stored were loaded, and one message says that
+// nothing is stored, instead of a box on every keystroke, or a start-up that stops loading at its
+// first write.
 void TForm1::writeSetting(const std::string& section, const std::string& key, const QString& value) {
     const ProgramPlaces places = PlacesOf(path8(programPath_));
-    MakeSettingsFolder(places);
-    TIniFile ini(places.settingsFile);
-    ini.WriteString(section, key, value.toStdString());
+    try {
+        MakeSettingsFolder(places);
+        TIniFile ini(places.settingsFile);
+        ini.WriteString(section, key, value.toStdString());
+        settingsUnwritable_ = false;
+    } catch (const EInOutError& error) {
+        if (settingsUnwritable_) return;
+        settingsUnwritable_ = true;
+        HandleApplicationException(error);
+    }
 }
 
 void TForm1::btnWriteIniClick() { writeSetting("Varlen", lblType.toStdString(), Edit1->text()); }

@@ -226,6 +226,9 @@ private:
     void saveSize(QAction* item, const QString& factor);
     void barHeight(QAction* item, int percent);
     void fontHeight(QAction* item, int percent);
+    // Stores one key. A settings file that cannot be written is reported once ("Unable to write
+    // to ..."), and the window goes on without storing; after a write that works again, a new
+    // failure is reported again.
     void writeSetting(const std::string& section, const std::string& key, const QString& value);
     void updateStatusNote() noexcept;
     // Chooses the save dialog's file type by its extension ("tif"), which a bare name then gets.
@@ -243,6 +246,7 @@ private:
     TAboutBox* aboutBox_ = nullptr;
     THelpViewer* helpViewer_ = nullptr;
     QWidget* canvas_ = nullptr;  // the white sheet inside ScrollBox1 that holds Barcode1
+    bool settingsUnwritable_ = false;  // a failed write of the settings file has been reported
 };
 
 // Text for the engine: Latin-1 bytes, "?" for each character outside Latin-1.

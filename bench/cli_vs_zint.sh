@@ -9,16 +9,9 @@ set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
 ROUNDS=${2:-5}
 LINES=10000
-# BENCH_DIR picks the file system the files go to (default /tmp); a tmpfs such as /dev/shm leaves
-# the disk's own costs out and compares the two programs alone.
-work=$(mktemp -d -p "${BENCH_DIR:-/tmp}")
-trap 'rm -rf "$work"' EXIT
-
-# 12-digit data from a fixed linear congruential sequence: the same lines on every run.
-awk -v n=$LINES 'BEGIN { x = 12345; for (i = 0; i < n; i++) { x = (x * 1103515245 + 12345) % 2147483648;
-                   printf "%06d%06d\n", x % 1000000, int(x / 1000) % 1000000 } }' > "$work/ean.txt"
-
-now() { date +%s.%N; }
+# BENCH_DIR picks the file system the files go to (see common.sh).
+source "$(dirname "$0")/common.sh"
+bench_start $LINES
 run_ours() {
     local t0 t1
     t0=$(now)
@@ -46,7 +39,6 @@ for ((r = 0; r < ROUNDS; r++)); do
     if ((r % 2 == 0)); then run_ours $r; run_zint $r; else run_zint $r; run_ours $r; fi
 done
 [ "$(ls "$work/v0" | wc -l)" -eq $LINES ] && [ "$(ls "$work/z0" | wc -l)" -eq $LINES ] || { echo "missing files" >&2; exit 1; }
-median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 m_ours=$(median "${ours[@]}")
 m_zint=$(median "${theirs[@]}")
 printf 'files: %s lines, %s rounds\n' $LINES "$ROUNDS"

@@ -1,22 +1,17 @@
-// Drawing modes of varlen-cli: one TBarcode is set up once from the options and, in a batch, only
-// given a new caption per line, so that ten thousand labels cost ten thousand drawings and
-// nothing more.
+// Drawing modes of varlen-cli: one TBarcode is set up once from the options, which its setters
+// judge with the control's own messages. A batch gives each of its threads a widget-free copy of
+// that control and only a new caption per line, so that ten thousand labels cost ten thousand
+// drawings and nothing more.
 #if VARLEN_WITH_QT
 #include "cli/Draw.h"
 
 #include <QTemporaryDir>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
-#include "cli/Pattern.h"
-#include "cli/Validate.h"
+#include "cli/Batch.h"
 #include "control/Barcode.h"
 #include "imaging/SaveFile.h"
 #include "platform/Errors.h"
@@ -61,9 +56,7 @@ public:
             dir.path().toStdString() + "/barcode" + SaveFileExtension(SaveFileTypeOfExtension(o_.format));
         toFile(file);
         const std::vector<std::uint8_t> bytes = ReadWholeFile(file);
-        std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        std::cout.flush();
-        if (!std::cout) throw EInOutError(std::string("standard output: ") + std::strerror(errno ? errno : EIO));
+        WriteStandardOutput(bytes.data(), bytes.size());
     }
 
     // One job on the default printer, the barcode 200 / 200 dots from the page's corner.
@@ -94,53 +87,36 @@ private:
     TSaveOptions save_;
 };
 
-std::vector<std::string> readLines(const std::string& batchFile) {
-    std::vector<std::string> lines;
-    auto readAll = [&](std::istream& in) {
-        std::string line;
-        while (std::getline(in, line)) lines.push_back(std::move(line));
-    };
-    if (batchFile == "-") {
-        readAll(std::cin);
-        if (std::cin.bad()) throw EInOutError(std::string("standard input: ") + std::strerror(errno));
-    } else {
-        std::ifstream in(batchFile, std::ios::binary);
-        if (!in) throw EInOutError(batchFile + ": " + std::strerror(errno));
-        readAll(in);
-        if (in.bad()) throw EInOutError(batchFile + ": " + std::strerror(errno));
+// The labels of a batch written as files: a widget-free copy of the configured control per
+// thread, saved through the same pipeline as a single file.
+class FileLabels : public LabelWriter {
+public:
+    FileLabels(const TBarcode& configured, const CliOptions& o)
+        : image_(configured.Engine().Params), source_(SaveSourceOf(image_, o.margin)), scale_(o.scale) {
+        save_.RecordDpi = o.dpi;
+        save_.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
     }
-    return lines;
-}
+    void setCaption(const std::string& caption) override { image_.setBar_Caption(caption); }
+    void write(const std::string& fileName) override { SaveBarcodeToFile(fileName, scale_, source_, save_); }
 
-int runBatch(TBarcode& barcode, Output& output, const CliOptions& o, std::ostream& errors) {
-    const std::vector<std::string> lines = readLines(o.batchFile);
-    const long total = static_cast<long>(lines.size());
-    const bool progress = total > 100 && ::isatty(STDERR_FILENO);
-    const long step = total / 100 > 0 ? total / 100 : 1;
-    bool failed = false;
-    for (long n = 1; n <= total; ++n) {
-        const std::string_view line = batchLineData(lines[static_cast<std::size_t>(n - 1)], n);
-        if (!line.empty()) {
-            std::string failure;
-            try {
-                const CheckedData checked = checkData(o, line);
-                barcode.setBar_Caption(checked.caption);
-                output.write(o.target == Target::File ? expandPattern(o.output, n, checked.data) : std::string());
-            } catch (const InputError& e) {
-                failure = e.what();
-            } catch (const Exception& e) {
-                failure = e.what();
-            }
-            if (!failure.empty()) {
-                if (progress) errors << '\r';
-                errors << "varlen-cli: " << batchLineMessage(n, failure) << '\n';
-                failed = true;
-            }
-        }
-        if (progress && (n % step == 0 || n == total)) errors << '\r' << n << '/' << total << (n == total ? "\n" : "") << std::flush;
-    }
-    return failed ? 1 : 0;
-}
+private:
+    TBarcodeImage image_;
+    TSaveSource source_;
+    TSaveOptions save_;
+    int scale_;
+};
+
+// The labels of a batch sent to the printer one after the other, by the control itself.
+class PrintedLabels : public LabelWriter {
+public:
+    PrintedLabels(TBarcode& barcode, Output& output) : barcode_(barcode), output_(output) {}
+    void setCaption(const std::string& caption) override { barcode_.setBar_Caption(caption); }
+    void write(const std::string&) override { output_.toPrinter(); }
+
+private:
+    TBarcode& barcode_;
+    Output& output_;
+};
 
 }  // namespace
 
@@ -155,7 +131,11 @@ int runDraw(const CliOptions& o, std::ostream& errors) {
     TBarcode barcode;
     configure(barcode, o);
     Output output(barcode, o);
-    if (o.batch) return runBatch(barcode, output, o, errors);
+    if (o.batch) {
+        if (o.target == Target::Printer)
+            return runBatch(o, [&] { return std::make_unique<PrintedLabels>(barcode, output); }, errors);
+        return runBatch(o, [&] { return std::make_unique<FileLabels>(barcode, o); }, errors);
+    }
     barcode.setBar_Caption(o.caption);
     output.write(o.output);
     return 0;

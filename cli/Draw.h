@@ -10,9 +10,9 @@ namespace varlen::cli {
 
 // Needs a Qt application object; options.addon and, for one symbol, options.caption are checked
 // already. A single barcode raises the control's and the platform's errors (varlen::Exception). A
-// batch checks each line (checkData) and reports each failed line on `errors` as
-// "varlen-cli: line N: message" and goes on; it returns 1 when any line failed (also when the
-// batch file cannot be read: raised), else 0.
+// batch (runBatch) checks each line (checkData), reports each failed line on `errors` as
+// "varlen-cli: line N: message" and goes on; it returns 1 when any line failed, else 0, and raises
+// when the batch file cannot be read.
 int runDraw(const CliOptions& options, std::ostream& errors);
 
 }  // namespace varlen::cli

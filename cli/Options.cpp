@@ -64,7 +64,7 @@ std::string usageText() {
     return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] DATA\n"
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
-           "       varlen-cli --batch FILE|- -o PATTERN [OPTIONS]\n"
+           "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
            "       varlen-cli --print [OPTIONS] DATA\n"
            "       varlen-cli --help | --version\n";
 }
@@ -115,8 +115,14 @@ std::string helpText() {
            "  --batch FILE|-     one data set per line of FILE (- standard input), each written to the\n"
            "                     name -o PATTERN gives: %n the line number, %0Nn zero-padded to N\n"
            "                     digits, %s the data with characters unsafe in file names as \"_\",\n"
-           "                     %% a percent sign; empty lines are skipped. A line that fails is\n"
-           "                     reported as \"line N: message\", the others are still written\n"
+           "                     %% a percent sign; empty lines are skipped. Read and written one line\n"
+           "                     at a time; missing folders of a name are made. A line that fails is\n"
+           "                     reported as \"line N: message\", the others are still written; a\n"
+           "                     name made a second time is an error of the later line\n"
+           "  --jobs N           draw and write the labels of a batch on N threads (default 1, 0 one per\n"
+           "                     core): the same files and messages, in line order\n"
+           "  --shard K/N        only the lines whose number is K modulo N (K from 1 to N), so that N\n"
+           "                     machines share one batch file\n"
            "  --dump             print the encoded text and the module row (1 dark, 0 light)\n"
            "  --help, -h         this text\n"
            "  --version, -V      the version\n"
@@ -221,6 +227,19 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.batchFile = std::string(value());
             if (options.batchFile.empty()) throw UsageError("--batch needs a file name or -");
             options.batch = true;
+        } else if (name == "--jobs") {
+            const std::string_view text = value();
+            if (!parseInt(text, options.jobs) || options.jobs < 0 || options.jobs > 1024)
+                throw UsageError("--jobs takes a number of threads from 0 (one per core) to 1024");
+        } else if (name == "--shard") {
+            const std::string_view text = value();
+            const auto slash = text.find('/');
+            int k = 0, n = 0;
+            if (slash == std::string_view::npos || !parseInt(text.substr(0, slash), k) ||
+                !parseInt(text.substr(slash + 1), n) || n < 1 || k < 1 || k > n)
+                throw UsageError("--shard takes K/N with 1 <= K <= N");
+            options.shardIndex = k;
+            options.shardCount = n;
         } else if (name == "--format") {
             options.format = std::string(value());
             if (SaveFileTypeOfExtension(options.format) == TSaveFileType::Unknown)
@@ -263,6 +282,10 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (options.mode == Mode::None) throw UsageError("no mode given");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
     if (options.batch && options.haveData) throw UsageError("--batch takes its data from the file, not DATA");
+    if (!options.batch && (options.jobs != 1 || options.shardCount) && options.mode != Mode::Help)
+        throw UsageError("--jobs and --shard go with --batch");
+    if (options.target == Target::Printer && options.jobs != 1)
+        throw UsageError("--print prints one label after the other: no --jobs");
     if ((options.mode == Mode::Dump || options.mode == Mode::Draw) && !options.haveData && !options.batch)
         throw UsageError("DATA missing");
     return options;

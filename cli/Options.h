@@ -35,6 +35,9 @@ struct CliOptions {
     // Batch: one data set per line of batchFile ("-": standard input), -o is a name pattern.
     bool batch = false;
     std::string batchFile;
+    int jobs = 1;         // --jobs: threads drawing and writing labels (0: one per core)
+    long shardIndex = 0;  // --shard K/N: only the lines whose number is K modulo N (0: every line)
+    long shardCount = 0;
     Target target = Target::File;
     std::string format;  // --format for -o -: an extension such as "png"
 

@@ -47,6 +47,12 @@ void checkPattern(const std::string& pattern) {
     if (!field) throw UsageError("--batch needs -o with %n or %s in the name");
 }
 
+bool patternUsesData(const std::string& pattern) {
+    bool data = false;
+    walk(pattern, [&](char kind, int) { data = data || kind == 's'; }, [](char) {});
+    return data;
+}
+
 std::string expandPattern(const std::string& pattern, long lineNumber, const std::string& data) {
     std::string out;
     out.reserve(pattern.size() + data.size() + 8);

@@ -9,6 +9,9 @@ namespace varlen::cli {
 // no %n and no %s (every line would overwrite the same file).
 void checkPattern(const std::string& pattern);
 
+// Whether the pattern has a %s field: only then can two lines get the same name.
+bool patternUsesData(const std::string& pattern);
+
 // The file name for one line.
 std::string expandPattern(const std::string& pattern, long lineNumber, const std::string& data);
 

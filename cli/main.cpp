@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 
+#include <csignal>
 #include <cstdlib>
 
 #if VARLEN_WITH_QT
@@ -17,9 +18,13 @@
 #include "cli/Options.h"
 #include "cli/Validate.h"
 #include "platform/Errors.h"
+#include "platform/FileIO.h"
 
 int main(int argc, char** argv) {
     using namespace varlen::cli;
+    // A reader of standard output that goes away (`varlen-cli ... | head -c 10`) is an error with a
+    // message and exit code 1 like any other failed write, not a silent death by the signal.
+    std::signal(SIGPIPE, SIG_IGN);
     CliOptions options;
     try {
         options = parseOptions(argc, argv);
@@ -30,12 +35,16 @@ int main(int argc, char** argv) {
 
     try {
         switch (options.mode) {
-            case Mode::Help:
-                std::cout << helpText();
+            case Mode::Help: {
+                const std::string text = helpText();
+                varlen::WriteStandardOutput(text.data(), text.size());
                 return 0;
-            case Mode::Version:
-                std::cout << "varlen-cli " << varlen::kVersion << '\n';
+            }
+            case Mode::Version: {
+                const std::string text = std::string("varlen-cli ") + varlen::kVersion + "\n";
+                varlen::WriteStandardOutput(text.data(), text.size());
                 return 0;
+            }
             case Mode::Dump:
             case Mode::Draw:
                 // Everything refused is refused before anything is written.
@@ -49,8 +58,9 @@ int main(int argc, char** argv) {
                 // Encode completely before writing, so that a failure leaves standard output empty.
                 std::ostringstream text;
                 runDump(options, text);
-                std::cout << text.str() << std::flush;
-                return std::cout ? 0 : 1;
+                const std::string bytes = text.str();
+                varlen::WriteStandardOutput(bytes.data(), bytes.size());
+                return 0;
             }
             case Mode::Draw: {
 #if VARLEN_WITH_QT

@@ -24,6 +24,11 @@ void storeText(char (&field)[N], const std::string& text) {
 
 }  // namespace
 
+void StoreCaption(TBarcodeParams& params, const std::string& caption) {
+    CheckCaptionLength(caption);
+    storeText(params.Caption, caption);
+}
+
 TCustomBarcode::TCustomBarcode(QWidget* owner) : QWidget(owner), engine_(new TLLBarcode) {
     resize(69, 66);
 }
@@ -35,8 +40,7 @@ void TCustomBarcode::propertyChanged() { update(); }
 std::string TCustomBarcode::Bar_Caption() const { return engine_->Params.Caption; }
 
 void TCustomBarcode::setBar_Caption(const std::string& caption) {
-    CheckCaptionLength(caption);
-    storeText(engine_->Params.Caption, caption);
+    StoreCaption(engine_->Params, caption);
     propertyChanged();
 }
 

@@ -8,6 +8,10 @@
 
 namespace varlen {
 
+// The control's caption rule, for anything that holds a parameter record: more than 50
+// characters raise EOverflow "String exceeds maximum length", and nothing is stored.
+void StoreCaption(TBarcodeParams& params, const std::string& caption);
+
 class TCustomBarcode : public QWidget {
     Q_OBJECT
 public:

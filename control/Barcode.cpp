@@ -56,26 +56,15 @@ int bitmapSide(int margin, int drawn, int factor) {
     return static_cast<int>(side);
 }
 
-}  // namespace
-
-TBarcode::TBarcode(QWidget* owner) : TCustomBarcode(owner) { autoSize_ = true; }
-
-void TBarcode::setAutoSize(bool on) {
-    if (on == autoSize_) return;
-    autoSize_ = on;
-    update();
+void drawOnCanvas(TLLBarcode& engine, TCanvas& canvas, int X, int Y, TSize* size) {
+    const TSize drawn = engine.DrawBarcode(canvas, X, Y);
+    if (size) *size = drawn;
 }
 
-void TBarcode::Paint(TCanvas& canvas) {
-    TSize size;
-    DrawOnCanvas(canvas, 0, 0, &size);
-    if (autoSize_) resize(size.cx, size.cy);
-}
-
-void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
+void loMetricPrint(TLLBarcode& engine, TCanvas& canvas, int X, int Y, TSize* size) {
     const int mode = canvas.GetMapMode();
     if (mode == MM_TEXT) {
-        DrawOnCanvas(canvas, X, Y, size);
+        drawOnCanvas(engine, canvas, X, Y, size);
         return;
     }
     if (mode != MM_LOMETRIC && mode != MM_HIMETRIC) throw EOverflow("Barcode: Wrong mapmode in \"LoMetricPrint\"");
@@ -94,7 +83,7 @@ void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
     {
         MapModeGuard textMode(canvas, MM_TEXT);
         // y counts upward in the metric modes: a point below the origin has a negative y.
-        DrawOnCanvas(canvas, nearest(X * fx), -nearest(Y * fy), &drawn);
+        drawOnCanvas(engine, canvas, nearest(X * fx), -nearest(Y * fy), &drawn);
     }
     if (size) {
         size->cx = nearest(drawn.cx / fx);
@@ -102,15 +91,7 @@ void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
     }
 }
 
-void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
-    // The picture and its bitmap are released on every path, also when writing fails.
-    const std::unique_ptr<TBitmap> bitmap = MagnifiedBitmap(margin, monochrome, factor);
-    // The bitmap file is written beside the target and renamed over it only when complete, so a
-    // failed write leaves neither a partial bitmap nor a temporary file behind.
-    bitmap->SaveToFile(fileName);
-}
-
-std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
+std::unique_ptr<TBitmap> magnifiedBitmap(TLLBarcode& engine, int margin, bool monochrome, int factor) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 
     auto bitmap = newScreenBitmap();
@@ -119,7 +100,7 @@ std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, 
     // Measuring pass: the empty bitmap shows nothing, the renderer reports the size.
     scaleSurface(bitmap->Canvas(), factor);
     TSize size;
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+    drawOnCanvas(engine, bitmap->Canvas(), margin, margin, &size);
 
     const int width = bitmapSide(margin, size.cx, factor);
     const int height = bitmapSide(margin, size.cy, factor);
@@ -133,9 +114,55 @@ std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, 
     // every coordinate by the factor, so bars come out exactly factor times as wide and the text
     // is set by the font engine at factor times the height.
     scaleSurface(bitmap->Canvas(), factor);
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+    drawOnCanvas(engine, bitmap->Canvas(), margin, margin, &size);
     bitmap->Canvas().ResetMapping();
     return bitmap;
+}
+
+void magnifyBy(TLLBarcode& engine, int margin, const std::string& fileName, bool monochrome, int factor) {
+    // The picture and its bitmap are released on every path, also when writing fails.
+    const std::unique_ptr<TBitmap> bitmap = magnifiedBitmap(engine, margin, monochrome, factor);
+    // The bitmap file is written beside the target and renamed over it only when complete, so a
+    // failed write leaves neither a partial bitmap nor a temporary file behind.
+    bitmap->SaveToFile(fileName);
+}
+
+}  // namespace
+
+TBarcode::TBarcode(QWidget* owner) : TCustomBarcode(owner) { autoSize_ = true; }
+
+void TBarcode::setAutoSize(bool on) {
+    if (on == autoSize_) return;
+    autoSize_ = on;
+    update();
+}
+
+void TBarcode::Paint(TCanvas& canvas) {
+    TSize size;
+    DrawOnCanvas(canvas, 0, 0, &size);
+    if (autoSize_) resize(size.cx, size.cy);
+}
+
+void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) { loMetricPrint(Engine(), canvas, X, Y, size); }
+
+void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
+    magnifyBy(Engine(), margin, fileName, monochrome, factor);
+}
+
+std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
+    return magnifiedBitmap(Engine(), margin, monochrome, factor);
+}
+
+TBarcodeImage::TBarcodeImage(const TBarcodeParams& params) { engine_.Params = params; }
+
+void TBarcodeImage::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) { loMetricPrint(engine_, canvas, X, Y, size); }
+
+void TBarcodeImage::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
+    magnifyBy(engine_, margin, fileName, monochrome, factor);
+}
+
+std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochrome, int factor) {
+    return magnifiedBitmap(engine_, margin, monochrome, factor);
 }
 
 void TBarcode::CopyToClipboard(int margin) {

@@ -43,4 +43,24 @@ private:
     bool autoSize_ = true;
 };
 
+// The control's three off-screen operations on an engine of its own, without a widget: a widget
+// lives in the window's thread only, this works in any thread (each thread its own object), with
+// the same geometry, checks and pixels as TBarcode. Give it a TBarcode's parameters
+// (Engine().Params), then a caption per symbol.
+class TBarcodeImage {
+public:
+    explicit TBarcodeImage(const TBarcodeParams& params);
+
+    TBarcodeParams& Params() { return engine_.Params; }
+    // The control's caption rule (StoreCaption).
+    void setBar_Caption(const std::string& caption) { StoreCaption(engine_.Params, caption); }
+
+    void LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
+    void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
+    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
+
+private:
+    TLLBarcode engine_;
+};
+
 }  // namespace varlen

@@ -1,13 +1,16 @@
 #include "platform/FileIO.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <climits>
+#include <utility>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -21,6 +24,36 @@ namespace {
 [[noreturn]] void fail(const std::string& fileName, int error) {
     throw EInOutError(fileName + ": " + std::strerror(error));
 }
+
+// A file descriptor closed when it goes out of scope (close() of a written file is checked by
+// hand before that).
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Closes now; returns close()'s errno, 0 when it succeeded.
+    int close() {
+        const int fd = std::exchange(fd_, -1);
+        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+    }
+    void reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
 
 // Writes every piece or returns the errno of the failure (0 on success).
 int writeAll(int fd, const std::vector<ByteSpan>& parts) {
@@ -47,10 +80,211 @@ int writeAll(int fd, const std::vector<ByteSpan>& parts) {
     return 0;
 }
 
-mode_t currentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+// "a/b/c.png" -> "a/b"; "c.png" -> "."; "/c.png" -> "/".
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+Fd openFolder(const std::string& folder) { return Fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)); }
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Where a name lives: its folder, open, and the name in it. Everything after the lookup works on
+// the folder's descriptor, so a folder renamed meanwhile cannot send the file elsewhere.
+struct Place {
+    Fd folder;
+    std::string name;
+};
+
+// The folder and name of an open file as the kernel itself resolved its path (the descriptor's
+// entry in /proc), checked to be that very file still. False when it is not a named file in a
+// folder, or it was moved meanwhile.
+bool placeOf(int fd, Place& place) {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    std::string path(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(self, path.data(), path.size());
+    if (n <= 0 || std::size_t(n) >= path.size()) return false;
+    path.resize(std::size_t(n));
+    if (path[0] != '/') return false;
+    place.folder = openFolder(folderOf(path));
+    place.name = nameOf(path);
+    struct stat opened {}, named {};
+    return place.folder && ::fstat(fd, &opened) == 0 &&
+           ::fstatat(place.folder.get(), place.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named);
+}
+
+// A hidden name for a temporary file that nobody else can have: 48 random bits.
+std::string temporaryName() {
+    static std::atomic<unsigned> counter{0};
+    unsigned char bits[6] = {};
+    if (::getrandom(bits, sizeof bits, GRND_NONBLOCK) != ssize_t(sizeof bits)) {
+        const unsigned mix = unsigned(::getpid()) * 2654435761u + counter.fetch_add(1) * 40503u;
+        std::memcpy(bits, &mix, sizeof mix);
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, ".varlen-%02x%02x%02x%02x%02x%02x.tmp", bits[0], bits[1], bits[2], bits[3], bits[4],
+                  bits[5]);
+    return name;
+}
+
+// A new temporary file in the folder, created exclusively (never an existing name). Returns the
+// descriptor, or -1 with errno.
+int createTemporary(int folder, std::string& name, mode_t mode) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = temporaryName();
+        const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The replaced file's owner, group and mode on the new one. Root keeps the owner or fails; anyone
+// else keeps the group when they belong to it and becomes the owner. Returns an errno, 0 if done.
+int keepOwnerAndMode(int fd, const struct stat& old) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return errno;
+    if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            const int error = errno;
+            if (::geteuid() == 0) return error;
+            if (now.st_gid != old.st_gid) (void)::fchown(fd, uid_t(-1), old.st_gid);
+        }
+    }
+    // After the owner: a change of owner clears the set-ID bits.
+    return ::fchmod(fd, old.st_mode & 07777) != 0 ? errno : 0;
+}
+
+// The bytes into a target that is not a regular file (a device, a pipe), in place.
+void writeInPlace(const std::string& fileName, const std::vector<ByteSpan>& parts) {
+    Fd fd(::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd) fail(fileName, errno);
+    int error = writeAll(fd.get(), parts);
+    const int closed = fd.close();
+    if (!error) error = closed;
+    if (error) fail(fileName, error);
+}
+
+enum class Result { done, raced };
+
+// A file that does not exist yet. Written unnamed and linked only when complete, so no temporary
+// name ever appears and a failure leaves nothing (an unnamed file vanishes when closed). Where the
+// file system has no unnamed files, a hidden temporary file is renamed to the name without
+// replacing anything. Raced: the name appeared meanwhile, and the caller looks again.
+Result writeNew(const std::string& fileName, const Place& place, const std::vector<ByteSpan>& parts) {
+    const int folder = place.folder.get();
+#ifdef O_TMPFILE
+    Fd fd(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));  // the umask applies
+    if (fd) {
+        if (const int error = writeAll(fd.get(), parts)) fail(fileName, error);
+        char self[32];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd.get());
+        if (::linkat(AT_FDCWD, self, folder, place.name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST) return Result::raced;
+            fail(fileName, errno);
+        }
+        if (const int error = fd.close()) {
+            // The name is ours (the link made it), but the content may not be whole: take it back.
+            ::unlinkat(folder, place.name.c_str(), 0);
+            fail(fileName, error);
+        }
+        return Result::done;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) fail(fileName, errno);
+#endif
+    std::string temp;
+    Fd fd2(createTemporary(folder, temp, 0666));
+    if (!fd2) fail(fileName, errno);
+    int error = writeAll(fd2.get(), parts);
+    const int closed = fd2.close();
+    if (!error) error = closed;
+    if (!error && ::renameat2(folder, temp.c_str(), folder, place.name.c_str(), RENAME_NOREPLACE) != 0) {
+        error = errno;
+        // A file system without the no-replace rename: the plain one.
+        if (error == EINVAL && ::renameat(folder, temp.c_str(), folder, place.name.c_str()) == 0) error = 0;
+    }
+    if (error) {
+        ::unlinkat(folder, temp.c_str(), 0);
+        if (error == EEXIST) return Result::raced;
+        fail(fileName, error);
+    }
+    return Result::done;
+}
+
+Result writeOnce(const std::string& fileName, const std::vector<ByteSpan>& parts) {
+    Place place{openFolder(folderOf(fileName)), nameOf(fileName)};
+    if (!place.folder) fail(fileName, errno);
+    if (place.name.empty()) fail(fileName, EISDIR);  // "name/" names a folder
+    struct stat st {};
+    if (::fstatat(place.folder.get(), place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) fail(fileName, errno);
+        return writeNew(fileName, place, parts);
+    }
+
+    // Through a link: the file it leads to, as the kernel finds it. A link to a file not yet
+    // there makes that file (empty, removed again if the write fails).
+    Fd target;
+    bool made = false;
+    if (S_ISLNK(st.st_mode)) {
+        target = Fd(::open(fileName.c_str(), O_PATH | O_CLOEXEC));
+        if (!target && errno == ENOENT) {
+            target = Fd(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
+            made = bool(target);
+        }
+        if (!target) fail(fileName, errno);
+        if (::fstat(target.get(), &st) != 0) fail(fileName, errno);
+        if (S_ISDIR(st.st_mode)) fail(fileName, EISDIR);
+        if (!S_ISREG(st.st_mode)) {
+            writeInPlace(fileName, parts);
+            return Result::done;
+        }
+        if (!placeOf(target.get(), place)) return Result::raced;
+    } else if (S_ISDIR(st.st_mode)) {
+        fail(fileName, EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        writeInPlace(fileName, parts);
+        return Result::done;
+    }
+    const int folder = place.folder.get();
+    auto removeMade = [&] {
+        struct stat m {}, now {};
+        if (made && ::fstat(target.get(), &m) == 0 && m.st_size == 0 &&
+            ::fstatat(folder, place.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(m, now))
+            ::unlinkat(folder, place.name.c_str(), 0);
+    };
+
+    // Refused as writing into it would be refused.
+    if (::faccessat(folder, place.name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+        const int error = errno;
+        removeMade();
+        fail(fileName, error);
+    }
+    std::string temp;
+    Fd fd(createTemporary(folder, temp, 0600));
+    if (!fd) {
+        const int error = errno;
+        removeMade();
+        fail(fileName, error);
+    }
+    int error = writeAll(fd.get(), parts);
+    if (!error) error = keepOwnerAndMode(fd.get(), st);
+    const int closed = fd.close();
+    if (!error) error = closed;
+    if (!error && ::renameat(folder, temp.c_str(), folder, place.name.c_str()) != 0) error = errno;
+    if (error) {
+        ::unlinkat(folder, temp.c_str(), 0);
+        removeMade();
+        fail(fileName, error);
+    }
+    return Result::done;
 }
 
 }  // namespace
@@ -59,96 +293,47 @@ void WriteFileAtomic(const std::string& fileName, const void* data, std::size_t 
     WriteFileAtomic(fileName, std::vector<ByteSpan>{ByteSpan{data, size}});
 }
 
-namespace {
-
-// The folder a file name lies in, for opening it.
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A new file written as an unnamed file in the target's folder (O_TMPFILE) and given its name only
-// when complete: no temporary name ever appears, and a failure leaves nothing behind, because an
-// unnamed file vanishes when it is closed. linkat never replaces a name, so a file that appeared
-// meanwhile is left to the caller. Returns 0 on success, the errno of a write failure (reported
-// as it is), or -1 when this way is not available here (the caller then writes beside and renames).
-int writeUnnamedThenLink(const std::string& target, const std::vector<ByteSpan>& parts) {
-#ifdef O_TMPFILE
-    const int fd = ::open(folderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);  // umask applies
-    if (fd < 0) return -1;  // no O_TMPFILE on this file system, or the folder fails: the other way tells why
-    int error = writeAll(fd, parts);
-    if (error == 0) {
-        char self[32];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-        if (::linkat(AT_FDCWD, self, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) error = -1;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        // The name is ours (linkat made it), but the content may not be whole: take it back.
-        error = errno;
-        ::unlink(target.c_str());
-    }
-    return error;
-#else
-    (void)target;
-    (void)parts;
-    return -1;
-#endif
-}
-
-}  // namespace
-
 void WriteFileAtomic(const std::string& fileName, const std::vector<ByteSpan>& parts) {
-    std::string target = fileName;
-    struct stat st {};
-    bool exists = ::lstat(target.c_str(), &st) == 0;
-    if (exists && S_ISLNK(st.st_mode)) {
-        // Replace the file the link points to, not the link.
-        if (char* resolved = ::realpath(target.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        } else {
-            // A link to a file not yet there: the file is made where the link points.
-            char linked[PATH_MAX];
-            const ssize_t n = ::readlink(target.c_str(), linked, sizeof linked - 1);
-            if (n > 0) {
-                const std::string to(linked, std::size_t(n));
-                target = to[0] == '/' ? to : folderOf(target) + "/" + to;
+    if (fileName.empty()) fail(fileName, ENOENT);
+    // Another program that makes or removes the name while we look gets a few more looks.
+    for (int attempt = 0; attempt < 16; ++attempt)
+        if (writeOnce(fileName, parts) == Result::done) return;
+    fail(fileName, EAGAIN);
+}
+
+void WriteStandardOutput(const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // A non-blocking descriptor handed down to us: wait until it takes more.
+                pollfd out{STDOUT_FILENO, POLLOUT, 0};
+                ::poll(&out, 1, -1);
+                continue;
             }
+            fail("standard output", errno);
         }
-        exists = ::stat(target.c_str(), &st) == 0;
+        p += n;
+        size -= std::size_t(n);
     }
-    if (exists && S_ISDIR(st.st_mode)) fail(fileName, EISDIR);
-    if (exists && !S_ISREG(st.st_mode)) {
-        // A device or pipe cannot be replaced; it takes the bytes directly.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (fd < 0) fail(fileName, errno);
-        int error = writeAll(fd, parts);
-        if (::close(fd) != 0 && error == 0) error = errno;
-        if (error) fail(fileName, error);
-        return;
-    }
+}
 
-    if (!exists) {
-        const int error = writeUnnamedThenLink(target, parts);
-        if (error == 0) return;
-        if (error > 0) fail(fileName, error);
-        // Not available, or the name was taken meanwhile: write beside it and rename.
-    }
-
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) fail(fileName, errno);
-    int error = writeAll(fd, parts);
-    if (error == 0) {
-        const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~currentUmask());
-        ::fchmod(fd, mode);
-    }
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error) {
-        ::unlink(temp.c_str());
-        fail(fileName, error);
+void MakeFolders(const std::string& fileName) {
+    const std::string folder = folderOf(fileName);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+    // Each prefix up to a "/" in turn; one that exists must be a folder (or a link to one).
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = folder.substr(0, slash);
+        if (!prefix.empty() && prefix.back() != '/' && ::mkdir(prefix.c_str(), 0777) != 0) {
+            const int error = errno;
+            if (error != EEXIST) fail(prefix, error);
+            if (::stat(prefix.c_str(), &st) != 0) fail(prefix, errno);
+            if (!S_ISDIR(st.st_mode)) fail(prefix, ENOTDIR);
+        }
+        if (slash == std::string::npos) return;
     }
 }
 

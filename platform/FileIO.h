@@ -1,10 +1,28 @@
 #pragma once
-// Whole-file reading and writing with the platform's error messages. A file is written whole or
-// not at all. A new file is written unnamed in its folder (O_TMPFILE) and linked under its name
-// only when everything has been written; a file that exists (or a file system without unnamed
-// files) gets the bytes in a new temporary file beside it, which is renamed over the target only
-// when everything has been written and closed, and removed on failure. A replaced file keeps its
-// permissions, a new one gets 0666 less the umask; a symbolic link is followed, not replaced.
+// The one writer of every file the programs write (the eight image and document types, the settings
+// file) and of standard output, and whole-file reading, with the platform's error messages.
+//
+// The policy of WriteFileAtomic, the same for every file:
+// - Whole or nothing. A new file is written unnamed in its folder (O_TMPFILE) and linked under its
+//   name only when every byte has been written; a file that exists gets the bytes in a new hidden
+//   file beside it, renamed over the target only when everything was written and closed. Any
+//   failure raises EInOutError "<the user's file name>: <the platform's message>" (strerror), keeps
+//   an earlier file byte for byte and leaves no temporary file behind.
+// - A target the writer may not write into is refused with "Permission denied" (or the reason the
+//   system gives: a read-only file system, an immutable file), as writing into it in place would
+//   be; replacing it through its folder would defeat the protection.
+// - A replaced file keeps its mode and, when the writer may set them, its owner and group. Root
+//   never takes another user's file over: if the owner cannot be kept, the write fails. A new file
+//   gets 0666 less the umask.
+// - Symbolic links are followed by the kernel, never resolved here, so the system's protections
+//   for links apply. Writing through a link replaces the file the link leads to, in that file's
+//   folder, and the link stays; a link to a file not yet there makes that file.
+// - A target that exists and is not a regular file (a device, a pipe) takes the bytes in place; a
+//   folder is refused ("Is a directory").
+// - File names are bytes: nothing is converted, so a name that is not UTF-8 is written as given.
+//
+// Nothing is flushed to the disk: a crash of the program or a full disk never loses an earlier
+// file, and on ext4 a file renamed over another reaches the disk before the rename does.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,8 +30,6 @@
 
 namespace varlen {
 
-// Raises EInOutError "<file name>: <the platform's message>" (strerror) when the file cannot be
-// written. A target that exists and is not a regular file (a device, a pipe) is written in place.
 void WriteFileAtomic(const std::string& fileName, const void* data, std::size_t size);
 
 // The same for a file gathered from several pieces, written in order without copying them.
@@ -22,6 +38,15 @@ struct ByteSpan {
     std::size_t size;
 };
 void WriteFileAtomic(const std::string& fileName, const std::vector<ByteSpan>& parts);
+
+// Writes every byte to standard output or raises EInOutError "standard output: <message>". A
+// reader that has gone away is "Broken pipe": the caller must ignore SIGPIPE to get that message
+// rather than die of the signal.
+void WriteStandardOutput(const void* data, std::size_t size);
+
+// Makes the folders fileName lies in, as `mkdir -p` does (new folders 0777 less the umask). Raises
+// EInOutError "<folder>: <message>" naming the first folder that cannot be made.
+void MakeFolders(const std::string& fileName);
 
 // Raises EInOutError "<file name>: <the platform's message>" when the file cannot be read.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName);

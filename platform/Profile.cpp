@@ -8,6 +8,11 @@
 #include <sstream>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/Utf8.h"
@@ -162,9 +167,96 @@ ReadResult readWholeFile(const std::string& fileName, std::string& content) {
     return ReadResult::ok;
 }
 
-// Replaces the file with `content` whole or not at all (see WriteFileAtomic: a new file appears
-// only complete, an existing one is replaced by a complete file renamed over it, keeping its
-// permissions; a symbolic link is followed).
+// The settings file held under an exclusive advisory lock (flock) for one read-modify-write, so
+// that two windows or programs writing keys at the same time never lose each other's: the second
+// waits for the first, then reads what it wrote. The lock is on the file itself. A write replaces
+// the file by a rename, so a writer that waited may hold the lock of a file that has lost its name:
+// it looks again until the file it locked is the one the name shows. A file not there yet is
+// made empty to carry the lock, and removed again when the first write fails, so a failed first
+// write leaves no file. Where the file system has no locks, the write goes ahead without one.
+class SettingsLock {
+public:
+    explicit SettingsLock(const std::string& fileName) : fileName_(fileName) {
+        for (int attempt = 0; attempt < 100 && state_ == ReadResult::missing; ++attempt) lock();
+    }
+    ~SettingsLock() {
+        if (fd_ >= 0) ::close(fd_);  // releases the lock
+    }
+    SettingsLock(const SettingsLock&) = delete;
+    SettingsLock& operator=(const SettingsLock&) = delete;
+
+    // ok with the content of the locked file (empty when just made), or failed: the file cannot
+    // be read or locked, and must not be replaced.
+    ReadResult read(std::string& content) {
+        if (state_ != ReadResult::ok) return ReadResult::failed;
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return ReadResult::failed;
+            if (n == 0) return ReadResult::ok;
+            content.append(buffer, std::size_t(n));
+        }
+    }
+
+    // The write failed: a file made only to carry the lock goes again.
+    void writeFailed() {
+        struct stat held {}, named {};
+        if (made_ && ::fstat(fd_, &held) == 0 && held.st_size == 0 && ::stat(fileName_.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            ::unlink(fileName_.c_str());
+    }
+
+private:
+    // One look: sets state_ to ok (locked), failed, or leaves it missing to look again.
+    void lock() {
+        made_ = false;
+        int fd = ::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0 && errno == ENOENT) {
+            struct stat link {};
+            // A link to a file not yet there cannot be made exclusively; the kernel makes it where
+            // the link leads.
+            const bool dangling = ::lstat(fileName_.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+            fd = ::open(fileName_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (dangling ? 0 : O_EXCL), 0666);
+            if (fd < 0 && errno == EEXIST) return;  // made by someone else meanwhile
+            made_ = fd >= 0;
+        }
+        if (fd < 0) {
+            state_ = ReadResult::failed;
+            return;
+        }
+        struct stat held {};
+        if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+            ::close(fd);
+            state_ = ReadResult::failed;
+            return;
+        }
+        int locked;
+        while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (locked != 0 && errno != EOPNOTSUPP && errno != ENOLCK) {
+            ::close(fd);
+            state_ = ReadResult::failed;
+            return;
+        }
+        struct stat named {};
+        if (::stat(fileName_.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
+            ::close(fd);  // replaced or removed while we waited
+            return;
+        }
+        fd_ = fd;
+        state_ = ReadResult::ok;
+    }
+
+    std::string fileName_;
+    int fd_ = -1;
+    bool made_ = false;
+    ReadResult state_ = ReadResult::missing;
+};
+
+// Replaces the file with `content` whole or not at all (WriteFileAtomic gives the policy: a new
+// file appears only complete, an existing one is replaced by a complete file renamed over it,
+// keeping its mode and owner; a read-only file is refused; a symbolic link is followed).
 //
 // Nothing is flushed to the disk here. The promise is that a crash or a full disk in the middle of
 // a write never loses the keys already stored, and the rename gives exactly that against a crash
@@ -202,10 +294,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& fileName) {
+    SettingsLock lock(fileName);
     std::string content;
-    const ReadResult read = readWholeFile(fileName, content);
     // A file we cannot read must not be replaced by one holding only the new key.
-    if (read == ReadResult::failed) return false;
+    if (lock.read(content) != ReadResult::ok) return false;
 
     const std::string sectionName = oneLine(section);
     const std::string keyName = oneLine(key);
@@ -253,7 +345,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         out += line.text;
         out += line.eol;
     }
-    return replaceFile(fileName, out);
+    if (replaceFile(fileName, out)) return true;
+    lock.writeFailed();
+    return false;
 }
 
 std::string ResolveFileNameIgnoringCase(const std::string& path, const std::string& whenMissing) {

@@ -9,10 +9,13 @@
 // the end of the file, creating the file on the first write; every other line stays as it was.
 //
 // A write never leaves a half-written file: the new content goes to a fresh temporary file beside
-// the old one and is then renamed over it (WriteFileAtomic), so a crash or a full disk keeps the
-// old file whole. A line break inside a value is stored as a space, so that no value can split into
-// a line of its own. The file is UTF-8 text; a value that is not valid UTF-8 (written by an older
-// version in Latin-1) is read as Latin-1.
+// the old one and is then renamed over it (WriteFileAtomic, with its policy for read-only files,
+// modes, owners and links), so a crash or a full disk keeps the old file whole. Each write reads,
+// changes and replaces the file under an exclusive advisory lock (flock) on it, so that two
+// windows or programs writing at the same time never lose each other's keys; of two writes of the
+// same key the later one stays. A line break inside a value is stored as a space, so that no value
+// can split into a line of its own. The file is UTF-8 text; a value that is not valid UTF-8
+// (written by an older version in Latin-1) is read as Latin-1.
 #include <string>
 #include <utility>
 

@@ -9,13 +9,16 @@
 
 #include <cups/cups.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 
 #include "platform/Errors.h"
+#include "platform/FileIO.h"
 
 namespace varlen {
 
@@ -42,6 +45,7 @@ std::string TPrinter::DefaultPrinterName() {
 
 void TPrinter::BeginDoc() {
     if (m_printing) throw EInOutError("Printing in progress");
+    QPaintDevice* device = nullptr;
     if (m_pdfFile.empty()) {
         const QPrinterInfo info = QPrinterInfo::defaultPrinter();
         if (info.isNull()) {
@@ -57,30 +61,26 @@ void TPrinter::BeginDoc() {
         m_spoolFile = temp;
         m_printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
         m_printer->setOutputFileName(QString::fromStdString(m_spoolFile));
+        m_printer->setDocName(QString::fromStdString(m_title));
+        m_printer->setFullPage(false);
+        // The page's origin is the corner of the printable area the device can reach, not a
+        // margin of the toolkit's choosing, so that (200, 200) means 200 dots from that corner.
+        const QPageLayout layout = m_printer->pageLayout();
+        m_printer->setPageMargins(layout.minimumMargins(), layout.units());
+        device = m_printer.get();
     } else {
-        // Reserve a unique name beside the target; the PDF goes there and is renamed at the end.
-        std::string temp = m_pdfFile + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0) throw EInOutError(m_pdfFile + ": " + std::strerror(errno));
-        // mkstemp makes the file private; the finished PDF gets the mode any new file gets.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-        ::close(fd);
-        m_tempFile = temp;
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        m_printer->setOutputFormat(QPrinter::PdfFormat);
-        m_printer->setOutputFileName(QString::fromStdString(m_tempFile));
-        m_printer->setResolution(m_pdfDpi);
+        // A PDF has no unprintable edge: the origin is the page's corner.
+        m_pdfBytes = std::make_unique<QBuffer>();
+        m_pdfBytes->open(QIODevice::WriteOnly);
+        m_pdf = std::make_unique<QPdfWriter>(m_pdfBytes.get());
+        m_pdf->setResolution(m_pdfDpi);
+        m_pdf->setTitle(QString::fromStdString(m_title));
+        m_pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        device = m_pdf.get();
     }
-    m_printer->setDocName(QString::fromStdString(m_title));
-    m_printer->setFullPage(false);
-    // The page's origin is the corner of the printable area the device can reach, not a margin
-    // of the toolkit's choosing, so that (200, 200) means 200 dots from that corner.
-    const QPageLayout layout = m_printer->pageLayout();
-    m_printer->setPageMargins(layout.minimumMargins(), layout.units());
+    const int dpi = m_pdf ? m_pdfDpi : m_printer->resolution();
     m_canvas = std::make_unique<TQtCanvas>();
-    m_canvas->Attach(m_printer.get(), m_printer->resolution(), m_printer->resolution());
+    m_canvas->Attach(device, dpi, dpi);
     if (!m_canvas->IsAttached()) {
         const std::string target = m_pdfFile;
         cleanup();
@@ -104,14 +104,21 @@ void TPrinter::EndDoc() {
         cleanup();
         throw EInOutError(m_pdfFile.empty() ? std::string("The print job failed") : m_pdfFile + ": cannot be written");
     }
-    if (!m_tempFile.empty()) {
-        m_printer.reset();
-        if (std::rename(m_tempFile.c_str(), m_pdfFile.c_str()) != 0) {
-            const int error = errno;
+    if (m_pdf) {
+        // A painter that ended well has written the whole document; anything else (no trailer, no
+        // header) is a writer that failed without saying so, and is not passed off as a PDF.
+        m_pdf.reset();
+        const QByteArray bytes = m_pdfBytes->data();
+        if (!bytes.startsWith("%PDF-") || !bytes.trimmed().endsWith("%%EOF")) {
             cleanup();
-            throw EInOutError(m_pdfFile + ": " + std::strerror(error));
+            throw EInOutError(m_pdfFile + ": cannot be written");
         }
-        m_tempFile.clear();
+        try {
+            WriteFileAtomic(m_pdfFile, bytes.constData(), std::size_t(bytes.size()));
+        } catch (...) {
+            cleanup();
+            throw;
+        }
     }
     if (!m_spoolFile.empty()) {
         const std::string queue = m_printer->printerName().toStdString();
@@ -131,7 +138,7 @@ void TPrinter::EndDoc() {
 
 void TPrinter::Abort() {
     if (!m_printing) return;
-    m_printer->abort();
+    if (m_printer) m_printer->abort();
     m_canvas->Detach();
     m_printing = false;
     cleanup();
@@ -140,10 +147,11 @@ void TPrinter::Abort() {
 void TPrinter::cleanup() {
     m_canvas.reset();
     m_printer.reset();
-    for (std::string* file : {&m_tempFile, &m_spoolFile}) {
-        if (file->empty()) continue;
-        ::unlink(file->c_str());
-        file->clear();
+    m_pdf.reset();
+    m_pdfBytes.reset();
+    if (!m_spoolFile.empty()) {
+        ::unlink(m_spoolFile.c_str());
+        m_spoolFile.clear();
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include "platform/qt/QtCanvas.h"
 
+class QBuffer;
+class QPdfWriter;
 class QPrinter;
 
 namespace varlen {
@@ -18,8 +20,9 @@ public:
     TPrinter(const TPrinter&) = delete;
     TPrinter& operator=(const TPrinter&) = delete;
 
-    // Prints into a PDF file at `dpi` dots per inch instead of the queue. The file is written
-    // whole at EndDoc (beside the target, then renamed), never half.
+    // Prints into a PDF file at `dpi` dots per inch instead of the queue: one A4 page, drawn in
+    // memory and handed whole to the file writer at EndDoc (WriteFileAtomic), so nothing reaches
+    // the disk before the PDF is complete, and a failure keeps an earlier file as it was.
     void SetPdfOutput(const std::string& fileName, int dpi = 1200);
     void SetTitle(const std::string& title) { m_title = title; }
 
@@ -43,8 +46,10 @@ private:
     void cleanup();
 
     std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<QBuffer> m_pdfBytes;  // the PDF being drawn, in memory
+    std::unique_ptr<QPdfWriter> m_pdf;
     std::unique_ptr<TQtCanvas> m_canvas;
-    std::string m_pdfFile, m_tempFile, m_title = "Varlen";
+    std::string m_pdfFile, m_title = "Varlen";
     std::string m_spoolFile;  // the queue's page, held back until EndDoc
     int m_pdfDpi = 1200;
     bool m_printing = false;

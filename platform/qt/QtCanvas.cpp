@@ -32,7 +32,7 @@ struct FaceMetrics {
 };
 
 const FaceMetrics& faceMetrics(const std::string& face) {
-    static std::map<std::string, FaceMetrics> cache;
+    thread_local std::map<std::string, FaceMetrics> cache;  // per thread: each drawing thread its own
     auto found = cache.find(face);
     if (found != cache.end()) return found->second;
     FaceMetrics m;
@@ -65,7 +65,7 @@ struct DrawFont {
 };
 
 const DrawFont& drawFont(const std::string& face, double cellHeight) {
-    static std::map<std::pair<std::string, long>, std::unique_ptr<DrawFont>> cache;
+    thread_local std::map<std::pair<std::string, long>, std::unique_ptr<DrawFont>> cache;
     const auto key = std::make_pair(face, std::lround(cellHeight * 64));
     auto found = cache.find(key);
     if (found != cache.end()) return *found->second;

@@ -59,9 +59,11 @@ protected:
 
     // Starts the program as `programName` in the scratch folder: start-up runs with a clock that
     // moves on by 250 ms at every read, and the error messages are shown (recorded) at once.
-    TForm1& start(const QString& programName = QStringLiteral("varlen")) {
+    TForm1& start(const QString& programName = QStringLiteral("varlen")) { return startAt(path(programName)); }
+    // The same with the program anywhere, its settings file beside it.
+    TForm1& startAt(const QString& programPath) {
         std::uint32_t now = 123456;
-        form = std::make_unique<TForm1>(path(programName), [now]() mutable { return now += 250; });
+        form = std::make_unique<TForm1>(programPath, [now]() mutable { return now += 250; });
         Application().FlushExceptions();
         return *form;
     }

@@ -2,9 +2,17 @@
 // options added with them, judged by ImageMagick, PIL and ZXingReader.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
+#include <map>
+#include <set>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -102,10 +110,20 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
          "a vector type refuses the factor like the bitmaps"},
         {{"-o", "x%n.png", "--batch", "/no/such/file"}, 1, "/no/such/file: No such file or directory",
          "an unreadable batch file"},
+        {{"-o", "x.png", "--jobs", "2", "4711"}, 2, "--jobs and --shard go with --batch", "one label needs no threads"},
+        {{"-o", "x%n.png", "--batch", "-", "--jobs", "-1"}, 2, "--jobs takes a number of threads", "negative"},
+        {{"-o", "x%n.png", "--batch", "-", "--shard", "3/2"}, 2, "--shard takes K/N with 1 <= K <= N", "K past N"},
+        {{"-o", "x%n.png", "--batch", "-", "--shard", "0/2"}, 2, "--shard takes K/N", "K counts from 1"},
+        {{"--print", "--batch", "-", "--jobs", "2"}, 2, "--print prints one label after the other", "printing keeps order"},
+        {{"-o", "-", "--format", "png", "4711"}, 1, "standard output: Broken pipe", "a reader that went away"},
+        {{"--dump", "4711"}, 1, "standard output: Broken pipe", "the same for the text modes"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
-        const ProcessResult p = cli(r.args);
+        const bool outputGone = std::string(r.err).find("Broken pipe") != std::string::npos;
+        std::vector<std::string> args = r.args;
+        args.insert(args.begin(), VARLEN_CLI);
+        const ProcessResult p = test::runProcess(args, "", outputGone);
         EXPECT_EQ(p.exitCode, r.exitCode);
         EXPECT_NE(p.err.find(r.err), std::string::npos) << p.err;
         if (r.exitCode != 0) EXPECT_EQ(p.out, "");
@@ -113,7 +131,8 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
     const ProcessResult help = cli({"--help"});
     for (const char* option : {"--dump", "--type", "--addon", "--ratio", "--module", "--rotate", "--height", "--text-height",
                                "--font", "--no-text", "--exact", "--high-density", "--width-reduce", "--margin", "--scale",
-                               "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland"})
+                               "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland", "--jobs",
+                               "--shard"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
@@ -151,6 +170,16 @@ TEST_F(CliBatch, ThousandsOfLinesWithSomeBadOnes) {
     std::string expectedErr;
     for (int n : bad) expectedErr += "varlen-cli: line " + std::to_string(n) + ": ean13 takes 12 digits, or 13 with the check digit; 51 given\n";
     EXPECT_EQ(p.err, expectedErr);  // standard error is no terminal: no progress
+    // Two threads: the same messages in line order, the same files byte for byte.
+    const ProcessResult two =
+        cli({"--batch", "-", "-o", file("t/l%05n.png"), "--type", "ean13", "--scale", "2", "--jobs", "2"}, input);
+    EXPECT_EQ(two.exitCode, 1);
+    EXPECT_EQ(two.err, expectedErr);
+    for (int n : good) {
+        char name[32];
+        std::snprintf(name, sizeof name, "l%05d.png", n);
+        ASSERT_EQ(readFile(dir / "t" / name), readFile(dir / name)) << name;
+    }
     std::size_t files = 0;
     for (const auto& e : fs::directory_iterator(dir)) files += e.path().extension() == ".png";
     EXPECT_EQ(files, good.size());
@@ -183,6 +212,173 @@ TEST_F(CliBatch, NamesFromTheData) {
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"AB_.._c_d-001.gif", "_hidden-002.gif", "list.txt", "x_y_z-003.gif"}));
+}
+
+// Memory stays the same whatever the input's length: 64 MB of empty lines and a 16 MB line without
+// an end take no more than a three-line batch, with one thread and with two.
+TEST_F(CliBatch, MemoryDoesNotGrowWithTheInput) {
+    std::signal(SIGPIPE, SIG_IGN);  // a batch that stops early must not take the test with it
+    std::string large(64 << 20, '\n');
+    large += "4711\n12\n" + std::string(16 << 20, '7');
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(std::string("--jobs ") + jobs);
+        const ProcessResult small = cli({"--batch", "-", "-o", file(std::string("s") + jobs + "/%n.png"), "--jobs", jobs}, "4711\n12\n\n");
+        ASSERT_EQ(small.exitCode, 0) << small.err;
+        const ProcessResult big = cli({"--batch", "-", "-o", file(std::string("b") + jobs + "/%n.png"), "--jobs", jobs}, large);
+        EXPECT_EQ(big.exitCode, 1);
+        EXPECT_EQ(big.err, "line " + std::to_string((64 << 20) + 3) + ": String exceeds maximum length\n");
+        EXPECT_TRUE(fs::exists(file(std::string("b") + jobs + "/" + std::to_string((64 << 20) + 2) + ".png")));
+        EXPECT_LT(big.peakKib - small.peakKib, 8 * 1024) << "peak " << big.peakKib << " KiB against " << small.peakKib;
+    }
+}
+
+// A label is on the disk before the next line is read: line 1's file appears while the producer
+// still holds the input open.
+TEST_F(CliBatch, EachLabelIsWrittenBeforeTheInputEnds) {
+    const int watch = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    const std::string pattern = file("p%n.png");
+    const char* argv[] = {VARLEN_CLI, "--batch", "-", "-o", pattern.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VARLEN_CLI, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    ASSERT_EQ(write(input[1], "4711\n", 5), 5);
+
+    // Wait for p1.png; a minute without it means the batch waits for the end of its input.
+    bool seen = false;
+    while (!seen) {
+        pollfd ready{watch, POLLIN, 0};
+        if (poll(&ready, 1, 60000) != 1) break;
+        alignas(inotify_event) char events[4096];
+        const ssize_t n = read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            seen = seen || (event->len && std::string(event->name) == "p1.png");
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+    EXPECT_TRUE(seen) << "line 1 was not written while the input was open";
+    EXPECT_FALSE(fs::exists(file("p2.png")));
+    ASSERT_EQ(write(input[1], "12\n", 3), 3);
+    close(input[1]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(fs::exists(file("p2.png")));
+    close(watch);
+}
+
+// Names of the files under a folder, sorted, with the folders they are in ("sub/x.png").
+std::vector<std::string> filesUnder(const fs::path& root) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) names.push_back(fs::relative(e.path(), root).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(CliBatch, NamesFoldersAndCollisions) {
+    struct Row {
+        const char* why;
+        std::string pattern;  // under the test's folder
+        std::string input;
+        std::vector<std::string> files;
+        std::string err;  // "@" stands for the test's folder
+    };
+    fs::create_directories(dir / "x");
+    std::ofstream(file("x/blocked")) << "a file where a folder is wanted";
+    const Row rows[] = {
+        {"%% next to a field", "a/100%%-%n.png", "4711\n", {"a/100%-1.png"}, ""},
+        {"%% on its own, and behind a field", "b/%%/%n%%.png", "4711\n", {"b/%/1%.png"}, ""},
+        {"missing folders are made, one per line here", "c/%n/deep/%s.png", "4711\n\n12\n", {"c/1/deep/4711.png", "c/3/deep/12.png"}, ""},
+        {"a folder that cannot be made fails its line", "x/blocked/%n.png", "4711\n", {"x/blocked"},
+         "line 1: @/x/blocked: Not a directory\n"},
+        {"names made twice: the later lines fail, the first label stays", "d/%s.png", "A B\nA_B\nC\nA/B\nC\n",
+         {"d/A_B.png", "d/C.png"},
+         "line 2: @/d/A_B.png was already written by line 1\nline 4: @/d/A_B.png was already written by line 1\n"
+         "line 5: @/d/C.png was already written by line 3\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        std::string err = r.err;
+        for (auto at = err.find('@'); at != std::string::npos; at = err.find('@')) err.replace(at, 1, dir.string());
+        const std::string top = r.pattern.substr(0, r.pattern.find('/'));
+        for (const char* jobs : {"1", "2"}) {
+            SCOPED_TRACE(std::string("--jobs ") + jobs);
+            fs::remove_all(dir / top);
+            if (top == "x") {
+                fs::create_directories(dir / "x");
+                std::ofstream(file("x/blocked")) << "a file where a folder is wanted";
+            }
+            const ProcessResult p = cli({"--batch", "-", "-o", file(r.pattern), "--type", "code128b", "--jobs", jobs}, r.input);
+            EXPECT_EQ(p.exitCode, err.empty() ? 0 : 1);
+            EXPECT_EQ(p.err, err);
+            std::vector<std::string> expected = r.files;
+            for (std::string& f : expected) f = f.substr(top.size() + 1);
+            EXPECT_EQ(filesUnder(dir / top), expected);
+        }
+    }
+}
+
+TEST_F(CliBatch, ThreadsWriteTheSameFilesAndShardsSplitTheLines) {
+    // 120 lines of Code 128 with some too long, in three types of file.
+    std::string input;
+    for (int n = 1; n <= 120; ++n) input += (n % 17 ? "L" + std::to_string(n * 37) : std::string(60, 'x')) + "\n";
+    std::string oneJob;  // the messages of the PNG run with one job
+    for (const char* ext : {"png", "gif", "svg"}) {
+        SCOPED_TRACE(ext);
+        std::map<std::string, std::string> runs;  // stderr per way of running
+        for (const std::vector<std::string> way : {std::vector<std::string>{"--jobs", "1"}, {"--jobs", "2"}, {"--jobs", "0"}}) {
+            const std::string folder = std::string(ext) + way[1];
+            std::vector<std::string> args = {"--batch", "-", "-o", file(folder + "/%03n." + ext), "--type", "code128b"};
+            args.insert(args.end(), way.begin(), way.end());
+            const ProcessResult p = cli(args, input);
+            EXPECT_EQ(p.exitCode, 1);
+            runs[way[1]] = p.err;
+        }
+        EXPECT_EQ(runs["2"], runs["1"]);
+        EXPECT_EQ(runs["0"], runs["1"]);
+        oneJob = runs["1"];
+        const std::vector<std::string> one = filesUnder(dir / (std::string(ext) + "1"));
+        EXPECT_EQ(one.size(), 113u);
+        EXPECT_EQ(filesUnder(dir / (std::string(ext) + "2")), one);
+        for (const std::string& name : one)
+            ASSERT_EQ(readFile(dir / (std::string(ext) + "2") / name), readFile(dir / (std::string(ext) + "1") / name)) << name;
+    }
+
+    // Three shards into one folder: every label once, each shard's messages its own lines'.
+    std::set<std::string> seen;
+    std::string messages;
+    for (int k = 1; k <= 3; ++k) {
+        fs::create_directories(dir / "shards");
+        const std::vector<std::string> had = filesUnder(dir / "shards");
+        const ProcessResult p = cli({"--batch", "-", "-o", file("shards/%03n.png"), "--type", "code128b", "--shard",
+                                     std::to_string(k) + "/3", "--jobs", "2"},
+                                    input);
+        messages += p.err;
+        for (const std::string& name : filesUnder(dir / "shards")) {
+            if (std::find(had.begin(), had.end(), name) != had.end()) continue;
+            EXPECT_EQ(std::stoi(name) % 3, k % 3) << name << " written by shard " << k;
+            EXPECT_TRUE(seen.insert(name).second) << name << " written twice";
+        }
+    }
+    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.end()), filesUnder(dir / "png1"));
+    auto sortedLines = [](const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    EXPECT_EQ(sortedLines(messages), sortedLines(oneJob));
 }
 
 TEST_F(CliBatch, LabelPrinterResolutions) {

@@ -1,6 +1,8 @@
 // The settings profile: single-key reads and writes on real files in a scratch folder.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -190,6 +192,38 @@ TEST(Profile, ReplacingKeepsPermissionsAndFollowsLinks) {
     struct stat st {};
     ::stat(real.c_str(), &st);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// Two programs storing keys at the same time, each a read-modify-write of the whole file: with the
+// lock, the second always reads what the first wrote, so no key is lost.
+TEST(Profile, TwoProcessesWritingAtOnceKeepEveryKey) {
+    ScratchFolder folder;
+    const std::string name = folder.file("varlen.ini");
+    constexpr int kKeys = 300;
+    std::vector<pid_t> children;
+    for (int process = 0; process < 2; ++process) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool ok = true;
+            for (int i = 0; i < kKeys; ++i)
+                ok = WritePrivateProfileString(process ? "Addon" : "Varlen", "k" + std::to_string(i), std::to_string(process), name) && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write failed";
+    }
+    int kept = 0;
+    for (int i = 0; i < kKeys; ++i) {
+        kept += GetPrivateProfileString("Varlen", "k" + std::to_string(i), "", name) == "0";
+        kept += GetPrivateProfileString("Addon", "k" + std::to_string(i), "", name) == "1";
+    }
+    EXPECT_EQ(kept, 2 * kKeys);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"varlen.ini"});
 }
 
 TEST(Profile, FileNamesResolveWithoutLetterCase) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,9 +19,12 @@ struct ProcessResult {
     int exitCode = -1;
     std::string out;
     std::string err;
+    long peakKib = 0;  // the program's peak resident memory (getrusage's ru_maxrss of the child)
 };
 
-inline ProcessResult runProcess(const std::vector<std::string>& args, const std::string& input = "") {
+// With outputGone, standard output is a pipe whose reader has already gone, as after `| head -c0`.
+inline ProcessResult runProcess(const std::vector<std::string>& args, const std::string& input = "",
+                                bool outputGone = false) {
     int outPipe[2], errPipe[2], inPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0 || pipe(inPipe) != 0) throw std::runtime_error("pipe failed");
 
@@ -42,6 +46,10 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
+    if (outputGone) {
+        close(outPipe[0]);
+        outPipe[0] = -1;
+    }
     if (rc != 0) {
         close(inPipe[1]);
         close(outPipe[0]);
@@ -56,7 +64,7 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
         inPipe[1] = -1;
     }
     ProcessResult result;
-    bool outOpen = true, errOpen = true;
+    bool outOpen = !outputGone, errOpen = true;
     while (outOpen || errOpen || inPipe[1] >= 0) {
         pollfd fds[3] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
                          {errOpen ? errPipe[0] : -1, POLLIN, 0},
@@ -82,11 +90,13 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
             }
         }
     }
-    close(outPipe[0]);
+    if (outPipe[0] >= 0) close(outPipe[0]);
     close(errPipe[0]);
     int status = 0;
-    waitpid(pid, &status, 0);
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.peakKib = usage.ru_maxrss;
     return result;
 }
 

@@ -156,6 +156,39 @@ inline bool makeWritingFail(ScratchMount& mount, Place place) {
     return false;
 }
 
+// An ordinary user and group for the cases where permissions must count: root passes over them.
+inline constexpr uid_t kUser = 65534;  // nobody / nogroup
+
+// For its scope, the process acts as kUser (effective user and group), so that the kernel checks
+// permissions as for any user; root again afterwards. With `on` false it changes nothing. Only
+// root can switch; ok() is false otherwise.
+class AsUser {
+public:
+    explicit AsUser(bool on = true) : on_(on) {
+        if (on_) ok_ = ::setresgid(gid_t(-1), kUser, gid_t(-1)) == 0 && ::setresuid(uid_t(-1), kUser, uid_t(-1)) == 0;
+    }
+    ~AsUser() {
+        if (!on_) return;
+        (void)::setresuid(uid_t(-1), 0, uid_t(-1));
+        (void)::setresgid(gid_t(-1), 0, gid_t(-1));
+    }
+    AsUser(const AsUser&) = delete;
+    AsUser& operator=(const AsUser&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool on_;
+    bool ok_ = true;
+};
+
+// Writes a file with the given bytes; false when it cannot.
+inline bool writeAll(const std::string& name, const std::string& content) {
+    FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    return std::fclose(f) == 0 && written;
+}
+
 // A file's bytes, or nothing when it cannot be read.
 inline std::string readAll(const std::string& name) {
     std::string out;

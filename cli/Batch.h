@@ -1,0 +1,43 @@
+#pragma once
+// The batch of varlen-cli: one data set per line of a file or of standard input, each drawn and
+// written as the label the -o pattern names.
+//
+// It streams: a line is read, drawn, written and reported before the memory it took is needed
+// again, so memory stays the same whatever the input's length, and with one job each label is on
+// the disk before the next line is read. It scales: --jobs N draws and writes on N threads (each
+// with its own LabelWriter) and reports in line order, so the files and the messages are those of
+// one job; --shard K/N takes every line whose number is K modulo N, for N machines sharing one
+// input. It refuses to overwrite its own work: a name that an earlier line of the batch wrote is an
+// error of the later line ("line 7: a.png was already written by line 3").
+//
+// Nothing here knows how a label is drawn: the caller hands in a factory of LabelWriters.
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "cli/Options.h"
+
+namespace varlen::cli {
+
+// Draws and writes the labels of a batch. The batch uses each object in one thread at a time and
+// makes one per thread, so an implementation needs no locking of its own.
+class LabelWriter {
+public:
+    virtual ~LabelWriter() = default;
+    // The caption of the next label: raises (varlen::Exception) for data the drawing refuses.
+    virtual void setCaption(const std::string& caption) = 0;
+    // Draws the label and writes it under fileName (empty when the target is no file).
+    virtual void write(const std::string& fileName) = 0;
+};
+using LabelWriterFactory = std::function<std::unique_ptr<LabelWriter>()>;
+
+// Runs the batch the options describe; reports each failed line on `errors` as "line N: message"
+// and returns 1 when any line failed, else 0. Raises EInOutError when the batch file cannot be
+// opened or read (lines already done stay done and reported).
+int runBatch(const CliOptions& options, const LabelWriterFactory& makeWriter, std::ostream& errors);
+
+// The number of threads --jobs N stands for: N, or for 0 one per core this process may run on.
+int jobThreads(int jobs);
+
+}  // namespace varlen::cli
