@@ -9,6 +9,8 @@
 #
 #   install_test.sh BUILD_DIR SOURCE_DIR VERSION
 set -euo pipefail
+# A command that fails says which, rather than ending the test without a word.
+trap 'echo "FAIL: ${BASH_SOURCE[0]##*/}:$LINENO: $BASH_COMMAND (status $?)"' ERR
 build=$1
 source=$2
 version=$3

@@ -10,6 +10,8 @@
 #     nothing is left. Needs root (skipped, 77, otherwise), and leaves alone a system that already
 #     has Varlen.
 set -euo pipefail
+# A command that fails says which, rather than ending the test without a word.
+trap 'echo "FAIL: ${BASH_SOURCE[0]##*/}:$LINENO: $BASH_COMMAND (status $?)"' ERR
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 listed() { grep -v '^#' "$1/tests/install/installed-files.txt" | sed 's|^|usr/|' | sort; }
@@ -34,7 +36,7 @@ $(diff <(listed "$source") <(echo "$contents"))"
   dpkg-deb -x "$deb" "$out/root"
   for program in "$out"/root/usr/bin/*; do
     for soname in $(objdump -p "$program" | awk '/NEEDED/ {print $2}'); do
-      path=$(ldconfig -p | awk -v lib="$soname" '$1 == lib && /x86-64|x32|64/ {print $NF; exit}')
+      path=$(ldconfig -p | awk -v lib="$soname" '$1 == lib && /x86-64|x32|64/ && !found {print $NF; found = 1}')
       [ -n "$path" ] || { fail "$soname of $program is not on this system"; continue; }
       owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "$(realpath "$path")" 2>/dev/null || true)
       owner=${owner%%:*}
