@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/BarLL.h"
@@ -206,19 +207,22 @@ TEST(Renderer, ExactLayoutPlacesModuleEdgesAtTheirPhysicalPosition) {
     EXPECT_GE(checkedTableEdges, 3);
 }
 
-TEST(Renderer, WidthReduceNarrowsOnlyBarsOfTwoOrMorePixels) {
-    for (int dpi : {96, 600}) {
+TEST(Renderer, WidthReduceNarrowsBarsOnlyWhereAModuleHasPixelsToSpare) {
+    // One pixel off every bar where a module is 2 pixels or more; with 1-pixel modules nothing
+    // changes, or 2-module bars would come out as thin as 1-module bars.
+    for (const auto& [dpi, module, narrowed] : {std::tuple{96, SC2, false}, std::tuple{96, SC5, true},
+                                                std::tuple{600, SC2, true}, std::tuple{96, SC9, true}}) {
         RecordingCanvas plain(dpi, dpi), reduced(dpi, dpi);
         TLLBarcode a, b;
-        apply(a, {.dpi = dpi});
-        apply(b, {.dpi = dpi, .widthReduce = true});
+        apply(a, {.module = module, .dpi = dpi});
+        apply(b, {.module = module, .dpi = dpi, .widthReduce = true});
         a.DrawBarcode(plain, 0, 0);
         b.DrawBarcode(reduced, 0, 0);
         ASSERT_EQ(plain.fills.size(), reduced.fills.size());
         for (std::size_t i = 0; i < plain.fills.size(); ++i) {
             const int w = plain.fills[i].rect.Right - plain.fills[i].rect.Left;
             const int wr = reduced.fills[i].rect.Right - reduced.fills[i].rect.Left;
-            EXPECT_EQ(wr, w > 1 ? w - 1 : w) << dpi << " dpi, bar " << i;
+            EXPECT_EQ(wr, narrowed ? w - 1 : w) << dpi << " dpi SC" << int(module) << ", bar " << i;
             EXPECT_EQ(reduced.fills[i].rect.Left, plain.fills[i].rect.Left);
         }
     }
