@@ -2,11 +2,15 @@
 // TCustomBarcode: the reusable barcode widget. It owns one engine, exposes every engine parameter
 // as a validated property and paints by letting the engine draw on its own surface.
 #include <QWidget>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/BarLL.h"
 
 namespace varlen {
+
+class TQtCanvas;
 
 class TCustomBarcode : public QWidget {
     Q_OBJECT
@@ -47,6 +51,13 @@ public:
     // (device units, exchanged for quarter turns) to *size when given. Encoding errors propagate.
     void DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
 
+    // The encoded properties: encoded once after they change, drawn by every paint, print and
+    // export until the next change. Raises the engine's error when they cannot be encoded.
+    const TSymbol& Symbol();
+    // The size the barcode is drawn at on a surface of this resolution (0: the screen's), known
+    // before anything is drawn. Raises the engine's error as Symbol does.
+    TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
+
     TLLBarcode& Engine() { return *engine_; }
     const TLLBarcode& Engine() const { return *engine_; }
 
@@ -55,14 +66,29 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Draws on the control's own surface at (0, 0); the base class then takes the drawn size.
+    void showEvent(QShowEvent* event) override;
+    // Draws on the control's own surface at (0, 0). The size was taken before, when the
+    // properties changed: a paint never resizes.
     virtual void Paint(TCanvas& canvas);
+    // Whether the control takes the drawn size (the base control always does).
+    virtual bool TakesDrawnSize() const { return true; }
+    // Takes the measured size when the control takes the drawn size; data that cannot be encoded
+    // keeps the size (the paint shows and reports the error).
+    void ApplyMeasuredSize();
 
     TLLBarcode* engine_;
 
 private:
-    // Every accepted assignment: repaint, and let a failing paint report its error anew.
+    // Every accepted assignment: take the new size, repaint once, and let a failing paint report
+    // its error anew.
     void propertyChanged();
+
+    struct Encoded {
+        TBarcodeParams params;  // the encoding fields it was made from
+        TSymbol symbol;
+    };
+    std::optional<Encoded> encoded_;
+    std::unique_ptr<TQtCanvas> metrics_;  // the font engine the screen draws with, for measuring
 
     unsigned changeCount_ = 1;     // counts accepted property assignments
     unsigned reportedChange_ = 0;  // the assignment whose paint error has been reported

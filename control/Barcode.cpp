@@ -30,8 +30,7 @@ private:
     int previous_;
 };
 
-// A new, still empty bitmap has no device yet; its surface must nevertheless report the screen's
-// resolution like the sized bitmap will, or the measuring pass would lay out for another one.
+// A bitmap whose surface reports the screen's resolution, the one the barcode was measured at.
 std::unique_ptr<TBitmap> newScreenBitmap() {
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
@@ -63,13 +62,8 @@ TBarcode::TBarcode(QWidget* owner) : TCustomBarcode(owner) { autoSize_ = true; }
 void TBarcode::setAutoSize(bool on) {
     if (on == autoSize_) return;
     autoSize_ = on;
+    ApplyMeasuredSize();
     update();
-}
-
-void TBarcode::Paint(TCanvas& canvas) {
-    TSize size;
-    DrawOnCanvas(canvas, 0, 0, &size);
-    if (autoSize_) resize(size.cx, size.cy);
 }
 
 void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
@@ -110,40 +104,40 @@ void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrom
     bitmap->SaveToFile(fileName);
 }
 
+TSize TBarcode::MagnifiedSize(int margin) {
+    const TSize drawn = MeasuredSize();
+    return {2 * margin + drawn.cx, 2 * margin + drawn.cy};
+}
+
 std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 
-    auto bitmap = newScreenBitmap();
-    if (monochrome) bitmap->SetMonochrome(true);
-
-    // Measuring pass: the empty bitmap shows nothing, the renderer reports the size.
-    scaleSurface(bitmap->Canvas(), factor);
-    TSize size;
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
-
+    // The size is measured, not drawn: the bitmap is made once, at its final size.
+    const TSize size = MeasuredSize();
     const int width = bitmapSide(margin, size.cx, factor);
     const int height = bitmapSide(margin, size.cy, factor);
     // A picture beyond 2^28 pixels (768 MB at 24 bits) is refused before any memory is taken: it
     // would only exhaust the memory or the 4 GB a bitmap file can hold.
     if (static_cast<std::int64_t>(width) * height > (std::int64_t{1} << 28)) throw EOverflow(kTooLarge);
+    auto bitmap = newScreenBitmap();
+    if (monochrome) bitmap->SetMonochrome(true);
     bitmap->SetSize(width, height);
     if (bitmap->Width() != width || bitmap->Height() != height) throw EOverflow(kTooLarge);  // no memory for it
 
-    // The real drawing: the renderer lays out for the screen's resolution, the surface multiplies
-    // every coordinate by the factor, so bars come out exactly factor times as wide and the text
-    // is set by the font engine at factor times the height.
+    // The renderer lays out for the screen's resolution, the surface multiplies every coordinate
+    // by the factor, so bars come out exactly factor times as wide and the text is set by the
+    // font engine at factor times the height.
     scaleSurface(bitmap->Canvas(), factor);
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+    DrawOnCanvas(bitmap->Canvas(), margin, margin);
     bitmap->Canvas().ResetMapping();
     return bitmap;
 }
 
 void TBarcode::CopyToClipboard(int margin) {
+    const TSize size = MeasuredSize();
     auto bitmap = newScreenBitmap();
-    TSize size;
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
     bitmap->SetSize(bitmapSide(margin, size.cx, 1), bitmapSide(margin, size.cy, 1));
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+    DrawOnCanvas(bitmap->Canvas(), margin, margin);
     Clipboard().Assign(*bitmap);
 }
 

@@ -24,9 +24,12 @@ public:
     // Writes the barcode with a margin, magnified F times, as a Windows bitmap file whatever the
     // name's extension. F below 1 raises EOverflow "Barcode: Factor for "MagnifyBy" must be >=1".
     void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
-    // The bitmap MagnifyBy writes, for callers that want it in another form (the command-line
-    // tool's PNG). Same checks and geometry.
+    // The bitmap MagnifyBy writes, for callers that want it in another form (the Save pipeline).
+    // Same checks and geometry; drawn once, at the size measured beforehand.
     std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
+    // That bitmap's size at factor 1, margin included, without drawing it. Raises the engine's
+    // error when the data cannot be encoded.
+    TSize MagnifiedSize(int margin);
     // Places the barcode with a margin on the clipboard as a bitmap.
     void CopyToClipboard(int margin);
 
@@ -35,7 +38,7 @@ signals:
     void OnDblClick();
 
 protected:
-    void Paint(TCanvas& canvas) override;
+    bool TakesDrawnSize() const override { return autoSize_; }
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
