@@ -4,8 +4,6 @@
 #if VARLEN_WITH_QT
 #include "cli/Draw.h"
 
-#include <QTemporaryDir>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -51,16 +49,13 @@ public:
 
     void toFile(const std::string& fileName) { SaveBarcodeToFile(fileName, o_.scale, source_, save_); }
 
-    // The file is made in a private temporary folder and copied out only when complete, so that a
-    // failure leaves standard output empty.
+    // The whole file is made in memory before its first byte goes out, so that a failure leaves
+    // standard output empty.
     void toStandardOutput() {
-        QTemporaryDir dir;
-        if (!dir.isValid()) throw EInOutError("temporary folder: " + dir.errorString().toStdString());
-        const std::string file =
-            dir.path().toStdString() + "/barcode" + SaveFileExtension(SaveFileTypeOfExtension(o_.format));
-        toFile(file);
-        const std::vector<std::uint8_t> bytes = ReadWholeFile(file);
-        std::cout.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        const TFileBytes bytes =
+            BarcodeFileBytes(SaveFileTypeOfExtension(o_.format), "standard output", o_.scale, source_, save_);
+        for (const ByteSpan& part : bytes.Parts())
+            std::cout.write(static_cast<const char*>(part.data), static_cast<std::streamsize>(part.size));
         std::cout.flush();
         if (!std::cout) throw EInOutError(std::string("standard output: ") + std::strerror(errno ? errno : EIO));
     }

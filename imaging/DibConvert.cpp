@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace varlen {
 
@@ -120,6 +121,45 @@ TDib ReduceTo216Colors(const TDib& dib) {
                 dst[x] = static_cast<std::uint8_t>(tables[0][rgb[3 * x]] + tables[1][rgb[3 * x + 1]] +
                                                    tables[2][rgb[3 * x + 2]]);
         }
+    }
+    return out;
+}
+
+TDib ToHalftone8(const TDib& dib) {
+    const std::vector<RGBQuad>& palette = HalftonePalette();
+    TDib out;
+    out.width = dib.width;
+    out.height = dib.height;
+    out.bitCount = 8;
+    out.xPelsPerMeter = dib.xPelsPerMeter;
+    out.yPelsPerMeter = dib.yPelsPerMeter;
+    out.colors = palette;
+    out.bits.assign(out.imageSize(), 0);
+    // Nearest by squared distance, the first of equals; remembered per colour, since a barcode
+    // has few of them.
+    std::unordered_map<std::uint32_t, std::uint8_t> found;
+    auto nearest = [&](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        const std::uint32_t key = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
+        const auto known = found.find(key);
+        if (known != found.end()) return known->second;
+        std::size_t best = 0;
+        long bestDistance = -1;
+        for (std::size_t i = 0; i < palette.size(); ++i) {
+            const long dr = r - palette[i].rgbRed, dg = g - palette[i].rgbGreen, db = b - palette[i].rgbBlue;
+            const long d = dr * dr + dg * dg + db * db;
+            if (bestDistance < 0 || d < bestDistance) {
+                best = i;
+                bestDistance = d;
+            }
+        }
+        return found.emplace(key, static_cast<std::uint8_t>(best)).first->second;
+    };
+    const int w = dib.width;
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * 3);
+    for (int y = 0; y < dib.height; ++y) {
+        DibRowToRGB(dib, y, rgb.data());
+        std::uint8_t* dst = out.row(y);
+        for (int x = 0; x < w; ++x) dst[x] = nearest(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
     }
     return out;
 }

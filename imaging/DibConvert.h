@@ -28,4 +28,8 @@ constexpr int Level216(int x) { return (x + 3) / 51; }
 // pixel mapped on its own to 36 level(red) + 6 level(green) + level(blue).
 TDib ReduceTo216Colors(const TDib& dib);
 
+// The bitmap at 8 bits per pixel over the 256-colour halftone palette (HalftonePalette, Dib.h),
+// each pixel the nearest entry by squared distance, the first of equally near ones.
+TDib ToHalftone8(const TDib& dib);
+
 }  // namespace varlen

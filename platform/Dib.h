@@ -34,4 +34,11 @@ struct TDib {
     const std::uint8_t* row(int y) const { return bits.data() + static_cast<std::size_t>(height - 1 - y) * stride(); }
 };
 
+// The 256-colour halftone palette of 8-bit bitmaps. Layout: entries 0..215 are the 6 x 6 x 6
+// colour cube, entry 36 r + 6 g + b with each component r, g, b in 0..5 standing for the level
+// 51 × component (0, 51, 102, 153, 204, 255), so entry 0 is pure black and entry 215 pure white;
+// entries 216..255 are 40 further greys, level round(255 × (k + 1) / 42) for k = 0..39, which fill
+// the gaps between the cube's six greys.
+const std::vector<RGBQuad>& HalftonePalette();
+
 }  // namespace varlen

@@ -165,21 +165,6 @@ QImage blank(int width, int height, TPixelFormat format, const std::vector<RGBQu
 
 }  // namespace
 
-const std::vector<RGBQuad>& HalftonePalette() {
-    static const std::vector<RGBQuad> palette = [] {
-        std::vector<RGBQuad> p;
-        for (int r = 0; r < 6; ++r)
-            for (int g = 0; g < 6; ++g)
-                for (int b = 0; b < 6; ++b) p.push_back(RGBQuad{std::uint8_t(51 * b), std::uint8_t(51 * g), std::uint8_t(51 * r), 0});
-        for (int k = 0; k < 40; ++k) {
-            const auto v = std::uint8_t(std::lround(255.0 * (k + 1) / 42.0));
-            p.push_back(RGBQuad{v, v, v, 0});
-        }
-        return p;
-    }();
-    return palette;
-}
-
 TBitmap::TBitmap() : m_canvas(std::make_unique<TQtCanvas>()) {
     m_image = blank(0, 0, m_format, {});
     // Even an empty bitmap measures: its surface knows the screen's resolution before it has pixels.
@@ -380,26 +365,30 @@ void TBitmap::SetPaletteEntries(const std::vector<RGBQuad>& colors) {
 void TBitmap::LoadFromFile(const std::string& fileName) { Assign(ReadBmpFile(fileName)); }
 
 void TBitmap::SaveToFile(const std::string& fileName) const {
+    std::vector<std::uint8_t> header;
+    WriteFileAtomic(fileName, BmpFileParts(header));
+}
+
+std::vector<ByteSpan> TBitmap::BmpFileParts(std::vector<std::uint8_t>& header) const {
     if (m_format == pf4bit || m_image.isNull()) {
-        WriteBmpFile(fileName, GetDIBits());
-        return;
+        header = EncodeBmp(GetDIBits());
+        return {ByteSpan{header.data(), header.size()}};
     }
-    // The picture's rows already have the file's layout: write them straight from the image,
-    // bottom row first, without a copy.
+    // The picture's rows already have the file's layout: they go out as they are.
     sync();
-    TDib header;
-    header.width = m_image.width();
-    header.height = m_image.height();
-    header.bitCount = std::uint16_t(bitCount(m_format));
-    header.xPelsPerMeter = m_image.dotsPerMeterX();
-    header.yPelsPerMeter = m_image.dotsPerMeterY();
+    TDib info;
+    info.width = m_image.width();
+    info.height = m_image.height();
+    info.bitCount = std::uint16_t(bitCount(m_format));
+    info.xPelsPerMeter = m_image.dotsPerMeterX();
+    info.yPelsPerMeter = m_image.dotsPerMeterY();
     if (indexed(m_format))
-        for (QRgb c : m_image.colorTable()) header.colors.push_back(toQuad(c));
-    const std::vector<std::uint8_t> head = EncodeBmpHeader(header);
-    std::vector<ByteSpan> parts{ByteSpan{head.data(), head.size()}};
-    const std::size_t stride = std::size_t(header.stride());
-    for (int y = header.height - 1; y >= 0; --y) parts.push_back(ByteSpan{m_image.constScanLine(y), stride});
-    WriteFileAtomic(fileName, parts);
+        for (QRgb c : m_image.colorTable()) info.colors.push_back(toQuad(c));
+    header = EncodeBmpHeader(info);
+    std::vector<ByteSpan> parts{ByteSpan{header.data(), header.size()}};
+    const std::size_t stride = std::size_t(info.stride());
+    for (int y = info.height - 1; y >= 0; --y) parts.push_back(ByteSpan{m_image.constScanLine(y), stride});
+    return parts;
 }
 
 QImage TBitmap::Image() const {

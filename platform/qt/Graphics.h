@@ -14,18 +14,12 @@
 #include <QImage>
 
 #include "platform/Dib.h"
+#include "platform/FileIO.h"
 #include "platform/qt/QtCanvas.h"
 
 namespace varlen {
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf24bit, pf32bit };
-
-// The 256-colour halftone palette of 8-bit bitmaps. Layout: entries 0..215 are the 6 x 6 x 6
-// colour cube, entry 36 r + 6 g + b with each component r, g, b in 0..5 standing for the level
-// 51 × component (0, 51, 102, 153, 204, 255), so entry 0 is pure black and entry 215 pure white;
-// entries 216..255 are 40 further greys, level round(255 × (k + 1) / 42) for k = 0..39, which fill
-// the gaps between the cube's six greys.
-const std::vector<RGBQuad>& HalftonePalette();
 
 class TBitmap {
 public:
@@ -73,6 +67,10 @@ public:
     // The whole bitmap with its palette as a Windows bitmap file. Errors raise EInOutError.
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName) const;
+    // The same file's bytes in pieces, without a copy of the picture: `header` receives the file
+    // and info headers and the colour table, the pieces are that header and then the rows,
+    // bottom row first, straight from the picture. Valid while the bitmap is left unchanged.
+    std::vector<ByteSpan> BmpFileParts(std::vector<std::uint8_t>& header) const;
 
     // The picture as a QImage (indexed formats stay indexed).
     QImage Image() const;

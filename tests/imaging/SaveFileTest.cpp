@@ -139,8 +139,7 @@ TEST(SaveFile, TemporaryFilesNeverTakeAnExistingNameAndNeverStay) {
         std::fclose(f);
     }
     InDirectory here(dir.path());
-    TSaveSource viaFile = SaveSourceOf(barcode);
-    viaFile.MagnifiedBitmap = nullptr;  // PNG through the temporary file too
+    const TSaveSource viaFile = SaveSourceOf(barcode);
     std::vector<std::string> expected = bystanders;
     for (const char* ext : {".gif", ".tif", ".jpg", ".emf", ".png", ".bmp", ".svg", ".pdf"}) {
         SaveBarcodeToFile(dir.file(std::string("label") + ext), 1, viaFile);
@@ -166,16 +165,16 @@ TEST(SaveFile, FailuresLeaveNothingBehind) {
     fs::create_directory(dir.path() / "taken.gif");
     fs::create_directory(dir.path() / "taken.jpg");
     const Row rows[] = {
-        {dir.file("f0.gif"), [](TSaveSource& s) { s.ExportBitmap = [o = s.ExportBitmap](const std::string& n, int) { o(n, 0); }; },
-         "Barcode: Factor for \"MagnifyBy\" must be >=1", "first pass refuses"},
+        {dir.file("f0.gif"), [](TSaveSource& s) { s.MagnifiedBitmap = [o = s.MagnifiedBitmap](int) { return o(0); }; },
+         "Barcode: Factor for \"MagnifyBy\" must be >=1", "the drawing refuses"},
         {dir.file("half.tif"),
          [](TSaveSource& s) {
-             s.ExportBitmap = [o = s.ExportBitmap](const std::string& n, int f) {
-                 o(n, f);
-                 throw EInOutError("disk gone after the first pass");
+             s.MagnifiedBitmap = [o = s.MagnifiedBitmap](int f) -> std::unique_ptr<TBitmap> {
+                 o(f);
+                 throw EInOutError("failed after drawing");
              };
          },
-         "disk gone after the first pass", "first pass fails after writing its file"},
+         "failed after drawing", "the drawing fails after it was made"},
         {dir.file("taken.gif"), nullptr, "", "second pass: the target is a folder"},
         {dir.file("taken.jpg"), nullptr, "", "second pass: the target is a folder"},
         {dir.file("no/such/folder.emf"), nullptr, dir.file("no/such/folder.emf") + ": No such file or directory",
@@ -207,7 +206,10 @@ TEST(SaveFile, UnknownTypeNeverExports) {
     ScratchDir dir;
     TSaveSource source;
     int exports = 0;
-    source.ExportBitmap = [&](const std::string&, int) { ++exports; };
+    source.MagnifiedBitmap = [&](int) {
+        ++exports;
+        return std::unique_ptr<TBitmap>();
+    };
     EXPECT_THROW(SaveBarcodeToFile(dir.file("a.jpeg"), 1, source), EInOutError);
     EXPECT_EQ(exports, 0);
     EXPECT_TRUE(dir.entries().empty());
