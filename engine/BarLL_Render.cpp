@@ -221,9 +221,11 @@ public:
         }
         const int dataBottom = Y_ + nearest(h * 0.917L) - r;
         const int fullBottom = Y_ + h - r;
-        // Narrowing a bar by a pixel only where a module has pixels to spare: with one-pixel
-        // modules it would make two-module bars as thin as one-module bars.
-        const bool reduce = params_.WidthReduce && p >= 2;
+        // A bar loses a pixel only where a module has pixels to spare. With 1-pixel modules it
+        // made 2-module bars as thin as 1-module bars; with 2-pixel modules it takes half a
+        // module off every bar, more than readers allow for (ZXing reads neither EAN nor Code 128
+        // so reduced). From 3 pixels on the symbol reads at every module width.
+        const bool reduce = params_.WidthReduce && p >= 3;
         for (int s = 1; s <= count_;) {
             int n = 1;
             while (s + n <= count_ && m[s + n - 1] == m[s - 1]) ++n;

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 #include <map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "control/Barcode.h"
+#include "platform/Screen.h"
 #include "support/RecordingCanvas.h"
 
 using namespace varlen;
@@ -33,10 +35,12 @@ std::string run(const std::string& command) {
 
 bool haveTool(const char* path) { return access(path, X_OK) == 0; }
 
-// ZXingReader -1 prints one line per symbol: <file> <format> "<text>".
-std::vector<std::string> zxing(const std::string& file) {
+// ZXingReader -1 prints one line per symbol: <file> <format> "<text>". -noscale keeps a large
+// picture from being scaled down first.
+std::vector<std::string> zxing(const std::string& file, bool noscale = false) {
     std::vector<std::string> texts;
-    std::istringstream lines(run("/usr/bin/ZXingReader -1 '" + file + "' 2>/dev/null"));
+    std::istringstream lines(run(std::string("/usr/bin/ZXingReader ") + (noscale ? "-noscale " : "") + "-1 '" + file +
+                                 "' 2>/dev/null"));
     for (std::string line; std::getline(lines, line);) {
         const auto open = line.find('"');
         const auto close = line.rfind('"');
@@ -175,4 +179,93 @@ TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
         std::printf("| %s | %d | %d %% | %d %%%s |\n", name, t.total, 100 * t.zxingPass / t.total,
                     100 * t.zbarPass / t.total, t.zbarLimit ? " (1-pixel modules: reader limit)" : "");
     }
+}
+
+namespace {
+
+// The first pixel of a margin-wide ring round the picture that is not white, as "x,y", or "".
+std::string inkInRing(const QImage& image, int ring) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const bool inRing = x < ring || y < ring || x >= image.width() - ring || y >= image.height() - ring;
+            if (inRing && (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return std::to_string(x) + "," + std::to_string(y);
+        }
+    return {};
+}
+
+}  // namespace
+
+// The options at their extremes, as the control and varlen-cli admit them: every symbol still
+// decodes, and nothing reaches into the 2-pixel margin round the export.
+TEST(RoundTrip, ExtremesOfTheOptionsStaySound) {
+    if (!haveTool("/usr/bin/ZXingReader")) GTEST_SKIP() << "ZXingReader is not installed (zxing-cpp-tools)";
+    QTemporaryDir dir;
+    struct Row {
+        const char* why;
+        btCodeTypes type;
+        const char* data;
+        const char* addon;
+        const char* zxingText;  // "" for a symbology ZXing does not read
+        int heightPercent;
+        int textPercent;
+        bool widthReduce;
+        std::vector<btCodeSizes> modules;
+        std::vector<int> dpis;
+    };
+    const std::vector<btCodeSizes> allSizes = {SC0, SC1, SC2, SC3, SC4, SC5, SC6, SC7, SC8, SC9};
+    const Row rows[] = {
+        // Width reduction at every module width: a pixel off only where modules have one to spare.
+        {"width reduction", EAN_13, "400638133393", "", "4006381333931", 100, 100, true, allSizes, {96, 300}},
+        {"width reduction", CODE128_B, "Hello 123", "", "Hello 123", 100, 100, true, allSizes, {96, 300}},
+        {"width reduction", CODE25i, "1234567890", "", "1234567890", 100, 100, true, allSizes, {96, 300}},
+        // Low bars under tall digits: the add-on's bars are left out, the main symbol reads.
+        {"add-on bars would turn over", EAN_13, "978020137962", "12345", "9780201379624", 20, 200, false, {SC2, SC7}, {96}},
+        // Text at 150 and 200 % wider than the bars widens the picture instead of being cut.
+        {"text 150 %", EAN_8, "4711", "", "47110007", 100, 150, false, {SC2, SC7}, {96}},
+        {"text 200 %", EAN_8, "4711", "", "47110007", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", UPC_E, "123456", "", "01234565", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", CODE25i, "123456", "", "123456", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", CODE128_C, "1234567890123456", "", "1234567890123456", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 150 %", EAN_13, "400638133393", "", "4006381333931", 100, 150, false, {SC2, SC7}, {96}},
+        {"text 200 %", EAN_13, "400638133393", "", "4006381333931", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", UPC_A, "03600029145", "", "036000291452", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", Postnet_FIM, "A", "", "", 100, 200, false, {SC2}, {96, 300}},
+    };
+    const ScreenInfo saved = Screen();
+    int fileNo = 0;
+    for (const Row& r : rows) {
+        for (int dpi : r.dpis) {
+            ScreenInfo screen = saved;
+            screen.logPixelsX = screen.logPixelsY = dpi;
+            SetScreenInfo(screen);
+            for (btCodeSizes module : r.modules) {
+                SCOPED_TRACE(std::string(r.why) + " type " + std::to_string(r.type) + " SC" + std::to_string(module) +
+                             " at " + std::to_string(dpi) + " dpi");
+                TBarcode bc;
+                bc.setBar_CodeType(r.type);
+                bc.setBar_Caption(r.data);
+                bc.setBar_CodeAddon(r.addon);
+                bc.setBar_ModuleWidth(module);
+                bc.setBar_HeightPercent(r.heightPercent);
+                bc.setBar_Fontscaling(r.textPercent);
+                bc.setBar_WidthReduce(r.widthReduce);
+                const std::string file = dir.filePath(QString("x%1.bmp").arg(++fileNo)).toStdString();
+                bc.MagnifyBy(2, file, false, 1);
+                EXPECT_EQ(inkInRing(QImage(QString::fromStdString(file)), 2), "");
+                if (*r.zxingText == '\0') continue;
+                // The readers want a quiet zone of ten modules: the same picture on a wider white.
+                const QImage picture(QString::fromStdString(file));
+                QImage framed(picture.width() + 200, picture.height() + 200, QImage::Format_RGB32);
+                framed.fill(Qt::white);
+                for (int y = 0; y < picture.height(); ++y)
+                    for (int x = 0; x < picture.width(); ++x) framed.setPixel(x + 100, y + 100, picture.pixel(x, y));
+                const std::string png = file + ".png";
+                ASSERT_TRUE(framed.save(QString::fromStdString(png), "PNG"));
+                const auto texts = zxing(png, true);
+                EXPECT_TRUE(std::find(texts.begin(), texts.end(), r.zxingText) != texts.end())
+                    << (texts.empty() ? std::string("nothing read") : texts.front());
+            }
+        }
+    }
+    SetScreenInfo(saved);
 }
