@@ -79,6 +79,22 @@ TEST_F(WindowTest, SwitchingEntries) {
     EXPECT_EQ(w.Edit1->MaxLength(), 12);
 }
 
+TEST_F(WindowTest, EveryEntryHasItsLengthLimit) {
+    // Index and limit of every entry; typing stops at the limit, whatever came before.
+    const int limits[15] = {7, 12, 11, 6, 50, 50, 50, 50, 50, 50, 5, 9, 11, 50, 9};
+    TForm1& w = start();
+    for (const int previous : {4, 10}) {  // from a 50-character and from a 5-character entry
+        for (int index = 0; index < 15; ++index) {
+            pick(w.ComboBox1, previous);
+            pick(w.ComboBox1, index);
+            w.Edit1->clear();
+            QTest::keyClicks(w.Edit1, QString(60, QLatin1Char('1')));
+            EXPECT_EQ(w.Edit1->MaxLength(), limits[index]) << "entry " << index << " after " << previous;
+            EXPECT_EQ(w.Edit1->text().size(), limits[index]) << "entry " << index << " after " << previous;
+        }
+    }
+}
+
 TEST_F(WindowTest, PickingWithTheArrowKeysRunsTheChange) {
     TForm1& w = start();
     QTest::keyClick(w.ComboBox1, Qt::Key_Down);  // 2 -> 3

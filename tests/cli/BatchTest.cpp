@@ -125,6 +125,11 @@ TEST_F(CliBatch, StandardOutputCarriesTheSameFile) {
         const ProcessResult p = cli({"-o", "-", "--format", type, "--type", "upca", "4711"});
         ASSERT_EQ(p.exitCode, 0) << p.err;
         EXPECT_EQ(p.out, readFile(name));
+        // Made in memory: no temporary folder is needed.
+        const ProcessResult noTemp = test::runProcess(
+            {"/usr/bin/env", "TMPDIR=/nonexistent/varlen", VARLEN_CLI, "-o", "-", "--format", type, "--type", "upca", "4711"});
+        EXPECT_EQ(noTemp.exitCode, 0) << noTemp.err;
+        EXPECT_EQ(noTemp.out, p.out);
     }
     EXPECT_EQ(cli({"-o", "-", "--format", "pdf", "4711"}).out.rfind("%PDF-", 0), 0u);
 }

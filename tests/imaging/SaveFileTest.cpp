@@ -202,6 +202,52 @@ TEST(SaveFile, FailuresLeaveNothingBehind) {
     }
 }
 
+// The longest symbol, Code 39 with 50 characters at SC9, flat: 1669 x 27 pixels at factor 1.
+TEST(SaveFile, OneSizeLimitForEveryTypeRefusedBeforeDrawing) {
+    ScratchDir dir;
+    TBarcode barcode;
+    barcode.setBar_CodeType(CODE39);
+    barcode.setBar_ModuleWidth(SC9);
+    barcode.setBar_Caption("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMN");
+    barcode.setBar_HeightPercent(20);
+    barcode.setBar_HumanReadable(false);
+    const TSize one = barcode.MagnifiedSize(2);
+    struct Row {
+        const char* name;
+        int factor;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"wide.gif", 40, "GIF sides are 16 bits: 66760 pixels are too wide"},
+        {"wide.jpg", 40, "JPEG sides end at 65500"},
+        {"huge.bmp", 200, "beyond 2^28 pixels for every type"},
+        {"huge.png", 200, ""}, {"huge.tif", 200, ""}, {"huge.emf", 200, ""}, {"huge.gif", 200, ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        int drawn = 0;
+        TSaveSource source = SaveSourceOf(barcode);
+        source.MagnifiedBitmap = [&drawn, o = source.MagnifiedBitmap](int f) {
+            ++drawn;
+            return o(f);
+        };
+        const std::string target = dir.file(r.name);
+        try {
+            SaveBarcodeToFile(target, r.factor, source);
+            ADD_FAILURE() << "no error: " << r.why;
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.what(), target + ": the picture of " + std::to_string(one.cx * r.factor) + " x " +
+                                    std::to_string(one.cy * r.factor) + " pixels is too large for this file type");
+        }
+        EXPECT_EQ(drawn, 0);
+    }
+    EXPECT_TRUE(dir.entries().empty());
+    // The wide picture fits the types with 32-bit sizes.
+    EXPECT_EQ(one.cx, 1669);
+    for (TSaveFileType type : {TSaveFileType::Bmp, TSaveFileType::Png, TSaveFileType::Tif, TSaveFileType::Emf})
+        EXPECT_TRUE(PictureFits(type, one.cx * 40, one.cy * 40)) << SaveFileExtension(type);
+}
+
 TEST(SaveFile, UnknownTypeNeverExports) {
     ScratchDir dir;
     TSaveSource source;
@@ -228,6 +274,17 @@ TEST(SaveFile, CommandLineWritesTheWindowsBytes) {
                                            Quote(dir.file(std::string("cli") + ext)) + " 4711");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(ReadFile(dir.file(std::string("cli") + ext)), ReadFile(dir.file(std::string("window") + ext)));
+    }
+    // Each --rotate angle is the control's own turn: 90 degrees counter-clockwise is rotate_090.
+    for (const auto& [degrees, rotation] : {std::pair{"90", rotate_090}, std::pair{"180", rotate_180},
+                                            std::pair{"270", rotate_270}}) {
+        SCOPED_TRACE(degrees);
+        barcode.setBar_Rotation(rotation);
+        SaveBarcodeToFile(dir.file("window-turned.png"), 3, SaveSourceOf(barcode));
+        const CommandResult r = RunCommand(Quote(cli) + " --type upca --ratio 2 --scale 3 --rotate " + degrees +
+                                           " -o " + Quote(dir.file("cli-turned.png")) + " 4711");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadFile(dir.file("cli-turned.png")), ReadFile(dir.file("window-turned.png")));
     }
 }
 
