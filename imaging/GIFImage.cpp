@@ -5,6 +5,7 @@
 #include "imaging/DibConvert.h"
 #include "platform/FileIO.h"
 #include "platform/Errors.h"
+#include "platform/LittleEndian.h"
 #include "platform/qt/Graphics.h"
 
 namespace varlen {
@@ -223,13 +224,6 @@ std::string TGIFImage::Version() const {
     return "87a";
 }
 
-namespace {
-void put16(std::vector<std::uint8_t>& out, int v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-}  // namespace
-
 void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
     const std::string version = Version();
     // The format stores sizes and positions in 16 bits; a larger picture cannot be written.
@@ -254,8 +248,8 @@ void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
     const int resolution = std::max(maxBits - 1, 0);
     packed |= static_cast<std::uint8_t>((resolution & 7) << 4);
     packed |= static_cast<std::uint8_t>(std::max(maxBits - 1, 0) & 7);
-    put16(out, ScreenWidth);
-    put16(out, ScreenHeight);
+    PutLE16(out, ScreenWidth);
+    PutLE16(out, ScreenHeight);
     out.push_back(packed);
     out.push_back(BackgroundColorIndex);
     out.push_back(AspectRatio);
@@ -268,10 +262,10 @@ void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
         std::uint8_t imagePacked = static_cast<std::uint8_t>(0x80 + (bits - 1));
         if (frame->ColorMap.Sorted) imagePacked |= 0x20;
         out.push_back(0x2C);
-        put16(out, frame->Left);
-        put16(out, frame->Top);
-        put16(out, frame->Width);
-        put16(out, frame->Height);
+        PutLE16(out, frame->Left);
+        PutLE16(out, frame->Top);
+        PutLE16(out, frame->Width);
+        PutLE16(out, frame->Height);
         out.push_back(imagePacked);
         frame->ColorMap.WriteTo(out);
         out.reserve(out.size() + frame->Data.size() / 4 + 64);

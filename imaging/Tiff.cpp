@@ -5,6 +5,7 @@
 
 #include "imaging/DibConvert.h"
 #include "platform/FileIO.h"
+#include "platform/LittleEndian.h"
 #include "platform/Errors.h"
 #include "platform/qt/Graphics.h"
 
@@ -32,14 +33,8 @@ constexpr char kSoftware[10] = {'Z', 'i', 'm', 'v', 'o', ' ', 's', 'o', 'f', 't'
 class Out {
 public:
     explicit Out(std::vector<std::uint8_t>& b) : bytes_(b) {}
-    void u16(std::uint32_t v) {
-        bytes_.push_back(static_cast<std::uint8_t>(v));
-        bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    void u32(std::uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    }
+    void u16(std::uint32_t v) { PutLE16(bytes_, v); }
+    void u32(std::uint32_t v) { PutLE32(bytes_, v); }
     void raw(const void* p, std::size_t n) {
         const auto* b = static_cast<const std::uint8_t*>(p);
         bytes_.insert(bytes_.end(), b, b + n);
