@@ -35,17 +35,14 @@ void TGIFColorMap::WriteTo(std::vector<std::uint8_t>& out) const {
 
 // ---------------------------------------------------------------- frame
 
-void TGIFSubImage::Assign(const TDib& bitmap) {
-    if (!IsPaletteDib(bitmap)) {
-        Assign(ReduceTo216Colors(bitmap));
-        return;
-    }
+void TGIFSubImage::Assign(const TDibView& bitmap) {
+    // Deeper bitmaps are reduced to the 216-colour palette.
+    const bool palette = IsPaletteDib(bitmap);
+    const std::vector<RGBQuad> reduced = palette ? std::vector<RGBQuad>() : Palette216();
+    const RGBQuad* colors = palette ? bitmap.colors : reduced.data();
+    const std::size_t n = std::min<std::size_t>(palette ? bitmap.colorCount : reduced.size(), TGIFColorMap::kMaxColors);
     ColorMap.Clear();
-    const std::size_t n = std::min<std::size_t>(bitmap.colors.size(), TGIFColorMap::kMaxColors);
-    for (std::size_t i = 0; i < n; ++i) {
-        const RGBQuad& q = bitmap.colors[i];
-        ColorMap.Add({q.rgbRed, q.rgbGreen, q.rgbBlue});
-    }
+    for (std::size_t i = 0; i < n; ++i) ColorMap.Add({colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue});
     Left = 0;
     Top = 0;
     Width = std::max(bitmap.width, 0);
@@ -53,7 +50,7 @@ void TGIFSubImage::Assign(const TDib& bitmap) {
     if (Width == 0 || Height == 0)
         Data.clear();
     else
-        Data = DibIndices(bitmap);
+        Data = palette ? DibIndices(bitmap) : Indices216(bitmap);
 }
 
 // ---------------------------------------------------------------- LZW
@@ -200,7 +197,7 @@ void TGIFImage::Clear() {
     GlobalColorMap.Clear();
 }
 
-TGIFSubImage& TGIFImage::Add(const TDib& bitmap) {
+TGIFSubImage& TGIFImage::Add(const TDibView& bitmap) {
     auto frame = std::make_unique<TGIFSubImage>();
     frame->Assign(bitmap);
     // The logical screen grows to cover the frame.
@@ -210,12 +207,12 @@ TGIFSubImage& TGIFImage::Add(const TDib& bitmap) {
     return *images_.back();
 }
 
-void TGIFImage::Assign(const TDib& bitmap) {
+void TGIFImage::Assign(const TDibView& bitmap) {
     Clear();
     Add(bitmap);
 }
 
-void TGIFImage::Assign(const TBitmap& bitmap) { Assign(bitmap.GetDIBits()); }
+void TGIFImage::Assign(const TBitmap& bitmap) { Assign(bitmap.View()); }
 
 std::string TGIFImage::Version() const {
     if (images_.empty()) throw GIFException("Unsupported GIF version");

@@ -137,14 +137,14 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
 
         case TSaveFileType::Gif: {
             TGIFImage gif;
-            gif.Assign(bitmapFor(type, name, factor, source)->GetDIBits());
+            gif.Assign(*bitmapFor(type, name, factor, source));
             std::vector<std::uint8_t> bytes;
             gif.SaveToStream(bytes);
             return TFileBytes(std::move(bytes));
         }
 
         case TSaveFileType::Tif:
-            return TFileBytes(TiffFileBytes(ToHalftone8(bitmapFor(type, name, factor, source)->GetDIBits())));
+            return TFileBytes(TiffFileBytes(ToHalftone8(bitmapFor(type, name, factor, source)->View())));
 
         case TSaveFileType::Jpg: {
             TJPEGImage jpeg;
@@ -156,13 +156,13 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
         }
 
         case TSaveFileType::Emf: {
-            const TDib dib = bitmapFor(type, name, factor, source)->GetDIBits();
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
             TMetafile metafile;
-            metafile.SetHeight(dib.height);
-            metafile.SetWidth(dib.width);
+            metafile.SetHeight(bitmap->Height());
+            metafile.SetWidth(bitmap->Width());
             {
                 TMetafileCanvas canvas(metafile);
-                canvas.Draw(0, 0, dib);
+                canvas.Draw(0, 0, bitmap->View());
                 canvas.Close();
             }
             return TFileBytes(metafile.SaveToBytes());

@@ -93,18 +93,19 @@ TMetafileCanvas::TMetafileCanvas(TMetafile& metafile) : metafile_(&metafile) {}
 
 TMetafileCanvas::~TMetafileCanvas() { Close(); }
 
-void TMetafileCanvas::Draw(int x, int y, const TDib& bitmap) {
+void TMetafileCanvas::Draw(int x, int y, const TDibView& bitmap) {
     if (!metafile_) throw std::logic_error("TMetafileCanvas: canvas is closed");
     if (bitmap.width <= 0 || bitmap.height <= 0) return;
     switch (bitmap.bitCount) {
     case 1: case 4: case 8: case 24: case 32: break;
     default: throw std::invalid_argument("TMetafileCanvas::Draw: unsupported bit count");
     }
-    const std::size_t colors = bitmap.bitCount <= 8 ? std::min<std::size_t>(bitmap.colors.size(), std::size_t{1} << bitmap.bitCount) : 0;
+    const std::size_t colors = bitmap.bitCount <= 8 ? std::min<std::size_t>(bitmap.colorCount, std::size_t{1} << bitmap.bitCount) : 0;
     const std::uint32_t bmiSize = 40 + 4 * static_cast<std::uint32_t>(colors);
-    const std::uint64_t bitsSize = bitmap.imageSize();
+    const std::size_t stride = static_cast<std::size_t>(bitmap.stride());
+    const std::uint64_t bitsSize = std::uint64_t{stride} * static_cast<std::uint64_t>(bitmap.height);
     const std::uint64_t size = kStretchDIBitsFixed + bmiSize + bitsSize;
-    if (size > 0x7FFFFFFFu || bitmap.bits.size() < bitsSize) throw std::length_error("Bitmap too large for a metafile");
+    if (size > 0x7FFFFFFFu) throw std::length_error("Bitmap too large for a metafile");
 
     std::vector<std::uint8_t>& out = records_;
     PutLE32(out, EMR_STRETCHDIBITS);
@@ -146,7 +147,8 @@ void TMetafileCanvas::Draw(int x, int y, const TDib& bitmap) {
         out.push_back(q.rgbRed);
         out.push_back(0);
     }
-    out.insert(out.end(), bitmap.bits.begin(), bitmap.bits.begin() + static_cast<std::ptrdiff_t>(bitsSize));
+    out.reserve(out.size() + bitsSize);
+    for (int row = bitmap.height - 1; row >= 0; --row) out.insert(out.end(), bitmap.row(row), bitmap.row(row) + stride);
     ++recordCount_;
 
     if (boundsRight_ < boundsLeft_) {

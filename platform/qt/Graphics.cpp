@@ -5,6 +5,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include <sys/mman.h>
+
 #include "platform/BmpFile.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
@@ -142,8 +144,36 @@ int whiteIndex(const QImage& image) {
     return table.isEmpty() ? 0 : nearest(qRgb(255, 255, 255));
 }
 
+// A picture of its own memory. A large one is mapped in huge pages where the system offers them
+// (transparent huge pages on request): a fresh 72 MB picture otherwise takes 18000 page faults,
+// the larger part of the time a large export needs, before a pixel is drawn.
+QImage newImage(int width, int height, QImage::Format format) {
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    const QImage probe(1, 1, format);
+    const qsizetype bytesPerLine = ((qsizetype(width) * probe.depth() + 31) / 32) * 4;
+    const std::size_t bytes = std::size_t(bytesPerLine) * std::size_t(height);
+    if (width <= 0 || height <= 0 || bytes < 4 * kHuge) return QImage(width, height, format);
+    struct Mapping {
+        void* start;
+        std::size_t length;
+    };
+    const std::size_t length = bytes + kHuge;
+    void* start = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (start == MAP_FAILED) return QImage(width, height, format);
+    auto* aligned = reinterpret_cast<uchar*>((reinterpret_cast<std::uintptr_t>(start) + kHuge - 1) & ~(kHuge - 1));
+    ::madvise(aligned, bytes, MADV_HUGEPAGE);
+    return QImage(
+        aligned, width, height, bytesPerLine, format,
+        [](void* info) {
+            const auto* mapping = static_cast<Mapping*>(info);
+            ::munmap(mapping->start, mapping->length);
+            delete mapping;
+        },
+        new Mapping{start, length});
+}
+
 QImage blank(int width, int height, TPixelFormat format, const std::vector<RGBQuad>& colors) {
-    QImage image(std::max(width, 0), std::max(height, 0), qtFormat(format));
+    QImage image = newImage(std::max(width, 0), std::max(height, 0), qtFormat(format));
     const int dpmX = int(std::lround(Screen().logPixelsX / 0.0254));
     const int dpmY = int(std::lround(Screen().logPixelsY / 0.0254));
     image.setDotsPerMeterX(dpmX);
@@ -327,6 +357,24 @@ TDib TBitmap::GetDIBits() const {
         }
     }
     return dib;
+}
+
+TDibView TBitmap::View() const {
+    sync();
+    TDibView view;
+    view.width = m_image.width();
+    view.height = m_image.height();
+    view.bitCount = std::uint16_t(m_format == pf4bit ? 8 : bitCount(m_format));
+    view.xPelsPerMeter = m_image.dotsPerMeterX();
+    view.yPelsPerMeter = m_image.dotsPerMeterY();
+    m_viewColors.clear();
+    if (indexed(m_format))
+        for (QRgb c : m_image.colorTable()) m_viewColors.push_back(toQuad(c));
+    view.colors = m_viewColors.data();
+    view.colorCount = m_viewColors.size();
+    view.top = m_image.isNull() ? nullptr : m_image.constBits();
+    view.step = m_image.bytesPerLine();
+    return view;
 }
 
 std::uint8_t* TBitmap::ScanLine(int y) {

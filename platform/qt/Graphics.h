@@ -53,6 +53,9 @@ public:
     void Assign(const TBitmap& other);
     void Assign(const TDib& dib);
     TDib GetDIBits() const;
+    // The same pixels without a copy: a view of the picture's own rows (a 4-bit picture reads as
+    // 8 bits, one index a byte). Valid until the next drawing or change of size or format.
+    TDibView View() const;
 
     // Row y from the top, in the layout described above; valid until the next drawing on the
     // surface or the next change of size or format.
@@ -83,6 +86,7 @@ private:
     mutable QImage m_image;
     mutable QImage m_shadow;  // 32-bit drawing copy of an indexed picture while its surface draws
     mutable bool m_shadowDirty = false;
+    mutable std::vector<RGBQuad> m_viewColors;  // the colour table a view points at
     TPixelFormat m_format = pf24bit;
     std::unique_ptr<TQtCanvas> m_canvas;
 };
