@@ -300,6 +300,7 @@ TSymbol Encode(const TBarcodeParams& params) {
     symbol.Guards = guardsOf(type);
     if (addonLength != 0) symbol.Addon = {mainModules + 1, e.BarCount};
 
+    symbol.Text.reserve(5);
     for (const TSlotRule& rule : kSlotRules) {
         if (rule.Type != type) continue;
         TTextSlot slot;
@@ -333,15 +334,16 @@ TLLBarcode::TLLBarcode() {
 TLLBarcode::~TLLBarcode() = default;
 
 void TLLBarcode::store(const TSymbol& symbol) {
-    std::memset(Bars, 0, sizeof Bars);
-    std::memset(CodeText, 0, sizeof CodeText);
-    std::memcpy(CodeText, symbol.CodeText.data(), std::min(symbol.CodeText.size(), sizeof CodeText - 1));
-    std::memcpy(Bars + 1, symbol.Modules.data(), symbol.Modules.size());
-    BarCount = symbol.BarCount();
+    const std::size_t text = std::min(symbol.CodeText.size(), sizeof CodeText - 1);
+    std::memcpy(CodeText, symbol.CodeText.data(), text);
+    std::memset(CodeText + text, 0, sizeof CodeText - text);
+    const std::size_t count = std::min(symbol.Modules.size(), static_cast<std::size_t>(kMaxBars));
+    std::memcpy(Bars + 1, symbol.Modules.data(), count);
+    std::memset(Bars + 1 + count, 0, kMaxBars - count);  // every entry past BarCount is 0
+    BarCount = static_cast<std::int32_t>(count);
 }
 
 TSymbol TLLBarcode::encodeOwn() {
-    std::memset(Bars, 0, sizeof Bars);
     BarCount = 0;
     if (Params.CodeType == Codabar && strnlen(Params.Caption, sizeof Params.Caption) <= kMaxCaption) {
         // The engine's own record keeps the upper-case form Codabar reads.
