@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -16,13 +15,14 @@
 
 #include "app/Application.h"
 #include "app/Unit1.h"
+#include "support/ScratchFolder.h"
 
 namespace varlen::testing {
 
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
+        ASSERT_FALSE(folder_.path().empty());
         Application().ShowMessage = [this](const QString& text) { messages.push_back(text.toStdString()); };
         Application().InstallErrorHandler();
         Application().FlushExceptions();
@@ -35,7 +35,7 @@ protected:
         Application().ShowMessage = nullptr;
     }
 
-    QString path(const QString& name) const { return folder_.filePath(name); }
+    QString path(const QString& name) const { return QString::fromStdString(folder_.file(name.toStdString())); }
 
     void writeIni(const std::string& content, const QString& name = QStringLiteral("varlen.ini")) {
         QFile file(path(name));
@@ -47,7 +47,7 @@ protected:
         if (!file.open(QIODevice::ReadOnly)) return "<no file>";
         return file.readAll().toStdString();
     }
-    QStringList files() const { return QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot); }
+    QStringList files() const { return QDir(QString::fromStdString(folder_.path())).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot); }
 
     // Starts the program as `programName` in the scratch folder: start-up runs with a clock that
     // moves on by 250 ms at every read, and the error messages are shown (recorded) at once.
@@ -75,7 +75,7 @@ protected:
     std::vector<std::string> messages;
 
 private:
-    QTemporaryDir folder_;
+    test::ScratchFolder folder_;
 };
 
 }  // namespace varlen::testing

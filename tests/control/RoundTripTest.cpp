@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -17,21 +16,12 @@
 #include "control/Barcode.h"
 #include "platform/Screen.h"
 #include "support/RecordingCanvas.h"
+#include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 
 namespace {
-
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
 
 bool haveTool(const char* path) { return access(path, X_OK) == 0; }
 
@@ -39,8 +29,9 @@ bool haveTool(const char* path) { return access(path, X_OK) == 0; }
 // picture from being scaled down first.
 std::vector<std::string> zxing(const std::string& file, bool noscale = false) {
     std::vector<std::string> texts;
-    std::istringstream lines(run(std::string("/usr/bin/ZXingReader ") + (noscale ? "-noscale " : "") + "-1 '" + file +
-                                 "' 2>/dev/null"));
+    std::vector<std::string> args = {"/usr/bin/ZXingReader", "-1", file};
+    if (noscale) args.insert(args.begin() + 1, "-noscale");
+    std::istringstream lines(test::runProcess(args).out);
     for (std::string line; std::getline(lines, line);) {
         const auto open = line.find('"');
         const auto close = line.rfind('"');
@@ -53,8 +44,9 @@ std::vector<std::string> zxing(const std::string& file, bool noscale = false) {
 // behind the main symbol with a space as ZXing does.
 std::vector<std::string> zbar(const std::string& file) {
     std::vector<std::string> main, addons;
-    std::istringstream lines(run("/usr/bin/zbarimg -q --nodbus --raw -Sean2.enable -Sean5.enable -Supca.enable "
-                                 "-Supce.enable '" + file + "' 2>/dev/null"));
+    std::istringstream lines(test::runProcess({"/usr/bin/zbarimg", "-q", "--nodbus", "--raw", "-Sean2.enable",
+                                               "-Sean5.enable", "-Supca.enable", "-Supce.enable", file})
+                                 .out);
     for (std::string line; std::getline(lines, line);) {
         if (line.empty()) continue;
         (line.size() == 2 || line.size() == 5 ? addons : main).push_back(line);
@@ -110,7 +102,7 @@ const Rendering kRenderings[] = {{SC2, 1}, {SC7, 1}, {SC2, 3}};
 TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
     if (!haveTool("/usr/bin/ZXingReader") || !haveTool("/usr/bin/zbarimg"))
         GTEST_SKIP() << "ZXingReader or zbarimg is not installed (zxing-cpp-tools, zbar-tools)";
-    QTemporaryDir dir;
+    const test::ScratchFolder dir;
     struct Tally {
         int zxingPass = 0, zbarPass = 0, zbarLimit = 0, total = 0;
     };
@@ -129,11 +121,11 @@ TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
                 bc.setBar_Rotation(rotation);
                 // Ten modules of quiet zone around symbologies that draw none of their own.
                 const int margin = 10 * (r.module == SC7 ? 2 : 1);
-                const std::string bmp = dir.filePath(QString("s%1.bmp").arg(fileNo)).toStdString();
+                const std::string bmp = dir.file("s" + std::to_string(fileNo) + ".bmp");
                 bc.MagnifyBy(margin, bmp, false, r.factor);
                 std::string file = bmp;
                 if (++fileNo % 2 == 0) {  // every other one as PNG
-                    file = dir.filePath(QString("s%1.png").arg(fileNo)).toStdString();
+                    file = dir.file("s" + std::to_string(fileNo) + ".png");
                     ASSERT_TRUE(QImage(QString::fromStdString(bmp), "BMP").save(QString::fromStdString(file), "PNG"));
                 }
                 auto contains = [](const std::vector<std::string>& v, const std::string& t) {
@@ -160,9 +152,9 @@ TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
                 if (!zbOk && onePixel && s.zbarNeedsTwoPixels) {
                     // Only a limit when zbar fails on zint's one-pixel rendering of the data as well.
                     if (haveTool("/usr/bin/zint")) {
-                        const std::string theirs = dir.filePath("zint.png").toStdString();
-                        run("/usr/bin/zint -b " + std::to_string(s.zintType) + " --scale=0.5 --height=60 -d '" +
-                            s.data + "' -o '" + theirs + "' >/dev/null 2>&1");
+                        const std::string theirs = dir.file("zint.png");
+                        test::runProcess({"/usr/bin/zint", "-b", std::to_string(s.zintType), "--scale=0.5",
+                                          "--height=60", "-d", s.data, "-o", theirs});
                         EXPECT_TRUE(zbar(theirs).empty()) << s.name << ": zbar reads zint's 1-pixel symbol but not ours";
                     }
                     ++t.zbarLimit;
@@ -199,7 +191,7 @@ std::string inkInRing(const QImage& image, int ring) {
 // decodes, and nothing reaches into the 2-pixel margin round the export.
 TEST(RoundTrip, ExtremesOfTheOptionsStaySound) {
     if (!haveTool("/usr/bin/ZXingReader")) GTEST_SKIP() << "ZXingReader is not installed (zxing-cpp-tools)";
-    QTemporaryDir dir;
+    const test::ScratchFolder dir;
     struct Row {
         const char* why;
         btCodeTypes type;
@@ -249,7 +241,7 @@ TEST(RoundTrip, ExtremesOfTheOptionsStaySound) {
                 bc.setBar_HeightPercent(r.heightPercent);
                 bc.setBar_Fontscaling(r.textPercent);
                 bc.setBar_WidthReduce(r.widthReduce);
-                const std::string file = dir.filePath(QString("x%1.bmp").arg(++fileNo)).toStdString();
+                const std::string file = dir.file("x" + std::to_string(++fileNo) + ".bmp");
                 bc.MagnifyBy(2, file, false, 1);
                 EXPECT_EQ(inkInRing(QImage(QString::fromStdString(file)), 2), "");
                 if (*r.zxingText == '\0') continue;
