@@ -104,11 +104,6 @@ void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrom
     bitmap->SaveToFile(fileName);
 }
 
-TSize TBarcode::MagnifiedSize(int margin) {
-    const TSize drawn = MeasuredSize();
-    return {2 * margin + drawn.cx, 2 * margin + drawn.cy};
-}
-
 std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 

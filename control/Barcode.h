@@ -27,9 +27,6 @@ public:
     // The bitmap MagnifyBy writes, for callers that want it in another form (the Save pipeline).
     // Same checks and geometry; drawn once, at the size measured beforehand.
     std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
-    // That bitmap's size at factor 1, margin included, without drawing it. Raises the engine's
-    // error when the data cannot be encoded.
-    TSize MagnifiedSize(int margin);
     // Places the barcode with a margin on the clipboard as a bitmap.
     void CopyToClipboard(int margin);
 

@@ -36,8 +36,10 @@ std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& op
     return EncodePng(bitmap, dotsPerMeter);
 }
 
-// A surface that only measures: a one-pixel picture reporting the vector resolution.
+// The drawn size at a resolution: measured where the source can, else drawn once on a surface
+// that only measures (a one-pixel picture reporting that resolution).
 TSize measure(const TSaveSource& source, int dpi) {
+    if (source.DrawnSize) return source.DrawnSize(dpi);
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
     TQtCanvas canvas(&painter, dpi, dpi, 1, 1);
@@ -99,9 +101,10 @@ std::vector<std::uint8_t> pdfBytes(const TSaveSource& source, const TSaveOptions
 
 // The bitmap of a pixel type, drawn only once its size is known to fit the type.
 std::unique_ptr<TBitmap> bitmapFor(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source) {
-    if (factor >= 1 && source.BitmapSize) {
-        const TSize size = source.BitmapSize();
-        const std::int64_t width = std::int64_t{size.cx} * factor, height = std::int64_t{size.cy} * factor;
+    if (factor >= 1 && source.DrawnSize) {
+        const TSize size = source.DrawnSize(0);
+        const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
+        const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
         if (!PictureFits(type, width, height)) throw EInOutError(PictureTooLargeMessage(name, width, height));
     }
     return source.MagnifiedBitmap(factor);  // refuses a factor below 1

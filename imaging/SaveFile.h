@@ -41,9 +41,10 @@ struct TSaveSource {
     // The pixel types: the barcode with its margin, magnified `factor` times
     // (TBarcode::MagnifiedBitmap(margin, false, factor)).
     std::function<std::unique_ptr<TBitmap>(int factor)> MagnifiedBitmap;
-    // The size that bitmap has at factor 1, margin included, known without drawing
-    // (TBarcode::MagnifiedSize(margin)): a picture too large is refused before it is drawn.
-    std::function<TSize()> BitmapSize;
+    // The drawn size, margin not included, on a surface of `dpi` dots per inch (0: the screen's,
+    // which the bitmap is drawn at), known without drawing (TBarcode::MeasuredSize): a picture
+    // too large is refused before it is drawn, and the SVG is sized before it is drawn.
+    std::function<TSize(int dpi)> DrawnSize;
     // SVG and PDF: draws the barcode at the point (x, y) of a surface in the text mapping mode,
     // at the surface's own resolution, and gives the drawn size in device units
     // (TBarcode::LoMetricPrint).
@@ -52,14 +53,14 @@ struct TSaveSource {
     int Margin = 2;
 };
 
-// A source over anything with the control's MagnifiedBitmap, MagnifiedSize and LoMetricPrint (a
+// A source over anything with the control's MagnifiedBitmap, MeasuredSize and LoMetricPrint (a
 // TBarcode). The barcode must outlive the source.
 template <class Barcode>
 TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
     source.Margin = margin;
     source.MagnifiedBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor); };
-    source.BitmapSize = [&barcode, margin] { return barcode.MagnifiedSize(margin); };
+    source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
     source.Draw = [&barcode](TCanvas& canvas, int x, int y, TSize* size) { barcode.LoMetricPrint(canvas, x, y, size); };
     return source;
 }

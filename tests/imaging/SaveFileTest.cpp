@@ -211,7 +211,8 @@ TEST(SaveFile, OneSizeLimitForEveryTypeRefusedBeforeDrawing) {
     barcode.setBar_Caption("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMN");
     barcode.setBar_HeightPercent(20);
     barcode.setBar_HumanReadable(false);
-    const TSize one = barcode.MagnifiedSize(2);
+    const TSize drawn = barcode.MeasuredSize();
+    const TSize one{drawn.cx + 4, drawn.cy + 4};  // with the 2-pixel margin
     struct Row {
         const char* name;
         int factor;
