@@ -5,8 +5,6 @@
 #if VARLEN_WITH_QT
 #include "cli/Draw.h"
 
-#include <QTemporaryDir>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,16 +45,12 @@ public:
 
     void toFile(const std::string& fileName) { SaveBarcodeToFile(fileName, o_.scale, source_, save_); }
 
-    // The file is made in a private temporary folder and copied out only when complete, so that a
-    // failure leaves standard output empty.
+    // The whole file is made in memory before its first byte goes out, so that a failure leaves
+    // standard output empty.
     void toStandardOutput() {
-        QTemporaryDir dir;
-        if (!dir.isValid()) throw EInOutError("temporary folder: " + dir.errorString().toStdString());
-        const std::string file =
-            dir.path().toStdString() + "/barcode" + SaveFileExtension(SaveFileTypeOfExtension(o_.format));
-        toFile(file);
-        const std::vector<std::uint8_t> bytes = ReadWholeFile(file);
-        WriteStandardOutput(bytes.data(), bytes.size());
+        const TFileBytes bytes =
+            BarcodeFileBytes(SaveFileTypeOfExtension(o_.format), "standard output", o_.scale, source_, save_);
+        for (const ByteSpan& part : bytes.Parts()) WriteStandardOutput(part.data, part.size);
     }
 
     // One job on the default printer, the barcode 200 / 200 dots from the page's corner.

@@ -8,11 +8,19 @@
 
 #include "engine/DataRules.h"
 #include "platform/ErrorHandler.h"
+#include "platform/Screen.h"
 #include "platform/qt/QtCanvas.h"
 
 namespace varlen {
 
 namespace {
+
+// The fields Encode reads.
+bool sameEncoding(const TBarcodeParams& a, const TBarcodeParams& b) {
+    return a.CodeType == b.CodeType && a.Ratio == b.Ratio && a.GroupSplit == b.GroupSplit &&
+           std::strncmp(a.Caption, b.Caption, sizeof a.Caption) == 0 &&
+           std::strncmp(a.CodeAddon, b.CodeAddon, sizeof a.CodeAddon) == 0;
+}
 
 // Copies a validated string into one of the record's fixed character fields.
 template <std::size_t N>
@@ -29,13 +37,47 @@ void StoreCaption(TBarcodeParams& params, const std::string& caption) {
     storeText(params.Caption, caption);
 }
 
-TCustomBarcode::TCustomBarcode(QWidget* owner) : QWidget(owner), engine_(new TLLBarcode) {
+TCustomBarcode::TCustomBarcode(QWidget* owner)
+    : QWidget(owner), engine_(new TLLBarcode), metrics_(std::make_unique<TQtCanvas>()) {
     resize(69, 66);
 }
 
 TCustomBarcode::~TCustomBarcode() { delete engine_; }
 
-void TCustomBarcode::propertyChanged() { update(); }
+void TCustomBarcode::propertyChanged() {
+    ApplyMeasuredSize();
+    update();
+}
+
+const TSymbol& TCustomBarcode::Symbol() {
+    // The engine's record may also have been written directly: the symbol follows the record.
+    if (!encoded_ || !sameEncoding(encoded_->params, engine_->Params)) {
+        encoded_.reset();
+        TSymbol symbol = Encode(engine_->Params);
+        encoded_.emplace(Encoded{engine_->Params, std::move(symbol)});
+    }
+    return encoded_->symbol;
+}
+
+TSize TCustomBarcode::MeasuredSize(int dpiX, int dpiY) {
+    // The control's own surface reports the screen's resolution.
+    if (dpiX <= 0 || dpiY <= 0) {
+        dpiX = Screen().logPixelsX;
+        dpiY = Screen().logPixelsY;
+    }
+    return Measure(Symbol(), RenderParamsOf(engine_->Params), dpiX, dpiY, *metrics_);
+}
+
+void TCustomBarcode::ApplyMeasuredSize() {
+    if (!TakesDrawnSize()) return;
+    TSize size;
+    try {
+        size = MeasuredSize();
+    } catch (const std::exception&) {
+        return;  // painted as a plain mark and reported by the paint
+    }
+    resize(size.cx, size.cy);
+}
 
 std::string TCustomBarcode::Bar_Caption() const { return engine_->Params.Caption; }
 
@@ -136,13 +178,16 @@ void TCustomBarcode::setBar_ZoomSize(bool on) {
 }
 
 void TCustomBarcode::DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size) {
-    const TSize drawn = engine_->DrawBarcode(canvas, X, Y);
+    const TSize drawn = Render(Symbol(), RenderParamsOf(engine_->Params), canvas, X, Y);
     if (size) *size = drawn;
 }
 
-void TCustomBarcode::Paint(TCanvas& canvas) {
-    const TSize drawn = engine_->DrawBarcode(canvas, 0, 0);
-    resize(drawn.cx, drawn.cy);
+void TCustomBarcode::Paint(TCanvas& canvas) { DrawOnCanvas(canvas, 0, 0); }
+
+void TCustomBarcode::showEvent(QShowEvent* event) {
+    // A control shown with the properties it was created with has not measured them yet.
+    ApplyMeasuredSize();
+    QWidget::showEvent(event);
 }
 
 void TCustomBarcode::paintEvent(QPaintEvent*) {

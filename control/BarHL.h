@@ -2,6 +2,8 @@
 // TCustomBarcode: the reusable barcode widget. It owns one engine, exposes every engine parameter
 // as a validated property and paints by letting the engine draw on its own surface.
 #include <QWidget>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/BarLL.h"
@@ -11,6 +13,8 @@ namespace varlen {
 // The control's caption rule, for anything that holds a parameter record: more than 50
 // characters raise EOverflow "String exceeds maximum length", and nothing is stored.
 void StoreCaption(TBarcodeParams& params, const std::string& caption);
+
+class TQtCanvas;
 
 class TCustomBarcode : public QWidget {
     Q_OBJECT
@@ -52,6 +56,13 @@ public:
     // (device units, exchanged for quarter turns) to *size when given. Encoding errors propagate.
     void DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
 
+    // The encoded properties: encoded once after they change, drawn by every paint, print and
+    // export until the next change. Raises the engine's error when they cannot be encoded.
+    const TSymbol& Symbol();
+    // The size the barcode is drawn at on a surface of this resolution (0: the screen's), known
+    // before anything is drawn. Raises the engine's error as Symbol does.
+    TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
+
     TLLBarcode& Engine() { return *engine_; }
     const TLLBarcode& Engine() const { return *engine_; }
 
@@ -61,14 +72,28 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Draws on the control's own surface at (0, 0); the base class then takes the drawn size.
+    void showEvent(QShowEvent* event) override;
+    // Draws on the control's own surface at (0, 0). The size was taken before, when the
+    // properties changed: a paint never resizes.
     virtual void Paint(TCanvas& canvas);
+    // Whether the control takes the drawn size (the base control always does).
+    virtual bool TakesDrawnSize() const { return true; }
+    // Takes the measured size when the control takes the drawn size; data that cannot be encoded
+    // keeps the size (the paint shows and reports the error).
+    void ApplyMeasuredSize();
 
     TLLBarcode* engine_;
 
 private:
-    // Every accepted assignment: repaint.
+    // Every accepted assignment: take the new size and repaint once.
     void propertyChanged();
+
+    struct Encoded {
+        TBarcodeParams params;  // the encoding fields it was made from
+        TSymbol symbol;
+    };
+    std::optional<Encoded> encoded_;
+    std::unique_ptr<TQtCanvas> metrics_;  // the font engine the screen draws with, for measuring
 
     std::string lastError_;
 };

@@ -10,6 +10,7 @@
 #include "platform/Screen.h"
 #include "platform/qt/Clipboard.h"
 #include "platform/qt/Graphics.h"
+#include "platform/qt/QtCanvas.h"
 
 namespace varlen {
 
@@ -30,8 +31,7 @@ private:
     int previous_;
 };
 
-// A new, still empty bitmap has no device yet; its surface must nevertheless report the screen's
-// resolution like the sized bitmap will, or the measuring pass would lay out for another one.
+// A bitmap whose surface reports the screen's resolution, the one the barcode was measured at.
 std::unique_ptr<TBitmap> newScreenBitmap() {
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
@@ -56,15 +56,13 @@ int bitmapSide(int margin, int drawn, int factor) {
     return static_cast<int>(side);
 }
 
-void drawOnCanvas(TLLBarcode& engine, TCanvas& canvas, int X, int Y, TSize* size) {
-    const TSize drawn = engine.DrawBarcode(canvas, X, Y);
-    if (size) *size = drawn;
-}
-
-void loMetricPrint(TLLBarcode& engine, TCanvas& canvas, int X, int Y, TSize* size) {
+// The off-screen operations, shared by the widget and the widget-free image: each needs only
+// DrawOnCanvas and MeasuredSize of its barcode.
+template <class Barcode>
+void loMetricPrint(Barcode& barcode, TCanvas& canvas, int X, int Y, TSize* size) {
     const int mode = canvas.GetMapMode();
     if (mode == MM_TEXT) {
-        drawOnCanvas(engine, canvas, X, Y, size);
+        barcode.DrawOnCanvas(canvas, X, Y, size);
         return;
     }
     if (mode != MM_LOMETRIC && mode != MM_HIMETRIC) throw EOverflow("Barcode: Wrong mapmode in \"LoMetricPrint\"");
@@ -83,7 +81,7 @@ void loMetricPrint(TLLBarcode& engine, TCanvas& canvas, int X, int Y, TSize* siz
     {
         MapModeGuard textMode(canvas, MM_TEXT);
         // y counts upward in the metric modes: a point below the origin has a negative y.
-        drawOnCanvas(engine, canvas, nearest(X * fx), -nearest(Y * fy), &drawn);
+        barcode.DrawOnCanvas(canvas, nearest(X * fx), -nearest(Y * fy), &drawn);
     }
     if (size) {
         size->cx = nearest(drawn.cx / fx);
@@ -91,37 +89,35 @@ void loMetricPrint(TLLBarcode& engine, TCanvas& canvas, int X, int Y, TSize* siz
     }
 }
 
-std::unique_ptr<TBitmap> magnifiedBitmap(TLLBarcode& engine, int margin, bool monochrome, int factor) {
+template <class Barcode>
+std::unique_ptr<TBitmap> magnifiedBitmap(Barcode& barcode, int margin, bool monochrome, int factor) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 
-    auto bitmap = newScreenBitmap();
-    if (monochrome) bitmap->SetMonochrome(true);
-
-    // Measuring pass: the empty bitmap shows nothing, the renderer reports the size.
-    scaleSurface(bitmap->Canvas(), factor);
-    TSize size;
-    drawOnCanvas(engine, bitmap->Canvas(), margin, margin, &size);
-
+    // The size is measured, not drawn: the bitmap is made once, at its final size.
+    const TSize size = barcode.MeasuredSize();
     const int width = bitmapSide(margin, size.cx, factor);
     const int height = bitmapSide(margin, size.cy, factor);
     // A picture beyond 2^28 pixels (768 MB at 24 bits) is refused before any memory is taken: it
     // would only exhaust the memory or the 4 GB a bitmap file can hold.
     if (static_cast<std::int64_t>(width) * height > (std::int64_t{1} << 28)) throw EOverflow(kTooLarge);
+    auto bitmap = newScreenBitmap();
+    if (monochrome) bitmap->SetMonochrome(true);
     bitmap->SetSize(width, height);
     if (bitmap->Width() != width || bitmap->Height() != height) throw EOverflow(kTooLarge);  // no memory for it
 
-    // The real drawing: the renderer lays out for the screen's resolution, the surface multiplies
-    // every coordinate by the factor, so bars come out exactly factor times as wide and the text
-    // is set by the font engine at factor times the height.
+    // The renderer lays out for the screen's resolution, the surface multiplies every coordinate
+    // by the factor, so bars come out exactly factor times as wide and the text is set by the
+    // font engine at factor times the height.
     scaleSurface(bitmap->Canvas(), factor);
-    drawOnCanvas(engine, bitmap->Canvas(), margin, margin, &size);
+    barcode.DrawOnCanvas(bitmap->Canvas(), margin, margin);
     bitmap->Canvas().ResetMapping();
     return bitmap;
 }
 
-void magnifyBy(TLLBarcode& engine, int margin, const std::string& fileName, bool monochrome, int factor) {
+template <class Barcode>
+void magnifyBy(Barcode& barcode, int margin, const std::string& fileName, bool monochrome, int factor) {
     // The picture and its bitmap are released on every path, also when writing fails.
-    const std::unique_ptr<TBitmap> bitmap = magnifiedBitmap(engine, margin, monochrome, factor);
+    const std::unique_ptr<TBitmap> bitmap = magnifiedBitmap(barcode, margin, monochrome, factor);
     // The bitmap file is written beside the target and renamed over it only when complete, so a
     // failed write leaves neither a partial bitmap nor a temporary file behind.
     bitmap->SaveToFile(fileName);
@@ -134,43 +130,62 @@ TBarcode::TBarcode(QWidget* owner) : TCustomBarcode(owner) { autoSize_ = true; }
 void TBarcode::setAutoSize(bool on) {
     if (on == autoSize_) return;
     autoSize_ = on;
+    ApplyMeasuredSize();
     update();
 }
 
-void TBarcode::Paint(TCanvas& canvas) {
-    TSize size;
-    DrawOnCanvas(canvas, 0, 0, &size);
-    if (autoSize_) resize(size.cx, size.cy);
-}
-
-void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) { loMetricPrint(Engine(), canvas, X, Y, size); }
+void TBarcode::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) { loMetricPrint(*this, canvas, X, Y, size); }
 
 void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
-    magnifyBy(Engine(), margin, fileName, monochrome, factor);
+    magnifyBy(*this, margin, fileName, monochrome, factor);
 }
 
 std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
-    return magnifiedBitmap(Engine(), margin, monochrome, factor);
+    return magnifiedBitmap(*this, margin, monochrome, factor);
 }
 
-TBarcodeImage::TBarcodeImage(const TBarcodeParams& params) { engine_.Params = params; }
+TBarcodeImage::TBarcodeImage(const TBarcodeParams& params) : params_(params), metrics_(std::make_unique<TQtCanvas>()) {}
 
-void TBarcodeImage::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) { loMetricPrint(engine_, canvas, X, Y, size); }
+TBarcodeImage::~TBarcodeImage() = default;
+
+void TBarcodeImage::setBar_Caption(const std::string& caption) {
+    StoreCaption(params_, caption);
+    symbol_.reset();
+}
+
+const TSymbol& TBarcodeImage::Symbol() {
+    if (!symbol_) symbol_ = Encode(params_);
+    return *symbol_;
+}
+
+void TBarcodeImage::DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size) {
+    const TSize drawn = Render(Symbol(), RenderParamsOf(params_), canvas, X, Y);
+    if (size) *size = drawn;
+}
+
+TSize TBarcodeImage::MeasuredSize(int dpiX, int dpiY) {
+    if (dpiX <= 0 || dpiY <= 0) {
+        dpiX = Screen().logPixelsX;
+        dpiY = Screen().logPixelsY;
+    }
+    return Measure(Symbol(), RenderParamsOf(params_), dpiX, dpiY, *metrics_);
+}
+
+void TBarcodeImage::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) { loMetricPrint(*this, canvas, X, Y, size); }
 
 void TBarcodeImage::MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor) {
-    magnifyBy(engine_, margin, fileName, monochrome, factor);
+    magnifyBy(*this, margin, fileName, monochrome, factor);
 }
 
 std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochrome, int factor) {
-    return magnifiedBitmap(engine_, margin, monochrome, factor);
+    return magnifiedBitmap(*this, margin, monochrome, factor);
 }
 
 void TBarcode::CopyToClipboard(int margin) {
+    const TSize size = MeasuredSize();
     auto bitmap = newScreenBitmap();
-    TSize size;
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
     bitmap->SetSize(bitmapSide(margin, size.cx, 1), bitmapSide(margin, size.cy, 1));
-    DrawOnCanvas(bitmap->Canvas(), margin, margin, &size);
+    DrawOnCanvas(bitmap->Canvas(), margin, margin);
     Clipboard().Assign(*bitmap);
 }
 

@@ -24,8 +24,8 @@ public:
     // Writes the barcode with a margin, magnified F times, as a Windows bitmap file whatever the
     // name's extension. F below 1 raises EOverflow "Barcode: Factor for "MagnifyBy" must be >=1".
     void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
-    // The bitmap MagnifyBy writes, for callers that want it in another form (the command-line
-    // tool's PNG). Same checks and geometry.
+    // The bitmap MagnifyBy writes, for callers that want it in another form (the Save pipeline).
+    // Same checks and geometry; drawn once, at the size measured beforehand.
     std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
     // Places the barcode with a margin on the clipboard as a bitmap.
     void CopyToClipboard(int margin);
@@ -35,7 +35,7 @@ signals:
     void OnDblClick();
 
 protected:
-    void Paint(TCanvas& canvas) override;
+    bool TakesDrawnSize() const override { return autoSize_; }
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
@@ -43,24 +43,33 @@ private:
     bool autoSize_ = true;
 };
 
-// The control's three off-screen operations on an engine of its own, without a widget: a widget
+// The control's three off-screen operations on parameters of its own, without a widget: a widget
 // lives in the window's thread only, this works in any thread (each thread its own object), with
 // the same geometry, checks and pixels as TBarcode. Give it a TBarcode's parameters
 // (Engine().Params), then a caption per symbol.
 class TBarcodeImage {
 public:
     explicit TBarcodeImage(const TBarcodeParams& params);
+    ~TBarcodeImage();
+    TBarcodeImage(const TBarcodeImage&) = delete;
+    TBarcodeImage& operator=(const TBarcodeImage&) = delete;
 
-    TBarcodeParams& Params() { return engine_.Params; }
+    const TBarcodeParams& Params() const { return params_; }
     // The control's caption rule (StoreCaption).
-    void setBar_Caption(const std::string& caption) { StoreCaption(engine_.Params, caption); }
+    void setBar_Caption(const std::string& caption);
 
+    void DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
+    TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
     void LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
     void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
     std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
 
 private:
-    TLLBarcode engine_;
+    const TSymbol& Symbol();
+
+    TBarcodeParams params_;
+    std::optional<TSymbol> symbol_;    // encoded once per caption
+    std::unique_ptr<TQtCanvas> metrics_;  // the font engine, for measuring
 };
 
 }  // namespace varlen

@@ -1,12 +1,17 @@
-// The engine's object, its encoding entry and the preparation of the symbol text that all
-// symbologies share.
+// Encoding: the preparation of the symbol text that all symbologies share, the dispatch to the
+// encoders, and the symbol that comes out (its module row, guards, add-on and text slots).
 #include "engine/BarLL.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/BarTables.h"
+#include "engine/Encoding.h"
+#include "engine/Messages.h"
 
 namespace varlen {
+
+namespace detail {
 
 namespace {
 
@@ -45,72 +50,7 @@ unsigned char upperLatin(unsigned char c) {
 
 }  // namespace
 
-TLLBarcode::TLLBarcode() {
-    // The shared tables exist before the first encoding of any engine.
-    barCode39();
-    barCode128();
-    barCodabar();
-    barPostnet();
-}
-
-TLLBarcode::~TLLBarcode() = default;
-
-void TLLBarcode::putModules(const char* pattern) {
-    // A local count: the byte stores into Bars could otherwise alias BarCount for the compiler.
-    std::int32_t count = BarCount;
-    for (; *pattern; ++pattern) Bars[++count] = (*pattern == '1') ? 1 : 0;
-    BarCount = count;
-}
-
-void TLLBarcode::putElement(bool bar, bool wide) {
-    const int width = wide ? (Params.Ratio == Ratio_2 ? 2 : 3) : 1;
-    std::memset(Bars + BarCount + 1, bar ? 1 : 0, static_cast<std::size_t>(width));
-    BarCount += width;
-}
-
-void TLLBarcode::EncodeBars() {
-    std::memset(Bars, 0, sizeof Bars);
-    BarCount = 0;
-
-    // Never read past the 50 characters the control admits: a longer text (possible only when the
-    // record is filled directly) would not fit the module row.
-    const char* data = Params.Caption;
-    char shortened[kMaxCaption + 1];
-    if (boundedLength(Params.Caption, sizeof Params.Caption) > static_cast<std::size_t>(kMaxCaption)) {
-        std::memcpy(shortened, Params.Caption, kMaxCaption);
-        shortened[kMaxCaption] = '\0';
-        data = shortened;
-    }
-    PrepareCodeText(data, CodeText, Params.CodeType);
-
-    switch (Params.CodeType) {
-        case EAN_8: EncodeEAN8(); break;
-        case EAN_13: EncodeEAN13(); break;
-        case UPC_A: EncodeUPCA(); break;
-        case UPC_E: EncodeUPCE(); break;
-        case CODE39: EncodeCode39(); break;
-        case CODE25i:
-        case CODE25iP: EncodeCode25i(); break;
-        case CODE128_A:
-        case CODE128_B:
-        case CODE128_C: EncodeCode128(); break;
-        case MSI_Plessey: EncodeMSI(); break;
-        case Codabar: EncodeCodabar(); break;
-        case Postnet: EncodePostnet(); break;
-        case Postnet_FIM: EncodeFIM(); break;
-    }
-
-    if (Params.CodeType == EAN_13 || Params.CodeType == UPC_A) {
-        switch (boundedLength(Params.CodeAddon, sizeof Params.CodeAddon)) {
-            case 0: break;
-            case 2: EncodeAddon2(); break;
-            case 5: EncodeAddon5(); break;
-            default: throw EOverflow("BarLL: Wrong Addoncode");
-        }
-    }
-}
-
-void TLLBarcode::PrepareCodeText(const char* data, char* out, btCodeTypes codeType) {
+void PrepareCodeText(const char* data, char* out, btCodeTypes codeType) {
     TransfervalidChars(data, out, codeType);
     switch (codeType) {
         case EAN_8: fixLength(out, 7); AddCheckDigit(out, codeType); break;
@@ -136,11 +76,11 @@ void TLLBarcode::PrepareCodeText(const char* data, char* out, btCodeTypes codeTy
         case CODE39:
         case Codabar:
         case Postnet_FIM: break;
-        default: throw EOverflow("Barcode: Unknown Type of Barcode");
+        default: throw EOverflow(messages::kUnknownType);
     }
 }
 
-void TLLBarcode::TransfervalidChars(const char* data, char* out, btCodeTypes codeType) {
+void TransfervalidChars(const char* data, char* out, btCodeTypes codeType) {
     const std::size_t n = boundedLength(data, kMaxData);
 
     if (codeType == CODE128_A || codeType == CODE128_B || codeType == CODE128_C) {
@@ -152,16 +92,11 @@ void TLLBarcode::TransfervalidChars(const char* data, char* out, btCodeTypes cod
         return;
     }
     if (codeType == Codabar) {
-        // Codabar upper-cases the data in place; that is the caption itself when the engine encodes
-        // its own record, so the caption keeps the upper-case form.
-        if (data == Params.Caption) {
-            PrepareCodabar(Params.Caption, out);
-        } else {
-            char copy[kMaxData + 1];
-            std::memcpy(copy, data, n);
-            copy[n] = '\0';
-            PrepareCodabar(copy, out);
-        }
+        // Codabar upper-cases what it reads; a copy, so that the data stays as given.
+        char copy[kMaxData + 1];
+        std::memcpy(copy, data, n);
+        copy[n] = '\0';
+        PrepareCodabar(copy, out);
         return;
     }
 
@@ -186,7 +121,7 @@ void TLLBarcode::TransfervalidChars(const char* data, char* out, btCodeTypes cod
     *dest = '\0';
 }
 
-void TLLBarcode::AddCheckDigit(char* text, btCodeTypes codeType) {
+void AddCheckDigit(char* text, btCodeTypes codeType) {
     static constexpr const char* kAlternating31 = "31313131313131313131313131313131313131313131313131";
     static constexpr const char* kAlternating49 = "49494949494949494949494949494949494949494949494949";
 
@@ -199,7 +134,7 @@ void TLLBarcode::AddCheckDigit(char* text, btCodeTypes codeType) {
         case CODE25i: weights = kAlternating31; break;
         case CODE25iP: weights = kAlternating49; break;
         case Postnet: weights = "11111111111"; break;
-        default: throw EOverflow("BarcoLL: No check char with this barcode type");
+        default: throw EOverflow(messages::kNoCheckChar);
     }
 
     int sum = 0;
@@ -212,5 +147,228 @@ void TLLBarcode::AddCheckDigit(char* text, btCodeTypes codeType) {
     }
     appendChar(text, static_cast<char>('0' + (10 - sum % 10) % 10));
 }
+
+}  // namespace detail
+
+namespace {
+
+using detail::TEncoding;
+
+// The human-readable text of each symbology: which characters of the symbol text, centred on
+// which module, standing where. Characters count from 1. (The add-on's digits come after these.)
+enum class TSource : std::uint8_t {
+    Chars,             // Count characters from From (fewer where the text is shorter)
+    WithoutStartStop,  // the symbol text without its first and last character
+    Code128Readable,   // the data as the start character's set reads it
+    Grouped,           // the symbol text regrouped for reading (GroupPostText)
+};
+
+constexpr int kMiddle = -1;  // the module in the middle of the row: BarCount / 2
+constexpr int kAll = 64;
+
+struct TSlotRule {
+    btCodeTypes Type;
+    TSource Source;
+    int From;
+    int Count;
+    TTextAnchor Anchor;
+    int Module;
+    TTextRow Row;
+    int Scale;
+};
+
+constexpr TTextAnchor kAtModule = TTextAnchor::Module;
+constexpr TTextRow kUnderData = TTextRow::BelowDataBars;
+constexpr TTextRow kUnderBars = TTextRow::BelowBars;
+
+constexpr TSlotRule kSlotRules[] = {
+    // EAN/UPC (ISO/IEC 15420): each half under its data bars; the leading digit of EAN-13 and
+    // UPC-A in the left quiet zone, the check digit of UPC-A in the right one.
+    {EAN_8, TSource::Chars, 1, 4, kAtModule, 18, kUnderData, 1},
+    {EAN_8, TSource::Chars, 5, 4, kAtModule, 50, kUnderData, 1},
+    {EAN_13, TSource::Chars, 1, 1, TTextAnchor::LeftQuiet, 0, kUnderData, 1},
+    {EAN_13, TSource::Chars, 2, 6, kAtModule, 25, kUnderData, 1},
+    {EAN_13, TSource::Chars, 8, 6, kAtModule, 72, kUnderData, 1},
+    {UPC_A, TSource::Chars, 1, 1, TTextAnchor::LeftQuiet, 0, kUnderData, 1},
+    {UPC_A, TSource::Chars, 2, 5, kAtModule, 25, kUnderData, 1},
+    {UPC_A, TSource::Chars, 7, 5, kAtModule, 72, kUnderData, 1},
+    {UPC_A, TSource::Chars, 12, 1, TTextAnchor::RightQuiet, 95, kUnderData, 1},
+    // UPC-E shows its six digits, not the check digit that chose their parities.
+    {UPC_E, TSource::Chars, 1, 6, kAtModule, kMiddle, kUnderData, 1},
+    {CODE39, TSource::WithoutStartStop, 0, 0, kAtModule, kMiddle, kUnderBars, 1},
+    {Codabar, TSource::WithoutStartStop, 0, 0, kAtModule, kMiddle, kUnderBars, 1},
+    {CODE25i, TSource::Chars, 1, kAll, kAtModule, kMiddle, kUnderBars, 1},
+    {CODE25iP, TSource::Grouped, 0, 0, kAtModule, kMiddle, kUnderBars, 1},
+    {CODE128_A, TSource::Code128Readable, 0, 0, kAtModule, kMiddle, kUnderBars, 1},
+    {CODE128_B, TSource::Code128Readable, 0, 0, kAtModule, kMiddle, kUnderBars, 1},
+    {CODE128_C, TSource::Code128Readable, 0, 0, kAtModule, kMiddle, kUnderBars, 1},
+    {MSI_Plessey, TSource::Chars, 1, kAll, kAtModule, kMiddle, kUnderBars, 1},
+    // Postal codes: the digits under the bars at five times the height of a tall bar's text.
+    {Postnet, TSource::Chars, 1, kAll, TTextAnchor::Span, 0, kUnderBars, 5},
+    {Postnet_FIM, TSource::Chars, 1, kAll, TTextAnchor::Span, 0, kUnderBars, 1},
+};
+
+// The add-on's digits stand over its bars: 2 digits centred on module 115, 5 digits on 128.
+constexpr int kAddon2Centre = 115;
+constexpr int kAddon5Centre = 128;
+
+// Guard bars of the EAN/UPC main symbols, ISO/IEC 15420: start, centre and end patterns.
+std::vector<TModuleRange> guardsOf(btCodeTypes type) {
+    switch (type) {
+        case EAN_13:
+        case UPC_A: return {{1, 3}, {46, 50}, {93, 95}};
+        case EAN_8: return {{1, 3}, {32, 36}, {65, 67}};
+        case UPC_E: return {{1, 3}, {46, 51}};
+        default: return {};
+    }
+}
+
+std::string slotText(const TSlotRule& rule, const std::string& code, const char* data, int groupSplit) {
+    switch (rule.Source) {
+        case TSource::Chars:
+            return static_cast<std::size_t>(rule.From - 1) < code.size()
+                       ? code.substr(static_cast<std::size_t>(rule.From - 1), static_cast<std::size_t>(rule.Count))
+                       : std::string();
+        case TSource::WithoutStartStop:
+            return code.size() >= 2 ? code.substr(1, code.size() - 2) : std::string();
+        case TSource::Code128Readable: {
+            std::string in(1, code.empty() ? '\0' : code[0]);
+            in += data;
+            char out[256] = {};
+            detail::ConvertCode128(in.c_str(), cmText, out);
+            return out;
+        }
+        case TSource::Grouped: {
+            char text[64] = {};
+            std::memcpy(text, code.data(), std::min(code.size(), sizeof text - 1));
+            detail::GroupPostText(text, groupSplit);
+            return text;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+TSymbol Encode(const TBarcodeParams& params) {
+    // Never read past the 50 characters the control admits: a longer text (possible only when the
+    // record is filled directly) would not fit the module row.
+    char data[kMaxCaption + 1];
+    const std::size_t length = strnlen(params.Caption, kMaxCaption);
+    std::memcpy(data, params.Caption, length);
+    data[length] = '\0';
+
+    const btCodeTypes type = params.CodeType;
+    TEncoding e(params.Ratio);
+    detail::PrepareCodeText(data, e.CodeText, type);
+
+    switch (type) {
+        case EAN_8: detail::EncodeEAN8(e); break;
+        case EAN_13: detail::EncodeEAN13(e); break;
+        case UPC_A: detail::EncodeUPCA(e); break;
+        case UPC_E: detail::EncodeUPCE(e); break;
+        case CODE39: detail::EncodeCode39(e); break;
+        case CODE25i:
+        case CODE25iP: detail::EncodeCode25i(e); break;
+        case CODE128_A:
+        case CODE128_B:
+        case CODE128_C: detail::EncodeCode128(e); break;
+        case MSI_Plessey: detail::EncodeMSI(e); break;
+        case Codabar: detail::EncodeCodabar(e); break;
+        case Postnet: detail::EncodePostnet(e); break;
+        case Postnet_FIM: detail::EncodeFIM(e); break;
+    }
+    const int mainModules = e.BarCount;
+
+    std::size_t addonLength = 0;
+    if (type == EAN_13 || type == UPC_A) {
+        addonLength = strnlen(params.CodeAddon, sizeof params.CodeAddon);
+        if (addonLength != 0 && addonLength != 2 && addonLength != 5) throw EOverflow(messages::kWrongAddon);
+        if (addonLength != 0) detail::EncodeAddon(e, params.CodeAddon);
+    }
+
+    TSymbol symbol;
+    symbol.Type = type;
+    symbol.CodeText = e.CodeText;
+    symbol.Modules.assign(e.Bars + 1, e.Bars + 1 + e.BarCount);
+    symbol.Kind = type == Postnet       ? TBarKind::PostnetHeights
+                  : type == Postnet_FIM ? TBarKind::FimPositions
+                                        : TBarKind::Modules;
+    const bool sideMargins = type == EAN_13 || type == UPC_A;
+    symbol.HeightModules = sideMargins ? 74.24L : 56.24L;
+    symbol.QuietModules = sideMargins ? 10 : 0;
+    symbol.Guards = guardsOf(type);
+    if (addonLength != 0) symbol.Addon = {mainModules + 1, e.BarCount};
+
+    symbol.Text.reserve(5);
+    for (const TSlotRule& rule : kSlotRules) {
+        if (rule.Type != type) continue;
+        TTextSlot slot;
+        slot.Text = slotText(rule, symbol.CodeText, data, params.GroupSplit);
+        slot.Anchor = rule.Anchor;
+        slot.Module = rule.Module == kMiddle ? e.BarCount / 2 : rule.Module;
+        slot.Row = rule.Row;
+        slot.Scale = rule.Scale;
+        symbol.Text.push_back(std::move(slot));
+    }
+    if (addonLength != 0) {
+        TTextSlot slot;
+        slot.Text.assign(params.CodeAddon, addonLength);
+        slot.Module = addonLength == 2 ? kAddon2Centre : kAddon5Centre;
+        slot.Row = TTextRow::AboveAddon;
+        symbol.Text.push_back(std::move(slot));
+    }
+    return symbol;
+}
+
+// ---- TLLBarcode: the classic interface ---------------------------------------------------------
+
+TLLBarcode::TLLBarcode() {
+    // The shared tables exist before the first encoding of any engine.
+    barCode39();
+    barCode128();
+    barCodabar();
+    barPostnet();
+}
+
+TLLBarcode::~TLLBarcode() = default;
+
+void TLLBarcode::store(const TSymbol& symbol) {
+    const std::size_t text = std::min(symbol.CodeText.size(), sizeof CodeText - 1);
+    std::memcpy(CodeText, symbol.CodeText.data(), text);
+    std::memset(CodeText + text, 0, sizeof CodeText - text);
+    const std::size_t count = std::min(symbol.Modules.size(), static_cast<std::size_t>(kMaxBars));
+    std::memcpy(Bars + 1, symbol.Modules.data(), count);
+    std::memset(Bars + 1 + count, 0, kMaxBars - count);  // every entry past BarCount is 0
+    BarCount = static_cast<std::int32_t>(count);
+}
+
+TSymbol TLLBarcode::encodeOwn() {
+    BarCount = 0;
+    if (Params.CodeType == Codabar && strnlen(Params.Caption, sizeof Params.Caption) <= kMaxCaption) {
+        // The engine's own record keeps the upper-case form Codabar reads.
+        for (char* c = Params.Caption; *c; ++c)
+            if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+    }
+    return Encode(Params);
+}
+
+void TLLBarcode::EncodeBars() { store(encodeOwn()); }
+
+void TLLBarcode::PrepareCodeText(const char* data, char* out, btCodeTypes codeType) {
+    detail::PrepareCodeText(data, out, codeType);
+}
+
+void TLLBarcode::TransfervalidChars(const char* data, char* out, btCodeTypes codeType) {
+    detail::TransfervalidChars(data, out, codeType);
+}
+
+void TLLBarcode::AddCheckDigit(char* text, btCodeTypes codeType) { detail::AddCheckDigit(text, codeType); }
+int TLLBarcode::ExpandUPCE(const char* text) { return detail::ExpandUPCE(text); }
+void TLLBarcode::ConvertCode128(const char* in, TCode128Mode mode, char* out) { detail::ConvertCode128(in, mode, out); }
+void TLLBarcode::AddCode128Check(char* text) { detail::AddCode128Check(text); }
+void TLLBarcode::AddMSIProofchar(char* text, btCodeTypes codeType) { detail::AddMSIProofchar(text, codeType); }
+void TLLBarcode::PrepareCodabar(char* data, char* out) { detail::PrepareCodabar(data, out); }
+void TLLBarcode::GroupPostText(char* text) { detail::GroupPostText(text, Params.GroupSplit); }
 
 }  // namespace varlen

@@ -1,9 +1,11 @@
 #pragma once
-// The low-level barcode engine: the symbology catalogue, the parameter record, the encoders that
-// turn the parameters into a prepared symbol text and a row of modules, and the renderer that draws
-// that row at physical size on a drawing surface. No Qt here.
+// The low-level barcode engine: the symbology catalogue, the parameter record, the encoder that
+// turns the parameters into a symbol (a prepared text, a row of modules and where its text goes),
+// and the renderer that measures and draws a symbol at physical size on a drawing surface. No Qt
+// here.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Canvas.h"
 #include "platform/Errors.h"
@@ -55,6 +57,109 @@ public:
     std::int32_t GroupSplit = 7;
 };
 
+// ---- The engine as values -------------------------------------------------------------------
+//
+//   TSymbol symbol = Encode(params);                       // what to draw, nothing about pixels
+//   TSize size = Measure(symbol, RenderParamsOf(params), dpiX, dpiY, metrics);
+//   Render(symbol, RenderParamsOf(params), canvas, x, y);  // draws exactly that size
+//
+// Encode keeps nothing between calls and changes nothing it is given; Measure and Render keep
+// nothing either. The same symbol can be measured and drawn any number of times.
+
+// Module numbers counted from 1, both ends included; empty when Last < First.
+struct TModuleRange {
+    int First = 1;
+    int Last = 0;
+    bool empty() const { return Last < First; }
+    bool contains(int module) const { return module >= First && module <= Last; }
+    friend bool operator==(const TModuleRange&, const TModuleRange&) = default;
+};
+
+// What a module row stands for.
+enum class TBarKind : std::uint8_t {
+    Modules,         // 1 dark, 0 light module, wide elements expanded
+    PostnetHeights,  // one entry per bar: 1 tall, 0 short
+    FimPositions,    // one entry per bar position: 1 bar, 0 none
+};
+
+// Where a string of the human-readable text is centred.
+enum class TTextAnchor : std::uint8_t {
+    Module,      // the left edge of module Module (0: the first module)
+    LeftQuiet,   // the middle of the left quiet zone
+    RightQuiet,  // the middle of the right quiet zone, which follows module Module
+    Span,        // half way between the first and the last bar (postal codes)
+};
+
+// Where its top edge stands.
+enum class TTextRow : std::uint8_t {
+    BelowDataBars,  // under the shorter data bars, beside the guard bars (EAN/UPC)
+    BelowBars,      // under the bars
+    AboveAddon,     // at the top, over the lowered add-on bars
+};
+
+struct TTextSlot {
+    std::string Text;
+    TTextAnchor Anchor = TTextAnchor::Module;
+    int Module = 0;
+    TTextRow Row = TTextRow::BelowBars;
+    int Scale = 1;  // the text height is that of a bar height Scale times the symbol's
+    friend bool operator==(const TTextSlot&, const TTextSlot&) = default;
+};
+
+// One encoded symbol: everything the renderer needs, nothing it has to work out by symbology.
+struct TSymbol {
+    btCodeTypes Type = EAN_8;
+    std::string CodeText;               // the prepared symbol text (data, check and start/stop characters)
+    std::vector<std::uint8_t> Modules;  // module i is Modules[i - 1]
+    TBarKind Kind = TBarKind::Modules;
+    long double HeightModules = 56.24L; // bar height in modules (linear symbologies)
+    int QuietModules = 0;               // quiet zone drawn on each side, in modules
+    // Guard bars: where a symbology has them, they reach further down than its data bars, which
+    // stop above the text. Without guards every bar is full height.
+    std::vector<TModuleRange> Guards;
+    TModuleRange Addon;                 // the add-on's modules: full height, lowered below its digits
+    std::vector<TTextSlot> Text;        // the human-readable strings, in drawing order
+
+    int BarCount() const { return static_cast<int>(Modules.size()); }
+};
+
+// The parameters that decide how a symbol is drawn (the rest of TBarcodeParams decides what).
+struct TRenderParams {
+    btCodeSizes ModuleWidth = SC2;
+    std::int32_t HeightPercent = 100;
+    std::string FontName = "Arial";
+    std::int32_t FontScaling = 100;
+    bool WidthReduce = false;
+    bool HighDensity = false;
+    bool ZoomSize = false;
+    btCodeRotate Rotation = rotate_000;
+    bool HumanReadable = true;
+};
+
+TRenderParams RenderParamsOf(const TBarcodeParams& params);
+
+// The symbol for the parameters' symbology, data, add-on and ratio. Raises EOverflow with one of
+// the engine's messages (engine/Messages.h).
+TSymbol Encode(const TBarcodeParams& params);
+
+// Module width in millimetres: SC0..SC9 (any other value counts as SC2), halved at high density.
+long double ModuleWidthMM(const TRenderParams& params);
+
+// The drawn size at a resolution (0 on either axis: the screen's), W and H exchanged for quarter
+// turns. It counts the bars, the quiet zones and the human-readable text, whose widths `metrics`
+// gives; Render on a surface of that resolution whose text has those widths draws exactly this.
+TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY, TTextMetrics& metrics);
+
+// Draws the symbol with the top-left corner of its drawn area at (X, Y), at the surface's
+// resolution, and returns the drawn size. The surface's brush and text alignment come back as
+// they were; its font is left at the text line's face and height.
+TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas, int X, int Y);
+
+// ---- The engine object ----------------------------------------------------------------------
+//
+// The parameter record and the classic interface over the values above: EncodeBars fills the
+// public pattern fields from Encode, DrawBarcode encodes and renders.
+
 class TLLBarcode {
 public:
     TLLBarcode();
@@ -64,12 +169,16 @@ public:
 
     TBarcodeParams Params;  // owned by the engine for its whole life
 
+    // The pattern of the last EncodeBars (or draw): meaningful until the next one.
     char CodeText[64] = {};                  // prepared symbol text, NUL-terminated (at most 54 characters)
     std::uint8_t Bars[kMaxBars + 1] = {};    // Bars[1..BarCount]; Bars[0] is unused
     std::int32_t BarCount = 0;
 
-    // Encoding.
+    // Encode(Params) into CodeText, Bars and BarCount. A Codabar caption is upper-cased in place,
+    // as it always was for the engine's own record.
     void EncodeBars();
+
+    // The encoding steps on their own, for callers that need one of them.
     void PrepareCodeText(const char* data, char* out, btCodeTypes codeType);
     void TransfervalidChars(const char* data, char* out, btCodeTypes codeType);
     void AddCheckDigit(char* text, btCodeTypes codeType);
@@ -80,8 +189,9 @@ public:
     void PrepareCodabar(char* data, char* out);  // upper-cases data in place
     void GroupPostText(char* text);
 
-    // Rendering. Every draw encodes afresh; the returned size is already exchanged for quarter turns.
+    // EncodeBars, then Render. The returned size is already exchanged for quarter turns.
     TSize DrawBarcode(TCanvas& canvas, int X, int Y);
+    // The same for Postnet and FIM (DrawBarcode hands them over).
     TSize DrawPostnet(TCanvas& canvas, int X, int Y);
     long double ModuleWidthMM() const;
     void FillRotatedRect(TCanvas& canvas, const TRect& rect, int W, int H, int X, int Y);
@@ -89,28 +199,8 @@ public:
                          const std::string& text);
 
 private:
-    // Scratch element flags (1 = wide) of Interleaved 2 of 5: start, data and stop elements.
-    // (Code 39 copies module rows the shared table keeps expanded for both ratios.)
-    std::uint8_t Code25Elements_[4 + 64 * 5 + 3] = {};
-
-    void EncodeEAN8();
-    void EncodeEAN13();
-    void EncodeUPCA();
-    void EncodeUPCE();
-    void EncodeAddon2();
-    void EncodeAddon5();
-    void EncodeCode39();
-    void EncodeCode25i();
-    void EncodeMSI();
-    void EncodeCodabar();
-    void EncodeCode128();
-    void EncodePostnet();
-    void EncodeFIM();
-
-    // Module writers shared by the encoders: append to Bars after BarCount.
-    void putModules(const char* pattern);           // "1" = dark module, "0" = light module
-    void putElement(bool bar, bool wide);           // one narrow or wide element at Params.Ratio
-    const char* eanPattern(char parity, unsigned char digit, const char* message) const;
+    TSymbol encodeOwn();
+    void store(const TSymbol& symbol);
 };
 
 }  // namespace varlen

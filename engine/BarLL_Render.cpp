@@ -1,6 +1,7 @@
-// The renderer of the engine: lays the module row out at the physical size the module width asks
-// for on the surface's resolution, fills every dark run as one rectangle, writes the human-readable
-// text, applies the quarter-turn rotation and reports the drawn size.
+// The renderer of the engine: lays a symbol's module row out at the physical size the module width
+// asks for on a resolution, fills every dark run as one rectangle, writes the human-readable text
+// where the symbol's text slots put it, applies the quarter-turn rotation and reports the drawn
+// size. Measure and Render share one layout, so a size measured before drawing is the size drawn.
 //
 // All real arithmetic is long double, evaluated in the order the formulas are written, and every
 // real-to-integer step goes through nearest() (halves to even), so that a drawing comes out the same
@@ -22,7 +23,6 @@ using real = long double;
 constexpr real kPerInchToPerMM = 0.0393700787401574803L;  // 1 / 25.4
 constexpr real kOneOver5624 = 0.0177809388335704125L;     // 1 / 56.24
 constexpr real kEanHeightModules = 74.24L;               // EAN-13 / UPC-A bar height in modules
-constexpr real kOtherHeightModules = 56.24L;             // every other linear symbology
 
 int nearest(real v) { return static_cast<int>(std::nearbyint(v)); }
 
@@ -31,10 +31,9 @@ struct Resolution {
     real dpmmY;
 };
 
-// Dots per millimetre of a surface; one that reports no resolution is drawn at the screen's.
-Resolution readResolution(const TCanvas& canvas) {
-    Resolution r{canvas.GetDeviceCaps(LOGPIXELSX) * kPerInchToPerMM,
-                 canvas.GetDeviceCaps(LOGPIXELSY) * kPerInchToPerMM};
+// Dots per millimetre; a surface that reports no resolution is drawn at the screen's.
+Resolution resolutionOf(int dpiX, int dpiY) {
+    Resolution r{dpiX * kPerInchToPerMM, dpiY * kPerInchToPerMM};
     if (r.dpmmX == 0 || r.dpmmY == 0) {
         r.dpmmX = Screen().logPixelsX * kPerInchToPerMM;
         r.dpmmY = Screen().logPixelsY * kPerInchToPerMM;
@@ -42,29 +41,11 @@ Resolution readResolution(const TCanvas& canvas) {
     return r;
 }
 
-bool hasSideMargins(btCodeTypes type) { return type == EAN_13 || type == UPC_A; }
-
 // The text height follows the full bar height: the same multiple of the module width (about
 // 13.36 modules at 100 %) whatever the symbology's bar height in modules.
-int fontHeightFor(btCodeTypes type, int baseHeight, int fontScaling) {
-    if (hasSideMargins(type)) return nearest(baseHeight * 0.18L * fontScaling * 0.01L);
+int fontHeightFor(bool eanHeight, int baseHeight, int fontScaling) {
+    if (eanHeight) return nearest(baseHeight * 0.18L * fontScaling * 0.01L);
     return nearest(baseHeight * kEanHeightModules * kOneOver5624 * 0.18L * fontScaling * 0.01L);
-}
-
-// Data bars stop above the digits; guard bars (and every bar of the other symbologies) reach down
-// beside them. The ranges are the module numbers where a data bar may start.
-bool isDataBar(btCodeTypes type, int start) {
-    switch (type) {
-        case EAN_13:
-        case UPC_A:
-            return (start >= 4 && start <= 45) || (start >= 51 && start <= 92);
-        case EAN_8:
-            return (start >= 4 && start <= 31) || (start >= 37 && start <= 64);
-        case UPC_E:
-            return start >= 4 && start <= 45;
-        default:
-            return false;
-    }
 }
 
 TPoint mapPoint(btCodeRotate rotation, int x, int y, int W, int H, int X, int Y) {
@@ -87,45 +68,14 @@ int escapementFor(btCodeRotate rotation) {
     }
 }
 
-// Brush colour, brush style and text alignment as the caller had them.
-struct SavedSurfaceState {
-    TColor brushColor;
-    TBrushStyle brushStyle;
-    unsigned textAlign;
-
-    explicit SavedSurfaceState(const TCanvas& canvas)
-        : brushColor(canvas.BrushColor()), brushStyle(canvas.BrushStyle()), textAlign(canvas.GetTextAlign()) {}
-    void restore(TCanvas& canvas) const {
-        canvas.SetBrushColor(brushColor);
-        canvas.SetBrushStyle(brushStyle);
-        canvas.SetTextAlign(textAlign);
-    }
-};
-
-}  // namespace
-
-long double TLLBarcode::ModuleWidthMM() const {
-    real mw;
-    switch (Params.ModuleWidth) {
-        case SC0: mw = 0.27L; break;
-        case SC1: mw = 0.297L; break;
-        case SC2: mw = 0.33L; break;
-        case SC3: mw = 0.363L; break;
-        case SC4: mw = 0.396L; break;
-        case SC5: mw = 0.445L; break;
-        case SC6: mw = 0.495L; break;
-        case SC7: mw = 0.544L; break;
-        case SC8: mw = 0.61L; break;
-        case SC9: mw = 0.66L; break;
-        default: mw = 0.33L; break;
-    }
-    if (Params.HighDensity) mw = mw * 0.5L;
-    return mw;
+TSize exchanged(btCodeRotate rotation, int W, int H) {
+    if (rotation == rotate_090 || rotation == rotate_270) return {H, W};
+    return {W, H};
 }
 
-void TLLBarcode::FillRotatedRect(TCanvas& canvas, const TRect& rect, int W, int H, int X, int Y) {
-    const TPoint a = mapPoint(Params.Rotation, rect.Left, rect.Top, W, H, X, Y);
-    const TPoint b = mapPoint(Params.Rotation, rect.Right, rect.Bottom, W, H, X, Y);
+void fillRotated(TCanvas& canvas, btCodeRotate rotation, const TRect& rect, int W, int H, int X, int Y) {
+    const TPoint a = mapPoint(rotation, rect.Left, rect.Top, W, H, X, Y);
+    const TPoint b = mapPoint(rotation, rect.Right, rect.Bottom, W, H, X, Y);
     // A turned rectangle arrives with its corners swapped on one or both axes. Filling the span
     // between them with the far edges excluded makes every pixel (x, y) of the unrotated bar land
     // on exactly the pixel a quarter or half turn of the whole drawing area puts it on.
@@ -137,13 +87,13 @@ void TLLBarcode::FillRotatedRect(TCanvas& canvas, const TRect& rect, int W, int 
     canvas.FillRect(r);
 }
 
-void TLLBarcode::DrawRotatedText(TCanvas& canvas, int X, int Y, int x, int y, int W, int H, int baseHeight,
-                                 const std::string& text) {
+void drawRotatedText(TCanvas& canvas, btCodeRotate rotation, const std::string& face, int height, int X, int Y,
+                     int x, int y, int W, int H, const std::string& text) {
     TLogFont lf;
-    lf.Height = fontHeightFor(Params.CodeType, baseHeight, Params.FontScaling);
-    lf.Escapement = escapementFor(Params.Rotation);
-    lf.FaceName = Params.FontName;
-    const TPoint at = mapPoint(Params.Rotation, x, y, W, H, X, Y);
+    lf.Height = height;
+    lf.Escapement = escapementFor(rotation);
+    lf.FaceName = face;
+    const TPoint at = mapPoint(rotation, x, y, W, H, X, Y);
 
     const HFONT font = canvas.CreateFontIndirect(lf);
     const HFONT previous = canvas.SelectObject(font);
@@ -161,206 +111,309 @@ void TLLBarcode::DrawRotatedText(TCanvas& canvas, int X, int Y, int x, int y, in
     canvas.TextOutA(at.X, at.Y, text);
 }
 
-TSize TLLBarcode::DrawBarcode(TCanvas& canvas, int X, int Y) {
-    const btCodeTypes type = Params.CodeType;
-    if (type == Postnet || type == Postnet_FIM) return DrawPostnet(canvas, X, Y);
+// Brush colour, brush style and text alignment as the caller had them.
+struct SavedSurfaceState {
+    TColor brushColor;
+    TBrushStyle brushStyle;
+    unsigned textAlign;
 
-    const Resolution res = readResolution(canvas);
-    const SavedSurfaceState saved(canvas);
-    canvas.SetTextAlign(TA_CENTER | TA_TOP);
-    canvas.SetBrushColor(clBlack);
-
-    EncodeBars();
-
-    const real mw = ModuleWidthMM();
-    int p = nearest(mw * res.dpmmX);
-    if (p == 0) p = 1;
-
-    const bool eanLike = hasSideMargins(type);
-    const real Hm = eanLike ? kEanHeightModules : kOtherHeightModules;
-    const int e = eanLike ? 10 * p : 0;
-
-    const int count = BarCount;
-    int pos[kMaxBars + 1];
-    int h;
-    if (Params.ZoomSize) {
-        h = nearest(Hm * mw * res.dpmmY);
-        for (int i = 1; i <= count; ++i) pos[i] = nearest((i - 1) * mw * res.dpmmX) + X + e;
-    } else {
-        // The height is scaled by the factor by which the whole-pixel module deviates from the
-        // exact one, so the symbol keeps its proportions.
-        h = nearest(Hm * mw * res.dpmmY * (p / (mw * res.dpmmX)));
-        for (int i = 1; i <= count; ++i) pos[i] = (i - 1) * p + X + e;
+    explicit SavedSurfaceState(const TCanvas& canvas)
+        : brushColor(canvas.BrushColor()), brushStyle(canvas.BrushStyle()), textAlign(canvas.GetTextAlign()) {}
+    void restore(TCanvas& canvas) const {
+        canvas.SetBrushColor(brushColor);
+        canvas.SetBrushStyle(brushStyle);
+        canvas.SetTextAlign(textAlign);
     }
-    pos[0] = count >= 1 ? pos[1] : X + e;  // only read for a row of fewer than two modules
+};
 
-    const int r = MulDiv(h, 100 - Params.HeightPercent, 100);
-
-    const int f = fontHeightFor(type, h, Params.FontScaling);
-    canvas.SetFontName(Params.FontName);
-    canvas.SetFontHeight(f);
-
-    const int last = count >= 1 ? pos[count] : X + e - p;
-    const int W = last + e - X + p + 1;
-
-    const int t = canvas.TextHeight("Ay");
-    int H;
-    if (!Params.HumanReadable) {
-        H = (h - r) + 1;
-    } else if (type == EAN_8 || type == EAN_13 || type == UPC_A || type == UPC_E) {
-        H = t + nearest(h * 0.9336L - r) + 1;
-    } else {
-        H = t + (h - r) + 1;
-    }
-
-    const int dataBottom = Y + nearest(h * 0.917L) - r;
-    const int fullBottom = Y + h - r;
-
-    // One rectangle per run of dark modules.
-    for (int s = 1; s <= count;) {
-        int n = 1;
-        while (s + n <= count && Bars[s + n] == Bars[s]) ++n;
-        if (Bars[s] != 0) {
-            TRect rect;
-            rect.Left = pos[s];
-            rect.Right = Params.ZoomSize ? rect.Left + nearest(n * mw * res.dpmmX) : rect.Left + n * p;
-            // Add-on bars start below the add-on digits, which stand above them.
-            rect.Top = (eanLike && s > 100) ? Y + t + p : Y;
-            rect.Bottom = isDataBar(type, s) ? dataBottom : fullBottom;
-            if (Params.WidthReduce && rect.Right - rect.Left > 1) rect.Right -= 1;
-            FillRotatedRect(canvas, rect, W, H, X, Y);
-        }
-        s += n;
-    }
-
-    canvas.SetBrushColor(clWhite);
-    canvas.SetBrushStyle(bsClear);
-    canvas.SetBkColor(clWhite);
-    canvas.SetBkMode(TRANSPARENT);
-
-    if (Params.HumanReadable) {
-        const std::string code(CodeText);
-        const int yD = dataBottom;
-        const int yB = fullBottom;
-        const int c = pos[count / 2];
-        auto text = [&](int x, int y, const std::string& s) { DrawRotatedText(canvas, X, Y, x, y, W, H, h, s); };
-        auto chars = [&](std::size_t from, std::size_t n) {  // characters counted from 1
-            return from - 1 < code.size() ? code.substr(from - 1, n) : std::string();
-        };
-        switch (type) {
-            case EAN_8:
-                text(pos[18], yD, chars(1, 4));
-                text(pos[50], yD, chars(5, 4));
-                break;
-            case EAN_13:
-                text(X + e / 2, yD, chars(1, 1));
-                text(pos[25], yD, chars(2, 6));
-                text(pos[72], yD, chars(8, 6));
-                break;
-            case UPC_A:
-                text(X + e / 2, yD, chars(1, 1));
-                text(pos[25], yD, chars(2, 5));
-                text(pos[72], yD, chars(7, 5));
-                text(pos[95] + p + e / 2, yD, chars(12, 1));
-                break;
-            case UPC_E:
-                if (std::strlen(CodeText) > 6) CodeText[6] = '\0';
-                text(c, yD, CodeText);
-                break;
-            case CODE39:
-            case Codabar:
-                text(c, yB, code.size() >= 2 ? code.substr(1, code.size() - 2) : std::string());
-                break;
-            case CODE128_A:
-            case CODE128_B:
-            case CODE128_C: {
-                // The readable form of the data as the start character's set reads it.
-                std::string in(1, CodeText[0]);
-                in += Params.Caption;
-                char out[256] = {};
-                ConvertCode128(in.c_str(), cmText, out);
-                text(c, yB, out);
-                break;
-            }
-            case CODE25iP:
-                GroupPostText(CodeText);
-                text(c, yB, CodeText);
-                break;
-            default:  // CODE25i, MSI_Plessey
-                text(c, yB, code);
-                break;
-        }
-        if (eanLike) {
-            const std::size_t addonLength = std::strlen(Params.CodeAddon);
-            if (addonLength == 2) text(pos[115], Y, Params.CodeAddon);
-            if (addonLength == 5) text(pos[128], Y, Params.CodeAddon);
-        }
-    }
-
-    saved.restore(canvas);
-
-    if (Params.Rotation == rotate_090 || Params.Rotation == rotate_270) return {H, W};
-    return {W, H};
-}
-
-TSize TLLBarcode::DrawPostnet(TCanvas& canvas, int X, int Y) {
-    const btCodeTypes type = Params.CodeType;
-    const Resolution res = readResolution(canvas);
-    EncodeBars();
-
-    // Postal geometry is fixed in inches (USPS DMM 708.4): 0.020 in bars at 22 per inch, 0.125 in
-    // and 0.050 in high; the facing identification mark has 1/32 in bars at 1/16 in, 5/8 in high.
-    const bool fim = type == Postnet_FIM;
-    const int bw = fim ? nearest(res.dpmmX * 0.79375L) : nearest(res.dpmmX * 0.508L);
-    const real q = fim ? res.dpmmX * 1.5875L : res.dpmmX * 1.1545454545454545454L;
-    const int T = fim ? nearest(res.dpmmY * 15.875L) : nearest(res.dpmmY * 3.175L);
-    const int S = fim ? T : nearest(res.dpmmY * 1.27L);
-    const int k = fim ? 1 : 5;
-
-    const SavedSurfaceState saved(canvas);
-    canvas.SetTextAlign(TA_CENTER | TA_TOP);
-    canvas.SetBrushColor(clBlack);
-
-    canvas.SetFontName(Params.FontName);
-    canvas.SetFontHeight(nearest(k * T * kEanHeightModules * kOneOver5624 * 0.18L * Params.FontScaling * 0.01L));
-
-    const int count = BarCount;
-    int pos[kMaxBars + 1];
-    for (int i = 1; i <= count; ++i) pos[i] = nearest((i - 1) * q) + X;
-    pos[0] = X;
-    const int first = count >= 1 ? pos[1] : X;
-    const int last = count >= 1 ? pos[count] : X;
-
-    const int W = last - X + bw + 1;
-    const int t = canvas.TextHeight("Ay");
-    const int H = Params.HumanReadable ? t + T + 1 : T + 1;
-
-    const int pitch = nearest(q);
-    for (int i = 1; i <= count; ++i) {
-        TRect rect;
-        if (fim) {
-            if (Bars[i] != 1) continue;
-            rect.Left = (i - 1) * pitch + X;
-            rect.Top = Y;
+// Everything one draw lays out, in the surface's device units. Positions are absolute once placed.
+class Layout {
+public:
+    Layout(const TSymbol& symbol, const TRenderParams& params, Resolution res)
+        : s_(symbol), params_(params), res_(res), count_(symbol.BarCount()),
+          pos_(static_cast<std::size_t>(count_) + 1) {
+        postal_ = symbol.Kind != TBarKind::Modules;
+        if (postal_) {
+            // Postal geometry is fixed in inches (USPS DMM 708.4): 0.020 in bars at 22 per inch,
+            // 0.125 in and 0.050 in high; the facing identification mark has 1/32 in bars at
+            // 1/16 in, 5/8 in high.
+            const bool fim = symbol.Kind == TBarKind::FimPositions;
+            p = fim ? nearest(res.dpmmX * 0.79375L) : nearest(res.dpmmX * 0.508L);
+            q_ = fim ? res.dpmmX * 1.5875L : res.dpmmX * 1.1545454545454545454L;
+            h = fim ? nearest(res.dpmmY * 15.875L) : nearest(res.dpmmY * 3.175L);
+            short_ = fim ? h : nearest(res.dpmmY * 1.27L);
+            r = 0;
+            e = 0;
         } else {
-            rect.Left = pos[i];
-            rect.Top = Bars[i] == 1 ? Y : Y + T - S;
+            mw_ = ModuleWidthMM(params);
+            p = nearest(mw_ * res.dpmmX);
+            if (p == 0) p = 1;
+            const real Hm = symbol.HeightModules;
+            e = symbol.QuietModules * p;
+            // With whole-pixel modules the height is scaled by the factor by which the module
+            // deviates from the exact one, so that the symbol keeps its proportions.
+            h = params.ZoomSize ? nearest(Hm * mw_ * res.dpmmY)
+                                : nearest(Hm * mw_ * res.dpmmY * (p / (mw_ * res.dpmmX)));
+            r = MulDiv(h, 100 - params.HeightPercent, 100);
         }
-        rect.Right = rect.Left + bw;
-        rect.Bottom = Y + T;
-        FillRotatedRect(canvas, rect, W, H, X, Y);
+        // The surface's text line has the font of the symbol's text, whose strings share one size.
+        f = slotFont(symbol.Text.empty() ? 1 : symbol.Text.front().Scale);
     }
+
+    // The font height of a text slot: that of a bar Scale times as high as the symbol's.
+    int slotFont(int scale) const {
+        return fontHeightFor(s_.HeightModules == kEanHeightModules, scale * h, params_.FontScaling);
+    }
+
+    // Places the symbol for a text line of height t, its drawn area starting at (X, Y). Text
+    // that would stand out of the bars' area on either side widens the drawn area: the bars move
+    // right by what it needs on the left.
+    void place(int t, int X, int Y, TTextMetrics& metrics) {
+        t_ = t;
+        Y_ = Y;
+        setPositions(0);
+        const int width = barWidth(0);
+        int left = 0, right = 0;
+        if (params_.HumanReadable) {
+            for (const TTextSlot& slot : s_.Text) {
+                if (slot.Text.empty()) continue;
+                const int half = (metrics.MeasureText(params_.FontName, slotFont(slot.Scale), slot.Text) + 1) / 2;
+                const int x = slotX(slot, 0);
+                left = std::max(left, half - x);
+                right = std::max(right, x + half - width);
+            }
+        }
+        X0_ = X + left;
+        setPositions(X0_);
+        W = width + left + right;
+        if (postal_) {
+            H = params_.HumanReadable ? t + h + 1 : h + 1;
+        } else if (!params_.HumanReadable) {
+            H = (h - r) + 1;
+        } else if (!s_.Guards.empty()) {
+            H = t + nearest(h * 0.9336L - r) + 1;
+        } else {
+            H = t + (h - r) + 1;
+        }
+    }
+
+    // Calls fill(rect) for every bar, left to right, in unrotated coordinates.
+    template <class Fill>
+    void forEachBar(Fill fill) const {
+        const std::vector<std::uint8_t>& m = s_.Modules;
+        if (postal_) {
+            const int pitch = nearest(q_);
+            for (int i = 1; i <= count_; ++i) {
+                TRect rect;
+                if (s_.Kind == TBarKind::FimPositions) {
+                    if (m[i - 1] != 1) continue;
+                    rect.Left = (i - 1) * pitch + X0_;
+                    rect.Top = Y_;
+                } else {
+                    rect.Left = pos_[i];
+                    rect.Top = m[i - 1] == 1 ? Y_ : Y_ + h - short_;
+                }
+                rect.Right = rect.Left + p;
+                rect.Bottom = Y_ + h;
+                fill(rect);
+            }
+            return;
+        }
+        const int dataBottom = Y_ + nearest(h * 0.917L) - r;
+        const int fullBottom = Y_ + h - r;
+        // A bar loses a pixel only where a module has pixels to spare. With 1-pixel modules it
+        // made 2-module bars as thin as 1-module bars; with 2-pixel modules it takes half a
+        // module off every bar, more than readers allow for (ZXing reads neither EAN nor Code 128
+        // so reduced). From 3 pixels on the symbol reads at every module width.
+        const bool reduce = params_.WidthReduce && p >= 3;
+        for (int s = 1; s <= count_;) {
+            int n = 1;
+            while (s + n <= count_ && m[s + n - 1] == m[s - 1]) ++n;
+            if (m[s - 1] != 0) {
+                const bool addon = s_.Addon.contains(s);
+                TRect rect;
+                rect.Left = pos_[s];
+                rect.Right = params_.ZoomSize ? rect.Left + nearest(n * mw_ * res_.dpmmX) : rect.Left + n * p;
+                // Add-on bars start below the add-on digits, which stand above them.
+                rect.Top = addon ? Y_ + t_ + p : Y_;
+                rect.Bottom = isDataBar(s, addon) ? dataBottom : fullBottom;
+                if (reduce && rect.Right - rect.Left > 1) rect.Right -= 1;
+                // A bar too short to reach below the add-on digits is left out rather than drawn
+                // upside down across them.
+                if (rect.Bottom > rect.Top) fill(rect);
+            }
+            s += n;
+        }
+    }
+
+    // Centre x and top y of a text slot.
+    int slotX(const TTextSlot& slot) const { return slotX(slot, X0_); }
+    int slotY(const TTextSlot& slot) const {
+        if (postal_) return Y_ + h;
+        switch (slot.Row) {
+            case TTextRow::BelowDataBars: return Y_ + nearest(h * 0.917L) - r;
+            case TTextRow::AboveAddon: return Y_;
+            default: return Y_ + h - r;
+        }
+    }
+
+    bool postal() const { return postal_; }
+
+    int p = 0;  // module width in device units (bar width of the postal codes)
+    int e = 0;  // quiet zone on each side
+    int h = 0;  // full bar height (the tall bar of the postal codes)
+    int r = 0;  // height reduction
+    int f = 0;  // font height of the text line
+    int W = 0, H = 0;  // drawn size, unrotated
+
+private:
+    void setPositions(int origin) {
+        if (postal_) {
+            for (int i = 1; i <= count_; ++i) pos_[i] = nearest((i - 1) * q_) + origin;
+            pos_[0] = origin;
+            first_ = count_ >= 1 ? pos_[1] : origin;
+            last_ = count_ >= 1 ? pos_[count_] : origin;
+            return;
+        }
+        if (params_.ZoomSize) {
+            for (int i = 1; i <= count_; ++i) pos_[i] = nearest((i - 1) * mw_ * res_.dpmmX) + origin + e;
+        } else {
+            for (int i = 1; i <= count_; ++i) pos_[i] = (i - 1) * p + origin + e;
+        }
+        pos_[0] = count_ >= 1 ? pos_[1] : origin + e;  // only read for a row of fewer than two modules
+        first_ = pos_[0];
+        last_ = count_ >= 1 ? pos_[count_] : origin + e - p;
+    }
+
+    // Width of the bars and quiet zones from the origin, one column of slack included.
+    int barWidth(int origin) const {
+        if (postal_) return last_ - origin + p + 1;
+        return last_ + e - origin + p + 1;
+    }
+
+    int slotX(const TTextSlot& slot, int origin) const {
+        const int module = std::clamp(slot.Module, 0, count_);
+        switch (slot.Anchor) {
+            case TTextAnchor::LeftQuiet: return origin + e / 2;
+            case TTextAnchor::RightQuiet: return pos_[module] + p + e / 2;
+            case TTextAnchor::Span: return (last_ + first_) / 2;
+            default: return pos_[module];
+        }
+    }
+
+    // Data bars stop above the text; guard bars, add-on bars and every bar of a symbology
+    // without guards reach the full height.
+    bool isDataBar(int start, bool addon) const {
+        if (s_.Guards.empty() || addon) return false;
+        for (const TModuleRange& g : s_.Guards)
+            if (g.contains(start)) return false;
+        return true;
+    }
+
+    const TSymbol& s_;
+    const TRenderParams& params_;
+    Resolution res_;
+    int count_;
+    bool postal_ = false;
+    real mw_ = 0;
+    real q_ = 0;     // postal pitch
+    int short_ = 0;  // postal short bar
+    int t_ = 0;
+    int Y_ = 0, X0_ = 0;
+    int first_ = 0, last_ = 0;
+    std::vector<int> pos_;  // left edge of module i at pos_[i]
+};
+
+}  // namespace
+
+TRenderParams RenderParamsOf(const TBarcodeParams& params) {
+    TRenderParams r;
+    r.ModuleWidth = params.ModuleWidth;
+    r.HeightPercent = params.HeightPercent;
+    r.FontName = params.FontName;
+    r.FontScaling = params.FontScaling;
+    r.WidthReduce = params.WidthReduce;
+    r.HighDensity = params.HighDensity;
+    r.ZoomSize = params.ZoomSize;
+    r.Rotation = params.Rotation;
+    r.HumanReadable = params.HumanReadable;
+    return r;
+}
+
+long double ModuleWidthMM(const TRenderParams& params) {
+    real mw;
+    switch (params.ModuleWidth) {
+        case SC0: mw = 0.27L; break;
+        case SC1: mw = 0.297L; break;
+        case SC2: mw = 0.33L; break;
+        case SC3: mw = 0.363L; break;
+        case SC4: mw = 0.396L; break;
+        case SC5: mw = 0.445L; break;
+        case SC6: mw = 0.495L; break;
+        case SC7: mw = 0.544L; break;
+        case SC8: mw = 0.61L; break;
+        case SC9: mw = 0.66L; break;
+        default: mw = 0.33L; break;
+    }
+    if (params.HighDensity) mw = mw * 0.5L;
+    return mw;
+}
+
+TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY, TTextMetrics& metrics) {
+    Layout layout(symbol, params, resolutionOf(dpiX, dpiY));
+    // The text line is as high as its font's character cell.
+    layout.place(layout.f, 0, 0, metrics);
+    return exchanged(params.Rotation, layout.W, layout.H);
+}
+
+TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas, int X, int Y) {
+    Layout layout(symbol, params, resolutionOf(canvas.GetDeviceCaps(LOGPIXELSX), canvas.GetDeviceCaps(LOGPIXELSY)));
+    const SavedSurfaceState saved(canvas);
+    canvas.SetTextAlign(TA_CENTER | TA_TOP);
+    canvas.SetBrushColor(clBlack);
+    canvas.SetFontName(params.FontName);
+    canvas.SetFontHeight(layout.f);
+    layout.place(canvas.TextHeight("Ay"), X, Y, canvas);
+    const int W = layout.W, H = layout.H;
+
+    layout.forEachBar([&](const TRect& rect) { fillRotated(canvas, params.Rotation, rect, W, H, X, Y); });
 
     canvas.SetBrushColor(clWhite);
     canvas.SetBrushStyle(bsClear);
+    if (!layout.postal()) canvas.SetBkColor(clWhite);
     canvas.SetBkMode(TRANSPARENT);
 
-    if (Params.HumanReadable) DrawRotatedText(canvas, X, Y, (last + first) / 2, Y + T, W, H, k * T, CodeText);
+    if (params.HumanReadable) {
+        for (const TTextSlot& slot : symbol.Text)
+            drawRotatedText(canvas, params.Rotation, params.FontName, layout.slotFont(slot.Scale), X, Y,
+                            layout.slotX(slot), layout.slotY(slot), W, H, slot.Text);
+    }
 
     saved.restore(canvas);
-
-    if (Params.Rotation == rotate_090 || Params.Rotation == rotate_270) return {H, W};
-    return {W, H};
+    return exchanged(params.Rotation, W, H);
 }
+
+// ---- TLLBarcode: the classic interface ---------------------------------------------------------
+
+long double TLLBarcode::ModuleWidthMM() const { return varlen::ModuleWidthMM(RenderParamsOf(Params)); }
+
+void TLLBarcode::FillRotatedRect(TCanvas& canvas, const TRect& rect, int W, int H, int X, int Y) {
+    fillRotated(canvas, Params.Rotation, rect, W, H, X, Y);
+}
+
+void TLLBarcode::DrawRotatedText(TCanvas& canvas, int X, int Y, int x, int y, int W, int H, int baseHeight,
+                                 const std::string& text) {
+    const bool eanHeight = Params.CodeType == EAN_13 || Params.CodeType == UPC_A;
+    drawRotatedText(canvas, Params.Rotation, Params.FontName, fontHeightFor(eanHeight, baseHeight, Params.FontScaling),
+                    X, Y, x, y, W, H, text);
+}
+
+TSize TLLBarcode::DrawBarcode(TCanvas& canvas, int X, int Y) {
+    const TSymbol symbol = encodeOwn();
+    store(symbol);
+    return Render(symbol, RenderParamsOf(Params), canvas, X, Y);
+}
+
+TSize TLLBarcode::DrawPostnet(TCanvas& canvas, int X, int Y) { return DrawBarcode(canvas, X, Y); }
 
 }  // namespace varlen

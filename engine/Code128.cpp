@@ -3,10 +3,11 @@
 // packs digit pairs.
 #include <cstring>
 
-#include "engine/BarLL.h"
 #include "engine/BarTables.h"
+#include "engine/Encoding.h"
+#include "engine/Messages.h"
 
-namespace varlen {
+namespace varlen::detail {
 
 namespace {
 
@@ -25,7 +26,7 @@ char digitOrZero(unsigned char c) { return (c >= '0' && c <= '9') ? static_cast<
 
 }  // namespace
 
-void TLLBarcode::ConvertCode128(const char* in, TCode128Mode mode, char* out) {
+void ConvertCode128(const char* in, TCode128Mode mode, char* out) {
     const bool symbols = mode == cmSymbol;
     Set set = Set::None;
     char pending = 0;  // a set C digit waiting for its partner
@@ -80,13 +81,13 @@ void TLLBarcode::ConvertCode128(const char* in, TCode128Mode mode, char* out) {
     out[n] = '\0';
 }
 
-void TLLBarcode::AddCode128Check(char* text) {
+void AddCode128Check(char* text) {
     const std::size_t length = std::strlen(text);
     const TBarCode128& table = barCode128();
     long sum = static_cast<unsigned char>(text[0]) - 32;
     for (std::size_t i = 1; i + 1 < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (!table.contains(c)) throw EOverflow("BarcoLL: Code128 error");
+        if (!table.contains(c)) throw EOverflow(messages::kCode128);
         sum += static_cast<long>(i) * (c - 32);
     }
     const std::size_t last = length == 0 ? 0 : length - 1;  // the placeholder's position
@@ -95,13 +96,13 @@ void TLLBarcode::AddCode128Check(char* text) {
     text[last + 2] = '\0';
 }
 
-void TLLBarcode::EncodeCode128() {
+void EncodeCode128(TEncoding& e) {
     const TBarCode128& table = barCode128();
-    for (const char* p = CodeText; *p; ++p) {
+    for (const char* p = e.CodeText; *p; ++p) {
         const int index = table.indexOf(static_cast<unsigned char>(*p));
-        putModules(table.Patterns[index < 0 ? 0 : index].c_str());
+        e.putModules(table.Patterns[index < 0 ? 0 : index].c_str());
     }
-    putModules(table.StopTail.c_str());
+    e.putModules(table.StopTail.c_str());
 }
 
-}  // namespace varlen
+}  // namespace varlen::detail

@@ -3,10 +3,11 @@
 // 3 modules at Ratio_3 and 2 at Ratio_2.
 #include <cstring>
 
-#include "engine/BarLL.h"
 #include "engine/BarTables.h"
+#include "engine/Encoding.h"
+#include "engine/Messages.h"
 
-namespace varlen {
+namespace varlen::detail {
 
 namespace {
 
@@ -14,34 +15,34 @@ bool isCodabarStartStop(unsigned char c) { return c >= 'A' && c <= 'D'; }
 
 }  // namespace
 
-void TLLBarcode::EncodeCode39() {
+void EncodeCode39(TEncoding& e) {
     // Each character: its 9 elements (bar first, 3 of them wide), then one narrow space, also after
     // the closing "*". The table keeps every character already expanded for both ratios.
     const TBarCode39& table = barCode39();
-    const auto& rows = table.Rows[Params.Ratio == Ratio_2 ? 1 : 0];
+    const auto& rows = table.Rows[e.Ratio == Ratio_2 ? 1 : 0];
     // A whole 16-byte row is copied each time (the rows end in light filler modules, so nothing
     // past BarCount turns dark); a local count keeps the byte stores from aliasing BarCount.
-    std::int32_t count = BarCount;
-    for (const char* p = CodeText; *p && count + 16 <= kMaxBars; ++p) {
+    std::int32_t count = e.BarCount;
+    for (const char* p = e.CodeText; *p && count + 16 <= kMaxBars; ++p) {
         const int index = table.indexOf(static_cast<unsigned char>(*p));
         const TBarCode39::ModuleRow& row = rows[index < 0 ? 0 : index];
-        std::memcpy(Bars + count + 1, row.modules, sizeof row.modules);
+        std::memcpy(e.Bars + count + 1, row.modules, sizeof row.modules);
         count += row.count;
     }
-    BarCount = count;
+    e.BarCount = count;
 }
 
-void TLLBarcode::EncodeCodabar() {
+void EncodeCodabar(TEncoding& e) {
     const TBarCodabar& table = barCodabar();
-    for (const char* p = CodeText; *p; ++p) {
+    for (const char* p = e.CodeText; *p; ++p) {
         const int index = table.indexOf(static_cast<unsigned char>(*p));
         const std::string& elements = table.Patterns[index < 0 ? 0 : index];
-        for (int e = 0; e < 7; ++e) putElement(e % 2 == 0, elements[e] == '1');
-        putElement(false, false);  // inter-character gap, also after the stop character
+        for (int k = 0; k < 7; ++k) e.putElement(k % 2 == 0, elements[k] == '1');
+        e.putElement(false, false);  // inter-character gap, also after the stop character
     }
 }
 
-void TLLBarcode::PrepareCodabar(char* data, char* out) {
+void PrepareCodabar(char* data, char* out) {
     // At most 52 characters leave here: start, 50 data characters, stop.
     constexpr std::size_t kMaxOut = 52;
     const TBarCodabar& table = barCodabar();
@@ -68,37 +69,38 @@ void TLLBarcode::PrepareCodabar(char* data, char* out) {
     out[n] = '\0';
 }
 
-void TLLBarcode::EncodeCode25i() {
+void EncodeCode25i(TEncoding& e) {
     // Start (4 narrow), digit pairs interleaved (first digit in the bars, second in the spaces),
     // stop (wide bar, narrow space, narrow bar). CodeText holds an even number of digits.
-    const std::size_t digits = std::strlen(CodeText);
-    std::uint8_t* elements = Code25Elements_;
+    const char* text = e.CodeText;
+    const std::size_t digits = std::strlen(text);
+    std::uint8_t elements[4 + 64 * 5 + 3];  // element flags, 1 = wide
     std::size_t count = 0;
     for (int i = 0; i < 4; ++i) elements[count++] = 0;
     for (std::size_t i = 0; i + 1 < digits; i += 2) {
-        const char* bars = tables::Code25[CodeText[i] - '0'];
-        const char* spaces = tables::Code25[CodeText[i + 1] - '0'];
-        for (int e = 0; e < 5; ++e) {
-            elements[count++] = bars[e] == '1';
-            elements[count++] = spaces[e] == '1';
+        const char* bars = tables::Code25[text[i] - '0'];
+        const char* spaces = tables::Code25[text[i + 1] - '0'];
+        for (int k = 0; k < 5; ++k) {
+            elements[count++] = bars[k] == '1';
+            elements[count++] = spaces[k] == '1';
         }
     }
     elements[count++] = 1;
     elements[count++] = 0;
     elements[count++] = 0;
-    for (std::size_t e = 0; e < count; ++e) putElement(e % 2 == 0, elements[e] != 0);
+    for (std::size_t k = 0; k < count; ++k) e.putElement(k % 2 == 0, elements[k] != 0);
 }
 
-void TLLBarcode::GroupPostText(char* text) {
+void GroupPostText(char* text, int groupSplit) {
     const std::string t = text;
     std::string grouped;
     if (t.size() == 14) {
         grouped = t.substr(0, 5) + "." + t.substr(5, 3) + "." + t.substr(8, 3) + "." + t.substr(11, 2) +
                   "   " + t.substr(13, 1);
     } else if (t.size() == 12) {
-        // The split point is Params.GroupSplit (position 7, counted from 1); it is kept inside the
-        // text so that a changed value can never read past it.
-        std::size_t split = static_cast<std::size_t>(Params.GroupSplit < 2 ? 2 : Params.GroupSplit);
+        // The split point is the record's GroupSplit (position 7, counted from 1); it is kept
+        // inside the text so that a changed value can never read past it.
+        std::size_t split = static_cast<std::size_t>(groupSplit < 2 ? 2 : groupSplit);
         if (split > 7) split = 7;
         grouped = t.substr(0, 2) + "." + t.substr(2, split - 2) + "   " + t.substr(split, 4) + "   " +
                   t.substr(11, 1);
@@ -108,8 +110,8 @@ void TLLBarcode::GroupPostText(char* text) {
     std::memcpy(text, grouped.c_str(), grouped.size() + 1);
 }
 
-void TLLBarcode::AddMSIProofchar(char* text, btCodeTypes codeType) {
-    if (codeType != MSI_Plessey) throw EOverflow("Wrong barcode type in procedure AddMSIProofchar");
+void AddMSIProofchar(char* text, btCodeTypes codeType) {
+    if (codeType != MSI_Plessey) throw EOverflow(messages::kMsiType);
 
     // Odd string: the 1st, 3rd, ... digits counted from the right; even string: the others. The
     // odd string is doubled as a decimal number and the digits of the product are summed. Doubling
@@ -131,16 +133,16 @@ void TLLBarcode::AddMSIProofchar(char* text, btCodeTypes codeType) {
     text[end + 1] = '\0';
 }
 
-void TLLBarcode::EncodeMSI() {
+void EncodeMSI(TEncoding& e) {
     // Bits: start "1", four bits per digit (most significant first), stop "00". A "1" is a wide bar
     // and a narrow space, a "0" a narrow bar and a wide space. The whole bit string is encoded, also
     // when 50 data digits make it longer than 200 bits (207 bits, 828 modules at Ratio_3).
-    auto putBit = [this](bool one) {
-        putElement(true, one);
-        putElement(false, !one);
+    auto putBit = [&e](bool one) {
+        e.putElement(true, one);
+        e.putElement(false, !one);
     };
     putBit(true);
-    for (const char* p = CodeText; *p; ++p) {
+    for (const char* p = e.CodeText; *p; ++p) {
         const int value = *p - '0';
         for (int bit = 3; bit >= 0; --bit) putBit(((value >> bit) & 1) != 0);
     }
@@ -148,4 +150,4 @@ void TLLBarcode::EncodeMSI() {
     putBit(false);
 }
 
-}  // namespace varlen
+}  // namespace varlen::detail

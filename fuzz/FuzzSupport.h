@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "engine/BarLL.h"
+#include "engine/Messages.h"
 
 namespace varlen::fuzz {
 
@@ -43,23 +43,6 @@ inline std::string Describe(const TBarcodeParams& p) {
     }
     s += "\" CodeAddon=\"" + std::string(p.CodeAddon) + "\"";
     return s;
-}
-
-// Every message the engine raises as EOverflow. Anything else escaping EncodeBars is a finding.
-inline bool IsEngineMessage(std::string_view message) {
-    static constexpr std::string_view kMessages[] = {
-        "Barcode: Unknown Type of Barcode",
-        "BarLL: Wrong Addoncode",
-        "BarcoLL: No check char with this barcode type",
-        "Decoded legth of UPC-E code is wrong!",
-        "BarcoLL: Code128 error",
-        "Wrong barcode type in procedure AddMSIProofchar",
-        "Barcode: Wrong EAN-charset (Internal error)",
-        "AddonCode: Wrong EAN-charset (Internal error)",
-    };
-    for (std::string_view m : kMessages)
-        if (m == message) return true;
-    return false;
 }
 
 // The engine's parameters drawn from the fuzzer's bytes: any code type byte (values above 13 are

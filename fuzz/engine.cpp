@@ -27,7 +27,7 @@ Outcome Encode(TLLBarcode& engine) {
     try {
         engine.EncodeBars();
     } catch (const EOverflow& e) {
-        if (!fuzz::IsEngineMessage(e.what())) Finding("EOverflow with a foreign message", e.what());
+        if (!messages::IsEngineMessage(e.what())) Finding("EOverflow with a foreign message", e.what());
         o.raised = true;
         o.message = e.what();
         return o;

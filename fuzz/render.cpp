@@ -3,9 +3,10 @@
 // human-readable switch), any realistic resolution (0 meaning "ask the screen") and any origin,
 // drawn on a small raster surface. DrawBarcode must either raise one of the engine's own
 // messages, or draw only black fills inside the size it returns (one pixel of slack for
-// rounding), return the quarter-turn-exchanged size of the unrotated drawing, leave the surface's
-// brush and alignment as it found them with no font left selected or alive, draw no text with
-// the human-readable switch off, and draw the same again when asked twice.
+// rounding), which Measure gives beforehand, return the quarter-turn-exchanged size of the
+// unrotated drawing, leave the surface's brush and alignment as it found them with no font left
+// selected or alive, draw no text with the human-readable switch off, and draw the same again
+// when asked twice.
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -37,7 +38,7 @@ Drawn Draw(const TBarcodeParams& params, RasterCanvas& canvas, int X, int Y) {
     try {
         d.size = engine.DrawBarcode(canvas, X, Y);
     } catch (const EOverflow& e) {
-        if (!fuzz::IsEngineMessage(e.what())) Finding("EOverflow with a foreign message", e.what());
+        if (!messages::IsEngineMessage(e.what())) Finding("EOverflow with a foreign message", e.what());
         d.raised = true;
         d.message = e.what();
         if (!canvas.fills().empty() || !canvas.texts().empty())
@@ -57,11 +58,14 @@ Drawn Draw(const TBarcodeParams& params, RasterCanvas& canvas, int X, int Y) {
         Finding("brush or text alignment not restored");
     if (d.size.cx < 1 || d.size.cy < 1)
         Finding("empty drawn size", std::to_string(d.size.cx) + "x" + std::to_string(d.size.cy));
-    // EAN and UPC bars may lie below the drawn height, as the drawing rules have it: the guard
-    // bars at small bar and text heights (a pixel at screen resolution, inside the export's
-    // margin), and the add-on bars, which start a text line plus a module down even with the text
-    // off, so that at 20 % bar height they shrink to a reversed sliver below the data bars. That
-    // axis gets a loose bound only (a few times the drawn size: nothing wild).
+    // The size known before drawing is the size drawn.
+    const TSize measured = Measure(Encode(params), RenderParamsOf(params), canvas.GetDeviceCaps(LOGPIXELSX),
+                                   canvas.GetDeviceCaps(LOGPIXELSY), canvas);
+    if (!(measured == d.size)) Finding("Measure differs from the drawn size");
+    // EAN and UPC guard bars may reach below the drawn height, as the drawing rules have it, at
+    // small text heights (a pixel at screen resolution, inside the export's margin; more at
+    // printer resolutions). That axis gets a loose bound only (a few times the drawn size: nothing
+    // wild).
     const bool quarter = params.Rotation == rotate_090 || params.Rotation == rotate_270;
     const bool overhang = params.CodeType <= UPC_E;
     const int slackX = (overhang && quarter) ? 4 * d.size.cx + 2 : 1;

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace varlen {
 
-bool IsPaletteDib(const TDib& dib) {
+bool IsPaletteDib(const TDibView& dib) {
     return dib.bitCount == 1 || dib.bitCount == 4 || dib.bitCount == 8;
 }
 
-std::vector<std::uint8_t> DibIndices(const TDib& dib) {
+std::vector<std::uint8_t> DibIndices(const TDibView& dib) {
     if (!IsPaletteDib(dib)) throw std::invalid_argument("DibIndices: not a palette bitmap");
     const int w = dib.width;
     const int h = dib.height;
@@ -34,12 +35,12 @@ std::vector<std::uint8_t> DibIndices(const TDib& dib) {
     return out;
 }
 
-void DibRowToRGB(const TDib& dib, int y, std::uint8_t* rgb) {
+void DibRowToRGB(const TDibView& dib, int y, std::uint8_t* rgb) {
     const std::uint8_t* src = dib.row(y);
     const int w = dib.width;
     auto putIndex = [&](int x, unsigned index) {
         RGBQuad q;
-        if (index < dib.colors.size()) q = dib.colors[index];
+        if (index < dib.colorCount) q = dib.colors[index];
         rgb[3 * x] = q.rgbRed;
         rgb[3 * x + 1] = q.rgbGreen;
         rgb[3 * x + 2] = q.rgbBlue;
@@ -86,7 +87,10 @@ std::vector<RGBQuad> Palette216() {
     return palette;
 }
 
-TDib ReduceTo216Colors(const TDib& dib) {
+namespace {
+
+// Row y of any depth as indices of the 216-colour palette.
+void rowTo216(const TDibView& dib, int y, std::uint8_t* dst, std::vector<std::uint8_t>& rgb) {
     // One table per component turns the per-pixel arithmetic into three look-ups.
     static const auto tables = [] {
         std::array<std::array<std::uint8_t, 256>, 3> t{};
@@ -97,6 +101,23 @@ TDib ReduceTo216Colors(const TDib& dib) {
         }
         return t;
     }();
+    const int w = dib.width;
+    if (dib.bitCount == 24 || dib.bitCount == 32) {
+        const std::uint8_t* src = dib.row(y);
+        const int step = dib.bitCount / 8;
+        for (int x = 0; x < w; ++x, src += step)
+            dst[x] = static_cast<std::uint8_t>(tables[0][src[2]] + tables[1][src[1]] + tables[2][src[0]]);
+    } else {
+        rgb.resize(static_cast<std::size_t>(w) * 3);
+        DibRowToRGB(dib, y, rgb.data());
+        for (int x = 0; x < w; ++x)
+            dst[x] = static_cast<std::uint8_t>(tables[0][rgb[3 * x]] + tables[1][rgb[3 * x + 1]] + tables[2][rgb[3 * x + 2]]);
+    }
+}
+
+}  // namespace
+
+TDib ReduceTo216Colors(const TDibView& dib) {
     TDib out;
     out.width = dib.width;
     out.height = dib.height;
@@ -105,21 +126,54 @@ TDib ReduceTo216Colors(const TDib& dib) {
     out.yPelsPerMeter = dib.yPelsPerMeter;
     out.colors = Palette216();
     out.bits.assign(out.imageSize(), 0);
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < dib.height; ++y) rowTo216(dib, y, out.row(y), rgb);
+    return out;
+}
+
+std::vector<std::uint8_t> Indices216(const TDibView& dib) {
+    const std::size_t w = static_cast<std::size_t>(std::max(dib.width, 0));
+    std::vector<std::uint8_t> out(w * static_cast<std::size_t>(std::max(dib.height, 0)));
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < dib.height; ++y) rowTo216(dib, y, out.data() + w * static_cast<std::size_t>(y), rgb);
+    return out;
+}
+
+TDib ToHalftone8(const TDibView& dib) {
+    const std::vector<RGBQuad>& palette = HalftonePalette();
+    TDib out;
+    out.width = dib.width;
+    out.height = dib.height;
+    out.bitCount = 8;
+    out.xPelsPerMeter = dib.xPelsPerMeter;
+    out.yPelsPerMeter = dib.yPelsPerMeter;
+    out.colors = palette;
+    out.bits.assign(out.imageSize(), 0);
+    // Nearest by squared distance, the first of equals; remembered per colour, since a barcode
+    // has few of them.
+    std::unordered_map<std::uint32_t, std::uint8_t> found;
+    auto nearest = [&](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        const std::uint32_t key = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
+        const auto known = found.find(key);
+        if (known != found.end()) return known->second;
+        std::size_t best = 0;
+        long bestDistance = -1;
+        for (std::size_t i = 0; i < palette.size(); ++i) {
+            const long dr = r - palette[i].rgbRed, dg = g - palette[i].rgbGreen, db = b - palette[i].rgbBlue;
+            const long d = dr * dr + dg * dg + db * db;
+            if (bestDistance < 0 || d < bestDistance) {
+                best = i;
+                bestDistance = d;
+            }
+        }
+        return found.emplace(key, static_cast<std::uint8_t>(best)).first->second;
+    };
     const int w = dib.width;
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * 3);
     for (int y = 0; y < dib.height; ++y) {
+        DibRowToRGB(dib, y, rgb.data());
         std::uint8_t* dst = out.row(y);
-        if (dib.bitCount == 24 || dib.bitCount == 32) {
-            const std::uint8_t* src = dib.row(y);
-            const int step = dib.bitCount / 8;
-            for (int x = 0; x < w; ++x, src += step)
-                dst[x] = static_cast<std::uint8_t>(tables[0][src[2]] + tables[1][src[1]] + tables[2][src[0]]);
-        } else {
-            DibRowToRGB(dib, y, rgb.data());
-            for (int x = 0; x < w; ++x)
-                dst[x] = static_cast<std::uint8_t>(tables[0][rgb[3 * x]] + tables[1][rgb[3 * x + 1]] +
-                                                   tables[2][rgb[3 * x + 2]]);
-        }
+        for (int x = 0; x < w; ++x) dst[x] = nearest(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
     }
     return out;
 }

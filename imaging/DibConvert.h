@@ -9,14 +9,14 @@
 namespace varlen {
 
 // True for the depths whose pixels are colour-table indices (1, 4 and 8 bits per pixel).
-bool IsPaletteDib(const TDib& dib);
+bool IsPaletteDib(const TDibView& dib);
 
 // The colour indices of a 1, 4 or 8 bits-per-pixel bitmap, one byte per pixel, top row first:
 // 4-bit rows split high nibble first, 1-bit rows most significant bit first.
-std::vector<std::uint8_t> DibIndices(const TDib& dib);
+std::vector<std::uint8_t> DibIndices(const TDibView& dib);
 
 // Row y (counted from the top) as red, green, blue triples, for every depth.
-void DibRowToRGB(const TDib& dib, int y, std::uint8_t* rgb);
+void DibRowToRGB(const TDibView& dib, int y, std::uint8_t* rgb);
 
 // The 216-colour palette: entry 36 r + 6 g + b is (51 r, 51 g, 51 b); 0 is black, 215 white.
 std::vector<RGBQuad> Palette216();
@@ -26,6 +26,13 @@ constexpr int Level216(int x) { return (x + 3) / 51; }
 
 // The bitmap at 8 bits per pixel over the 216-colour palette (216 colour-table entries), each
 // pixel mapped on its own to 36 level(red) + 6 level(green) + level(blue).
-TDib ReduceTo216Colors(const TDib& dib);
+TDib ReduceTo216Colors(const TDibView& dib);
+// The same pixels as colour indices, one byte a pixel, top row first (what DibIndices gives of
+// ReduceTo216Colors, without the 8-bit picture in between).
+std::vector<std::uint8_t> Indices216(const TDibView& dib);
+
+// The bitmap at 8 bits per pixel over the 256-colour halftone palette (HalftonePalette, Dib.h),
+// each pixel the nearest entry by squared distance, the first of equally near ones.
+TDib ToHalftone8(const TDibView& dib);
 
 }  // namespace varlen

@@ -5,6 +5,7 @@
 #include "imaging/DibConvert.h"
 #include "platform/FileIO.h"
 #include "platform/Errors.h"
+#include "platform/LittleEndian.h"
 #include "platform/qt/Graphics.h"
 
 namespace varlen {
@@ -34,17 +35,14 @@ void TGIFColorMap::WriteTo(std::vector<std::uint8_t>& out) const {
 
 // ---------------------------------------------------------------- frame
 
-void TGIFSubImage::Assign(const TDib& bitmap) {
-    if (!IsPaletteDib(bitmap)) {
-        Assign(ReduceTo216Colors(bitmap));
-        return;
-    }
+void TGIFSubImage::Assign(const TDibView& bitmap) {
+    // Deeper bitmaps are reduced to the 216-colour palette.
+    const bool palette = IsPaletteDib(bitmap);
+    const std::vector<RGBQuad> reduced = palette ? std::vector<RGBQuad>() : Palette216();
+    const RGBQuad* colors = palette ? bitmap.colors : reduced.data();
+    const std::size_t n = std::min<std::size_t>(palette ? bitmap.colorCount : reduced.size(), TGIFColorMap::kMaxColors);
     ColorMap.Clear();
-    const std::size_t n = std::min<std::size_t>(bitmap.colors.size(), TGIFColorMap::kMaxColors);
-    for (std::size_t i = 0; i < n; ++i) {
-        const RGBQuad& q = bitmap.colors[i];
-        ColorMap.Add({q.rgbRed, q.rgbGreen, q.rgbBlue});
-    }
+    for (std::size_t i = 0; i < n; ++i) ColorMap.Add({colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue});
     Left = 0;
     Top = 0;
     Width = std::max(bitmap.width, 0);
@@ -52,7 +50,7 @@ void TGIFSubImage::Assign(const TDib& bitmap) {
     if (Width == 0 || Height == 0)
         Data.clear();
     else
-        Data = DibIndices(bitmap);
+        Data = palette ? DibIndices(bitmap) : Indices216(bitmap);
 }
 
 // ---------------------------------------------------------------- LZW
@@ -199,7 +197,7 @@ void TGIFImage::Clear() {
     GlobalColorMap.Clear();
 }
 
-TGIFSubImage& TGIFImage::Add(const TDib& bitmap) {
+TGIFSubImage& TGIFImage::Add(const TDibView& bitmap) {
     auto frame = std::make_unique<TGIFSubImage>();
     frame->Assign(bitmap);
     // The logical screen grows to cover the frame.
@@ -209,12 +207,12 @@ TGIFSubImage& TGIFImage::Add(const TDib& bitmap) {
     return *images_.back();
 }
 
-void TGIFImage::Assign(const TDib& bitmap) {
+void TGIFImage::Assign(const TDibView& bitmap) {
     Clear();
     Add(bitmap);
 }
 
-void TGIFImage::Assign(const TBitmap& bitmap) { Assign(bitmap.GetDIBits()); }
+void TGIFImage::Assign(const TBitmap& bitmap) { Assign(bitmap.View()); }
 
 std::string TGIFImage::Version() const {
     if (images_.empty()) throw GIFException("Unsupported GIF version");
@@ -222,13 +220,6 @@ std::string TGIFImage::Version() const {
         if (frame->NeedsVersion89a()) return "89a";
     return "87a";
 }
-
-namespace {
-void put16(std::vector<std::uint8_t>& out, int v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-}  // namespace
 
 void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
     const std::string version = Version();
@@ -254,8 +245,8 @@ void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
     const int resolution = std::max(maxBits - 1, 0);
     packed |= static_cast<std::uint8_t>((resolution & 7) << 4);
     packed |= static_cast<std::uint8_t>(std::max(maxBits - 1, 0) & 7);
-    put16(out, ScreenWidth);
-    put16(out, ScreenHeight);
+    PutLE16(out, ScreenWidth);
+    PutLE16(out, ScreenHeight);
     out.push_back(packed);
     out.push_back(BackgroundColorIndex);
     out.push_back(AspectRatio);
@@ -268,10 +259,10 @@ void TGIFImage::SaveToStream(std::vector<std::uint8_t>& out) const {
         std::uint8_t imagePacked = static_cast<std::uint8_t>(0x80 + (bits - 1));
         if (frame->ColorMap.Sorted) imagePacked |= 0x20;
         out.push_back(0x2C);
-        put16(out, frame->Left);
-        put16(out, frame->Top);
-        put16(out, frame->Width);
-        put16(out, frame->Height);
+        PutLE16(out, frame->Left);
+        PutLE16(out, frame->Top);
+        PutLE16(out, frame->Width);
+        PutLE16(out, frame->Height);
         out.push_back(imagePacked);
         frame->ColorMap.WriteTo(out);
         out.reserve(out.size() + frame->Data.size() / 4 + 64);

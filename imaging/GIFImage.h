@@ -53,7 +53,7 @@ public:
 
     // Takes the frame from a bitmap: palette bitmaps as they are, deeper ones reduced to the
     // 216-colour palette.
-    void Assign(const TDib& bitmap);
+    void Assign(const TDibView& bitmap);
     bool Empty() const { return Data.empty(); }
     bool NeedsVersion89a() const { return ColorMap.Sorted; }
 };
@@ -103,10 +103,10 @@ public:
     TGIFColorMap GlobalColorMap;
 
     // Clears the image and adds one frame made from the bitmap; the screen grows to cover it.
-    void Assign(const TDib& bitmap);
+    void Assign(const TDibView& bitmap);
     void Assign(const TBitmap& bitmap);
     // Adds one frame made from the bitmap at (0, 0) and grows the screen to cover it.
-    TGIFSubImage& Add(const TDib& bitmap);
+    TGIFSubImage& Add(const TDibView& bitmap);
     void Clear();
 
     int FrameCount() const { return static_cast<int>(images_.size()); }

@@ -1,20 +1,17 @@
-// The Save pipeline: the exported bitmap and its second pass by file type.
+// The Save pipeline: the barcode drawn once into a bitmap in memory, encoded by file type.
 #include "imaging/SaveFile.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
+#include <QTemporaryDir>
 
-#include <cerrno>
-#include <cctype>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <unistd.h>
+#include <cstdint>
 
+#include "imaging/DibConvert.h"
 #include "imaging/GIFImage.h"
 #include "imaging/PngFile.h"
 #include "imaging/Tiff.h"
@@ -32,50 +29,17 @@ namespace varlen {
 
 namespace {
 
-// A temporary file of the first pass: a new, unique name in the target's folder, created empty so
-// that nobody else takes the name, and removed when the save is over, whatever happened.
-class TTempFile {
-public:
-    explicit TTempFile(const std::string& target) {
-        const auto slash = target.find_last_of('/');
-        const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash == 0 ? 1 : slash);
-        std::string name = dir + (dir.back() == '/' ? "" : "/") + ".varlen-XXXXXX.bmp";
-        const int fd = ::mkstemps(name.data(), 4);
-        // The folder cannot take a file: one message, naming what the user asked for.
-        if (fd < 0) throw EInOutError(target + ": " + std::strerror(errno));
-        ::close(fd);
-        name_ = name;
-    }
-    ~TTempFile() { ::unlink(name_.c_str()); }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-    const std::string& name() const { return name_; }
-
-private:
-    std::string name_;
-};
-
-// The first pass into a temporary file, loaded again as the second pass's bitmap.
-TBitmap exportAndLoad(const TSaveSource& source, const TTempFile& temp, int factor) {
-    source.ExportBitmap(temp.name(), factor);
-    TBitmap bitmap;
-    bitmap.LoadFromFile(temp.name());
-    return bitmap;
-}
-
-void writeBytes(const std::string& fileName, const QByteArray& bytes) {
-    WriteFileAtomic(fileName, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-void savePng(const std::string& fileName, const TBitmap& bitmap, const TSaveOptions& options) {
+std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& options) {
     // The resolution the barcode was laid out at, unless another is asked for.
     const int dotsPerMeter = options.RecordDpi > 0 ? static_cast<int>(std::lround(options.RecordDpi / 0.0254))
                                                    : bitmap.Image().dotsPerMeterX();
-    WritePngFile(fileName, bitmap, dotsPerMeter);
+    return EncodePng(bitmap, dotsPerMeter);
 }
 
-// A surface that only measures: a one-pixel picture reporting the vector resolution.
+// The drawn size at a resolution: measured where the source can, else drawn once on a surface
+// that only measures (a one-pixel picture reporting that resolution).
 TSize measure(const TSaveSource& source, int dpi) {
+    if (source.DrawnSize) return source.DrawnSize(dpi);
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
     TQtCanvas canvas(&painter, dpi, dpi, 1, 1);
@@ -84,7 +48,7 @@ TSize measure(const TSaveSource& source, int dpi) {
     return size;
 }
 
-void saveSvg(const std::string& fileName, const TSaveSource& source, const TSaveOptions& options) {
+std::vector<std::uint8_t> svgBytes(const std::string& fileName, const TSaveSource& source, const TSaveOptions& options) {
     const int dpi = options.VectorDpi > 0 ? options.VectorDpi : 1200;
     // The margin is given in screen pixels; at the vector resolution it keeps its physical width.
     const int screenDpi = Screen().logPixelsX > 0 ? Screen().logPixelsX : 96;
@@ -110,7 +74,7 @@ void saveSvg(const std::string& fileName, const TSaveSource& source, const TSave
         TSize drawn;
         source.Draw(canvas, margin, margin, &drawn);
     }
-    writeBytes(fileName, bytes);
+    return std::vector<std::uint8_t>(bytes.constData(), bytes.constData() + bytes.size());
 }
 
 void savePdf(const std::string& fileName, const TSaveSource& source, const TSaveOptions& options) {
@@ -126,81 +90,108 @@ void savePdf(const std::string& fileName, const TSaveSource& source, const TSave
     }
 }
 
+// The PDF through the printer, read back from where the printer wrote it.
+std::vector<std::uint8_t> pdfBytes(const TSaveSource& source, const TSaveOptions& options) {
+    const QTemporaryDir dir;
+    if (!dir.isValid()) throw EInOutError("temporary folder: " + dir.errorString().toStdString());
+    const std::string file = dir.filePath(QStringLiteral("barcode.pdf")).toStdString();
+    savePdf(file, source, options);
+    return ReadWholeFile(file);
+}
+
+// The bitmap of a pixel type, drawn only once its size is known to fit the type.
+std::unique_ptr<TBitmap> bitmapFor(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source) {
+    if (factor >= 1 && source.DrawnSize) {
+        const TSize size = source.DrawnSize(0);
+        const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
+        const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
+        if (!PictureFits(type, width, height)) throw EInOutError(PictureTooLargeMessage(name, width, height));
+    }
+    return source.MagnifiedBitmap(factor);  // refuses a factor below 1
+}
+
 }  // namespace
 
-void SaveBarcodeToFile(const std::string& fileName, int factor, const TSaveSource& source, const TSaveOptions& options) {
-    const TSaveFileType type = SaveFileTypeOf(fileName);
+TFileBytes::TFileBytes(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {
+    parts_.push_back(ByteSpan{bytes_.data(), bytes_.size()});
+}
+
+TFileBytes::TFileBytes(std::unique_ptr<TBitmap> bitmap) : bitmap_(std::move(bitmap)) {
+    parts_ = bitmap_->BmpFileParts(bytes_);
+}
+
+std::size_t TFileBytes::Size() const {
+    std::size_t size = 0;
+    for (const ByteSpan& part : parts_) size += part.size;
+    return size;
+}
+
+TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
+                            const TSaveOptions& options) {
     switch (type) {
         case TSaveFileType::Unknown:
-            throw EInOutError(UnknownFileTypeMessage(fileName));
+            throw EInOutError(UnknownFileTypeMessage(name));
 
         case TSaveFileType::Bmp:
-            // The export is the result; its writer already writes beside the target and renames.
-            source.ExportBitmap(fileName, factor);
-            return;
+            return TFileBytes(bitmapFor(type, name, factor, source));
+
+        case TSaveFileType::Png:
+            return TFileBytes(pngBytes(*bitmapFor(type, name, factor, source), options));
 
         case TSaveFileType::Gif: {
-            const TTempFile temp(fileName);
-            const TBitmap bitmap = exportAndLoad(source, temp, factor);
             TGIFImage gif;
-            gif.Assign(bitmap);
-            gif.SaveToFile(fileName);
-            return;
+            gif.Assign(*bitmapFor(type, name, factor, source));
+            std::vector<std::uint8_t> bytes;
+            gif.SaveToStream(bytes);
+            return TFileBytes(std::move(bytes));
         }
 
-        case TSaveFileType::Tif: {
-            const TTempFile temp(fileName);
-            TBitmap bitmap = exportAndLoad(source, temp, factor);
-            bitmap.SetPixelFormat(pf8bit);  // the halftone palette
-            WriteTiff(fileName, bitmap);
-            return;
-        }
+        case TSaveFileType::Tif:
+            return TFileBytes(TiffFileBytes(ToHalftone8(bitmapFor(type, name, factor, source)->View())));
 
         case TSaveFileType::Jpg: {
-            const TTempFile temp(fileName);
-            const TBitmap bitmap = exportAndLoad(source, temp, factor);
             TJPEGImage jpeg;
             if (options.RecordDpi > 0) jpeg.Density = options.RecordDpi;
-            jpeg.Assign(bitmap);
-            jpeg.SaveToFile(fileName);
-            return;
+            jpeg.Assign(bitmapFor(type, name, factor, source)->GetDIBits());
+            std::vector<std::uint8_t> bytes;
+            jpeg.SaveToStream(bytes);
+            return TFileBytes(std::move(bytes));
         }
 
         case TSaveFileType::Emf: {
-            const TTempFile temp(fileName);
-            const TBitmap bitmap = exportAndLoad(source, temp, factor);
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
             TMetafile metafile;
-            metafile.SetHeight(bitmap.Height());
-            metafile.SetWidth(bitmap.Width());
+            metafile.SetHeight(bitmap->Height());
+            metafile.SetWidth(bitmap->Width());
             {
                 TMetafileCanvas canvas(metafile);
-                canvas.Draw(0, 0, bitmap.GetDIBits());
+                canvas.Draw(0, 0, bitmap->View());
                 canvas.Close();
             }
-            metafile.SaveToFile(fileName);
-            return;
-        }
-
-        case TSaveFileType::Png: {
-            if (source.MagnifiedBitmap) {
-                savePng(fileName, *source.MagnifiedBitmap(factor), options);
-            } else {
-                const TTempFile temp(fileName);
-                savePng(fileName, exportAndLoad(source, temp, factor), options);
-            }
-            return;
+            return TFileBytes(metafile.SaveToBytes());
         }
 
         case TSaveFileType::Svg:
             if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
-            saveSvg(fileName, source, options);
-            return;
+            return TFileBytes(svgBytes(name, source, options));
 
         case TSaveFileType::Pdf:
             if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
-            savePdf(fileName, source, options);
-            return;
+            return TFileBytes(pdfBytes(source, options));
     }
+    throw EInOutError(UnknownFileTypeMessage(name));
+}
+
+void SaveBarcodeToFile(const std::string& fileName, int factor, const TSaveSource& source, const TSaveOptions& options) {
+    const TSaveFileType type = SaveFileTypeOf(fileName);
+    if (type == TSaveFileType::Pdf) {
+        // The printer writes the PDF file itself, whole or not at all.
+        if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
+        savePdf(fileName, source, options);
+        return;
+    }
+    const TFileBytes bytes = BarcodeFileBytes(type, fileName, factor, source, options);
+    WriteFileAtomic(fileName, bytes.Parts());
 }
 
 }  // namespace varlen

@@ -2,33 +2,33 @@
 // Saving a barcode as a file of the type its name asks for: the Save command's pipeline, shared by
 // the window and by varlen-cli, so that both write the same bytes for the same barcode and factor.
 //
-// The five classic types go through two passes. First pass: the barcode is exported with a
-// margin, magnified F times, as a Windows bitmap (the control's MagnifyBy). Second pass, by the
-// extension of the target name (compared in lower case):
-//   ".bmp"  the exported bitmap is the result (written straight to the target);
-//   ".gif"  the exported bitmap loaded again, assigned to a TGIFImage, saved;
-//   ".tif"  the loaded bitmap converted to 8 bits per pixel (halftone palette), then WriteTiff;
-//   ".jpg"  the loaded bitmap assigned to a TJPEGImage, saved (quality 90, baseline);
-//   ".emf"  an enhanced metafile as large as the loaded bitmap, holding it drawn at (0, 0).
-// Three more types:
-//   ".png"  the exported bitmap as PNG (the same pixels as the ".bmp");
+// Everything happens in memory: the barcode is drawn once, with a margin and magnified F times,
+// into a bitmap (the control's MagnifiedBitmap), the bitmap is encoded as the type the target
+// name's extension asks for (compared in lower case), and the bytes go to the one safe writer,
+// which writes the target whole or not at all. Nothing but the target touches the disk.
+//   ".bmp"  the bitmap as a Windows bitmap file;
+//   ".gif"  the bitmap assigned to a TGIFImage;
+//   ".tif"  the bitmap converted to 8 bits per pixel (halftone palette), then the TIFF writer;
+//   ".jpg"  the bitmap assigned to a TJPEGImage (quality 90, baseline);
+//   ".emf"  an enhanced metafile as large as the bitmap, holding it drawn at (0, 0);
+//   ".png"  the bitmap as PNG (the same pixels as the ".bmp");
 //   ".svg"  vector bars and text drawn by the renderer on an SVG generator, in millimetres;
 //   ".pdf"  one page at physical size, the barcode at (200, 200) dots as the Print command puts it.
-//
-// Files are written whole or not at all: every writer writes beside its target and renames. The
-// first pass goes to a temporary file with a unique name beside the target (never a fixed name,
-// never the current directory, never a file that already exists), which is removed after success
-// and after every failure. A target name whose extension is none of the eight raises EInOutError
-// with kUnknownFileTypeMessage and writes nothing.
+// A picture larger than its type can hold (PictureFits, SaveFileType.h) is refused before it is
+// drawn, with one message for every type. A target name whose extension is none of the eight
+// raises EInOutError with kUnknownFileTypeMessage and writes nothing.
 //
 // Use from the window (Save, after the dialog):
 //     SaveBarcodeToFile(fileName, factor, SaveSourceOf(*Barcode1));
-// and from varlen-cli the same call, with TSaveOptions for a label printer's resolution.
+// and from varlen-cli the same call, with TSaveOptions for a label printer's resolution, or
+// BarcodeFileBytes for standard output.
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/SaveFileType.h"
+#include "platform/FileIO.h"
 #include "platform/qt/Graphics.h"
 
 namespace varlen {
@@ -38,30 +38,29 @@ struct TSize;
 
 // What the pipeline needs of a barcode, as callbacks, so that this layer needs no control.
 struct TSaveSource {
-    // Required. The first pass: the barcode with its margin, magnified `factor` times, written as
-    // a Windows bitmap file under fileName (TBarcode::MagnifyBy(margin, fileName, false, factor)).
-    std::function<void(const std::string& fileName, int factor)> ExportBitmap;
-    // Optional. The same bitmap in memory (TBarcode::MagnifiedBitmap): PNG then needs no
-    // temporary file. Without it PNG goes through ExportBitmap and a temporary file.
+    // The pixel types: the barcode with its margin, magnified `factor` times
+    // (TBarcode::MagnifiedBitmap(margin, false, factor)).
     std::function<std::unique_ptr<TBitmap>(int factor)> MagnifiedBitmap;
-    // Required for SVG and PDF. Draws the barcode at the point (x, y) of a surface in the text
-    // mapping mode, at the surface's own resolution, and gives the drawn size in device units
+    // The drawn size, margin not included, on a surface of `dpi` dots per inch (0: the screen's,
+    // which the bitmap is drawn at), known without drawing (TBarcode::MeasuredSize): a picture
+    // too large is refused before it is drawn, and the SVG is sized before it is drawn.
+    std::function<TSize(int dpi)> DrawnSize;
+    // SVG and PDF: draws the barcode at the point (x, y) of a surface in the text mapping mode,
+    // at the surface's own resolution, and gives the drawn size in device units
     // (TBarcode::LoMetricPrint).
     std::function<void(TCanvas& canvas, int x, int y, TSize* size)> Draw;
-    // The margin of the first pass in pixels; SVG takes it over at the vector resolution.
+    // The margin of the bitmap in pixels; SVG takes it over at the vector resolution.
     int Margin = 2;
 };
 
-// A source over anything with the control's MagnifyBy, MagnifiedBitmap and LoMetricPrint (a
+// A source over anything with the control's MagnifiedBitmap, MeasuredSize and LoMetricPrint (a
 // TBarcode). The barcode must outlive the source.
 template <class Barcode>
 TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
     source.Margin = margin;
-    source.ExportBitmap = [&barcode, margin](const std::string& fileName, int factor) {
-        barcode.MagnifyBy(margin, fileName, false, factor);
-    };
     source.MagnifiedBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor); };
+    source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
     source.Draw = [&barcode](TCanvas& canvas, int x, int y, TSize* size) { barcode.LoMetricPrint(canvas, x, y, size); };
     return source;
 }
@@ -76,9 +75,33 @@ struct TSaveOptions {
     int VectorDpi = 1200;
 };
 
-// Saves the barcode under fileName as the type its extension names, magnified `factor` times
-// (pixel types; SVG and PDF are at physical size). Raises EInOutError (unknown type, files),
-// the control's EOverflow (factor below 1, encoding), GIFException, EJPEG.
+// A file's bytes in memory, in pieces (a large bitmap's rows are not copied into one block).
+class TFileBytes {
+public:
+    TFileBytes() = default;
+    explicit TFileBytes(std::vector<std::uint8_t> bytes);
+    // The rows of a bitmap as a Windows bitmap file; the bitmap is kept for as long as its rows.
+    explicit TFileBytes(std::unique_ptr<TBitmap> bitmap);
+
+    const std::vector<ByteSpan>& Parts() const { return parts_; }
+    std::size_t Size() const;
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::unique_ptr<TBitmap> bitmap_;
+    std::vector<ByteSpan> parts_;
+};
+
+// The whole file of the given type for the barcode, magnified `factor` times (pixel types; SVG
+// and PDF are at physical size). `name` is the file the bytes are for, named in messages. Raises
+// EInOutError (unknown type, a picture too large for its type), the control's EOverflow (factor
+// below 1, encoding), GIFException, EJPEG.
+TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
+                            const TSaveOptions& options = {});
+
+// Saves the barcode under fileName as the type its extension names: BarcodeFileBytes, then the
+// safe writer. Raises as BarcodeFileBytes, and EInOutError "<fileName>: <reason>" when the file
+// cannot be written.
 void SaveBarcodeToFile(const std::string& fileName, int factor, const TSaveSource& source,
                        const TSaveOptions& options = {});
 

@@ -2,6 +2,7 @@
 // The file types the Save pipeline writes, told by a file name's extension. Header-only and free
 // of Qt, so that a command line can be checked before anything is set up.
 #include <cctype>
+#include <cstdint>
 #include <string>
 
 namespace varlen {
@@ -49,6 +50,35 @@ inline std::string UnknownFileTypeMessage(const std::string& fileName) {
     std::string text = kUnknownFileTypeMessage;
     text.replace(text.find("%s"), 2, fileName);
     return text;
+}
+
+// The largest picture a save draws: 2^28 pixels (768 MB at 24 bits per pixel) and 2^20 pixels a
+// side. Beyond it the drawing alone would exhaust the memory.
+constexpr std::int64_t kMaxSavePixels = std::int64_t{1} << 28;
+constexpr std::int64_t kMaxSaveSide = std::int64_t{1} << 20;
+
+// Whether a picture of width x height pixels can be saved as the type: within what the bitmap it
+// is drawn in holds, and within what the format can describe. GIF keeps sizes in 16 bits, JPEG
+// takes at most 65500 pixels a side (libjpeg's JPEG_MAX_DIMENSION); the 32-bit sizes and offsets
+// of BMP, TIFF and EMF and the 31-bit sides of PNG hold more than the bitmap can.
+inline bool PictureFits(TSaveFileType type, std::int64_t width, std::int64_t height) {
+    if (width < 1 || height < 1 || width > kMaxSaveSide || height > kMaxSaveSide || width * height > kMaxSavePixels)
+        return false;
+    const std::int64_t stride24 = (width * 24 + 31) / 32 * 4;
+    switch (type) {
+        case TSaveFileType::Gif: return width <= 0xFFFF && height <= 0xFFFF;
+        case TSaveFileType::Jpg: return width <= 65500 && height <= 65500;
+        case TSaveFileType::Bmp: return 54 + stride24 * height <= 0xFFFFFFFF;
+        case TSaveFileType::Tif: return 1756 + width * height <= 0xFFFFFFFF;  // 8-bit rows, header, colour map, directory
+        case TSaveFileType::Emf: return stride24 * height <= 0x7FFFFFFF;
+        default: return true;
+    }
+}
+
+// The one message for a picture too large for its file type.
+inline std::string PictureTooLargeMessage(const std::string& fileName, std::int64_t width, std::int64_t height) {
+    return fileName + ": the picture of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is too large for this file type";
 }
 
 }  // namespace varlen

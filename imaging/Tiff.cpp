@@ -5,6 +5,7 @@
 
 #include "imaging/DibConvert.h"
 #include "platform/FileIO.h"
+#include "platform/LittleEndian.h"
 #include "platform/Errors.h"
 #include "platform/qt/Graphics.h"
 
@@ -32,14 +33,8 @@ constexpr char kSoftware[10] = {'Z', 'i', 'm', 'v', 'o', ' ', 's', 'o', 'f', 't'
 class Out {
 public:
     explicit Out(std::vector<std::uint8_t>& b) : bytes_(b) {}
-    void u16(std::uint32_t v) {
-        bytes_.push_back(static_cast<std::uint8_t>(v));
-        bytes_.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    void u32(std::uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    }
+    void u16(std::uint32_t v) { PutLE16(bytes_, v); }
+    void u32(std::uint32_t v) { PutLE32(bytes_, v); }
     void raw(const void* p, std::size_t n) {
         const auto* b = static_cast<const std::uint8_t*>(p);
         bytes_.insert(bytes_.end(), b, b + n);
@@ -59,16 +54,20 @@ private:
 
 }  // namespace
 
-std::vector<std::uint8_t> TiffFileBytes(const TDib& source) {
+std::vector<std::uint8_t> TiffFileBytes(const TDibView& source) {
     std::vector<std::uint8_t> file;
     if (source.width <= 0 || source.height <= 0) return file;
 
-    const TDib* dib = &source;
+    TDibView dib = source;
     TDib converted;
     if (source.bitCount != 8) {
         if (IsPaletteDib(source)) {
-            converted = source;
+            converted.width = source.width;
+            converted.height = source.height;
             converted.bitCount = 8;
+            converted.xPelsPerMeter = source.xPelsPerMeter;
+            converted.yPelsPerMeter = source.yPelsPerMeter;
+            converted.colors.assign(source.colors, source.colors + source.colorCount);
             const auto indices = DibIndices(source);
             converted.bits.assign(converted.imageSize(), 0);
             for (int y = 0; y < converted.height; ++y)
@@ -77,11 +76,11 @@ std::vector<std::uint8_t> TiffFileBytes(const TDib& source) {
         } else {
             converted = ReduceTo216Colors(source);
         }
-        dib = &converted;
+        dib = converted;
     }
 
-    const std::uint64_t w = static_cast<std::uint32_t>(dib->width);
-    const std::uint64_t h = static_cast<std::uint32_t>(dib->height);
+    const std::uint64_t w = static_cast<std::uint32_t>(dib.width);
+    const std::uint64_t h = static_cast<std::uint32_t>(dib.height);
     const std::uint64_t pixelBytes = w * h;
     // Every offset in the file is 32 bits; a larger picture cannot be described.
     if (kStripOffset + pixelBytes + kDirectorySize > std::numeric_limits<std::uint32_t>::max())
@@ -98,7 +97,7 @@ std::vector<std::uint8_t> TiffFileBytes(const TDib& source) {
 
     // Colour map: each 8-bit component in the high byte (× 256), red part, green part, blue part.
     RGBQuad table[256];
-    for (std::size_t i = 0; i < 256 && i < dib->colors.size(); ++i) table[i] = dib->colors[i];
+    for (std::size_t i = 0; i < 256 && i < dib.colorCount; ++i) table[i] = dib.colors[i];
     for (const RGBQuad& q : table) out.u16(q.rgbRed * 256u);
     for (const RGBQuad& q : table) out.u16(q.rgbGreen * 256u);
     for (const RGBQuad& q : table) out.u16(q.rgbBlue * 256u);
@@ -111,7 +110,7 @@ std::vector<std::uint8_t> TiffFileBytes(const TDib& source) {
     out.raw(kSoftware, sizeof kSoftware);
 
     // Rows top first, each without the padding of the stored row.
-    for (int y = 0; y < dib->height; ++y) out.raw(dib->row(y), static_cast<std::size_t>(w));
+    for (int y = 0; y < dib.height; ++y) out.raw(dib.row(y), static_cast<std::size_t>(w));
 
     // Sizes above 65535 do not fit a SHORT: those fields become LONG.
     const std::uint16_t widthType = w > 0xFFFF ? kLong : kShort;

@@ -14,7 +14,7 @@ class TBitmap;
 // The whole file for a bitmap. Palette bitmaps of 1 or 4 bits are widened to 8-bit indices and
 // deeper bitmaps are reduced to the 216-colour palette first; the save command always passes
 // 8 bits per pixel. An empty bitmap gives an empty result.
-std::vector<std::uint8_t> TiffFileBytes(const TDib& dib);
+std::vector<std::uint8_t> TiffFileBytes(const TDibView& dib);
 
 // Writes the file whole or not at all (EInOutError on failure). An empty bitmap writes nothing.
 void WriteTiff(const std::string& FileName, const TDib& Bitmap);

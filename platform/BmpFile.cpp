@@ -5,6 +5,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/LittleEndian.h"
 
 namespace varlen {
 
@@ -21,15 +22,6 @@ constexpr std::uint32_t BI_BITFIELDS = 3;
 constexpr std::uint32_t BI_JPEG = 4;
 constexpr std::uint32_t BI_PNG = 5;
 constexpr std::uint32_t BI_ALPHABITFIELDS = 6;
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 [[noreturn]] void bad(const std::string& message) { throw EInOutError(message); }
 [[noreturn]] void truncated() { bad("Bitmap file is truncated"); }
@@ -154,20 +146,20 @@ std::vector<std::uint8_t> EncodeBmpHeader(const TDib& dib) {
     out.reserve(std::size_t(offset));
     out.push_back('B');
     out.push_back('M');
-    put32(out, std::uint32_t(offset + imageSize));
-    put32(out, 0);
-    put32(out, std::uint32_t(offset));
-    put32(out, kInfoHeaderSize);
-    put32(out, std::uint32_t(dib.width));
-    put32(out, std::uint32_t(dib.height));
-    put16(out, 1);
-    put16(out, std::uint32_t(bits));
-    put32(out, BI_RGB);
-    put32(out, std::uint32_t(imageSize));
-    put32(out, std::uint32_t(dib.xPelsPerMeter));
-    put32(out, std::uint32_t(dib.yPelsPerMeter));
-    put32(out, 0);  // every colour of the table is used
-    put32(out, 0);
+    PutLE32(out, std::uint32_t(offset + imageSize));
+    PutLE32(out, 0);
+    PutLE32(out, std::uint32_t(offset));
+    PutLE32(out, kInfoHeaderSize);
+    PutLE32(out, std::uint32_t(dib.width));
+    PutLE32(out, std::uint32_t(dib.height));
+    PutLE16(out, 1);
+    PutLE16(out, std::uint32_t(bits));
+    PutLE32(out, BI_RGB);
+    PutLE32(out, std::uint32_t(imageSize));
+    PutLE32(out, std::uint32_t(dib.xPelsPerMeter));
+    PutLE32(out, std::uint32_t(dib.yPelsPerMeter));
+    PutLE32(out, 0);  // every colour of the table is used
+    PutLE32(out, 0);
     for (std::uint32_t i = 0; i < colors; ++i) {
         const RGBQuad q = i < dib.colors.size() ? dib.colors[i] : RGBQuad{};
         out.push_back(q.rgbBlue);

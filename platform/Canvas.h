@@ -70,9 +70,18 @@ struct TLogFont {
 // Handle of a font created on a surface; 0 is the surface's own font.
 using HFONT = std::uintptr_t;
 
-class TCanvas {
+// What a layout must know of a font engine before anything is drawn: how wide it sets a string.
+class TTextMetrics {
 public:
-    virtual ~TCanvas() = default;
+    virtual ~TTextMetrics() = default;
+    // Width in logical units of a string (Latin-1 bytes) in `face` at the character-cell height
+    // `height` (positive, logical units), upright.
+    virtual int MeasureText(const std::string& face, int height, const std::string& text) = 0;
+};
+
+class TCanvas : public TTextMetrics {
+public:
+    ~TCanvas() override = default;
 
     // LOGPIXELSX / LOGPIXELSY: dots per inch; may be 0 for a surface that does not know.
     // HORZRES / VERTRES: the surface's size in device dots.
@@ -120,6 +129,19 @@ public:
     virtual int SetMapMode(int mode) = 0;  // returns the previous mode
     virtual void SetWindowExtEx(int cx, int cy) = 0;
     virtual void SetViewportExtEx(int cx, int cy) = 0;
+
+    // A surface measures text in its own font engine: the width TextWidth gives with the surface
+    // font set to that face and height, which comes back unchanged.
+    int MeasureText(const std::string& face, int height, const std::string& text) override {
+        const std::string savedFace = FontName();
+        const int savedHeight = FontHeight();
+        SetFontName(face);
+        SetFontHeight(height);
+        const int width = TextWidth(text);
+        SetFontName(savedFace);
+        SetFontHeight(savedHeight);
+        return width;
+    }
 };
 
 // a * b / c on a 64-bit intermediate, rounded to the nearest integer with halves away from zero;

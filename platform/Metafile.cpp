@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/FileIO.h"
+#include "platform/LittleEndian.h"
 #include "platform/Canvas.h"
 #include "platform/Screen.h"
 
@@ -18,14 +19,7 @@ constexpr std::uint32_t kStretchDIBitsFixed = 80;
 constexpr std::uint32_t kSrcCopy = 0x00CC0020;
 constexpr std::uint32_t kDibRgbColors = 0;
 
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void puti(std::vector<std::uint8_t>& out, int v) { put32(out, static_cast<std::uint32_t>(v)); }
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
+void puti(std::vector<std::uint8_t>& out, int v) { PutLE32(out, static_cast<std::uint32_t>(v)); }
 
 int dpiX() { return Screen().logPixelsX > 0 ? Screen().logPixelsX : 96; }
 int dpiY() { return Screen().logPixelsY > 0 ? Screen().logPixelsY : 96; }
@@ -44,8 +38,8 @@ std::vector<std::uint8_t> TMetafile::SaveToBytes() const {
     std::vector<std::uint8_t> out;
     out.reserve(static_cast<std::size_t>(total));
     // EMR_HEADER
-    put32(out, EMR_HEADER);
-    put32(out, kHeaderSize);
+    PutLE32(out, EMR_HEADER);
+    PutLE32(out, kHeaderSize);
     if (boundsRight_ < boundsLeft_) {
         for (int i = 0; i < 4; ++i) puti(out, 0);  // nothing drawn
     } else {
@@ -59,34 +53,34 @@ std::vector<std::uint8_t> TMetafile::SaveToBytes() const {
     puti(out, 0);
     puti(out, std::max(MMWidth() - 1, 0));
     puti(out, std::max(MMHeight() - 1, 0));
-    put32(out, kEmfSignature);
-    put32(out, kEmfVersion);
-    put32(out, static_cast<std::uint32_t>(total));
-    put32(out, recordCount_ + 2);
-    put16(out, 1);  // handles: only the reserved index 0
-    put16(out, 0);
-    put32(out, 0);  // no description
-    put32(out, 0);
-    put32(out, 0);  // no palette entries
+    PutLE32(out, kEmfSignature);
+    PutLE32(out, kEmfVersion);
+    PutLE32(out, static_cast<std::uint32_t>(total));
+    PutLE32(out, recordCount_ + 2);
+    PutLE16(out, 1);  // handles: only the reserved index 0
+    PutLE16(out, 0);
+    PutLE32(out, 0);  // no description
+    PutLE32(out, 0);
+    PutLE32(out, 0);  // no palette entries
     // The reference device: the screen, in pixels and millimetres.
     puti(out, screen.width);
     puti(out, screen.height);
     puti(out, MulDiv(screen.width, 254, dpiX() * 10));
     puti(out, MulDiv(screen.height, 254, dpiY() * 10));
-    put32(out, 0);  // no pixel format
-    put32(out, 0);
-    put32(out, 0);  // not OpenGL
+    PutLE32(out, 0);  // no pixel format
+    PutLE32(out, 0);
+    PutLE32(out, 0);  // not OpenGL
     puti(out, MulDiv(screen.width, 25400, dpiX()));
     puti(out, MulDiv(screen.height, 25400, dpiY()));
 
     out.insert(out.end(), records_.begin(), records_.end());
 
     // EMR_EOF: no palette; the palette offset points past the fixed fields.
-    put32(out, EMR_EOF);
-    put32(out, eofSize);
-    put32(out, 0);
-    put32(out, 16);
-    put32(out, eofSize);
+    PutLE32(out, EMR_EOF);
+    PutLE32(out, eofSize);
+    PutLE32(out, 0);
+    PutLE32(out, 16);
+    PutLE32(out, eofSize);
     return out;
 }
 
@@ -99,22 +93,23 @@ TMetafileCanvas::TMetafileCanvas(TMetafile& metafile) : metafile_(&metafile) {}
 
 TMetafileCanvas::~TMetafileCanvas() { Close(); }
 
-void TMetafileCanvas::Draw(int x, int y, const TDib& bitmap) {
+void TMetafileCanvas::Draw(int x, int y, const TDibView& bitmap) {
     if (!metafile_) throw std::logic_error("TMetafileCanvas: canvas is closed");
     if (bitmap.width <= 0 || bitmap.height <= 0) return;
     switch (bitmap.bitCount) {
     case 1: case 4: case 8: case 24: case 32: break;
     default: throw std::invalid_argument("TMetafileCanvas::Draw: unsupported bit count");
     }
-    const std::size_t colors = bitmap.bitCount <= 8 ? std::min<std::size_t>(bitmap.colors.size(), std::size_t{1} << bitmap.bitCount) : 0;
+    const std::size_t colors = bitmap.bitCount <= 8 ? std::min<std::size_t>(bitmap.colorCount, std::size_t{1} << bitmap.bitCount) : 0;
     const std::uint32_t bmiSize = 40 + 4 * static_cast<std::uint32_t>(colors);
-    const std::uint64_t bitsSize = bitmap.imageSize();
+    const std::size_t stride = static_cast<std::size_t>(bitmap.stride());
+    const std::uint64_t bitsSize = std::uint64_t{stride} * static_cast<std::uint64_t>(bitmap.height);
     const std::uint64_t size = kStretchDIBitsFixed + bmiSize + bitsSize;
-    if (size > 0x7FFFFFFFu || bitmap.bits.size() < bitsSize) throw std::length_error("Bitmap too large for a metafile");
+    if (size > 0x7FFFFFFFu) throw std::length_error("Bitmap too large for a metafile");
 
     std::vector<std::uint8_t>& out = records_;
-    put32(out, EMR_STRETCHDIBITS);
-    put32(out, static_cast<std::uint32_t>(size));
+    PutLE32(out, EMR_STRETCHDIBITS);
+    PutLE32(out, static_cast<std::uint32_t>(size));
     puti(out, x);  // bounds, inclusive
     puti(out, y);
     puti(out, x + bitmap.width - 1);
@@ -125,26 +120,26 @@ void TMetafileCanvas::Draw(int x, int y, const TDib& bitmap) {
     puti(out, 0);
     puti(out, bitmap.width);
     puti(out, bitmap.height);
-    put32(out, kStretchDIBitsFixed);
-    put32(out, bmiSize);
-    put32(out, kStretchDIBitsFixed + bmiSize);
-    put32(out, static_cast<std::uint32_t>(bitsSize));
-    put32(out, kDibRgbColors);
-    put32(out, kSrcCopy);
+    PutLE32(out, kStretchDIBitsFixed);
+    PutLE32(out, bmiSize);
+    PutLE32(out, kStretchDIBitsFixed + bmiSize);
+    PutLE32(out, static_cast<std::uint32_t>(bitsSize));
+    PutLE32(out, kDibRgbColors);
+    PutLE32(out, kSrcCopy);
     puti(out, bitmap.width);  // destination size: the bitmap's own
     puti(out, bitmap.height);
     // BITMAPINFOHEADER: bottom-up rows, no compression.
-    put32(out, 40);
+    PutLE32(out, 40);
     puti(out, bitmap.width);
     puti(out, bitmap.height);
-    put16(out, 1);
-    put16(out, bitmap.bitCount);
-    put32(out, 0);
-    put32(out, static_cast<std::uint32_t>(bitsSize));
+    PutLE16(out, 1);
+    PutLE16(out, bitmap.bitCount);
+    PutLE32(out, 0);
+    PutLE32(out, static_cast<std::uint32_t>(bitsSize));
     puti(out, bitmap.xPelsPerMeter);
     puti(out, bitmap.yPelsPerMeter);
-    put32(out, static_cast<std::uint32_t>(colors));
-    put32(out, 0);
+    PutLE32(out, static_cast<std::uint32_t>(colors));
+    PutLE32(out, 0);
     for (std::size_t i = 0; i < colors; ++i) {
         const RGBQuad& q = bitmap.colors[i];
         out.push_back(q.rgbBlue);
@@ -152,7 +147,8 @@ void TMetafileCanvas::Draw(int x, int y, const TDib& bitmap) {
         out.push_back(q.rgbRed);
         out.push_back(0);
     }
-    out.insert(out.end(), bitmap.bits.begin(), bitmap.bits.begin() + static_cast<std::ptrdiff_t>(bitsSize));
+    out.reserve(out.size() + bitsSize);
+    for (int row = bitmap.height - 1; row >= 0; --row) out.insert(out.end(), bitmap.row(row), bitmap.row(row) + stride);
     ++recordCount_;
 
     if (boundsRight_ < boundsLeft_) {

@@ -50,7 +50,7 @@ public:
 
     // Records the bitmap at (x, y) at its own size, as one embedded device-independent bitmap
     // (EMR_STRETCHDIBITS, source copy).
-    void Draw(int x, int y, const TDib& bitmap);
+    void Draw(int x, int y, const TDibView& bitmap);
     void Close();
 
 private:

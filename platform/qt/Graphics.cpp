@@ -5,6 +5,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include <sys/mman.h>
+
 #include "platform/BmpFile.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
@@ -142,8 +144,36 @@ int whiteIndex(const QImage& image) {
     return table.isEmpty() ? 0 : nearest(qRgb(255, 255, 255));
 }
 
+// A picture of its own memory. A large one is mapped in huge pages where the system offers them
+// (transparent huge pages on request): a fresh 72 MB picture otherwise takes 18000 page faults,
+// the larger part of the time a large export needs, before a pixel is drawn.
+QImage newImage(int width, int height, QImage::Format format) {
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    const QImage probe(1, 1, format);
+    const qsizetype bytesPerLine = ((qsizetype(width) * probe.depth() + 31) / 32) * 4;
+    const std::size_t bytes = std::size_t(bytesPerLine) * std::size_t(height);
+    if (width <= 0 || height <= 0 || bytes < 4 * kHuge) return QImage(width, height, format);
+    struct Mapping {
+        void* start;
+        std::size_t length;
+    };
+    const std::size_t length = bytes + kHuge;
+    void* start = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (start == MAP_FAILED) return QImage(width, height, format);
+    auto* aligned = reinterpret_cast<uchar*>((reinterpret_cast<std::uintptr_t>(start) + kHuge - 1) & ~(kHuge - 1));
+    ::madvise(aligned, bytes, MADV_HUGEPAGE);
+    return QImage(
+        aligned, width, height, bytesPerLine, format,
+        [](void* info) {
+            const auto* mapping = static_cast<Mapping*>(info);
+            ::munmap(mapping->start, mapping->length);
+            delete mapping;
+        },
+        new Mapping{start, length});
+}
+
 QImage blank(int width, int height, TPixelFormat format, const std::vector<RGBQuad>& colors) {
-    QImage image(std::max(width, 0), std::max(height, 0), qtFormat(format));
+    QImage image = newImage(std::max(width, 0), std::max(height, 0), qtFormat(format));
     const int dpmX = int(std::lround(Screen().logPixelsX / 0.0254));
     const int dpmY = int(std::lround(Screen().logPixelsY / 0.0254));
     image.setDotsPerMeterX(dpmX);
@@ -164,21 +194,6 @@ QImage blank(int width, int height, TPixelFormat format, const std::vector<RGBQu
 }
 
 }  // namespace
-
-const std::vector<RGBQuad>& HalftonePalette() {
-    static const std::vector<RGBQuad> palette = [] {
-        std::vector<RGBQuad> p;
-        for (int r = 0; r < 6; ++r)
-            for (int g = 0; g < 6; ++g)
-                for (int b = 0; b < 6; ++b) p.push_back(RGBQuad{std::uint8_t(51 * b), std::uint8_t(51 * g), std::uint8_t(51 * r), 0});
-        for (int k = 0; k < 40; ++k) {
-            const auto v = std::uint8_t(std::lround(255.0 * (k + 1) / 42.0));
-            p.push_back(RGBQuad{v, v, v, 0});
-        }
-        return p;
-    }();
-    return palette;
-}
 
 TBitmap::TBitmap() : m_canvas(std::make_unique<TQtCanvas>()) {
     m_image = blank(0, 0, m_format, {});
@@ -344,6 +359,24 @@ TDib TBitmap::GetDIBits() const {
     return dib;
 }
 
+TDibView TBitmap::View() const {
+    sync();
+    TDibView view;
+    view.width = m_image.width();
+    view.height = m_image.height();
+    view.bitCount = std::uint16_t(m_format == pf4bit ? 8 : bitCount(m_format));
+    view.xPelsPerMeter = m_image.dotsPerMeterX();
+    view.yPelsPerMeter = m_image.dotsPerMeterY();
+    m_viewColors.clear();
+    if (indexed(m_format))
+        for (QRgb c : m_image.colorTable()) m_viewColors.push_back(toQuad(c));
+    view.colors = m_viewColors.data();
+    view.colorCount = m_viewColors.size();
+    view.top = m_image.isNull() ? nullptr : m_image.constBits();
+    view.step = m_image.bytesPerLine();
+    return view;
+}
+
 std::uint8_t* TBitmap::ScanLine(int y) {
     sync();
     if (y < 0 || y >= m_image.height()) throw EInOutError("Scan line index out of range");
@@ -380,26 +413,30 @@ void TBitmap::SetPaletteEntries(const std::vector<RGBQuad>& colors) {
 void TBitmap::LoadFromFile(const std::string& fileName) { Assign(ReadBmpFile(fileName)); }
 
 void TBitmap::SaveToFile(const std::string& fileName) const {
+    std::vector<std::uint8_t> header;
+    WriteFileAtomic(fileName, BmpFileParts(header));
+}
+
+std::vector<ByteSpan> TBitmap::BmpFileParts(std::vector<std::uint8_t>& header) const {
     if (m_format == pf4bit || m_image.isNull()) {
-        WriteBmpFile(fileName, GetDIBits());
-        return;
+        header = EncodeBmp(GetDIBits());
+        return {ByteSpan{header.data(), header.size()}};
     }
-    // The picture's rows already have the file's layout: write them straight from the image,
-    // bottom row first, without a copy.
+    // The picture's rows already have the file's layout: they go out as they are.
     sync();
-    TDib header;
-    header.width = m_image.width();
-    header.height = m_image.height();
-    header.bitCount = std::uint16_t(bitCount(m_format));
-    header.xPelsPerMeter = m_image.dotsPerMeterX();
-    header.yPelsPerMeter = m_image.dotsPerMeterY();
+    TDib info;
+    info.width = m_image.width();
+    info.height = m_image.height();
+    info.bitCount = std::uint16_t(bitCount(m_format));
+    info.xPelsPerMeter = m_image.dotsPerMeterX();
+    info.yPelsPerMeter = m_image.dotsPerMeterY();
     if (indexed(m_format))
-        for (QRgb c : m_image.colorTable()) header.colors.push_back(toQuad(c));
-    const std::vector<std::uint8_t> head = EncodeBmpHeader(header);
-    std::vector<ByteSpan> parts{ByteSpan{head.data(), head.size()}};
-    const std::size_t stride = std::size_t(header.stride());
-    for (int y = header.height - 1; y >= 0; --y) parts.push_back(ByteSpan{m_image.constScanLine(y), stride});
-    WriteFileAtomic(fileName, parts);
+        for (QRgb c : m_image.colorTable()) info.colors.push_back(toQuad(c));
+    header = EncodeBmpHeader(info);
+    std::vector<ByteSpan> parts{ByteSpan{header.data(), header.size()}};
+    const std::size_t stride = std::size_t(info.stride());
+    for (int y = info.height - 1; y >= 0; --y) parts.push_back(ByteSpan{m_image.constScanLine(y), stride});
+    return parts;
 }
 
 QImage TBitmap::Image() const {

@@ -14,18 +14,12 @@
 #include <QImage>
 
 #include "platform/Dib.h"
+#include "platform/FileIO.h"
 #include "platform/qt/QtCanvas.h"
 
 namespace varlen {
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf24bit, pf32bit };
-
-// The 256-colour halftone palette of 8-bit bitmaps. Layout: entries 0..215 are the 6 x 6 x 6
-// colour cube, entry 36 r + 6 g + b with each component r, g, b in 0..5 standing for the level
-// 51 × component (0, 51, 102, 153, 204, 255), so entry 0 is pure black and entry 215 pure white;
-// entries 216..255 are 40 further greys, level round(255 × (k + 1) / 42) for k = 0..39, which fill
-// the gaps between the cube's six greys.
-const std::vector<RGBQuad>& HalftonePalette();
 
 class TBitmap {
 public:
@@ -59,6 +53,9 @@ public:
     void Assign(const TBitmap& other);
     void Assign(const TDib& dib);
     TDib GetDIBits() const;
+    // The same pixels without a copy: a view of the picture's own rows (a 4-bit picture reads as
+    // 8 bits, one index a byte). Valid until the next drawing or change of size or format.
+    TDibView View() const;
 
     // Row y from the top, in the layout described above; valid until the next drawing on the
     // surface or the next change of size or format.
@@ -73,6 +70,10 @@ public:
     // The whole bitmap with its palette as a Windows bitmap file. Errors raise EInOutError.
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName) const;
+    // The same file's bytes in pieces, without a copy of the picture: `header` receives the file
+    // and info headers and the colour table, the pieces are that header and then the rows,
+    // bottom row first, straight from the picture. Valid while the bitmap is left unchanged.
+    std::vector<ByteSpan> BmpFileParts(std::vector<std::uint8_t>& header) const;
 
     // The picture as a QImage (indexed formats stay indexed).
     QImage Image() const;
@@ -85,6 +86,7 @@ private:
     mutable QImage m_image;
     mutable QImage m_shadow;  // 32-bit drawing copy of an indexed picture while its surface draws
     mutable bool m_shadowDirty = false;
+    mutable std::vector<RGBQuad> m_viewColors;  // the colour table a view points at
     TPixelFormat m_format = pf24bit;
     std::unique_ptr<TQtCanvas> m_canvas;
 };

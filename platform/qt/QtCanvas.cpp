@@ -392,9 +392,17 @@ int TQtCanvas::TextWidth(const std::string& text) {
     const TLogFont& font = currentFont();
     const double cell = cellHeightLogical(font);
     // Measured at a large size and scaled, so that the width is the design width of the string.
-    const DrawFont& f = drawFont(font.FaceName, 1000.0);
-    const double width = f.metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size()))) * f.k;
-    return roundHalfUp(width * cell / 1000.0);
+    // The layout asks for the same strings when it measures and when it draws: they are kept.
+    static std::map<std::pair<std::string, std::string>, double> widths;
+    auto key = std::make_pair(font.FaceName, text);
+    auto found = widths.find(key);
+    if (found == widths.end()) {
+        if (widths.size() > 1024) widths.clear();
+        const DrawFont& f = drawFont(font.FaceName, 1000.0);
+        const double design = f.metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size()))) * f.k;
+        found = widths.emplace(std::move(key), design).first;
+    }
+    return roundHalfUp(found->second * cell / 1000.0);
 }
 
 unsigned TQtCanvas::SetTextAlign(unsigned align) { return std::exchange(m_textAlign, align); }

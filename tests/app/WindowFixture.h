@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -19,16 +18,17 @@
 
 #include "app/Application.h"
 #include "app/Unit1.h"
+#include "support/ScratchFolder.h"
 
 namespace varlen::testing {
 
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        ASSERT_TRUE(configFolder_.isValid());
+        ASSERT_FALSE(folder_.path().empty());
+        ASSERT_FALSE(configFolder_.path().empty());
         configHome_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", configFolder_.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(configFolder_.path()));
         Application().ShowMessage = [this](const QString& text) { messages.push_back(text.toStdString()); };
         Application().InstallErrorHandler();
         Application().FlushExceptions();
@@ -42,8 +42,8 @@ protected:
         configHome_.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", configHome_);
     }
 
-    QString path(const QString& name) const { return folder_.filePath(name); }
-    QString configPath(const QString& name) const { return configFolder_.filePath(name); }
+    QString path(const QString& name) const { return QString::fromStdString(folder_.file(name.toStdString())); }
+    QString configPath(const QString& name) const { return QString::fromStdString(configFolder_.file(name.toStdString())); }
 
     void writeIni(const std::string& content, const QString& name = QStringLiteral("varlen.ini")) {
         QFile file(path(name));
@@ -55,7 +55,7 @@ protected:
         if (!file.open(QIODevice::ReadOnly)) return "<no file>";
         return file.readAll().toStdString();
     }
-    QStringList files() const { return QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot); }
+    QStringList files() const { return QDir(QString::fromStdString(folder_.path())).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot); }
 
     // Starts the program as `programName` in the scratch folder: start-up runs with a clock that
     // moves on by 250 ms at every read, and the error messages are shown (recorded) at once.
@@ -85,8 +85,8 @@ protected:
     std::vector<std::string> messages;
 
 private:
-    QTemporaryDir folder_;
-    QTemporaryDir configFolder_;
+    test::ScratchFolder folder_;
+    test::ScratchFolder configFolder_;
     QByteArray configHome_;
 };
 

@@ -4,32 +4,12 @@
 #include <QGuiApplication>
 #include <QLabel>
 
+#include "support/SettingsFile.h"
 #include "tests/app/WindowFixture.h"
 
 using namespace varlen;
+using varlen::test::settingValue;
 using varlen::testing::WindowTest;
-
-namespace {
-
-// The value of one key in the file text, "<none>" when absent.
-std::string keyIn(const std::string& file, const std::string& section, const std::string& key) {
-    std::string current;
-    std::size_t start = 0;
-    while (start < file.size()) {
-        std::size_t end = file.find('\n', start);
-        if (end == std::string::npos) end = file.size();
-        const std::string line = file.substr(start, end - start);
-        if (!line.empty() && line.front() == '[') {
-            current = line.substr(1, line.find(']') - 1);
-        } else if (current == section && line.rfind(key + "=", 0) == 0) {
-            return line.substr(key.size() + 1);
-        }
-        start = end + 1;
-    }
-    return "<none>";
-}
-
-}  // namespace
 
 TEST_F(WindowTest, Bookland) {
     struct Case {
@@ -51,7 +31,7 @@ TEST_F(WindowTest, Bookland) {
         QTest::keyClicks(w.Edit1, c.typed);
         EXPECT_EQ(w.Barcode1->Bar_Caption(), c.caption) << c.why;
         EXPECT_EQ(w.Barcode1->Bar_CodeType(), EAN_13) << c.why;
-        EXPECT_EQ(keyIn(ini(), "Varlen", "14"), c.kept) << c.why;
+        EXPECT_EQ(settingValue(ini(), "Varlen", "14"), c.kept) << c.why;
     }
 }
 
@@ -70,8 +50,8 @@ TEST_F(WindowTest, SwitchingEntries) {
     EXPECT_EQ(w.Barcode1->Bar_CodeAddon(), "");
     EXPECT_EQ(w.lblType, "11");
     const std::string file = ini();
-    EXPECT_EQ(keyIn(file, "Varlen", "bctype"), "11");
-    EXPECT_EQ(keyIn(file, "Addon", "Ean13"), "12") << "clearing the add-on box stores nothing";
+    EXPECT_EQ(settingValue(file, "Varlen", "bctype"), "11");
+    EXPECT_EQ(settingValue(file, "Addon", "Ean13"), "12") << "clearing the add-on box stores nothing";
 
     // Back: the entry's data and add-on come back from the file.
     pick(w.ComboBox1, 1);
@@ -80,12 +60,28 @@ TEST_F(WindowTest, SwitchingEntries) {
     EXPECT_EQ(w.Edit1->MaxLength(), 12);
 }
 
+TEST_F(WindowTest, EveryEntryHasItsLengthLimit) {
+    // Index and limit of every entry; typing stops at the limit, whatever came before.
+    const int limits[15] = {7, 12, 11, 6, 50, 50, 50, 50, 50, 50, 5, 9, 11, 50, 9};
+    TForm1& w = start();
+    for (const int previous : {4, 10}) {  // from a 50-character and from a 5-character entry
+        for (int index = 0; index < 15; ++index) {
+            pick(w.ComboBox1, previous);
+            pick(w.ComboBox1, index);
+            w.Edit1->clear();
+            QTest::keyClicks(w.Edit1, QString(60, QLatin1Char('1')));
+            EXPECT_EQ(w.Edit1->MaxLength(), limits[index]) << "entry " << index << " after " << previous;
+            EXPECT_EQ(w.Edit1->text().size(), limits[index]) << "entry " << index << " after " << previous;
+        }
+    }
+}
+
 TEST_F(WindowTest, PickingWithTheArrowKeysRunsTheChange) {
     TForm1& w = start();
     QTest::keyClick(w.ComboBox1, Qt::Key_Down);  // 2 -> 3
     EXPECT_EQ(w.lblType, "3");
     EXPECT_EQ(w.Barcode1->Bar_CodeType(), UPC_E);
-    EXPECT_EQ(keyIn(ini(), "Varlen", "bctype"), "3");
+    EXPECT_EQ(settingValue(ini(), "Varlen", "bctype"), "3");
 }
 
 TEST_F(WindowTest, UnchangedTextKeepsThePreviousCaption) {
@@ -150,7 +146,7 @@ TEST_F(WindowTest, ProgramTextIsNotCutByTheLimitButTypingIs) {
     EXPECT_EQ(w.Edit1->text(), "123456789");
     QTest::keyClick(w.Edit1, Qt::Key_Backspace);
     EXPECT_EQ(w.Edit1->text(), "12345678");
-    EXPECT_EQ(keyIn(ini(), "Varlen", "0"), "12345678");
+    EXPECT_EQ(settingValue(ini(), "Varlen", "0"), "12345678");
 }
 
 TEST_F(WindowTest, APasteKeepsWhatFitsTheLimit) {
@@ -181,7 +177,7 @@ TEST_F(WindowTest, APasteKeepsWhatFitsTheLimit) {
         QGuiApplication::clipboard()->setText(c.pasted);
         QTest::keyClick(w.Edit1, Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(w.Edit1->text().toStdString(), c.after) << c.why;
-        EXPECT_EQ(keyIn(ini(), "Varlen", "1"), c.after) << c.why;
+        EXPECT_EQ(settingValue(ini(), "Varlen", "1"), c.after) << c.why;
     }
 }
 
@@ -205,7 +201,7 @@ TEST_F(WindowTest, AddOnIsStoredAsTyped) {
         EXPECT_EQ(w.Barcode1->Bar_CodeAddon(), "12") << c.why;
         const std::string file = ini();
         for (const char* key : {"UPCA", "Ean13", "bookland"}) {
-            EXPECT_EQ(keyIn(file, "Addon", key), std::string(key) == c.key ? "12x45" : "<none>") << c.why << " " << key;
+            EXPECT_EQ(settingValue(file, "Addon", key), std::string(key) == c.key ? "12x45" : "<none>") << c.why << " " << key;
         }
     }
 }
@@ -221,7 +217,7 @@ TEST_F(WindowTest, TextReachesTheControlAsLatin1) {
     }
     ASSERT_EQ(w.Edit1->text(), QString::fromUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z"));
     EXPECT_EQ(w.Barcode1->Bar_Caption(), "a\xE9??z");
-    EXPECT_EQ(keyIn(ini(), "Varlen", "8"), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z") << "the file holds UTF-8";
+    EXPECT_EQ(settingValue(ini(), "Varlen", "8"), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z") << "the file holds UTF-8";
 }
 
 // The status bar says how the symbol will differ from the data typed, and is empty when it does not.
@@ -314,7 +310,7 @@ TEST_F(WindowTest, FontChoice) {
     pick(w.ComboBox2, last);
     const std::string name = w.ComboBox2->itemText(last).toStdString();
     EXPECT_EQ(w.Barcode1->Bar_Fontname(), ToLatin1(w.ComboBox2->itemText(last)));
-    EXPECT_EQ(keyIn(ini(), "Varlen", "font"), name);
+    EXPECT_EQ(settingValue(ini(), "Varlen", "font"), name);
     start();
     EXPECT_EQ(form->ComboBox2->currentText().toStdString(), name);
     EXPECT_EQ(form->Barcode1->Bar_Fontname(), ToLatin1(form->ComboBox2->currentText()));
@@ -389,7 +385,7 @@ TEST_F(WindowTest, StoredSizes) {
     for (const Case& c : cases) {
         writeIni("[Varlen]\nbctype=4\n" + c.keys);
         TForm1& w = start();
-        EXPECT_EQ(keyIn(ini(), "Varlen", "sratio"), c.sratioAfter) << c.why;
+        EXPECT_EQ(settingValue(ini(), "Varlen", "sratio"), c.sratioAfter) << c.why;
         EXPECT_EQ(w.lblsaveRatio, c.sratioAfter) << c.why;
         EXPECT_EQ(w.Barcode1->Bar_HeightPercent(), c.barHeight) << c.why;
         EXPECT_EQ(w.Barcode1->Bar_Fontscaling(), c.fontScaling) << c.why;
@@ -422,7 +418,7 @@ TEST_F(WindowTest, MenuSettingsAreStoredAtOnce) {
     };
     for (const Case& c : cases) {
         c.item->trigger();
-        EXPECT_EQ(keyIn(ini(), "Varlen", c.key), c.value) << c.why;
+        EXPECT_EQ(settingValue(ini(), "Varlen", c.key), c.value) << c.why;
     }
     EXPECT_EQ(w.lblsaveRatio, "10");
     EXPECT_TRUE(w.C61->isChecked());
@@ -475,7 +471,7 @@ TEST_F(WindowTest, RotateFourTimesComesBack) {
     }
     w.ToolButton5->trigger();
     EXPECT_EQ(w.Barcode1->Bar_Rotation(), rotate_270);
-    EXPECT_EQ(keyIn(ini(), "Varlen", "rotation"), "<none>");
+    EXPECT_EQ(settingValue(ini(), "Varlen", "rotation"), "<none>");
 }
 
 TEST(ErrorHandler, ShowsEachFailureOnceUntilTheUserActs) {

@@ -18,6 +18,7 @@
 #include "app/HelpViewer.h"
 #include "platform/qt/Printer.h"
 #include "support/RunProcess.h"
+#include "support/SettingsFile.h"
 #include "tests/app/WindowFixture.h"
 
 using namespace varlen;
@@ -61,15 +62,6 @@ Ran run(const std::vector<std::string>& args) {
 }
 
 std::string str(const QString& s) { return s.toStdString(); }
-
-// The value of one key in the file text, "<none>" when absent.
-std::string keyIn(const std::string& file, const std::string& key) {
-    const std::string start = "\n" + key + "=";
-    const auto at = ("\n" + file).find(start);
-    if (at == std::string::npos) return "<none>";
-    const auto from = at + start.size() - 1;
-    return file.substr(from, file.find('\n', from) - from);
-}
 
 QStringList sorted(QStringList list) {
     list.sort();
@@ -443,7 +435,7 @@ TEST_F(WindowTest, EveryCommandIsBoundToItsItemsAndButtons) {
     for (auto [item, factor] : sizes) {
         item->trigger();
         EXPECT_EQ(str(w.lblsaveRatio), factor);
-        EXPECT_NE(ini().find(std::string("sratio=") + factor + "\n"), std::string::npos) << factor;
+        EXPECT_EQ(test::settingValue(ini(), "Varlen", "sratio"), factor);
     }
     const QList<QAction*> bars = {w.N101, w.N901, w.N801, w.N701, w.N601, w.N501, w.N401, w.N301, w.N201};
     const QList<QAction*> fonts = {w.N1001, w.N902, w.N802, w.N702, w.N602, w.N502, w.N402, w.N302, w.N202};
@@ -453,8 +445,8 @@ TEST_F(WindowTest, EveryCommandIsBoundToItsItemsAndButtons) {
         fonts[i]->trigger();
         EXPECT_EQ(w.Barcode1->Bar_HeightPercent(), percent);
         EXPECT_EQ(w.Barcode1->Bar_Fontscaling(), percent);
-        EXPECT_NE(ini().find("barheight=" + std::to_string(percent) + "\n"), std::string::npos) << percent;
-        EXPECT_NE(ini().find("fontheight=" + std::to_string(percent) + "\n"), std::string::npos) << percent;
+        EXPECT_EQ(test::settingValue(ini(), "Varlen", "barheight"), std::to_string(percent));
+        EXPECT_EQ(test::settingValue(ini(), "Varlen", "fontheight"), std::to_string(percent));
         EXPECT_TRUE(bars[i]->isChecked() && fonts[i]->isChecked()) << percent;
     }
     settle();
@@ -494,7 +486,7 @@ TEST_F(WindowTest, PreviewAfterBarHeightRestartAndRotation) {
     ASSERT_GT(fullHeight, 40);
 
     form->N501->trigger();
-    EXPECT_EQ(keyIn(ini(), "barheight"), "50");
+    EXPECT_EQ(test::settingValue(ini(), "Varlen", "barheight"), "50");
     TForm1& w = start();
     EXPECT_TRUE(w.N501->isChecked());
     EXPECT_FALSE(w.N101->isChecked());

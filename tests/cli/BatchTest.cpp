@@ -15,10 +15,10 @@
 #include <set>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 namespace varlen {
 namespace {
@@ -31,23 +31,10 @@ ProcessResult cli(std::vector<std::string> args, const std::string& input = "") 
     return test::runProcess(args, input);
 }
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class CliBatch : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("varlen-cli-batch-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string file(const std::string& name) const { return (dir / name).string(); }
-    fs::path dir;
+    std::string file(const std::string& name) const { return dir.file(name); }
+    test::ScratchFolder dir;
 };
 
 TEST_F(CliBatch, ShortTypeNamesAreTheWindowsEntries) {
@@ -143,7 +130,12 @@ TEST_F(CliBatch, StandardOutputCarriesTheSameFile) {
         ASSERT_EQ(cli({"-o", name, "--type", "upca", "47110000000"}).exitCode, 0);
         const ProcessResult p = cli({"-o", "-", "--format", type, "--type", "upca", "47110000000"});
         ASSERT_EQ(p.exitCode, 0) << p.err;
-        EXPECT_EQ(p.out, readFile(name));
+        EXPECT_EQ(p.out, test::readFile(name));
+        // Made in memory: no temporary folder is needed.
+        const ProcessResult noTemp = test::runProcess(
+            {"/usr/bin/env", "TMPDIR=/nonexistent/varlen", VARLEN_CLI, "-o", "-", "--format", type, "--type", "upca", "4711"});
+        EXPECT_EQ(noTemp.exitCode, 0) << noTemp.err;
+        EXPECT_EQ(noTemp.out, p.out);
     }
     EXPECT_EQ(cli({"-o", "-", "--format", "pdf", "400638133393"}).out.rfind("%PDF-", 0), 0u);
 }
@@ -181,7 +173,7 @@ TEST_F(CliBatch, ThousandsOfLinesWithSomeBadOnes) {
         ASSERT_EQ(readFile(dir / "t" / name), readFile(dir / name)) << name;
     }
     std::size_t files = 0;
-    for (const auto& e : fs::directory_iterator(dir)) files += e.path().extension() == ".png";
+    for (const auto& e : fs::directory_iterator(dir.path())) files += e.path().extension() == ".png";
     EXPECT_EQ(files, good.size());
     for (int n : bad) EXPECT_FALSE(fs::exists(file("l" + std::string(5 - std::to_string(n).size(), '0') + std::to_string(n) + ".png")));
 
@@ -209,7 +201,7 @@ TEST_F(CliBatch, NamesFromTheData) {
     const ProcessResult p = cli({"--batch", file("list.txt"), "-o", file("%s-%03n.gif"), "--type", "code128b"});
     ASSERT_EQ(p.exitCode, 0) << p.err;
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"AB_.._c_d-001.gif", "_hidden-002.gif", "list.txt", "x_y_z-003.gif"}));
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 namespace varlen {
 namespace {
@@ -31,13 +32,8 @@ std::string identify(const std::string& file) {
 
 class CliDraw : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("varlen-cli-draw-" + std::to_string(getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string file(const std::string& name) const { return (dir / name).string(); }
-    fs::path dir;
+    std::string file(const std::string& name) const { return dir.file(name); }
+    test::ScratchFolder dir;
 };
 
 TEST_F(CliDraw, PicturesHaveTheControlsGeometry) {
@@ -150,7 +146,7 @@ TEST_F(CliDraw, PdfPageHasPhysicalModules) {
                   .exitCode,
               0);
     std::string raster;
-    for (const auto& entry : fs::directory_iterator(dir))
+    for (const auto& entry : fs::directory_iterator(dir.path()))
         if (entry.path().filename().string().rfind("page", 0) == 0) raster = entry.path().string();
     ASSERT_FALSE(raster.empty());
     std::ifstream pgm(raster, std::ios::binary);

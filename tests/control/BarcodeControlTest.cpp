@@ -184,6 +184,26 @@ TEST(BarcodeControl, SettingAutoSizeToItsValueCausesNoRepaint) {
     EXPECT_GT(control.paints, settled);
 }
 
+TEST(BarcodeControl, TakesItsSizeBeforePaintingAndPaintsOncePerChange) {
+    CountingBarcode control;
+    control.show();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(control.size(), QSize(68, 66)) << "measured when shown";
+    const int shown = control.paints;
+    control.setBar_CodeType(UPC_A);
+    EXPECT_EQ(control.size(), QSize(116, 83)) << "measured at the assignment, before any paint";
+    EXPECT_EQ(control.paints, shown);
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(control.paints, shown + 1);
+    // A keystroke that changes the size: still one paint.
+    control.setBar_Caption("47110");
+    control.setBar_CodeType(CODE39);
+    const QSize measured = control.size();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(control.paints, shown + 2);
+    EXPECT_EQ(control.size(), measured);
+}
+
 // A paint that cannot encode draws no symbol, does not raise out of the paint event, and reports
 // its error once when the control starts failing (or fails otherwise), after the paint; explicit
 // drawing still raises.

@@ -7,18 +7,18 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include "control/Barcode.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 
 TEST(ClipboardX11, AnotherProgramReadsTheBarcode) {
     if (QGuiApplication::platformName() != "xcb")
         GTEST_SKIP() << "needs an X server: runs as control_clipboard_x11 under xvfb-run with QT_QPA_PLATFORM=xcb";
-    QTemporaryDir dir;
-    const QString file = dir.filePath("factor1.bmp");
+    const test::ScratchFolder dir;
+    const QString file = QString::fromStdString(dir.file("factor1.bmp"));
     TBarcode bc;
     bc.setBar_CodeType(UPC_A);
     bc.MagnifyBy(2, file.toStdString(), false, 1);

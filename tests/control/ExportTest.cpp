@@ -8,14 +8,14 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QTemporaryDir>
-#include <cstdio>
 #include <string>
 
 #include "control/Barcode.h"
 #include "platform/Screen.h"
 #include "platform/qt/Graphics.h"
 #include "support/RecordingCanvas.h"
+#include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 using varlen::test::RecordingCanvas;
@@ -85,8 +85,8 @@ bool exists(const QString& path) { return QFile::exists(path); }
 
 class Export : public ::testing::Test {
 protected:
-    QTemporaryDir dir;
-    QString path(const char* name) const { return dir.filePath(name); }
+    test::ScratchFolder dir;
+    QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
 };
 
 TEST_F(Export, GuardBarsReachBelowTheDataBars) {
@@ -176,12 +176,8 @@ TEST_F(Export, MagnifiedSizeAndBars) {
     EXPECT_GT(greyInText, 0);
 
     // An independent reader agrees on the format and size.
-    FILE* pipe = popen(("/usr/bin/identify -format '%m %w %h' " + path("three.bmp").toStdString()).c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[128] = {};
-    const size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
-    pclose(pipe);
-    const std::string info(buffer, n);  // "BMP" or "BMP3" by header version
+    const std::string info =  // "BMP" or "BMP3" by header version
+        test::runProcess({"/usr/bin/identify", "-format", "%m %w %h", path("three.bmp").toStdString()}).out;
     EXPECT_EQ(info.substr(0, 3), "BMP") << info;
     EXPECT_EQ(info.substr(info.find(' ')), " 360 261") << info;
 }
@@ -232,7 +228,7 @@ TEST_F(Export, FactorBelowOneWritesNothing) {
             EXPECT_STREQ(e.what(), "Barcode: Bitmap for \"MagnifyBy\" too large");
         }
     }
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    EXPECT_TRUE(QDir(QString::fromStdString(dir.path())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
 TEST_F(Export, FailedWriteLeavesNoFileBehind) {
@@ -240,9 +236,9 @@ TEST_F(Export, FailedWriteLeavesNoFileBehind) {
     // A folder that does not exist.
     EXPECT_THROW(bc.MagnifyBy(2, path("missing/x.bmp").toStdString(), false, 1), EInOutError);
     // A target that is a folder: the complete temporary file cannot take its name.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("taken.bmp"));
+    ASSERT_TRUE(QDir(QString::fromStdString(dir.path())).mkdir("taken.bmp"));
     EXPECT_THROW(bc.MagnifyBy(2, path("taken.bmp").toStdString(), false, 1), EInOutError);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"taken.bmp"});
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"taken.bmp"});
     // An encoding error: nothing is written either.
     bc.setBar_CodeType(static_cast<btCodeTypes>(14));
     EXPECT_THROW(bc.MagnifyBy(2, path("bad.bmp").toStdString(), false, 1), EOverflow);
@@ -257,7 +253,7 @@ TEST_F(Export, ExistingFileIsReplacedWhole) {
     }
     const QImage image = exported({}, 2, 1, path("old.bmp"));
     EXPECT_EQ(image.size(), QSize(120, 87));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"old.bmp"});
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"old.bmp"});
 }
 
 TEST_F(Export, ClipboardHoldsTheFactorOneExport) {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 #include <map>
@@ -14,29 +14,24 @@
 #include <vector>
 
 #include "control/Barcode.h"
+#include "platform/Screen.h"
 #include "support/RecordingCanvas.h"
+#include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 
 namespace {
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
-
 bool haveTool(const char* path) { return access(path, X_OK) == 0; }
 
-// ZXingReader -1 prints one line per symbol: <file> <format> "<text>".
-std::vector<std::string> zxing(const std::string& file) {
+// ZXingReader -1 prints one line per symbol: <file> <format> "<text>". -noscale keeps a large
+// picture from being scaled down first.
+std::vector<std::string> zxing(const std::string& file, bool noscale = false) {
     std::vector<std::string> texts;
-    std::istringstream lines(run("/usr/bin/ZXingReader -1 '" + file + "' 2>/dev/null"));
+    std::vector<std::string> args = {"/usr/bin/ZXingReader", "-1", file};
+    if (noscale) args.insert(args.begin() + 1, "-noscale");
+    std::istringstream lines(test::runProcess(args).out);
     for (std::string line; std::getline(lines, line);) {
         const auto open = line.find('"');
         const auto close = line.rfind('"');
@@ -49,8 +44,9 @@ std::vector<std::string> zxing(const std::string& file) {
 // behind the main symbol with a space as ZXing does.
 std::vector<std::string> zbar(const std::string& file) {
     std::vector<std::string> main, addons;
-    std::istringstream lines(run("/usr/bin/zbarimg -q --nodbus --raw -Sean2.enable -Sean5.enable -Supca.enable "
-                                 "-Supce.enable '" + file + "' 2>/dev/null"));
+    std::istringstream lines(test::runProcess({"/usr/bin/zbarimg", "-q", "--nodbus", "--raw", "-Sean2.enable",
+                                               "-Sean5.enable", "-Supca.enable", "-Supce.enable", file})
+                                 .out);
     for (std::string line; std::getline(lines, line);) {
         if (line.empty()) continue;
         (line.size() == 2 || line.size() == 5 ? addons : main).push_back(line);
@@ -106,7 +102,7 @@ const Rendering kRenderings[] = {{SC2, 1}, {SC7, 1}, {SC2, 3}};
 TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
     if (!haveTool("/usr/bin/ZXingReader") || !haveTool("/usr/bin/zbarimg"))
         GTEST_SKIP() << "ZXingReader or zbarimg is not installed (zxing-cpp-tools, zbar-tools)";
-    QTemporaryDir dir;
+    const test::ScratchFolder dir;
     struct Tally {
         int zxingPass = 0, zbarPass = 0, zbarLimit = 0, total = 0;
     };
@@ -125,11 +121,11 @@ TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
                 bc.setBar_Rotation(rotation);
                 // Ten modules of quiet zone around symbologies that draw none of their own.
                 const int margin = 10 * (r.module == SC7 ? 2 : 1);
-                const std::string bmp = dir.filePath(QString("s%1.bmp").arg(fileNo)).toStdString();
+                const std::string bmp = dir.file("s" + std::to_string(fileNo) + ".bmp");
                 bc.MagnifyBy(margin, bmp, false, r.factor);
                 std::string file = bmp;
                 if (++fileNo % 2 == 0) {  // every other one as PNG
-                    file = dir.filePath(QString("s%1.png").arg(fileNo)).toStdString();
+                    file = dir.file("s" + std::to_string(fileNo) + ".png");
                     ASSERT_TRUE(QImage(QString::fromStdString(bmp), "BMP").save(QString::fromStdString(file), "PNG"));
                 }
                 auto contains = [](const std::vector<std::string>& v, const std::string& t) {
@@ -156,9 +152,9 @@ TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
                 if (!zbOk && onePixel && s.zbarNeedsTwoPixels) {
                     // Only a limit when zbar fails on zint's one-pixel rendering of the data as well.
                     if (haveTool("/usr/bin/zint")) {
-                        const std::string theirs = dir.filePath("zint.png").toStdString();
-                        run("/usr/bin/zint -b " + std::to_string(s.zintType) + " --scale=0.5 --height=60 -d '" +
-                            s.data + "' -o '" + theirs + "' >/dev/null 2>&1");
+                        const std::string theirs = dir.file("zint.png");
+                        test::runProcess({"/usr/bin/zint", "-b", std::to_string(s.zintType), "--scale=0.5",
+                                          "--height=60", "-d", s.data, "-o", theirs});
                         EXPECT_TRUE(zbar(theirs).empty()) << s.name << ": zbar reads zint's 1-pixel symbol but not ours";
                     }
                     ++t.zbarLimit;
@@ -175,4 +171,93 @@ TEST(RoundTrip, IndependentReadersDecodeEverySymbol) {
         std::printf("| %s | %d | %d %% | %d %%%s |\n", name, t.total, 100 * t.zxingPass / t.total,
                     100 * t.zbarPass / t.total, t.zbarLimit ? " (1-pixel modules: reader limit)" : "");
     }
+}
+
+namespace {
+
+// The first pixel of a margin-wide ring round the picture that is not white, as "x,y", or "".
+std::string inkInRing(const QImage& image, int ring) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const bool inRing = x < ring || y < ring || x >= image.width() - ring || y >= image.height() - ring;
+            if (inRing && (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return std::to_string(x) + "," + std::to_string(y);
+        }
+    return {};
+}
+
+}  // namespace
+
+// The options at their extremes, as the control and varlen-cli admit them: every symbol still
+// decodes, and nothing reaches into the 2-pixel margin round the export.
+TEST(RoundTrip, ExtremesOfTheOptionsStaySound) {
+    if (!haveTool("/usr/bin/ZXingReader")) GTEST_SKIP() << "ZXingReader is not installed (zxing-cpp-tools)";
+    const test::ScratchFolder dir;
+    struct Row {
+        const char* why;
+        btCodeTypes type;
+        const char* data;
+        const char* addon;
+        const char* zxingText;  // "" for a symbology ZXing does not read
+        int heightPercent;
+        int textPercent;
+        bool widthReduce;
+        std::vector<btCodeSizes> modules;
+        std::vector<int> dpis;
+    };
+    const std::vector<btCodeSizes> allSizes = {SC0, SC1, SC2, SC3, SC4, SC5, SC6, SC7, SC8, SC9};
+    const Row rows[] = {
+        // Width reduction at every module width: a pixel off only where modules have one to spare.
+        {"width reduction", EAN_13, "400638133393", "", "4006381333931", 100, 100, true, allSizes, {96, 300}},
+        {"width reduction", CODE128_B, "Hello 123", "", "Hello 123", 100, 100, true, allSizes, {96, 300}},
+        {"width reduction", CODE25i, "1234567890", "", "1234567890", 100, 100, true, allSizes, {96, 300}},
+        // Low bars under tall digits: the add-on's bars are left out, the main symbol reads.
+        {"add-on bars would turn over", EAN_13, "978020137962", "12345", "9780201379624", 20, 200, false, {SC2, SC7}, {96}},
+        // Text at 150 and 200 % wider than the bars widens the picture instead of being cut.
+        {"text 150 %", EAN_8, "4711", "", "47110007", 100, 150, false, {SC2, SC7}, {96}},
+        {"text 200 %", EAN_8, "4711", "", "47110007", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", UPC_E, "123456", "", "01234565", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", CODE25i, "123456", "", "123456", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", CODE128_C, "1234567890123456", "", "1234567890123456", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 150 %", EAN_13, "400638133393", "", "4006381333931", 100, 150, false, {SC2, SC7}, {96}},
+        {"text 200 %", EAN_13, "400638133393", "", "4006381333931", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", UPC_A, "03600029145", "", "036000291452", 100, 200, false, {SC2, SC7}, {96}},
+        {"text 200 %", Postnet_FIM, "A", "", "", 100, 200, false, {SC2}, {96, 300}},
+    };
+    const ScreenInfo saved = Screen();
+    int fileNo = 0;
+    for (const Row& r : rows) {
+        for (int dpi : r.dpis) {
+            ScreenInfo screen = saved;
+            screen.logPixelsX = screen.logPixelsY = dpi;
+            SetScreenInfo(screen);
+            for (btCodeSizes module : r.modules) {
+                SCOPED_TRACE(std::string(r.why) + " type " + std::to_string(r.type) + " SC" + std::to_string(module) +
+                             " at " + std::to_string(dpi) + " dpi");
+                TBarcode bc;
+                bc.setBar_CodeType(r.type);
+                bc.setBar_Caption(r.data);
+                bc.setBar_CodeAddon(r.addon);
+                bc.setBar_ModuleWidth(module);
+                bc.setBar_HeightPercent(r.heightPercent);
+                bc.setBar_Fontscaling(r.textPercent);
+                bc.setBar_WidthReduce(r.widthReduce);
+                const std::string file = dir.file("x" + std::to_string(++fileNo) + ".bmp");
+                bc.MagnifyBy(2, file, false, 1);
+                EXPECT_EQ(inkInRing(QImage(QString::fromStdString(file)), 2), "");
+                if (*r.zxingText == '\0') continue;
+                // The readers want a quiet zone of ten modules: the same picture on a wider white.
+                const QImage picture(QString::fromStdString(file));
+                QImage framed(picture.width() + 200, picture.height() + 200, QImage::Format_RGB32);
+                framed.fill(Qt::white);
+                for (int y = 0; y < picture.height(); ++y)
+                    for (int x = 0; x < picture.width(); ++x) framed.setPixel(x + 100, y + 100, picture.pixel(x, y));
+                const std::string png = file + ".png";
+                ASSERT_TRUE(framed.save(QString::fromStdString(png), "PNG"));
+                const auto texts = zxing(png, true);
+                EXPECT_TRUE(std::find(texts.begin(), texts.end(), r.zxingText) != texts.end())
+                    << (texts.empty() ? std::string("nothing read") : texts.front());
+            }
+        }
+    }
+    SetScreenInfo(saved);
 }

@@ -1,10 +1,13 @@
 // Every engine message that a caller can provoke, compared word for word, raised as EOverflow.
 #include <functional>
+#include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
 #include "engine/GS1.h"
+#include "engine/Messages.h"
 
 namespace varlen {
 namespace {
@@ -76,6 +79,14 @@ TEST(EngineMessages, ConsistencyGuardsOfTheRoutines) {
 
     // "Barcode: Wrong EAN-charset (Internal error)" and "AddonCode: Wrong EAN-charset (Internal
     // error)" guard the constant parity tables, which hold only A and B: no input reaches them.
+
+    // The one list that tells the engine's refusals from anything else has all eight, word for word.
+    const std::vector<std::string_view> all(messages::kEngineMessages.begin(), messages::kEngineMessages.end());
+    EXPECT_EQ(all, (std::vector<std::string_view>{
+                       "Barcode: Unknown Type of Barcode", "BarLL: Wrong Addoncode",
+                       "BarcoLL: No check char with this barcode type", "Decoded legth of UPC-E code is wrong!",
+                       "BarcoLL: Code128 error", "Wrong barcode type in procedure AddMSIProofchar",
+                       "Barcode: Wrong EAN-charset (Internal error)", "AddonCode: Wrong EAN-charset (Internal error)"}));
 }
 
 TEST(EngineMessages, NextEncodingStartsAfresh) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/BarLL.h"
@@ -29,6 +30,7 @@ struct Draw {
     bool highDensity = false;
     bool widthReduce = false;
     btCodeRotate rotation = rotate_000;
+    int fontScaling = 100;
 };
 
 void apply(TLLBarcode& bc, const Draw& s) {
@@ -42,6 +44,7 @@ void apply(TLLBarcode& bc, const Draw& s) {
     bc.Params.HighDensity = s.highDensity;
     bc.Params.WidthReduce = s.widthReduce;
     bc.Params.Rotation = s.rotation;
+    bc.Params.FontScaling = s.fontScaling;
 }
 
 TSize draw(const Draw& s, RecordingCanvas* out = nullptr, int X = 0, int Y = 0) {
@@ -124,18 +127,43 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"Postnet without text", {.type = Postnet, .data = "12345", .humanReadable = false}, {138, 13}},
         // FIM: 9 positions at pitch 6, bars 3 wide, 60 high.
         SizeCase{"FIM at 96 dpi", {.type = Postnet_FIM, .data = "A"}, {52, 75}},
-        SizeCase{"FIM turned", {.type = Postnet_FIM, .data = "A", .rotation = rotate_270}, {75, 52}}));
+        SizeCase{"FIM turned", {.type = Postnet_FIM, .data = "A", .rotation = rotate_270}, {75, 52}},
+        // Text wider than the bars widens the drawing; on this surface a string is as wide as
+        // half its font height per character. EAN-8 at 200 %: f = 27, "4711" (54 wide) centred
+        // on module 18 needs 10 more on the left, "0007" on module 50 needs 8 on the right.
+        SizeCase{"EAN-8 text at 200 %", {.type = EAN_8, .fontScaling = 200}, {86, 80}},
+        // "006381" (81 wide) on module 25 needs 7 on the left, "333931" on module 72 needs 6.
+        SizeCase{"EAN-13 text at 200 %", {.type = EAN_13, .data = "400638133393", .fontScaling = 200}, {129, 97}},
+        // "FIM-A" at f = 29 (72 wide) centred at 24 needs 12 on the left and 8 on the right.
+        SizeCase{"FIM text at 200 %", {.type = Postnet_FIM, .data = "A", .fontScaling = 200}, {72, 90}},
+        SizeCase{"turned, the text's room turns too",
+                 {.type = EAN_8, .rotation = rotate_090, .fontScaling = 200}, {80, 86}},
+        // Text at 100 % and below within the bars: no room added (the rows above).
+        SizeCase{"EAN-8 text at 20 %", {.type = EAN_8, .fontScaling = 20}, {68, 56}},
+        // Bars at 20 % under digits at 200 %: the add-on bars would end above their tops.
+        SizeCase{"add-on at 20 % bars, 200 % text",
+                 {.type = EAN_13, .data = "400638133393", .addon = "12345", .heightPercent = 20, .fontScaling = 200},
+                 {180, 38}}));
 
 // ---------------------------------------------------------------------------------------------
 // Pixel module width p for SC0..SC9, measured as (W - 1) / 67 on an EAN-8.
 
 TEST(Renderer, PixelModuleWidthPerSize) {
+    // Each size rounds differently somewhere: at 96 dpi (0.27 mm is 1.02 px, 0.445 mm 1.68), at
+    // 300 dpi (3.19 to 7.80 px) and at 600 dpi.
     const int at96[] = {1, 1, 1, 1, 1, 2, 2, 2, 2, 2};
+    const int at300[] = {3, 4, 4, 4, 5, 5, 6, 6, 7, 8};
     const int at600[] = {6, 7, 8, 9, 9, 11, 12, 13, 14, 16};
+    // The exact layout at 96 dpi: W = nearest(66 x mw x 3.7795) + p + 1, and H = f + nearest(h x
+    // 0.9336) + 1 with h = nearest(56.24 x mw x 3.7795) and f = nearest(h x 74.24 / 56.24 x 0.18).
+    const TSize exact96[] = {{69, 68},   {76, 75},   {84, 83},   {93, 91},   {101, 99},
+                             {114, 113}, {126, 124}, {139, 137}, {155, 153}, {168, 165}};
     for (int sc = 0; sc <= 9; ++sc) {
         const auto size = static_cast<btCodeSizes>(sc);
         EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 96}).cx, 67 * at96[sc] + 1) << "SC" << sc << " 96 dpi";
+        EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 300}).cx, 67 * at300[sc] + 1) << "SC" << sc << " 300 dpi";
         EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 600}).cx, 67 * at600[sc] + 1) << "SC" << sc << " 600 dpi";
+        EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 96, .zoom = true}), exact96[sc]) << "SC" << sc << " exact";
         // Halving the module width makes every size one pixel at 96 dpi.
         EXPECT_EQ(draw({.type = EAN_8, .module = size, .dpi = 96, .highDensity = true}).cx, 68) << "SC" << sc << " HD";
     }
@@ -153,23 +181,41 @@ TEST(Renderer, StrayModuleSizeCountsAsSC2) {
 // Bars.
 
 TEST(Renderer, GuardBarsReachBelowDataBarsAndEveryBarIsOneBlackRectangle) {
-    RecordingCanvas canvas;
-    TLLBarcode bc;
-    apply(bc, {});
-    bc.DrawBarcode(canvas, 0, 0);
-    const auto runs = darkRuns(bc);
-    ASSERT_EQ(canvas.fills.size(), runs.size());
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const auto& f = canvas.fills[i];
-        const int s = runs[i].start;
-        EXPECT_EQ(f.color, clBlack);
-        EXPECT_EQ(f.style, bsSolid);
-        EXPECT_EQ(f.rect.Left, 10 + (s - 1)) << "module " << s;
-        EXPECT_EQ(f.rect.Right - f.rect.Left, runs[i].length);
-        EXPECT_EQ(f.rect.Top, 0);
-        const bool data = (s >= 4 && s <= 45) || (s >= 51 && s <= 92);
-        // Data bars end at nearest(74 x 0.917) = 68, guard bars at h = 74.
-        EXPECT_EQ(f.rect.Bottom, data ? 68 : 74) << "module " << s;
+    // Data bars start in these modules (ISO/IEC 15420); the guards around them reach further down.
+    struct Row {
+        Draw setup;
+        int margin;
+        std::vector<std::pair<int, int>> data;
+        int dataBottom, guardBottom;  // nearest(h x 0.917) and h
+    };
+    const Row rows[] = {
+        {{}, 10, {{4, 45}, {51, 92}}, 68, 74},
+        {{.type = EAN_8}, 0, {{4, 31}, {37, 64}}, 51, 56},
+        {{.type = UPC_E, .data = "123456"}, 0, {{4, 45}}, 51, 56},
+    };
+    for (const Row& row : rows) {
+        RecordingCanvas canvas;
+        TLLBarcode bc;
+        apply(bc, row.setup);
+        bc.DrawBarcode(canvas, 0, 0);
+        const auto runs = darkRuns(bc);
+        ASSERT_EQ(canvas.fills.size(), runs.size());
+        int guards = 0;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const auto& f = canvas.fills[i];
+            const int s = runs[i].start;
+            EXPECT_EQ(f.color, clBlack);
+            EXPECT_EQ(f.style, bsSolid);
+            EXPECT_EQ(f.rect.Left, row.margin + (s - 1)) << "module " << s;
+            EXPECT_EQ(f.rect.Right - f.rect.Left, runs[i].length);
+            EXPECT_EQ(f.rect.Top, 0);
+            bool data = false;
+            for (const auto& [first, last] : row.data) data = data || (s >= first && s <= last);
+            guards += !data;
+            EXPECT_EQ(f.rect.Bottom, data ? row.dataBottom : row.guardBottom)
+                << "type " << int(row.setup.type) << " module " << s;
+        }
+        EXPECT_GE(guards, 5) << "type " << int(row.setup.type);
     }
 }
 
@@ -206,19 +252,24 @@ TEST(Renderer, ExactLayoutPlacesModuleEdgesAtTheirPhysicalPosition) {
     EXPECT_GE(checkedTableEdges, 3);
 }
 
-TEST(Renderer, WidthReduceNarrowsOnlyBarsOfTwoOrMorePixels) {
-    for (int dpi : {96, 600}) {
+TEST(Renderer, WidthReduceNarrowsBarsOnlyWhereAModuleHasPixelsToSpare) {
+    // One pixel off every bar where a module is 3 pixels or more. With 1-pixel modules 2-module
+    // bars would come out as thin as 1-module bars, with 2-pixel modules every bar would lose
+    // half a module: neither reads reliably.
+    for (const auto& [dpi, module, narrowed] :
+         {std::tuple{96, SC2, false}, std::tuple{96, SC9, false}, std::tuple{300, SC0, true},
+          std::tuple{200, SC3, true}, std::tuple{600, SC2, true}}) {
         RecordingCanvas plain(dpi, dpi), reduced(dpi, dpi);
         TLLBarcode a, b;
-        apply(a, {.dpi = dpi});
-        apply(b, {.dpi = dpi, .widthReduce = true});
+        apply(a, {.module = module, .dpi = dpi});
+        apply(b, {.module = module, .dpi = dpi, .widthReduce = true});
         a.DrawBarcode(plain, 0, 0);
         b.DrawBarcode(reduced, 0, 0);
         ASSERT_EQ(plain.fills.size(), reduced.fills.size());
         for (std::size_t i = 0; i < plain.fills.size(); ++i) {
             const int w = plain.fills[i].rect.Right - plain.fills[i].rect.Left;
             const int wr = reduced.fills[i].rect.Right - reduced.fills[i].rect.Left;
-            EXPECT_EQ(wr, w > 1 ? w - 1 : w) << dpi << " dpi, bar " << i;
+            EXPECT_EQ(wr, narrowed ? w - 1 : w) << dpi << " dpi SC" << int(module) << ", bar " << i;
             EXPECT_EQ(reduced.fills[i].rect.Left, plain.fills[i].rect.Left);
         }
     }
@@ -330,6 +381,18 @@ TEST(Renderer, AddonBarsStartBelowTheAddonDigits) {
         }
     }
     EXPECT_GT(addonBars, 10);
+
+    // Bars at 20 % under digits at 200 %: the add-on bars would end 13 above their tops. They
+    // are left out; the main symbol's bars and every digit stay.
+    RecordingCanvas low;
+    TLLBarcode lowBars;
+    apply(lowBars, {.addon = "12345", .heightPercent = 20, .fontScaling = 200});
+    lowBars.DrawBarcode(low, 0, 0);
+    std::size_t mainRuns = 0;
+    for (const auto& run : darkRuns(lowBars)) mainRuns += run.start <= 95;
+    EXPECT_EQ(low.fills.size(), mainRuns);
+    ASSERT_EQ(low.texts.size(), 5u);
+    EXPECT_EQ(low.texts.back().text, "12345");
 }
 
 // ---------------------------------------------------------------------------------------------

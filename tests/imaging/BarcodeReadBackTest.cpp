@@ -15,7 +15,7 @@ using namespace varlen::test;
 
 // ZXingReader -1 prints one line per symbol: <file> <format> "<text>".
 std::string ZXingText(const std::string& file) {
-    const auto r = RunCommand("/usr/bin/ZXingReader -1 " + Quote(file));
+    const auto r = runShell("/usr/bin/ZXingReader -1 " + shellQuote(file));
     const auto open = r.out.find('"');
     const auto close = r.out.rfind('"');
     return open != std::string::npos && close > open ? r.out.substr(open + 1, close - open - 1) : "";
@@ -32,7 +32,7 @@ TEST(BarcodeReadBack, JpegAndGifAtFactorThreeStillDecode) {
         {CODE128_B, "Varlen 2026", "Varlen 2026"},
         {CODE39, "ZIMVO", "ZIMVO"},
     };
-    ScratchDir dir;
+    ScratchFolder dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caption);
         TBarcode barcode;

@@ -265,7 +265,7 @@ TEST(Gif, DataOfExactly255Bytes) {
 }
 
 TEST(Gif, Errors) {
-    ScratchDir dir;
+    ScratchFolder dir;
     // No frames: nothing is written at all.
     TGIFImage empty;
     std::vector<std::uint8_t> out;
@@ -296,7 +296,7 @@ TEST(Gif, Errors) {
     TGIFImage wide;
     wide.Assign(MakeDib(70000, 1, 8));
     EXPECT_THROW(wide.SaveToFile(dir.file("c.gif")), GIFException);
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST(Gif, HashTableProbesEverySlotWhenItsCycleIsFull) {
@@ -327,7 +327,7 @@ TEST(Gif, HashTableProbesEverySlotWhenItsCycleIsFull) {
 TEST(Gif, IndependentReadersOverGeneratedImages) {
     // A few hundred seeded images of every depth, size and palette size, each read back by giftext
     // and by PIL pixel for pixel.
-    ScratchDir dir;
+    ScratchFolder dir;
     std::mt19937 rng(20261207);
     std::vector<std::string> files;
     std::vector<std::vector<std::uint8_t>> expected;  // indices
@@ -370,12 +370,12 @@ TEST(Gif, IndependentReadersOverGeneratedImages) {
         const auto& f = files[i];
         // giftext reads the blocks without a complaint; with -r it decodes the frame and dumps
         // one byte per pixel.
-        const auto raw = RunCommand("giftext " + Quote(f) + " >/dev/null && giftext -r " + Quote(f));
-        ASSERT_EQ(raw.status, 0) << f << raw.err;
+        const auto raw = runShell("giftext " + shellQuote(f) + " >/dev/null && giftext -r " + shellQuote(f));
+        ASSERT_EQ(raw.exitCode, 0) << f << raw.err;
         ASSERT_EQ(std::vector<std::uint8_t>(raw.out.begin(), raw.out.end()), expected[i]) << f;
     }
     const auto pil = DecodeWithPIL(files, "keep");
-    ASSERT_EQ(pil.status, 0) << pil.err;
+    ASSERT_EQ(pil.exitCode, 0) << pil.err;
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i]);
         ASSERT_EQ(ReadFile(files[i] + ".raw"), expected[i]);

@@ -7,67 +7,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <cstdio>
 #include <fstream>
-#include <sstream>
-#include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace varlen::test {
-
-namespace fs = std::filesystem;
-
-ScratchDir::ScratchDir() {
-    std::string tmpl = (fs::temp_directory_path() / "varlen-imaging-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    // A test may have made the folder read-only.
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-}
-
-std::vector<std::string> ScratchDir::entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
-
-CommandResult RunCommand(const std::string& command) {
-    ScratchDir tmp;
-    const std::string out = tmp.file("out");
-    const std::string err = tmp.file("err");
-    const std::string full = "(" + command + ") >" + Quote(out) + " 2>" + Quote(err);
-    CommandResult r;
-    const int status = std::system(full.c_str());
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    auto slurp = [](const std::string& f) {
-        std::ifstream in(f, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
 
 std::vector<std::uint8_t> ReadFile(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
@@ -137,8 +79,8 @@ std::string RandomModules(std::mt19937& rng, int n) {
     return m;
 }
 
-CommandResult DecodeWithPIL(const std::vector<std::string>& files, const std::string& mode) {
-    ScratchDir tmp;
+ProcessResult DecodeWithPIL(const std::vector<std::string>& files, const std::string& mode) {
+    ScratchFolder tmp;
     const std::string script = tmp.file("decode.py");
     {
         std::ofstream py(script);
@@ -156,9 +98,9 @@ CommandResult DecodeWithPIL(const std::vector<std::string>& files, const std::st
               "    open(f + '.pal', 'wb').write(bytes(pal or []))\n"
               "    print(f, fmt, im.mode, im.size[0], im.size[1])\n";
     }
-    std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote(mode);
-    for (const auto& f : files) command += " " + Quote(f);
-    return RunCommand(command);
+    std::string command = "/usr/bin/python3 " + shellQuote(script) + " " + shellQuote(mode);
+    for (const auto& f : files) command += " " + shellQuote(f);
+    return runShell(command);
 }
 
 std::vector<FileWriter> EveryFileWriter() {

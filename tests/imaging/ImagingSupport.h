@@ -1,6 +1,7 @@
 #pragma once
-// Helpers of the image-writer tests: scratch folders, synthetic bitmaps, running the independent
-// readers and reading back what they decoded.
+// Helpers of the image-writer tests: synthetic bitmaps, the save command's writers and reading
+// back what the independent readers decoded. Scratch folders and processes come from the shared
+// support (support/ScratchFolder.h, support/RunProcess.h).
 #include <cstdint>
 #include <functional>
 #include <filesystem>
@@ -9,31 +10,10 @@
 #include <vector>
 
 #include "platform/Dib.h"
+#include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 namespace varlen::test {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    // Names of all entries, sorted.
-    std::vector<std::string> entries() const;
-
-private:
-    std::filesystem::path path_;
-};
-
-struct CommandResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-// Runs a shell command, capturing standard output and error separately.
-CommandResult RunCommand(const std::string& command);
-std::string Quote(const std::string& s);
 
 std::vector<std::uint8_t> ReadFile(const std::string& fileName);
 std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at);
@@ -63,6 +43,6 @@ void SetIndex(TDib& dib, int x, int y, unsigned index);
 // Runs Debian's Python with PIL over the files: each is decoded and its pixels are written beside
 // it as <file>.raw (mode P: indices; mode RGB: triples), its palette as <file>.pal, and one line
 // "<file> <format> <mode> <width> <height>" is printed per file.
-CommandResult DecodeWithPIL(const std::vector<std::string>& files, const std::string& mode);
+ProcessResult DecodeWithPIL(const std::vector<std::string>& files, const std::string& mode);
 
 }  // namespace varlen::test

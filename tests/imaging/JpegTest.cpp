@@ -27,10 +27,10 @@ struct Decoded {
 
 Decoded Djpeg(const std::string& file) {
     Decoded d;
-    const auto r = RunCommand("djpeg -pnm " + Quote(file));
+    const auto r = runShell("djpeg -pnm " + shellQuote(file));
     d.error = r.err;
-    if (r.status != 0) {
-        d.error += " (status " + std::to_string(r.status) + ")";
+    if (r.exitCode != 0) {
+        d.error += " (status " + std::to_string(r.exitCode) + ")";
         return d;
     }
     int maxval = 0, consumed = 0;
@@ -48,7 +48,7 @@ Decoded Djpeg(const std::string& file) {
 TEST(Jpeg, BarcodeDecodesNearBlackAndNearWhite) {
     // Widths with every remainder modulo 4, at 24 bits and as a palette bitmap.
     std::mt19937 rng(11);
-    ScratchDir dir;
+    ScratchFolder dir;
     for (int extra = 0; extra < 4; ++extra)
         for (int bits : {24, 8}) {
             const std::string modules = RandomModules(rng, 40);
@@ -96,7 +96,7 @@ TEST(Jpeg, ColoursKeepTheirOrder) {
         std::uint8_t r, g, b;
         const char* why;
     } cases[] = {{255, 0, 0, "red"}, {0, 0, 255, "blue"}, {0, 255, 0, "green"}};
-    ScratchDir dir;
+    ScratchFolder dir;
     for (const auto& c : cases) {
         TDib dib = MakeDib(17, 9, 24);
         for (int y = 0; y < 9; ++y)
@@ -172,14 +172,14 @@ TEST(Jpeg, HeaderSettings) {
 TEST(Jpeg, LibraryErrorBecomesEJPEG) {
     TJPEGImage jpeg;
     jpeg.Assign(MakeDib(70000, 1, 24));  // beyond the format's largest dimension
-    ScratchDir dir;
+    ScratchFolder dir;
     try {
         jpeg.SaveToFile(dir.file("big.jpg"));
         FAIL();
     } catch (const EJPEG& e) {
         EXPECT_EQ(std::string(e.what()), "JPEG error #" + std::to_string(int(JERR_IMAGE_TOO_BIG)));
     }
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
     // The image stays usable.
     jpeg.Assign(BarPattern("1", 1, 1, 0));
     std::vector<std::uint8_t> f;

@@ -79,7 +79,7 @@ TEST(Metafile, NothingDrawnBeforeTheCanvasCloses) {
 
 // The PNG inside the SVG that emf2svg-conv makes of a file, decoded by PIL to RGB.
 TEST(Metafile, Emf2SvgShowsTheBitmap) {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::mt19937 rng(9);
     std::vector<TDib> dibs;
     dibs.push_back(BarPattern(RandomModules(rng, 31), 2, 12, 2));  // 24 bits
@@ -103,8 +103,8 @@ TEST(Metafile, Emf2SvgShowsTheBitmap) {
         const std::string emf = dir.file("m" + std::to_string(i) + ".emf");
         const std::string svg = dir.file("m" + std::to_string(i) + ".svg");
         MetafileOf(dib).SaveToFile(emf);
-        const auto r = RunCommand("emf2svg-conv -i " + Quote(emf) + " -o " + Quote(svg));
-        ASSERT_EQ(r.status, 0) << r.err << r.out;
+        const auto r = runShell("emf2svg-conv -i " + shellQuote(emf) + " -o " + shellQuote(svg));
+        ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
         EXPECT_EQ(r.err, "");
         std::ifstream in(svg);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
@@ -114,9 +114,9 @@ TEST(Metafile, Emf2SvgShowsTheBitmap) {
         const auto end = text.find('"', start);
         const std::string base64 = text.substr(start + marker.size(), end - start - marker.size());
         const std::string png = dir.file("m" + std::to_string(i) + ".png");
-        ASSERT_EQ(RunCommand("echo " + Quote(base64) + " | base64 -d > " + Quote(png)).status, 0);
+        ASSERT_EQ(runShell("echo " + shellQuote(base64) + " | base64 -d > " + shellQuote(png)).exitCode, 0);
         const auto pil = DecodeWithPIL({png}, "RGB");
-        ASSERT_EQ(pil.status, 0) << pil.err;
+        ASSERT_EQ(pil.exitCode, 0) << pil.err;
         EXPECT_NE(pil.out.find(" " + std::to_string(dib.width) + " " + std::to_string(dib.height) + "\n"), std::string::npos) << pil.out;
         const auto raw = ReadFile(png + ".raw");
         ASSERT_EQ(raw.size(), std::size_t(dib.width) * dib.height * 3);

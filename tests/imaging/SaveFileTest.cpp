@@ -32,13 +32,13 @@ void setUp(TBarcode& barcode) {
 
 // The decoded text of a picture ZXingReader can open, "" when it finds nothing.
 std::string decode(const std::string& png) {
-    const CommandResult r = RunCommand("ZXingReader -1 " + Quote(png) + " 2>&1");
+    const ProcessResult r = runShell("ZXingReader -1 " + shellQuote(png) + " 2>&1");
     const auto quote = r.out.find('"');
     return quote == std::string::npos ? std::string() : r.out.substr(quote + 1, r.out.rfind('"') - quote - 1);
 }
 
 TEST(SaveFile, EveryTypeOpensInAnIndependentReaderAndDecodes) {
-    ScratchDir dir;
+    ScratchFolder dir;
     TBarcode barcode;
     setUp(barcode);
     // How each type is turned into a PNG by a program that is not ours.
@@ -64,20 +64,20 @@ TEST(SaveFile, EveryTypeOpensInAnIndependentReaderAndDecodes) {
             std::string command = r.toPng;
             const std::string png = target + ".png";
             for (auto at = command.find("%in"); at != std::string::npos; at = command.find("%in"))
-                command.replace(at, 3, Quote(target));
+                command.replace(at, 3, shellQuote(target));
             for (auto at = command.find("%out"); at != std::string::npos; at = command.find("%out"))
                 command.replace(at, 4, png);
-            const CommandResult c = RunCommand(command);
-            ASSERT_EQ(c.status, 0) << command << "\n" << c.err;
+            const ProcessResult c = runShell(command);
+            ASSERT_EQ(c.exitCode, 0) << command << "\n" << c.err;
             EXPECT_EQ(decode(png), "471100000007");
         }
     }
     // Only the targets and the readers' own files: no temporary file is left.
-    for (const std::string& name : dir.entries()) EXPECT_NE(name.rfind(".varlen-", 0), 0u) << name;
+    for (const std::string& name : dir.names()) EXPECT_NE(name.rfind(".varlen-", 0), 0u) << name;
 }
 
 TEST(SaveFile, SecondPassesGiveWhatTheWritersGiveWhenFedByHand) {
-    ScratchDir dir;
+    ScratchFolder dir;
     TBarcode barcode;
     setUp(barcode);
     barcode.setBar_CodeAddon("12");
@@ -127,7 +127,7 @@ private:
 };
 
 TEST(SaveFile, TemporaryFilesNeverTakeAnExistingNameAndNeverStay) {
-    ScratchDir dir;
+    ScratchFolder dir;
     TBarcode barcode;
     setUp(barcode);
     // The names the two passes used to take, as files of their own, in the current directory and
@@ -139,8 +139,7 @@ TEST(SaveFile, TemporaryFilesNeverTakeAnExistingNameAndNeverStay) {
         std::fclose(f);
     }
     InDirectory here(dir.path());
-    TSaveSource viaFile = SaveSourceOf(barcode);
-    viaFile.MagnifiedBitmap = nullptr;  // PNG through the temporary file too
+    const TSaveSource viaFile = SaveSourceOf(barcode);
     std::vector<std::string> expected = bystanders;
     for (const char* ext : {".gif", ".tif", ".jpg", ".emf", ".png", ".bmp", ".svg", ".pdf"}) {
         SaveBarcodeToFile(dir.file(std::string("label") + ext), 1, viaFile);
@@ -150,11 +149,11 @@ TEST(SaveFile, TemporaryFilesNeverTakeAnExistingNameAndNeverStay) {
     }
     for (const std::string& name : bystanders) EXPECT_EQ(ReadFile(dir.file(name)).size(), 7u) << name;
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(dir.entries(), expected);
+    EXPECT_EQ(dir.names(), expected);
 }
 
 TEST(SaveFile, FailuresLeaveNothingBehind) {
-    ScratchDir dir;
+    ScratchFolder dir;
     TBarcode barcode;
     setUp(barcode);
     struct Row {
@@ -163,19 +162,19 @@ TEST(SaveFile, FailuresLeaveNothingBehind) {
         std::string message;                      // expected what(), "" for any
         const char* why;
     };
-    fs::create_directory(dir.path() / "taken.gif");
-    fs::create_directory(dir.path() / "taken.jpg");
+    fs::create_directory(fs::path(dir.path()) / "taken.gif");
+    fs::create_directory(fs::path(dir.path()) / "taken.jpg");
     const Row rows[] = {
-        {dir.file("f0.gif"), [](TSaveSource& s) { s.ExportBitmap = [o = s.ExportBitmap](const std::string& n, int) { o(n, 0); }; },
-         "Barcode: Factor for \"MagnifyBy\" must be >=1", "first pass refuses"},
+        {dir.file("f0.gif"), [](TSaveSource& s) { s.MagnifiedBitmap = [o = s.MagnifiedBitmap](int) { return o(0); }; },
+         "Barcode: Factor for \"MagnifyBy\" must be >=1", "the drawing refuses"},
         {dir.file("half.tif"),
          [](TSaveSource& s) {
-             s.ExportBitmap = [o = s.ExportBitmap](const std::string& n, int f) {
-                 o(n, f);
-                 throw EInOutError("disk gone after the first pass");
+             s.MagnifiedBitmap = [o = s.MagnifiedBitmap](int f) -> std::unique_ptr<TBitmap> {
+                 o(f);
+                 throw EInOutError("failed after drawing");
              };
          },
-         "disk gone after the first pass", "first pass fails after writing its file"},
+         "failed after drawing", "the drawing fails after it was made"},
         {dir.file("taken.gif"), nullptr, "", "second pass: the target is a folder"},
         {dir.file("taken.jpg"), nullptr, "", "second pass: the target is a folder"},
         {dir.file("no/such/folder.emf"), nullptr, dir.file("no/such/folder.emf") + ": No such file or directory",
@@ -198,34 +197,95 @@ TEST(SaveFile, FailuresLeaveNothingBehind) {
         } catch (const Exception& e) {
             if (!r.message.empty()) EXPECT_EQ(std::string(e.what()).substr(0, r.message.size()), r.message);
         }
-        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"taken.gif", "taken.jpg"}));
-        EXPECT_TRUE(fs::is_empty(dir.path() / "taken.gif"));
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{"taken.gif", "taken.jpg"}));
+        EXPECT_TRUE(fs::is_empty(fs::path(dir.path()) / "taken.gif"));
     }
 }
 
+// The longest symbol, Code 39 with 50 characters at SC9, flat: 1669 x 27 pixels at factor 1.
+TEST(SaveFile, OneSizeLimitForEveryTypeRefusedBeforeDrawing) {
+    ScratchFolder dir;
+    TBarcode barcode;
+    barcode.setBar_CodeType(CODE39);
+    barcode.setBar_ModuleWidth(SC9);
+    barcode.setBar_Caption("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMN");
+    barcode.setBar_HeightPercent(20);
+    barcode.setBar_HumanReadable(false);
+    const TSize drawn = barcode.MeasuredSize();
+    const TSize one{drawn.cx + 4, drawn.cy + 4};  // with the 2-pixel margin
+    struct Row {
+        const char* name;
+        int factor;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"wide.gif", 40, "GIF sides are 16 bits: 66760 pixels are too wide"},
+        {"wide.jpg", 40, "JPEG sides end at 65500"},
+        {"huge.bmp", 200, "beyond 2^28 pixels for every type"},
+        {"huge.png", 200, ""}, {"huge.tif", 200, ""}, {"huge.emf", 200, ""}, {"huge.gif", 200, ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        int drawn = 0;
+        TSaveSource source = SaveSourceOf(barcode);
+        source.MagnifiedBitmap = [&drawn, o = source.MagnifiedBitmap](int f) {
+            ++drawn;
+            return o(f);
+        };
+        const std::string target = dir.file(r.name);
+        try {
+            SaveBarcodeToFile(target, r.factor, source);
+            ADD_FAILURE() << "no error: " << r.why;
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.what(), target + ": the picture of " + std::to_string(one.cx * r.factor) + " x " +
+                                    std::to_string(one.cy * r.factor) + " pixels is too large for this file type");
+        }
+        EXPECT_EQ(drawn, 0);
+    }
+    EXPECT_TRUE(dir.names().empty());
+    // The wide picture fits the types with 32-bit sizes.
+    EXPECT_EQ(one.cx, 1669);
+    for (TSaveFileType type : {TSaveFileType::Bmp, TSaveFileType::Png, TSaveFileType::Tif, TSaveFileType::Emf})
+        EXPECT_TRUE(PictureFits(type, one.cx * 40, one.cy * 40)) << SaveFileExtension(type);
+}
+
 TEST(SaveFile, UnknownTypeNeverExports) {
-    ScratchDir dir;
+    ScratchFolder dir;
     TSaveSource source;
     int exports = 0;
-    source.ExportBitmap = [&](const std::string&, int) { ++exports; };
+    source.MagnifiedBitmap = [&](int) {
+        ++exports;
+        return std::unique_ptr<TBitmap>();
+    };
     EXPECT_THROW(SaveBarcodeToFile(dir.file("a.jpeg"), 1, source), EInOutError);
     EXPECT_EQ(exports, 0);
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST(SaveFile, CommandLineWritesTheWindowsBytes) {
     const std::string cli = std::string(VARLEN_BINARY_DIR) + "/cli/varlen-cli";
     if (access(cli.c_str(), X_OK) != 0) GTEST_SKIP() << "varlen-cli not built";
-    ScratchDir dir;
+    ScratchFolder dir;
     TBarcode barcode;
     setUp(barcode);
     for (const char* ext : {".bmp", ".gif", ".tif", ".jpg", ".emf", ".png", ".svg"}) {
         SCOPED_TRACE(ext);
         SaveBarcodeToFile(dir.file(std::string("window") + ext), 3, SaveSourceOf(barcode));
-        const CommandResult r = RunCommand(Quote(cli) + " --lenient --type upca --ratio 2 --scale 3 -o " +
-                                           Quote(dir.file(std::string("cli") + ext)) + " 4711");
-        ASSERT_EQ(r.status, 0) << r.err;
+        const ProcessResult r = runShell(shellQuote(cli) + " --lenient --type upca --ratio 2 --scale 3 -o " +
+                                           shellQuote(dir.file(std::string("cli") + ext)) + " 4711");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(ReadFile(dir.file(std::string("cli") + ext)), ReadFile(dir.file(std::string("window") + ext)));
+    }
+    // Each --rotate angle is the control's own turn: 90 degrees counter-clockwise is rotate_090.
+    for (const auto& [degrees, rotation] : {std::pair{"90", rotate_090}, std::pair{"180", rotate_180},
+                                            std::pair{"270", rotate_270}}) {
+        SCOPED_TRACE(degrees);
+        barcode.setBar_Rotation(rotation);
+        SaveBarcodeToFile(dir.file("window-turned.png"), 3, SaveSourceOf(barcode));
+        const ProcessResult r = runShell(shellQuote(cli) + " --lenient --type upca --ratio 2 --scale 3 --rotate " + degrees +
+                                           " -o " + shellQuote(dir.file("cli-turned.png")) + " 4711");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(ReadFile(dir.file("cli-turned.png")), ReadFile(dir.file("window-turned.png")));
     }
 }
 

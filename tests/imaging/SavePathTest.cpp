@@ -17,7 +17,7 @@ using namespace varlen::test;
 
 // The writers fed the way the save command feeds them: a display-format bitmap loaded from the
 // exported bitmap file (TIFF: converted to 8 bits first).
-TBitmap ExportedBitmap(ScratchDir& dir) {
+TBitmap ExportedBitmap(ScratchFolder& dir) {
     std::mt19937 rng(17);
     TBitmap exported(BarPattern(RandomModules(rng, 67), 3, 50, 6));
     const std::string bmp = dir.file("tmp.bmp");
@@ -28,7 +28,7 @@ TBitmap ExportedBitmap(ScratchDir& dir) {
 }
 
 TEST(SavePath, AllFourFormatsFromABitmap) {
-    ScratchDir dir;
+    ScratchFolder dir;
     TBitmap bitmap = ExportedBitmap(dir);
     const TDib reference = bitmap.GetDIBits();
     ASSERT_EQ(reference.bitCount, 24);
@@ -55,7 +55,7 @@ TEST(SavePath, AllFourFormatsFromABitmap) {
 
     // Every file decodes to the same black and white picture.
     const auto pil = DecodeWithPIL({dir.file("b.gif"), dir.file("b.tif"), dir.file("b.jpg")}, "RGB");
-    ASSERT_EQ(pil.status, 0) << pil.err;
+    ASSERT_EQ(pil.exitCode, 0) << pil.err;
     for (const char* name : {"b.gif", "b.tif", "b.jpg"}) {
         SCOPED_TRACE(name);
         const auto raw = ReadFile(dir.file(name) + ".raw");
@@ -70,13 +70,13 @@ TEST(SavePath, AllFourFormatsFromABitmap) {
             }
         EXPECT_EQ(wrong, 0);
     }
-    EXPECT_EQ(RunCommand("emf2svg-conv -i " + Quote(dir.file("b.emf")) + " -o " + Quote(dir.file("b.svg"))).status, 0);
+    EXPECT_EQ(runShell("emf2svg-conv -i " + shellQuote(dir.file("b.emf")) + " -o " + shellQuote(dir.file("b.svg"))).exitCode, 0);
 }
 
 TEST(SavePath, EmptyBitmapWritesNoTiff) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteTiff(dir.file("e.tif"), TBitmap());
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 }  // namespace

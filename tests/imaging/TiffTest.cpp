@@ -98,7 +98,7 @@ TEST(Tiff, SizesAndIndependentReaders) {
         {333, 17, "odd width, several rows"},
         {70000, 2, "width above 65535: ImageWidth becomes LONG"},
     };
-    ScratchDir dir;
+    ScratchFolder dir;
     std::vector<std::string> files;
     std::vector<TDib> dibs;
     for (const auto& c : cases) {
@@ -118,21 +118,21 @@ TEST(Tiff, SizesAndIndependentReaders) {
         // libtiff's own tools read the file without a complaint.
         // The one remark allowed: the Software text is stored as its 10 bytes without a zero
         // byte, which libtiff notes and then reads in full. Anything else is a fault.
-        const auto info = RunCommand("tiffinfo " + Quote(name));
-        EXPECT_EQ(info.status, 0) << info.err;
+        const auto info = runShell("tiffinfo " + shellQuote(name));
+        EXPECT_EQ(info.exitCode, 0) << info.err;
         EXPECT_EQ(info.err, kSoftwareRemark) << "tiffinfo complained";
         EXPECT_NE(info.out.find("Image Width: " + std::to_string(c.w) + " Image Length: " + std::to_string(c.h)), std::string::npos) << info.out;
         EXPECT_NE(info.out.find("Resolution: 87.7, 87.7 pixels/inch"), std::string::npos) << info.out;
         EXPECT_NE(info.out.find("Software: Zimvo soft"), std::string::npos) << info.out;
         EXPECT_NE(info.out.find("Photometric Interpretation: palette color (RGB from colormap)"), std::string::npos) << info.out;
-        const auto dump = RunCommand("tiffdump " + Quote(name));
-        EXPECT_EQ(dump.status, 0) << dump.err;
+        const auto dump = runShell("tiffdump " + shellQuote(name));
+        EXPECT_EQ(dump.exitCode, 0) << dump.err;
         EXPECT_EQ(dump.err, "");
     }
 
     // Pixels and palette as PIL decodes them equal ours.
     const auto pil = DecodeWithPIL(files, "keep");
-    ASSERT_EQ(pil.status, 0) << pil.err;
+    ASSERT_EQ(pil.exitCode, 0) << pil.err;
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i]);
         const TDib& dib = dibs[i];
@@ -151,18 +151,18 @@ TEST(Tiff, SizesAndIndependentReaders) {
 }
 
 TEST(Tiff, ReplacesAnExistingFileCompletely) {
-    ScratchDir dir;
+    ScratchFolder dir;
     const std::string name = dir.file("old.tif");
     WriteTiff(name, Numbered(300, 300));
     WriteTiff(name, Numbered(10, 3));
     EXPECT_EQ(ReadFile(name).size(), 1786u);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"old.tif"});
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"old.tif"});
 }
 
 TEST(Tiff, EmptyBitmapWritesNothing) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteTiff(dir.file("none.tif"), TDib{});
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST(Tiff, OtherDepthsBecomeEightBitIndices) {

@@ -40,23 +40,23 @@ std::string ErrorOf(const FileWriter& w, const std::string& file) {
 }
 
 TEST(WriteFailure, MissingFolder) {
-    ScratchDir dir;
+    ScratchFolder dir;
     for (const auto& w : Writers()) {
         const std::string file = dir.file("no such folder/barcode") + w.extension;
         EXPECT_EQ(ErrorOf(w, file), file + ": No such file or directory");
     }
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST(WriteFailure, ReadOnlyFolder) {
-    ScratchDir dir;
-    const fs::path ro = dir.path() / "ro";
+    ScratchFolder dir;
+    const fs::path ro = fs::path(dir.path()) / "ro";
     fs::create_directory(ro);
     fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
     bool immutable = false;
     if (::access(ro.c_str(), W_OK) == 0) {
         // Root passes over permissions; an immutable folder refuses even root.
-        immutable = RunCommand("chattr +i " + Quote(ro.string())).status == 0;
+        immutable = runShell("chattr +i " + shellQuote(ro.string())).exitCode == 0;
         if (!immutable) GTEST_SKIP() << "running as root, which bypasses folder permissions, and chattr +i is unavailable";
     }
     for (const auto& w : Writers()) {
@@ -64,7 +64,7 @@ TEST(WriteFailure, ReadOnlyFolder) {
         const std::string expected = immutable ? ": Operation not permitted" : ": Permission denied";
         EXPECT_EQ(ErrorOf(w, file), file + expected);
     }
-    if (immutable) RunCommand("chattr -i " + Quote(ro.string()));
+    if (immutable) runShell("chattr -i " + shellQuote(ro.string()));
     EXPECT_TRUE(fs::is_empty(ro));
 }
 
@@ -98,7 +98,7 @@ private:
 };
 
 TEST(WriteFailure, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
-    ScratchDir dir;
+    ScratchFolder dir;
     for (const auto& w : Writers()) {
         const std::string file = dir.file("keep") + w.extension;
         { std::ofstream(file) << "old"; }
@@ -110,11 +110,11 @@ TEST(WriteFailure, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
         EXPECT_EQ(error, file + ": File too large");
         EXPECT_EQ(ReadFile(file), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << w.extension;
     }
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"keep.emf", "keep.gif", "keep.jpg", "keep.tif"}));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"keep.emf", "keep.gif", "keep.jpg", "keep.tif"}));
 }
 
 TEST(WriteFailure, ReplacingKeepsPermissionsAndLeavesOnlyTheFile) {
-    ScratchDir dir;
+    ScratchFolder dir;
     for (const auto& w : Writers()) {
         const std::string file = dir.file("bar") + w.extension;
         { std::ofstream(file) << "previous content that is longer than nothing"; }
@@ -124,7 +124,7 @@ TEST(WriteFailure, ReplacingKeepsPermissionsAndLeavesOnlyTheFile) {
         EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     }
-    EXPECT_EQ(dir.entries().size(), 4u);
+    EXPECT_EQ(dir.names().size(), 4u);
 }
 
 }  // namespace

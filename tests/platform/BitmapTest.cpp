@@ -9,6 +9,7 @@
 
 #include "platform/Screen.h"
 #include "platform/qt/Graphics.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 
@@ -146,14 +147,13 @@ TEST(Bitmap, AssignCopiesAndDibRoundTripsInEveryFormat) {
 }
 
 TEST(Bitmap, SavesAndLoadsWindowsBitmapFilesWithThePalette) {
-    char pattern[] = "/tmp/varlen-bitmap-XXXXXX";
-    const std::string dir = ::mkdtemp(pattern);
+    const test::ScratchFolder dir;
     for (TPixelFormat format : {pf1bit, pf8bit, pf24bit}) {
         TBitmap bitmap(11, 7);
         bitmap.Canvas().SetBrushColor(clBlack);
         bitmap.Canvas().FillRect({3, 2, 6, 7});
         bitmap.SetPixelFormat(format);
-        const std::string file = dir + "/b.bmp";
+        const std::string file = dir.file("b.bmp");
         bitmap.SaveToFile(file);
         TBitmap loaded;
         loaded.LoadFromFile(file);
@@ -163,7 +163,6 @@ TEST(Bitmap, SavesAndLoadsWindowsBitmapFilesWithThePalette) {
         EXPECT_EQ(pixelAt(loaded, 3, 2), 0u);
         EXPECT_EQ(pixelAt(loaded, 2, 2), 0xFFFFFFu);
     }
-    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(Bitmap, SurfaceOutlivesResizesAndMeasuresWhileEmpty) {

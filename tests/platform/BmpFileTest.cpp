@@ -1,7 +1,6 @@
 // The Windows bitmap file: what we write must read back pixel for pixel in independent readers
 // (Python's PIL, ImageMagick), what they write must read back in ours, and no byte sequence may
 // crash the reader.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,44 +16,13 @@
 #include "platform/BmpFile.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/varlen-bmp-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& path() const { return m_path; }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        if (DIR* dir = ::opendir(m_path.c_str())) {
-            while (dirent* e = ::readdir(dir))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-            ::closedir(dir);
-        }
-        return names;
-    }
-
-private:
-    std::string m_path;
-};
-
-std::string run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return output;
-}
 
 // Colour of pixel (x, y from the top) as 0xRRGGBB.
 unsigned rgbAt(const TDib& dib, int x, int y) {
@@ -113,7 +81,7 @@ std::vector<std::string> pilPixels(const std::vector<std::string>& files) {
         " w, h = rgb.size\n d = rgb.load()\n print(w, h, ' '.join('%02x%02x%02x' % d[x, y] for y in range(h) for x in range(w)))\n";
     std::string command = "/usr/bin/python3 -c \"" + script + "\"";
     for (const std::string& f : files) command += " '" + f + "'";
-    std::istringstream lines(run(command + " 2>&1"));
+    std::istringstream lines(test::runShell(command + " 2>&1").out);
     std::vector<std::string> result;
     for (std::string line; std::getline(lines, line);) {
         while (!line.empty() && line.back() == ' ') line.pop_back();
@@ -130,13 +98,13 @@ std::string trim(std::string s) {
 }  // namespace
 
 TEST(BmpFile, WrittenFilesReadBackInPilPixelForPixel) {
-    TempDir dir;
+    test::ScratchFolder dir;
     unsigned seed = 1;
     std::vector<std::string> files, expected;
     for (int bits : {1, 4, 8, 24, 32})
         for (int width : {1, 3, 7, 9, 13, 33}) {  // odd widths exercise the row padding
             const TDib dib = randomDib(width, 5, bits, seed++);
-            const std::string file = dir / ("p" + std::to_string(bits) + "_" + std::to_string(width) + ".bmp");
+            const std::string file = dir.file("p" + std::to_string(bits) + "_" + std::to_string(width) + ".bmp");
             WriteBmpFile(file, dib);
             files.push_back(file);
             expected.push_back(expectedPixels(dib));
@@ -153,19 +121,19 @@ TEST(BmpFile, WrittenFilesReadBackInPilPixelForPixel) {
 }
 
 TEST(BmpFile, ImageMagickAgreesOnHeaderAndResolution) {
-    TempDir dir;
-    const std::string file = dir / "x.bmp";
+    test::ScratchFolder dir;
+    const std::string file = dir.file("x.bmp");
     WriteBmpFile(file, randomDib(17, 4, 8, 99));
     // 96 dots per inch is 3780 pixels per metre, 37.8 per centimetre.
-    EXPECT_EQ(trim(run("/usr/bin/identify -format '%w %h %[type]' '" + file + "' 2>&1")), "17 4 Palette");
-    EXPECT_NEAR(std::atof(run("/usr/bin/identify -format '%x' '" + file + "'").c_str()), 37.8, 1e-6);
+    EXPECT_EQ(trim(test::runShell("/usr/bin/identify -format '%w %h %[type]' '" + file + "' 2>&1").out), "17 4 Palette");
+    EXPECT_NEAR(std::atof(test::runShell("/usr/bin/identify -format '%x' '" + file + "'").out.c_str()), 37.8, 1e-6);
 }
 
 TEST(BmpFile, ReadsWhatOtherWritersProduce) {
     // ImageMagick writes the older and newer header forms and run-length encoding; each must read
     // back to the same pixels.
-    TempDir dir;
-    const std::string source = dir / "source.bmp";
+    test::ScratchFolder dir;
+    const std::string source = dir.file("source.bmp");
     TDib dib = randomDib(21, 6, 8, 7);
     for (int y = 0; y < dib.height; ++y)  // runs of equal pixels for the run-length encoder
         for (int x = 0; x < dib.width; ++x) dib.row(y)[x] = std::uint8_t((x / 4 + y) % 5);
@@ -183,11 +151,11 @@ TEST(BmpFile, ReadsWhatOtherWritersProduce) {
         {"-type Palette -colors 5 -compress RLE BMP3:", "palette"},
     };
     for (const Case& c : cases) {
-        const std::string out = dir / "out.bmp";
+        const std::string out = dir.file("out.bmp");
         std::string options = c.options;
         const std::string prefix = options.substr(options.rfind(' ') + 1);
         options = options.substr(0, options.size() - prefix.size());
-        run("/usr/bin/convert '" + source + "' " + options + prefix + "'" + out + "' 2>&1");
+        test::runShell("/usr/bin/convert '" + source + "' " + options + prefix + "'" + out + "' 2>&1");
         TDib back;
         ASSERT_NO_THROW(back = ReadBmpFile(out)) << c.why;
         EXPECT_EQ(expectedPixels(back), expected) << c.why;
@@ -307,13 +275,13 @@ TEST(BmpFile, RandomDamageNeverCrashesTheReader) {
 }
 
 TEST(BmpFile, FailedWritesRaiseOneErrorAndLeaveNoFile) {
-    TempDir dir;
+    test::ScratchFolder dir;
     const TDib dib = randomDib(4, 4, 24, 1);
     struct Case {
         std::string file;
         std::string message;
     } cases[] = {
-        {dir / "missing/x.bmp", dir / "missing/x.bmp: No such file or directory"},
+        {dir.file("missing/x.bmp"), dir.file("missing/x.bmp: No such file or directory")},
         {"/dev/full", "/dev/full: No space left on device"},
         {dir.path(), dir.path() + ": Is a directory"},
     };
@@ -324,7 +292,7 @@ TEST(BmpFile, FailedWritesRaiseOneErrorAndLeaveNoFile) {
         } catch (const EInOutError& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
         }
-        EXPECT_TRUE(dir.entries().empty()) << "nothing left behind for " << c.file;
+        EXPECT_TRUE(dir.names().empty()) << "nothing left behind for " << c.file;
     }
     struct stat st {};
     EXPECT_EQ(::stat("/dev/full", &st), 0);
@@ -332,25 +300,25 @@ TEST(BmpFile, FailedWritesRaiseOneErrorAndLeaveNoFile) {
 }
 
 TEST(BmpFile, ReadOnlyFolderRefusesTheFile) {
-    TempDir dir;
+    test::ScratchFolder dir;
     ::chmod(dir.path().c_str(), 0555);
     if (::access(dir.path().c_str(), W_OK) == 0) {
         ::chmod(dir.path().c_str(), 0755);
         GTEST_SKIP() << "running as root: a read-only folder is still writable, nothing to test";
     }
     try {
-        WriteBmpFile(dir / "x.bmp", randomDib(4, 4, 24, 1));
+        WriteBmpFile(dir.file("x.bmp"), randomDib(4, 4, 24, 1));
         ADD_FAILURE() << "no error";
     } catch (const EInOutError& e) {
-        EXPECT_EQ(std::string(e.what()), dir / "x.bmp" + ": Permission denied");
+        EXPECT_EQ(std::string(e.what()), dir.file("x.bmp") + ": Permission denied");
     }
     ::chmod(dir.path().c_str(), 0755);
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST(BmpFile, ReplacingAFileKeepsItsPermissionsAndNoTemporary) {
-    TempDir dir;
-    const std::string file = dir / "x.bmp";
+    test::ScratchFolder dir;
+    const std::string file = dir.file("x.bmp");
     WriteBmpFile(file, randomDib(4, 4, 24, 1));
     ::chmod(file.c_str(), 0640);
     WriteBmpFile(file, randomDib(8, 2, 8, 2));
@@ -358,11 +326,11 @@ TEST(BmpFile, ReplacingAFileKeepsItsPermissionsAndNoTemporary) {
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(ReadBmpFile(file).width, 8);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"x.bmp"});
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"x.bmp"});
     try {
-        ReadBmpFile(dir / "none.bmp");
+        ReadBmpFile(dir.file("none.bmp"));
         ADD_FAILURE();
     } catch (const EInOutError& e) {
-        EXPECT_EQ(std::string(e.what()), dir / "none.bmp" + ": No such file or directory");
+        EXPECT_EQ(std::string(e.what()), dir.file("none.bmp") + ": No such file or directory");
     }
 }

@@ -1,8 +1,4 @@
 // The printer without a queue, the printer-style PDF output, and the clipboard.
-#include <dirent.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -18,24 +14,12 @@
 #include "platform/qt/Clipboard.h"
 #include "platform/qt/Graphics.h"
 #include "platform/qt/Printer.h"
+#include "support/RunProcess.h"
+#include "support/ScratchFolder.h"
 
 using namespace varlen;
 
 namespace {
-
-std::string makeTempDir() {
-    char pattern[] = "/tmp/varlen-print-XXXXXX";
-    return ::mkdtemp(pattern);
-}
-
-int countEntries(const std::string& path) {
-    int n = 0;
-    if (DIR* dir = ::opendir(path.c_str())) {
-        while (dirent* e = ::readdir(dir)) n += std::string(e->d_name) != "." && std::string(e->d_name) != "..";
-        ::closedir(dir);
-    }
-    return n;
-}
 
 }  // namespace
 
@@ -62,10 +46,10 @@ TEST(Printer, WithoutAPrinterBeginDocRaisesAndDoesNothingElse) {
     env.remove("LPDEST");
     env.insert("HOME", "/nonexistent");  // no per-user default queue either
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    const std::string temp = makeTempDir();  // nothing may be left in it: no half-started job
-    env.insert("TMPDIR", QString::fromStdString(temp));
-    const std::string runtime = makeTempDir();  // the toolkit's runtime folder, elsewhere
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
+    const test::ScratchFolder temp;  // nothing may be left in it: no half-started job
+    env.insert("TMPDIR", QString::fromStdString(temp.path()));
+    const test::ScratchFolder runtime;  // the toolkit's runtime folder, elsewhere
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path()));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start("/proc/self/exe", {"--gtest_filter=Printer.WithoutAPrinterBeginDocRaisesAndDoesNothingElse"});
@@ -73,13 +57,12 @@ TEST(Printer, WithoutAPrinterBeginDocRaisesAndDoesNothingElse) {
     const std::string output = child.readAll().toStdString();
     EXPECT_EQ(child.exitCode(), 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
-    EXPECT_EQ(countEntries(temp), 0);
-    std::system(("rm -rf '" + temp + "' '" + runtime + "'").c_str());
+    EXPECT_TRUE(temp.names().empty());
 }
 
 TEST(Printer, PdfOutputIsAOnePageJobInDeviceDots) {
-    const std::string dir = makeTempDir();
-    const std::string file = dir + "/page.pdf";
+    const test::ScratchFolder dir;
+    const std::string file = dir.file("page.pdf");
     TPrinter printer;
     printer.SetPdfOutput(file, 600);
     printer.BeginDoc();
@@ -95,25 +78,19 @@ TEST(Printer, PdfOutputIsAOnePageJobInDeviceDots) {
     canvas.SetBkMode(TRANSPARENT);
     canvas.SetTextAlign(TA_LEFT | TA_TOP);
     canvas.TextOutA(3000, 2400, "Ay");
-    EXPECT_EQ(countEntries(dir), 0) << "the unfinished PDF is drawn in memory, not on the disk";
+    EXPECT_EQ(dir.names().size(), 0u) << "the unfinished PDF is drawn in memory, not on the disk";
     printer.EndDoc();
     EXPECT_FALSE(printer.Printing());
-    ASSERT_EQ(countEntries(dir), 1);
+    ASSERT_EQ(dir.names().size(), 1u);
     // Rasterised at 100 dots per inch the bar is 100 × 200 pixels; pdfinfo counts one page.
-    const std::string info = [&] {
-        std::string out;
-        if (FILE* p = ::popen(("/usr/bin/pdfinfo '" + file + "'").c_str(), "r")) {
-            char b[512];
-            while (std::fgets(b, sizeof b, p)) out += b;
-            ::pclose(p);
-        }
-        return out;
-    }();
+    const std::string info = test::runProcess({"/usr/bin/pdfinfo", file}).out;
     const std::size_t pages = info.find("Pages:");
     ASSERT_NE(pages, std::string::npos) << info;
     EXPECT_EQ(std::atoi(info.c_str() + pages + 6), 1) << info;
-    ASSERT_EQ(std::system(("/usr/bin/pdftoppm -r 100 -gray -png -singlefile '" + file + "' '" + dir + "/r'").c_str()), 0);
-    const QImage page(QString::fromStdString(dir + "/r.png"));
+    ASSERT_EQ(test::runProcess({"/usr/bin/pdftoppm", "-r", "100", "-gray", "-png", "-singlefile", file, dir.file("r")})
+                  .exitCode,
+              0);
+    const QImage page(QString::fromStdString(dir.file("r.png")));
     ASSERT_FALSE(page.isNull());
     auto ink = [&](int fromX, int toX, int* left, int* top, int* right, int* bottom) {
         *left = *top = 1 << 30;
@@ -139,7 +116,6 @@ TEST(Printer, PdfOutputIsAOnePageJobInDeviceDots) {
     EXPECT_GE(tt, top + 300 - 1);
     EXPECT_LE(tb, top + 400 + 1);
     EXPECT_GE(tb - tt, 75);
-    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(Printer, PdfIntoAMissingFolderRaisesAndAbortLeavesNoFile) {
@@ -154,14 +130,13 @@ TEST(Printer, PdfIntoAMissingFolderRaisesAndAbortLeavesNoFile) {
     }
     EXPECT_FALSE(printer.Printing());
 
-    const std::string dir = makeTempDir();
+    const test::ScratchFolder dir;
     TPrinter aborted;
-    aborted.SetPdfOutput(dir + "/x.pdf", 300);
+    aborted.SetPdfOutput(dir.file("x.pdf"), 300);
     aborted.BeginDoc();
     aborted.Canvas().FillRect({0, 0, 10, 10});
     aborted.Abort();
-    EXPECT_EQ(countEntries(dir), 0);
-    ::rmdir(dir.c_str());
+    EXPECT_TRUE(dir.names().empty());
 }
 
 TEST(Clipboard, ABitmapReplacesTheClipboardContents) {

@@ -2,7 +2,6 @@
 // line's value is the same before and after a write adds lines behind it. Found by the profile's
 // fuzz target, where the write turned the CR into half of a CRLF and the value lost its last byte.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include "support/ScratchFolder.h"
 
 using namespace varlen;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -41,9 +39,8 @@ TEST(ProfileLineEnds, AFinalCarriageReturnEndsTheLastLine) {
         {"replaced in place", "[Varlen]\r\nfont=Arial\r", "Varlen", "font", "Courier",
          "[Varlen]\r\nfont=Courier\r"},
     };
-    std::string pattern = (fs::temp_directory_path() / "varlen-lineend-XXXXXX").string();
-    ASSERT_TRUE(::mkdtemp(pattern.data()));
-    const std::string file = pattern + "/varlen.ini";
+    const test::ScratchFolder folder;
+    const std::string file = folder.file("varlen.ini");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         FILE* f = std::fopen(file.c_str(), "wb");
@@ -61,5 +58,4 @@ TEST(ProfileLineEnds, AFinalCarriageReturnEndsTheLastLine) {
         }
         EXPECT_EQ(GetPrivateProfileString(c.section, c.key, "?", file), c.value);
     }
-    fs::remove_all(pattern);
 }

@@ -1,5 +1,7 @@
 #pragma once
-// Runs a program with an exact argument vector (no shell) and collects its output and exit code.
+// Runs a program and collects its output and exit code: the one process runner of every test
+// program. runProcess takes an exact argument vector (no shell); runShell a shell command line,
+// for the pipelines and redirections of the independent readers.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -98,6 +100,17 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.peakKib = usage.ru_maxrss;
     return result;
+}
+
+inline ProcessResult runShell(const std::string& command, const std::string& input = "") {
+    return runProcess({"/bin/sh", "-c", command}, input);
+}
+
+// A word for a shell command line: single-quoted, inner quotes escaped.
+inline std::string shellQuote(const std::string& word) {
+    std::string quoted = "'";
+    for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 }  // namespace varlen::test

@@ -1,5 +1,6 @@
 #pragma once
-// A fresh folder under the system's temporary folder for one test, removed with everything in it.
+// A fresh folder under the system's temporary folder for one test, removed with everything in it:
+// the one scratch folder of every test program.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -20,7 +21,10 @@ public:
     }
     ~ScratchFolder() {
         std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+        if (path_.empty()) return;
+        // A test may have made the folder read-only.
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path_, ec);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
