@@ -300,7 +300,7 @@ TEST_F(WindowTest, Latin1SettingsOfOlderVersionsAreReadAndWrittenBackAsUtf8) {
     TForm1& w = start();
     EXPECT_EQ(w.Edit1->text(), QString::fromUtf8("M\xC3\xBCller"));
     EXPECT_EQ(w.Barcode1->Bar_Caption(), "M\xFCller");
-    EXPECT_EQ(keyIn(ini(), "Varlen", "8"), "M\xC3\xBCller");
+    EXPECT_EQ(settingValue(ini(), "Varlen", "8"), "M\xC3\xBCller");
 }
 
 TEST_F(WindowTest, FontChoice) {

@@ -33,8 +33,9 @@ ProcessResult cli(std::vector<std::string> args, const std::string& input = "") 
 
 class CliBatch : public ::testing::Test {
 protected:
-    std::string file(const std::string& name) const { return dir.file(name); }
-    test::ScratchFolder dir;
+    std::string file(const std::string& name) const { return scratch.file(name); }
+    test::ScratchFolder scratch;
+    const fs::path dir{scratch.path()};
 };
 
 TEST_F(CliBatch, ShortTypeNamesAreTheWindowsEntries) {
@@ -133,7 +134,7 @@ TEST_F(CliBatch, StandardOutputCarriesTheSameFile) {
         EXPECT_EQ(p.out, test::readFile(name));
         // Made in memory: no temporary folder is needed.
         const ProcessResult noTemp = test::runProcess(
-            {"/usr/bin/env", "TMPDIR=/nonexistent/varlen", VARLEN_CLI, "-o", "-", "--format", type, "--type", "upca", "4711"});
+            {"/usr/bin/env", "TMPDIR=/nonexistent/varlen", VARLEN_CLI, "-o", "-", "--format", type, "--type", "upca", "47110000000"});
         EXPECT_EQ(noTemp.exitCode, 0) << noTemp.err;
         EXPECT_EQ(noTemp.out, p.out);
     }
@@ -170,10 +171,10 @@ TEST_F(CliBatch, ThousandsOfLinesWithSomeBadOnes) {
     for (int n : good) {
         char name[32];
         std::snprintf(name, sizeof name, "l%05d.png", n);
-        ASSERT_EQ(readFile(dir / "t" / name), readFile(dir / name)) << name;
+        ASSERT_EQ(test::readFile(dir / "t" / name), test::readFile(dir / name)) << name;
     }
     std::size_t files = 0;
-    for (const auto& e : fs::directory_iterator(dir.path())) files += e.path().extension() == ".png";
+    for (const auto& e : fs::directory_iterator(dir)) files += e.path().extension() == ".png";
     EXPECT_EQ(files, good.size());
     for (int n : bad) EXPECT_FALSE(fs::exists(file("l" + std::string(5 - std::to_string(n).size(), '0') + std::to_string(n) + ".png")));
 
@@ -201,7 +202,7 @@ TEST_F(CliBatch, NamesFromTheData) {
     const ProcessResult p = cli({"--batch", file("list.txt"), "-o", file("%s-%03n.gif"), "--type", "code128b"});
     ASSERT_EQ(p.exitCode, 0) << p.err;
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"AB_.._c_d-001.gif", "_hidden-002.gif", "list.txt", "x_y_z-003.gif"}));
 }
@@ -344,7 +345,7 @@ TEST_F(CliBatch, ThreadsWriteTheSameFilesAndShardsSplitTheLines) {
         EXPECT_EQ(one.size(), 113u);
         EXPECT_EQ(filesUnder(dir / (std::string(ext) + "2")), one);
         for (const std::string& name : one)
-            ASSERT_EQ(readFile(dir / (std::string(ext) + "2") / name), readFile(dir / (std::string(ext) + "1") / name)) << name;
+            ASSERT_EQ(test::readFile(dir / (std::string(ext) + "2") / name), test::readFile(dir / (std::string(ext) + "1") / name)) << name;
     }
 
     // Three shards into one folder: every label once, each shard's messages its own lines'.
