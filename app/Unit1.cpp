@@ -517,7 +517,9 @@ void TForm1::Button2Click() {
     if (type != TSaveFileType::Unknown) selectSaveType(extension.mid(1));
     // Every type is written under the name as the user typed it: on a file system that tells
     // letter cases apart, "Ten.BMP" turned into "Ten.bmp" would be a second file beside the first.
-    SaveBarcodeToFile(path8(name), factor, SaveSourceOf(*Barcode1));
+    // Drawn off the screen as varlen-cli draws it: the same file for the same barcode.
+    TBarcodeImage image = Barcode1->Image();
+    SaveBarcodeToFile(path8(name), factor, SaveSourceOf(image));
 }
 
 void TForm1::Button3Click() { Barcode1->CopyToClipboard(2); }

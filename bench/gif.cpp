@@ -13,7 +13,8 @@
 #include "control/Barcode.h"
 #include "imaging/DibConvert.h"
 #include "imaging/GIFImage.h"
-#include "platform/qt/Graphics.h"
+#include "platform/qt/QtCanvas.h"
+#include "raster/Bitmap.h"
 
 using namespace varlen;
 

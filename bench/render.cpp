@@ -11,7 +11,8 @@
 
 #include "control/Barcode.h"
 #include "imaging/SaveFile.h"
-#include "platform/qt/Graphics.h"
+#include "platform/qt/QtCanvas.h"
+#include "raster/Bitmap.h"
 
 using namespace varlen;
 

@@ -11,7 +11,7 @@
 #include <QApplication>
 
 #include "cli/Draw.h"
-#include "platform/qt/QtCanvas.h"
+#include "imaging/SaveFileType.h"
 #endif
 #include "VarlenVersion.h"
 #include "cli/Dump.h"
@@ -64,6 +64,14 @@ int main(int argc, char** argv) {
             }
             case Mode::Draw: {
 #if VARLEN_WITH_QT
+                // Pictures are drawn without any toolkit; the vector files and the printer still
+                // need Qt's painter.
+                const varlen::TSaveFileType type = options.target == Target::StandardOutput
+                                                       ? varlen::SaveFileTypeOfExtension(options.format)
+                                                       : varlen::SaveFileTypeOf(options.output);
+                if (options.target != Target::Printer && type != varlen::TSaveFileType::Svg &&
+                    type != varlen::TSaveFileType::Pdf)
+                    return runDraw(options, std::cerr);
                 // Headless unless told otherwise: the tool never needs a window.
                 if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
                 // Standard error carries the failure's message alone; Qt's notes stay out of it.
@@ -73,7 +81,6 @@ int main(int argc, char** argv) {
                 int qtArgc = 1;
                 char* qtArgv[] = {argv[0], nullptr};
                 QApplication app(qtArgc, qtArgv);
-                varlen::InitScreenFromQt();
                 return runDraw(options, std::cerr);
 #else
                 std::cerr << "varlen-cli: built without Qt, it cannot draw\n";

@@ -22,20 +22,7 @@ bool sameEncoding(const TBarcodeParams& a, const TBarcodeParams& b) {
            std::strncmp(a.CodeAddon, b.CodeAddon, sizeof a.CodeAddon) == 0;
 }
 
-// Copies a validated string into one of the record's fixed character fields.
-template <std::size_t N>
-void storeText(char (&field)[N], const std::string& text) {
-    const std::size_t n = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
-}
-
 }  // namespace
-
-void StoreCaption(TBarcodeParams& params, const std::string& caption) {
-    CheckCaptionLength(caption);
-    storeText(params.Caption, caption);
-}
 
 TCustomBarcode::TCustomBarcode(QWidget* owner)
     : QWidget(owner), engine_(new TLLBarcode), metrics_(std::make_unique<TQtCanvas>()) {
@@ -89,7 +76,7 @@ void TCustomBarcode::setBar_Caption(const std::string& caption) {
 std::string TCustomBarcode::Bar_CodeAddon() const { return engine_->Params.CodeAddon; }
 
 void TCustomBarcode::setBar_CodeAddon(const std::string& addon) {
-    storeText(engine_->Params.CodeAddon, NormaliseAddon(addon));
+    StoreAddon(engine_->Params, addon);
     propertyChanged();
 }
 

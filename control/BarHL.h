@@ -7,12 +7,9 @@
 #include <string>
 
 #include "engine/BarLL.h"
+#include "engine/DataRules.h"
 
 namespace varlen {
-
-// The control's caption rule, for anything that holds a parameter record: more than 50
-// characters raise EOverflow "String exceeds maximum length", and nothing is stored.
-void StoreCaption(TBarcodeParams& params, const std::string& caption);
 
 class TQtCanvas;
 

@@ -1,14 +1,15 @@
 #pragma once
 // TBarcode: TCustomBarcode with AutoSize and the operations that take the barcode off the screen:
-// printing on any surface, a magnified Windows-bitmap export and a copy to the clipboard.
+// printing on any surface, a magnified Windows-bitmap export and a copy to the clipboard. The
+// bitmaps are those of a TBarcodeImage of the control's parameters (imaging/BarcodeImage.h): the
+// pixels varlen-cli makes of the same barcode.
 #include <memory>
 #include <string>
 
 #include "control/BarHL.h"
+#include "imaging/BarcodeImage.h"
 
 namespace varlen {
-
-class TBitmap;
 
 class TBarcode : public TCustomBarcode {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
     // The bitmap MagnifyBy writes, for callers that want it in another form (the Save pipeline).
     // Same checks and geometry; drawn once, at the size measured beforehand.
     std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
+    // The control's parameters as an off-screen barcode (what the bitmaps are drawn with).
+    TBarcodeImage Image() const { return TBarcodeImage(Engine().Params); }
     // Places the barcode with a margin on the clipboard as a bitmap.
     void CopyToClipboard(int margin);
 
@@ -41,35 +44,6 @@ protected:
 
 private:
     bool autoSize_ = true;
-};
-
-// The control's three off-screen operations on parameters of its own, without a widget: a widget
-// lives in the window's thread only, this works in any thread (each thread its own object), with
-// the same geometry, checks and pixels as TBarcode. Give it a TBarcode's parameters
-// (Engine().Params), then a caption per symbol.
-class TBarcodeImage {
-public:
-    explicit TBarcodeImage(const TBarcodeParams& params);
-    ~TBarcodeImage();
-    TBarcodeImage(const TBarcodeImage&) = delete;
-    TBarcodeImage& operator=(const TBarcodeImage&) = delete;
-
-    const TBarcodeParams& Params() const { return params_; }
-    // The control's caption rule (StoreCaption).
-    void setBar_Caption(const std::string& caption);
-
-    void DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
-    TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
-    void LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
-    void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
-    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
-
-private:
-    const TSymbol& Symbol();
-
-    TBarcodeParams params_;
-    std::optional<TSymbol> symbol_;    // encoded once per caption
-    std::unique_ptr<TQtCanvas> metrics_;  // the font engine, for measuring
 };
 
 }  // namespace varlen

@@ -217,6 +217,25 @@ void CheckCaptionLength(std::string_view caption) {
     if (caption.size() > static_cast<std::size_t>(kMaxCaption)) throw EOverflow(kCaptionTooLong);
 }
 
+namespace {
+
+// Copies a checked string into one of the record's fixed character fields.
+template <std::size_t N>
+void storeText(char (&field)[N], std::string_view text) {
+    const std::size_t n = std::min(text.size(), N - 1);
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+}  // namespace
+
+void StoreCaption(TBarcodeParams& params, std::string_view caption) {
+    CheckCaptionLength(caption);
+    storeText(params.Caption, caption);
+}
+
+void StoreAddon(TBarcodeParams& params, std::string_view text) { storeText(params.CodeAddon, NormaliseAddon(text)); }
+
 std::string NormaliseAddon(std::string_view text) {
     std::string digits;
     for (const char c : text)

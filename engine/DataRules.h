@@ -22,10 +22,15 @@ constexpr const char* kCaptionTooLong = "String exceeds maximum length";
 
 // The control's caption limit: more than 50 bytes raise EOverflow(kCaptionTooLong).
 void CheckCaptionLength(std::string_view caption);
+// The control's caption rule for anything that holds a parameter record: CheckCaptionLength, and
+// nothing is stored when it raises.
+void StoreCaption(TBarcodeParams& params, std::string_view caption);
 
 // The add-on as the control stores it: only the digits, the first 5 of 5 or more, the first 2 of
 // 2 to 4, none of fewer.
 std::string NormaliseAddon(std::string_view text);
+// Stores NormaliseAddon(text) as the record's add-on.
+void StoreAddon(TBarcodeParams& params, std::string_view text);
 
 // The Bookland entry's caption: "978" and the first nine characters of the data.
 std::string BooklandCaption(std::string_view data);

@@ -15,9 +15,6 @@ bool IsPaletteDib(const TDibView& dib);
 // 4-bit rows split high nibble first, 1-bit rows most significant bit first.
 std::vector<std::uint8_t> DibIndices(const TDibView& dib);
 
-// Row y (counted from the top) as red, green, blue triples, for every depth.
-void DibRowToRGB(const TDibView& dib, int y, std::uint8_t* rgb);
-
 // The 216-colour palette: entry 36 r + 6 g + b is (51 r, 51 g, 51 b); 0 is black, 215 white.
 std::vector<RGBQuad> Palette216();
 

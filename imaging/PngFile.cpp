@@ -3,13 +3,12 @@
 #include <emmintrin.h>
 #include <zlib.h>
 
-#include <QImage>
 #include <cstring>
 #include <memory>
 
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
-#include "platform/qt/Graphics.h"
+#include "platform/Dib.h"
 
 namespace varlen {
 
@@ -238,49 +237,63 @@ std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size
 
 namespace {
 
-enum class Kind { Mono, Grey, Rgb };
+enum class Kind { Mono, Grey, Rgb, GreyAlpha, RgbAlpha };
 
-// Rows as blue, green, red triples, top row first: the bitmap's own 24-bit picture (taken once, not
-// row by row through the bitmap), or a converted copy of any other.
-class RgbRows {
+// Rows as blue, green, red (and alpha) bytes, top row first: a 24- or 32-bit picture's own rows,
+// any other depth converted a row at a time.
+class SourceRows {
 public:
-    explicit RgbRows(const TBitmap& bitmap) : image_(bitmap.Image()) {
-        if (bitmap.PixelFormat() != pf24bit) image_ = image_.convertToFormat(QImage::Format_BGR888);
+    explicit SourceRows(const TDibView& view)
+        : view_(view), bytes_(view.bitCount == 32 ? 4 : 3), scratch_(view.bitCount == 24 || view.bitCount == 32 ? 0 : std::size_t(view.width) * 6) {}
+    int bytesPerPixel() const { return bytes_; }
+    const std::uint8_t* row(int y) {
+        if (scratch_.empty()) return view_.row(y);
+        std::uint8_t* rgb = scratch_.data() + std::size_t(view_.width) * 3;
+        DibRowToRGB(view_, y, rgb);
+        for (int x = 0; x < view_.width; ++x) {
+            scratch_[3 * std::size_t(x)] = rgb[3 * x + 2];
+            scratch_[3 * std::size_t(x) + 1] = rgb[3 * x + 1];
+            scratch_[3 * std::size_t(x) + 2] = rgb[3 * x];
+        }
+        return scratch_.data();
     }
-    const std::uint8_t* row(int y) const { return image_.constScanLine(y); }
 
 private:
-    QImage image_;
+    const TDibView& view_;
+    int bytes_;
+    std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
-    const int width = bitmap.Width(), height = bitmap.Height();
+std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
+    const int width = view.width, height = view.height;
     if (width <= 0 || height <= 0) throw EInOutError("PNG: empty picture");
-    const RgbRows rows(bitmap);
+    SourceRows rows(view);
+    const int bpp = rows.bytesPerPixel();
+    const bool direct = view.bitCount == 24 || view.bitCount == 32;
 
     // Rows equal to the row above are found once: they need no look and filter to zeros.
-    const std::size_t sourceBytes = std::size_t(width) * 3;
+    const std::size_t sourceBytes = std::size_t(width) * bpp;
     std::vector<char> repeats(std::size_t(height), 0);
-    for (int y = 1; y < height; ++y) repeats[std::size_t(y)] = std::memcmp(rows.row(y), rows.row(y - 1), sourceBytes) == 0;
+    if (direct)
+        for (int y = 1; y < height; ++y) repeats[std::size_t(y)] = std::memcmp(view.row(y), view.row(y - 1), sourceBytes) == 0;
 
-    // The smallest exact form.
-    Kind kind = Kind::Mono;
-    for (int y = 0; y < height && kind != Kind::Rgb; ++y) {
+    // The smallest exact form: alpha only where a pixel is not opaque.
+    bool colour = false, grey = false, alpha = false;
+    for (int y = 0; y < height && !(colour && alpha); ++y) {
         if (repeats[std::size_t(y)]) continue;
         const std::uint8_t* p = rows.row(y);
-        for (int x = 0; x < width; ++x, p += 3) {
-            if (p[0] != p[1] || p[1] != p[2]) {
-                kind = Kind::Rgb;
-                break;
-            }
-            if (std::uint8_t(p[0] + 1) > 1) kind = Kind::Grey;  // neither 0 nor 255
+        for (int x = 0; x < width; ++x, p += bpp) {
+            if (p[0] != p[1] || p[1] != p[2]) colour = true;
+            if (std::uint8_t(p[0] + 1) > 1) grey = true;  // neither 0 nor 255
+            if (bpp == 4 && p[3] != 255) alpha = true;
         }
     }
-    const std::size_t rowBytes = kind == Kind::Mono ? (std::size_t(width) + 7) / 8
-                                 : kind == Kind::Grey ? std::size_t(width)
-                                                      : std::size_t(width) * 3;
+    const Kind kind = alpha ? (colour ? Kind::RgbAlpha : Kind::GreyAlpha)
+                            : (colour ? Kind::Rgb : grey ? Kind::Grey : Kind::Mono);
+    const std::size_t channels = kind == Kind::RgbAlpha ? 4 : kind == Kind::Rgb ? 3 : kind == Kind::GreyAlpha ? 2 : 1;
+    const std::size_t rowBytes = kind == Kind::Mono ? (std::size_t(width) + 7) / 8 : std::size_t(width) * channels;
 
     // Filtered rows: filter byte, then the row; "Up" after the first, which makes a repeated row
     // all zeros.
@@ -296,18 +309,30 @@ std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
             continue;
         }
         const std::uint8_t* p = rows.row(y);
-        if (kind == Kind::Mono) {
-            std::memset(current.data(), 0, rowBytes);
-            for (int x = 0; x < width; ++x)
-                if (p[3 * x]) current[std::size_t(x) >> 3] |= std::uint8_t(0x80 >> (x & 7));
-        } else if (kind == Kind::Grey) {
-            for (int x = 0; x < width; ++x) current[std::size_t(x)] = p[3 * x];
-        } else {
-            for (int x = 0; x < width; ++x) {
-                current[3 * std::size_t(x)] = p[3 * x + 2];
-                current[3 * std::size_t(x) + 1] = p[3 * x + 1];
-                current[3 * std::size_t(x) + 2] = p[3 * x];
-            }
+        std::uint8_t* c = current.data();
+        switch (kind) {
+            case Kind::Mono:
+                std::memset(c, 0, rowBytes);
+                for (int x = 0; x < width; ++x)
+                    if (p[bpp * x]) c[std::size_t(x) >> 3] |= std::uint8_t(0x80 >> (x & 7));
+                break;
+            case Kind::Grey:
+                for (int x = 0; x < width; ++x) c[x] = p[bpp * x];
+                break;
+            case Kind::GreyAlpha:
+                for (int x = 0; x < width; ++x) {
+                    c[2 * x] = p[4 * x];
+                    c[2 * x + 1] = p[4 * x + 3];
+                }
+                break;
+            default:
+                for (int x = 0; x < width; ++x, c += channels, p += bpp) {
+                    c[0] = p[2];
+                    c[1] = p[1];
+                    c[2] = p[0];
+                    if (channels == 4) c[3] = p[3];
+                }
+                break;
         }
         for (std::size_t i = 0; i < rowBytes; ++i) out[1 + i] = std::uint8_t(current[i] - previous[i]);
         previous.swap(current);
@@ -321,9 +346,10 @@ std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
     std::vector<std::uint8_t> header;
     put32(header, std::uint32_t(width));
     put32(header, std::uint32_t(height));
-    header.push_back(kind == Kind::Mono ? 1 : 8);             // bit depth
-    header.push_back(kind == Kind::Rgb ? 2 : 0);              // colour type: RGB or grey
-    header.insert(header.end(), {0, 0, 0});                   // deflate, adaptive filters, no interlace
+    header.push_back(kind == Kind::Mono ? 1 : 8);  // bit depth
+    // colour type: grey 0, RGB 2, grey and alpha 4, RGB and alpha 6
+    header.push_back(kind == Kind::Rgb ? 2 : kind == Kind::GreyAlpha ? 4 : kind == Kind::RgbAlpha ? 6 : 0);
+    header.insert(header.end(), {0, 0, 0});  // deflate, adaptive filters, no interlace
     chunk(png, "IHDR", header.data(), header.size());
     if (dotsPerMeter > 0) {
         std::vector<std::uint8_t> phys;
@@ -337,8 +363,8 @@ std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter) {
     return png;
 }
 
-void WritePngFile(const std::string& fileName, const TBitmap& bitmap, int dotsPerMeter) {
-    const std::vector<std::uint8_t> png = EncodePng(bitmap, dotsPerMeter);
+void WritePngFile(const std::string& fileName, const TDibView& view, int dotsPerMeter) {
+    const std::vector<std::uint8_t> png = EncodePng(view, dotsPerMeter);
     WriteFileAtomic(fileName, png.data(), png.size());
 }
 

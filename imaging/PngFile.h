@@ -11,7 +11,7 @@
 
 namespace varlen {
 
-class TBitmap;
+struct TDibView;
 
 // A zlib stream of the data in one deflate block with the fixed codes, where only runs of one
 // byte are matched (each repeat a copy at distance 1) and, when the data is rows of rowStride
@@ -19,10 +19,11 @@ class TBitmap;
 // it gets on filtered barcode rows.
 std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size, std::size_t rowStride = 0);
 
-// The whole PNG file. dotsPerMeter > 0 is recorded in a pHYs chunk.
-std::vector<std::uint8_t> EncodePng(const TBitmap& bitmap, int dotsPerMeter);
+// The whole PNG file of a picture of any depth. A 32-bit picture's fourth byte is its alpha,
+// written only when some pixel is not opaque. dotsPerMeter > 0 is recorded in a pHYs chunk.
+std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter);
 
 // Written whole or not at all (EInOutError "<file>: <message>").
-void WritePngFile(const std::string& fileName, const TBitmap& bitmap, int dotsPerMeter);
+void WritePngFile(const std::string& fileName, const TDibView& view, int dotsPerMeter);
 
 }  // namespace varlen

@@ -3,7 +3,6 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
 #include <QTemporaryDir>
@@ -21,7 +20,8 @@
 #include "platform/FileIO.h"
 #include "platform/Metafile.h"
 #include "platform/Screen.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
+#include "raster/RasterCanvas.h"
 #include "platform/qt/Printer.h"
 #include "platform/qt/QtCanvas.h"
 
@@ -31,18 +31,18 @@ namespace {
 
 std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& options) {
     // The resolution the barcode was laid out at, unless another is asked for.
+    const TDibView view = bitmap.View();
     const int dotsPerMeter = options.RecordDpi > 0 ? static_cast<int>(std::lround(options.RecordDpi / 0.0254))
-                                                   : bitmap.Image().dotsPerMeterX();
-    return EncodePng(bitmap, dotsPerMeter);
+                                                   : view.xPelsPerMeter;
+    return EncodePng(view, dotsPerMeter);
 }
 
 // The drawn size at a resolution: measured where the source can, else drawn once on a surface
-// that only measures (a one-pixel picture reporting that resolution).
+// that only measures (a raster surface without pixels, reporting that resolution).
 TSize measure(const TSaveSource& source, int dpi) {
     if (source.DrawnSize) return source.DrawnSize(dpi);
-    QImage scratch(1, 1, QImage::Format_RGB32);
-    QPainter painter(&scratch);
-    TQtCanvas canvas(&painter, dpi, dpi, 1, 1);
+    TRasterCanvas canvas;
+    canvas.SetResolution(dpi, dpi);
     TSize size;
     source.Draw(canvas, 0, 0, &size);
     return size;

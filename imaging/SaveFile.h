@@ -29,7 +29,7 @@
 
 #include "imaging/SaveFileType.h"
 #include "platform/FileIO.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 
 namespace varlen {
 

@@ -7,7 +7,7 @@
 #include "platform/FileIO.h"
 #include "platform/LittleEndian.h"
 #include "platform/Errors.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 
 namespace varlen {
 

@@ -12,7 +12,7 @@ extern "C" {
 #include "imaging/DibConvert.h"
 #include "platform/FileIO.h"
 #include "platform/Errors.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 
 namespace varlen {
 

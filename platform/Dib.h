@@ -59,6 +59,9 @@ struct TDibView {
     int stride() const { return ((width * bitCount + 31) / 32) * 4; }
 };
 
+// Row y (counted from the top) as red, green, blue triples, for every depth.
+void DibRowToRGB(const TDibView& dib, int y, std::uint8_t* rgb);
+
 // The 256-colour halftone palette of 8-bit bitmaps. Layout: entries 0..215 are the 6 x 6 x 6
 // colour cube, entry 36 r + 6 g + b with each component r, g, b in 0..5 standing for the level
 // 51 × component (0, 51, 102, 153, 204, 255), so entry 0 is pure black and entry 215 pure white;

@@ -1,6 +1,8 @@
 #pragma once
 // The clipboard: a bitmap placed on it as an image replaces everything it held.
-#include "platform/qt/Graphics.h"
+#include <QImage>
+
+#include "raster/Bitmap.h"
 
 namespace varlen {
 
@@ -11,5 +13,8 @@ public:
 };
 
 TClipboard& Clipboard();
+
+// The bitmap's pixels as a 32-bit Qt image (opaque, whatever the bitmap's format).
+QImage QtImage(const TBitmap& bitmap);
 
 }  // namespace varlen

@@ -12,7 +12,8 @@
 
 #include "control/Barcode.h"
 #include "platform/Screen.h"
-#include "platform/qt/Graphics.h"
+#include "platform/qt/QtCanvas.h"
+#include "raster/Bitmap.h"
 #include "support/RecordingCanvas.h"
 #include "support/RunProcess.h"
 #include "support/ScratchFolder.h"

@@ -6,7 +6,7 @@
 #include "control/Barcode.h"
 #include "imaging/GIFImage.h"
 #include "imaging/jpeg.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 
 namespace varlen {
 namespace {

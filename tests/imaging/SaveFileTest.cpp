@@ -15,7 +15,7 @@
 #include "imaging/jpeg.h"
 #include "platform/Errors.h"
 #include "platform/Metafile.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 
 namespace varlen {
 namespace {

@@ -8,7 +8,7 @@
 #include "imaging/Tiff.h"
 #include "imaging/jpeg.h"
 #include "platform/Metafile.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 
 namespace varlen {
 namespace {

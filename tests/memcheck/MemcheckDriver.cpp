@@ -18,7 +18,7 @@
 #include "platform/BmpFile.h"
 #include "platform/Errors.h"
 #include "platform/Metafile.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 
 using namespace varlen;
 namespace fs = std::filesystem;

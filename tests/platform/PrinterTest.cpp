@@ -12,7 +12,7 @@
 
 #include "platform/Errors.h"
 #include "platform/qt/Clipboard.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 #include "platform/qt/Printer.h"
 #include "support/RunProcess.h"
 #include "support/ScratchFolder.h"
@@ -149,5 +149,5 @@ TEST(Clipboard, ABitmapReplacesTheClipboardContents) {
     ASSERT_NE(data, nullptr);
     EXPECT_FALSE(data->hasText()) << "the earlier contents are gone";
     const QImage image = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(image, bitmap.Image().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(image, QtImage(bitmap));
 }

@@ -1,21 +1,20 @@
 #pragma once
-// Bitmaps backed by a QImage, with the pixel formats the program writes: 1 bit (black and white),
-// 4 and 8 bits with a colour table, 24 and 32 bits. The default ("display") format is 24 bits, in
-// which black and white stay exact. Rows are kept as a Windows bitmap keeps them, so that ScanLine
-// hands out the same bytes that GetDIBits and the bitmap file carry: 1 bit most significant bit
-// first, 8 bits one index a byte, 24 bits blue-green-red, 32 bits blue-green-red-unused. (4-bit
-// rows are the one exception: ScanLine gives one index a byte; GetDIBits packs two a byte, high
-// nibble first.)
+// Bitmaps in plain memory with the pixel formats the program writes: 1 bit (black and white),
+// 4 and 8 bits with a colour table, 24 and 32 bits. The default format is 24 bits, in which black
+// and white stay exact; in the 32-bit format the fourth byte of a pixel is its opacity (255 in a
+// new picture, so that it is opaque white). Rows are kept as a Windows bitmap keeps them, so that
+// ScanLine hands out the bytes that GetDIBits and the bitmap file carry: 1 bit most significant bit
+// first, 8 bits one index a byte, 24 bits blue-green-red, 32 bits blue-green-red-alpha. (4-bit rows
+// are the one exception: ScanLine gives one index a byte; GetDIBits packs two a byte, high nibble
+// first.) Drawing goes through the bitmap's raster surface, on any format.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <QImage>
-
 #include "platform/Dib.h"
 #include "platform/FileIO.h"
-#include "platform/qt/QtCanvas.h"
+#include "raster/RasterCanvas.h"
 
 namespace varlen {
 
@@ -30,10 +29,11 @@ public:
     TBitmap& operator=(const TBitmap& other);
     ~TBitmap();
 
-    int Width() const { return m_image.width(); }
-    int Height() const { return m_image.height(); }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
     // Resizing keeps the picture in the top-left corner; new area is white. The surface returns to
-    // the text mapping mode, as a fresh device context would.
+    // the text mapping mode, as a fresh device context would. A size the memory cannot hold leaves
+    // the bitmap empty.
     void SetWidth(int width);
     void SetHeight(int height);
     void SetSize(int width, int height);
@@ -45,10 +45,13 @@ public:
     // Converts the picture: to 8 bits with the halftone palette (nearest entry, no dithering), to
     // 4 bits with the 16-colour desktop palette, to 1 bit black and white.
     void SetPixelFormat(TPixelFormat format);
+    // Makes the picture 32 bits deep with every pixel white and fully transparent: whatever is
+    // drawn afterwards covers it, and a file type with an alpha channel keeps the rest clear.
+    void SetTransparent();
 
     // The drawing surface; it reports the screen's resolution and stays the same object for the
     // bitmap's lifetime.
-    TQtCanvas& Canvas();
+    TRasterCanvas& Canvas();
 
     void Assign(const TBitmap& other);
     void Assign(const TDib& dib);
@@ -61,7 +64,7 @@ public:
     // surface or the next change of size or format.
     std::uint8_t* ScanLine(int y);
     const std::uint8_t* ScanLine(int y) const;
-    int BytesPerLine() const;
+    int BytesPerLine() const { return m_stride; }
 
     // Colour table of the 1, 4 and 8 bit formats (empty for the others).
     std::vector<RGBQuad> GetPaletteEntries() const;
@@ -75,20 +78,22 @@ public:
     // bottom row first, straight from the picture. Valid while the bitmap is left unchanged.
     std::vector<ByteSpan> BmpFileParts(std::vector<std::uint8_t>& header) const;
 
-    // The picture as a QImage (indexed formats stay indexed).
-    QImage Image() const;
+    // Room for pixels: plain memory, or for a large picture memory mapped in huge pages.
+    class Pixels;
 
 private:
     void sync() const;
     void attachCanvas();
-    void resize(int width, int height);
+    void replace(std::unique_ptr<Pixels> pixels, int width, int height, TPixelFormat format);
 
-    mutable QImage m_image;
-    mutable QImage m_shadow;  // 32-bit drawing copy of an indexed picture while its surface draws
-    mutable bool m_shadowDirty = false;
-    mutable std::vector<RGBQuad> m_viewColors;  // the colour table a view points at
+    int m_width = 0, m_height = 0, m_stride = 0;
     TPixelFormat m_format = pf24bit;
-    std::unique_ptr<TQtCanvas> m_canvas;
+    std::vector<RGBQuad> m_colors;  // the colour table of the indexed formats
+    int m_pelsX = 0, m_pelsY = 0;   // pixels per metre
+    std::unique_ptr<Pixels> m_pixels;
+    // A 32-bit drawing copy of an indexed picture while its surface draws.
+    mutable std::unique_ptr<Pixels> m_shadow;
+    std::unique_ptr<TRasterCanvas> m_canvas;
 };
 
 }  // namespace varlen

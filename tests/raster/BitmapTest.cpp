@@ -2,13 +2,14 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "platform/Screen.h"
-#include "platform/qt/Graphics.h"
+#include "raster/Bitmap.h"
 #include "support/ScratchFolder.h"
 
 using namespace varlen;
@@ -16,7 +17,12 @@ using namespace varlen;
 namespace {
 
 // Colour of a pixel as 0xRRGGBB, whatever the format.
-unsigned pixelAt(const TBitmap& bitmap, int x, int y) { return bitmap.Image().pixel(x, y) & 0xFFFFFFu; }
+unsigned pixelAt(const TBitmap& bitmap, int x, int y) {
+    const TDibView view = bitmap.View();
+    std::vector<std::uint8_t> rgb(std::size_t(view.width) * 3);
+    DibRowToRGB(view, y, rgb.data());
+    return unsigned(rgb[3 * x]) << 16 | unsigned(rgb[3 * x + 1]) << 8 | rgb[3 * x + 2];
+}
 
 }  // namespace
 

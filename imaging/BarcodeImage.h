@@ -1,0 +1,61 @@
+#pragma once
+// A barcode taken off the screen without a window: the control's off-screen operations (drawing in
+// metric units, the magnified bitmap, the bitmap file) on a parameter record of its own. It is
+// what varlen-cli draws with, and what the window's Save and Copy draw with too, so that both
+// programs make the same pixels: text measured and set by the raster surface's font engine.
+//
+// An object belongs to one thread at a time; each thread of a batch has its own.
+//
+//   TBarcodeImage image(params);          // a TBarcode's Engine().Params, or a record of one's own
+//   image.setBar_Caption("400638133393");
+//   std::unique_ptr<TBitmap> bitmap = image.MagnifiedBitmap(2, false, 3);
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/BarLL.h"
+#include "raster/Bitmap.h"
+
+namespace varlen {
+
+class TBarcodeImage {
+public:
+    explicit TBarcodeImage(const TBarcodeParams& params);
+
+    const TBarcodeParams& Params() const { return params_; }
+    // The control's caption rule (StoreCaption).
+    void setBar_Caption(const std::string& caption);
+    // Encoded once per caption; raises the engine's error.
+    const TSymbol& Symbol();
+
+    // Draws on any surface with the top-left corner at (X, Y); writes the drawn size (device
+    // units, exchanged for quarter turns) to *size when given.
+    void DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
+    // The drawn size on a raster surface of this resolution (0: the screen's), before drawing.
+    TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
+    // Draws at the logical point (X, Y) of a surface in text, low-metric or high-metric mapping
+    // mode; any other mode raises EOverflow "Barcode: Wrong mapmode in "LoMetricPrint"".
+    void LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
+    // The barcode with a margin, magnified F times, in a bitmap made once at its measured size.
+    // F below 1 raises EOverflow "Barcode: Factor for "MagnifyBy" must be >=1"; a picture beyond
+    // 2^28 pixels or 2^20 a side "Barcode: Bitmap for "MagnifyBy" too large".
+    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
+    // The same bitmap written as a Windows bitmap file whatever the name's extension.
+    void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
+
+private:
+    TBarcodeParams params_;
+    std::optional<TSymbol> symbol_;
+};
+
+// LoMetricPrint for any barcode that draws itself in the text mapping mode: `draw` draws at a
+// device point and gives the drawn size.
+void LoMetricDraw(TCanvas& canvas, int X, int Y, TSize* size,
+                  const std::function<void(TCanvas&, int, int, TSize*)>& draw);
+
+// The bitmap's side for a drawn extent: (2 x margin + drawn) x factor pixels, refused with the
+// export's "too large" message beyond 2^20.
+int MagnifiedSide(int margin, int drawn, int factor);
+
+}  // namespace varlen

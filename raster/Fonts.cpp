@@ -1,0 +1,292 @@
+// Faces, their metrics and the process's glyph cache, over FreeType.
+#include "raster/Fonts.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+#include "raster/FontLookup.h"
+
+namespace varlen {
+
+namespace {
+
+// FreeType's library and its faces are not to be used by two threads at once: every call into it
+// holds this lock. Only cache misses call FreeType, so the drawing threads rarely meet here.
+std::mutex& freetypeLock() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+FT_Library library() {
+    static FT_Library const lib = [] {
+        FT_Library l = nullptr;
+        return FT_Init_FreeType(&l) == 0 ? l : nullptr;
+    }();
+    return lib;
+}
+
+// Outlines are drawn as designed, at the exact size and without hinting, as the desktop's painter
+// draws them on pictures: a glyph's ink falls where the painter surface puts it, at every size,
+// and a glyph scales with the picture without jumping from pixel to pixel.
+constexpr FT_Int32 kLoadFlags = FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
+
+long to26_6(double v) { return std::max(1L, std::lround(v * 64)); }
+
+// A glyph is kept when its em is at most this many pixels: a few tens of kilobytes each.
+constexpr double kLargestCachedEm = 384;
+// Above this many bytes of kept coverage the cache starts again.
+constexpr std::size_t kCacheBudget = std::size_t{32} << 20;
+
+struct GlyphKey {
+    const TFontFace* face;
+    std::int32_t emX, emY;  // 1/64 pixel
+    std::uint8_t c;
+    std::uint8_t phase;
+    bool operator==(const GlyphKey&) const = default;
+};
+
+struct GlyphKeyHash {
+    std::size_t operator()(const GlyphKey& k) const {
+        std::size_t h = std::hash<const void*>{}(k.face);
+        h = h * 1000003u ^ std::size_t(std::uint32_t(k.emX));
+        h = h * 1000003u ^ std::size_t(std::uint32_t(k.emY));
+        return h * 1000003u ^ (std::size_t(k.c) << 2 | k.phase);
+    }
+};
+
+using GlyphMap = std::unordered_map<GlyphKey, std::shared_ptr<const TGlyphImage>, GlyphKeyHash>;
+
+// The process's glyphs, shared by every thread; each thread keeps a copy of the pointers it has
+// used, so that drawing a glyph it has drawn before takes no lock.
+struct GlyphCache {
+    std::mutex mutex;
+    GlyphMap glyphs;
+    std::size_t bytes = 0;
+};
+
+GlyphCache& glyphCache() {
+    static GlyphCache cache;
+    return cache;
+}
+
+}  // namespace
+
+struct TFontFace::Impl {
+    FT_Face face = nullptr;
+    double unitsPerEm = 2048;
+    unsigned glyph[256] = {};
+    double advance[256] = {};  // font units
+    bool kerned = false;
+    // Kerning of the pair (a, b) at 256 a + b in font units, worked out on first use.
+    static constexpr std::int32_t kUnknown = INT32_MIN;
+    std::unique_ptr<std::atomic<std::int32_t>[]> kerning;
+
+    double kern(unsigned char a, unsigned char b) {
+        if (!kerned) return 0;
+        std::atomic<std::int32_t>& slot = kerning[std::size_t(a) << 8 | b];
+        std::int32_t value = slot.load(std::memory_order_relaxed);
+        if (value == kUnknown) {
+            FT_Vector k{0, 0};
+            {
+                const std::lock_guard lock(freetypeLock());
+                if (FT_Get_Kerning(face, glyph[a], glyph[b], FT_KERNING_UNSCALED, &k) != 0) k.x = 0;
+            }
+            value = std::int32_t(k.x);
+            slot.store(value, std::memory_order_relaxed);
+        }
+        return value;
+    }
+
+    // Loads the outline of c at the size into the face's slot (FreeType's lock held).
+    bool load(unsigned char c, double emX, double emY) {
+        if (!face || !glyph[c]) return false;
+        if (FT_Set_Char_Size(face, to26_6(emX), to26_6(emY), 72, 72) != 0) return false;
+        if (FT_Load_Glyph(face, glyph[c], kLoadFlags) != 0) return false;
+        return face->glyph->format == FT_GLYPH_FORMAT_OUTLINE;
+    }
+};
+
+TFontFace::TFontFace(const std::string& family) : impl_(std::make_unique<Impl>()) {
+    const TFontFile file = LookUpFontFile(family);
+    family_ = file.Family.empty() ? family : file.Family;
+    if (file.Path.empty()) return;
+    const std::lock_guard lock(freetypeLock());
+    FT_Library lib = library();
+    FT_Face face = nullptr;
+    if (!lib || FT_New_Face(lib, file.Path.c_str(), file.Index, &face) != 0) return;
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
+        FT_Done_Face(face);
+        return;
+    }
+    impl_->face = face;
+    file_ = file.Path;
+    impl_->unitsPerEm = face->units_per_EM;
+    if (face->ascender - face->descender > 0) {
+        ascent_ = face->ascender / impl_->unitsPerEm;
+        descent_ = -face->descender / impl_->unitsPerEm;
+    }
+    // Latin-1 bytes are the first 256 code points.
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+    for (unsigned c = 0; c < 256; ++c) {
+        impl_->glyph[c] = FT_Get_Char_Index(face, c);
+        FT_Fixed advance = 0;
+        if (impl_->glyph[c] && FT_Load_Glyph(face, impl_->glyph[c], FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) == 0)
+            advance = face->glyph->advance.x;
+        impl_->advance[c] = double(advance);
+    }
+    if (FT_HAS_KERNING(face)) {
+        impl_->kerned = true;
+        impl_->kerning.reset(new std::atomic<std::int32_t>[65536]);
+        for (std::size_t i = 0; i < 65536; ++i) impl_->kerning[i].store(Impl::kUnknown, std::memory_order_relaxed);
+    }
+}
+
+TFontFace::~TFontFace() {
+    if (impl_->face) FT_Done_Face(impl_->face);
+}
+
+const TFontFace& TFontFace::ForName(const std::string& family) {
+    static std::mutex mutex;
+    static std::map<std::string, std::unique_ptr<TFontFace>> faces;
+    thread_local const TFontFace* lastFace = nullptr;
+    thread_local std::string lastName;
+    if (lastFace && lastName == family) return *lastFace;
+    const std::lock_guard lock(mutex);
+    auto found = faces.find(family);
+    if (found == faces.end()) found = faces.emplace(family, std::unique_ptr<TFontFace>(new TFontFace(family))).first;
+    lastName = family;
+    lastFace = found->second.get();
+    return *lastFace;
+}
+
+void TFontFace::PenPositions(const std::string& text, std::vector<double>& pen) const {
+    pen.resize(text.size() + 1);
+    double x = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        pen[i] = x;
+        const auto c = static_cast<unsigned char>(text[i]);
+        double units = impl_->face ? impl_->advance[c] : 0.556 * impl_->unitsPerEm;
+        if (i + 1 < text.size()) units += impl_->kern(c, static_cast<unsigned char>(text[i + 1]));
+        x += units / impl_->unitsPerEm;
+    }
+    pen[text.size()] = x;
+}
+
+double TFontFace::Advance(const std::string& text) const {
+    thread_local std::vector<double> pen;
+    PenPositions(text, pen);
+    return pen.back();
+}
+
+bool TFontFace::Cached(double emX, double emY) { return emX <= kLargestCachedEm && emY <= kLargestCachedEm; }
+
+std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX, double emY, int phase) const {
+    if (!impl_->face || !impl_->glyph[c] || !Cached(emX, emY)) return nullptr;
+    const GlyphKey key{this, std::int32_t(to26_6(emX)), std::int32_t(to26_6(emY)), c, std::uint8_t(phase & 3)};
+    thread_local GlyphMap mine;
+    if (auto found = mine.find(key); found != mine.end()) return found->second;
+    if (mine.size() > 4096) mine.clear();
+
+    GlyphCache& cache = glyphCache();
+    {
+        const std::lock_guard lock(cache.mutex);
+        if (auto found = cache.glyphs.find(key); found != cache.glyphs.end()) return mine[key] = found->second;
+    }
+    auto image = std::make_shared<TGlyphImage>();
+    {
+        const std::lock_guard lock(freetypeLock());
+        if (impl_->load(c, emX, emY)) {
+            FT_GlyphSlot slot = impl_->face->glyph;
+            FT_Outline_Translate(&slot->outline, (phase & 3) * 16, 0);
+            if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0 && slot->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+                const FT_Bitmap& b = slot->bitmap;
+                image->Left = slot->bitmap_left;
+                image->Top = slot->bitmap_top;
+                image->Width = int(b.width);
+                image->Height = int(b.rows);
+                image->Coverage.resize(std::size_t(b.width) * b.rows);
+                for (unsigned y = 0; y < b.rows; ++y)
+                    std::memcpy(image->Coverage.data() + std::size_t(y) * b.width, b.buffer + std::ptrdiff_t(y) * b.pitch, b.width);
+            }
+        }
+    }
+    std::shared_ptr<const TGlyphImage> kept = image->Coverage.empty() ? nullptr : std::move(image);
+    {
+        const std::lock_guard lock(cache.mutex);
+        if (cache.bytes > kCacheBudget) {
+            cache.glyphs.clear();
+            cache.bytes = 0;
+        }
+        auto [at, added] = cache.glyphs.emplace(key, kept);
+        if (added && kept) cache.bytes += kept->Coverage.size() + sizeof(TGlyphImage);
+        kept = at->second;
+    }
+    return mine[key] = kept;
+}
+
+namespace {
+
+struct SpanTarget {
+    TSpanSink sink;
+    void* context;
+};
+
+void graySpans(int y, int count, const FT_Span* spans, void* user) {
+    const auto* target = static_cast<const SpanTarget*>(user);
+    // Row y of the rasteriser counts upward and covers [y, y + 1): device row -y - 1.
+    for (int i = 0; i < count; ++i)
+        target->sink(target->context, -y - 1, spans[i].x, spans[i].len, spans[i].coverage);
+}
+
+}  // namespace
+
+void TFontFace::DrawLarge(unsigned char c, double emX, double emY, int quarterTurns, double penX, double penY,
+                          int width, int height, TSpanSink sink, void* context) const {
+    if (width <= 0 || height <= 0) return;
+    const std::lock_guard lock(freetypeLock());
+    if (!impl_->load(c, emX, emY)) return;
+    FT_Outline* outline = &impl_->face->glyph->outline;
+    // The rasteriser's y counts upward: the device point (x, y) is (x, -y) there. A quarter turn
+    // counter-clockwise on the device takes the outline's (x, y) to (-y, x) in those terms.
+    static const FT_Matrix turns[4] = {
+        {0x10000, 0, 0, 0x10000}, {0, -0x10000, 0x10000, 0}, {-0x10000, 0, 0, -0x10000}, {0, 0x10000, -0x10000, 0}};
+    FT_Outline_Transform(outline, &turns[quarterTurns & 3]);
+    FT_Outline_Translate(outline, std::lround(penX * 64), std::lround(-penY * 64));
+    SpanTarget target{sink, context};
+    FT_Raster_Params params{};
+    params.source = outline;
+    params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
+    params.gray_spans = graySpans;
+    params.user = &target;
+    params.clip_box = FT_BBox{0, -height, width, 0};
+    FT_Outline_Render(library(), outline, &params);
+}
+
+namespace {
+
+class FaceMetrics : public TTextMetrics {
+public:
+    int MeasureText(const std::string& face, int height, const std::string& text) override {
+        const TFontFace& f = TFontFace::ForName(face);
+        const double cell = height > 0 ? height : (height < 0 ? -height : 12.0) * f.CellPerEm();
+        return static_cast<int>(std::floor(f.Advance(text) / f.CellPerEm() * cell + 0.5));
+    }
+};
+
+}  // namespace
+
+TTextMetrics& RasterTextMetrics() {
+    static FaceMetrics metrics;
+    return metrics;
+}
+
+}  // namespace varlen

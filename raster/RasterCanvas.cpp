@@ -1,0 +1,258 @@
+#include "raster/RasterCanvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/Screen.h"
+#include "raster/Fonts.h"
+
+namespace varlen {
+
+namespace {
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+Rgb rgbOf(TColor c) { return Rgb{std::uint8_t(c & 0xFF), std::uint8_t((c >> 8) & 0xFF), std::uint8_t((c >> 16) & 0xFF)}; }
+
+// x / 255, rounded, for x up to 255 * 255.
+inline unsigned div255(unsigned x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
+
+// Lays `colour` over a pixel with the coverage a (1..255). A pixel with alpha is composed as
+// "source over" with straight alpha, so text on a transparent picture keeps its colour at the
+// edges and only its opacity fades.
+inline void blend(std::uint8_t* p, int bytesPerPixel, Rgb colour, unsigned a) {
+    if (bytesPerPixel == 4 && p[3] != 255) {
+        const unsigned d = p[3];
+        const unsigned keep = div255(d * (255 - a));  // what shows of the pixel, times 255
+        const unsigned out = a + keep;
+        if (out == 0) return;
+        p[0] = std::uint8_t((colour.b * a + p[0] * keep + out / 2) / out);
+        p[1] = std::uint8_t((colour.g * a + p[1] * keep + out / 2) / out);
+        p[2] = std::uint8_t((colour.r * a + p[2] * keep + out / 2) / out);
+        p[3] = std::uint8_t(out);
+        return;
+    }
+    const unsigned k = 255 - a;
+    p[0] = std::uint8_t(div255(p[0] * k + colour.b * a));
+    p[1] = std::uint8_t(div255(p[1] * k + colour.g * a));
+    p[2] = std::uint8_t(div255(p[2] * k + colour.r * a));
+}
+
+// n bytes of one value. A bar is mostly a few bytes wide and as many rows high: short spans are
+// written with overlapping fixed-size stores, which the compiler keeps inline, rather than a call
+// to memset for every row.
+inline void fillBytes(std::uint8_t* dst, std::uint8_t value, std::size_t n) {
+    const std::uint64_t pattern = std::uint64_t(value) * 0x0101010101010101ULL;
+    if (n > 32) {
+        std::memset(dst, value, n);
+    } else if (n >= 16) {
+        std::memcpy(dst, &pattern, 8);
+        std::memcpy(dst + 8, &pattern, 8);
+        std::memcpy(dst + n - 16, &pattern, 8);
+        std::memcpy(dst + n - 8, &pattern, 8);
+    } else if (n >= 8) {
+        std::memcpy(dst, &pattern, 8);
+        std::memcpy(dst + n - 8, &pattern, 8);
+    } else if (n >= 4) {
+        std::memcpy(dst, &pattern, 4);
+        std::memcpy(dst + n - 4, &pattern, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) dst[i] = value;
+    }
+}
+
+// Quarter turns counter-clockwise of an escapement in tenths of a degree (the nearest one).
+int quarterTurns(int escapement) {
+    const int q = static_cast<int>(std::lround(escapement / 900.0)) % 4;
+    return q < 0 ? q + 4 : q;
+}
+
+// Where the pixel (lx, ly) of upright text, counted from the reference point (lx along the
+// line, ly downward), lands on the device when the text is turned q quarter turns
+// counter-clockwise about that point. Pixels map to pixels, so turned text is exactly the turned
+// picture of the upright text.
+struct Turn {
+    int q;
+    int rx, ry;
+    void pixel(int lx, int ly, int& x, int& y) const {
+        switch (q) {
+            case 1: x = rx + ly; y = ry - lx - 1; break;
+            case 2: x = rx - lx - 1; y = ry - ly - 1; break;
+            case 3: x = rx - ly - 1; y = ry + lx; break;
+            default: x = rx + lx; y = ry + ly; break;
+        }
+    }
+    // The same for a point (not a pixel).
+    void point(double lx, double ly, double& x, double& y) const {
+        switch (q) {
+            case 1: x = rx + ly; y = ry - lx; break;
+            case 2: x = rx - lx; y = ry - ly; break;
+            case 3: x = rx - ly; y = ry + lx; break;
+            default: x = rx + lx; y = ry + ly; break;
+        }
+    }
+};
+
+struct SpanContext {
+    const TRasterTarget* target;
+    Rgb colour;
+};
+
+void blendSpan(void* context, int y, int x, int count, std::uint8_t coverage) {
+    const auto* c = static_cast<const SpanContext*>(context);
+    if (coverage == 0 || y < 0 || y >= c->target->height) return;
+    const int bpp = c->target->bytesPerPixel;
+    std::uint8_t* p = c->target->top + y * c->target->stride + std::ptrdiff_t(x) * bpp;
+    for (int i = 0; i < count; ++i, p += bpp) blend(p, bpp, c->colour, coverage);
+}
+
+}  // namespace
+
+TRasterCanvas::TRasterCanvas() { SetResolution(Screen().logPixelsX, Screen().logPixelsY); }
+
+TRasterCanvas::TRasterCanvas(const TRasterTarget& target) : TRasterCanvas() { Attach(target); }
+
+void TRasterCanvas::Attach(const TRasterTarget& target) {
+    m_target = target;
+    SetDeviceSize(target.width, target.height);
+}
+
+void TRasterCanvas::Detach() { m_target = TRasterTarget{}; }
+
+bool TRasterCanvas::ensureTarget() {
+    if (!IsAttached() && m_reattach) m_reattach();
+    return IsAttached();
+}
+
+double TRasterCanvas::CellPerEm(const std::string& face) { return TFontFace::ForName(face).CellPerEm(); }
+
+// ---- filling ---------------------------------------------------------------------------------
+
+void TRasterCanvas::FillRect(const TRect& rect) {
+    if (BrushStyle() == bsClear || !ensureTarget()) return;
+    const double sx = ScaleX(), sy = ScaleY();
+    int x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
+    int y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    fillDevice(x0, y0, x1, y1, BrushColor());
+}
+
+// Whole device pixels, right and bottom edges excluded: a bar is pure brush colour and nothing
+// beside it is touched.
+void TRasterCanvas::fillDevice(int x0, int y0, int x1, int y1, TColor color) {
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, m_target.width);
+    y1 = std::min(y1, m_target.height);
+    if (x0 >= x1 || y0 >= y1) return;
+    const Rgb c = rgbOf(color);
+    const std::size_t count = std::size_t(x1 - x0);
+    const int bpp = m_target.bytesPerPixel;
+    auto row = [&](int y) { return m_target.top + y * m_target.stride + std::ptrdiff_t(x0) * bpp; };
+    if (bpp == 3 && c.r == c.g && c.g == c.b) {
+        for (int y = y0; y < y1; ++y) fillBytes(row(y), c.r, 3 * count);
+        return;
+    }
+    std::uint8_t* first = row(y0);
+    const std::uint8_t pixel[4] = {c.b, c.g, c.r, 255};
+    for (std::size_t i = 0; i < count; ++i) std::memcpy(first + bpp * i, pixel, std::size_t(bpp));
+    for (int y = y0 + 1; y < y1; ++y) std::memcpy(row(y), first, bpp * count);
+}
+
+// ---- text ------------------------------------------------------------------------------------
+
+int TRasterCanvas::TextWidth(const std::string& text) {
+    const TLogFont& font = CurrentFont();
+    return RasterTextMetrics().MeasureText(font.FaceName, font.Height, text);
+}
+
+int TRasterCanvas::MeasureText(const std::string& face, int height, const std::string& text) {
+    return RasterTextMetrics().MeasureText(face, height, text);
+}
+
+void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
+    if (text.empty() || !ensureTarget()) return;
+    const TLogFont& font = CurrentFont();
+    const double sx = ScaleX(), sy = ScaleY();
+    const double cell = CellHeightLogical(font) * std::fabs(sy);
+    if (!(cell > 0) || sx == 0) return;
+    const TFontFace& face = TFontFace::ForName(font.FaceName);
+    // The cell is the font's ascent and descent; a non-uniform mapping stretches the glyphs
+    // along the line as it stretches logical units.
+    const double emY = cell / face.CellPerEm();
+    const double emX = emY * std::fabs(sx) / std::fabs(sy);
+    face.PenPositions(text, m_pen);
+    const double width = m_pen.back() * emX;
+    const unsigned align = GetTextAlign();
+    double left = 0;
+    switch (align & 6u) {
+        case TA_CENTER: left = -width / 2; break;
+        case TA_RIGHT: left = -width; break;
+        default: break;
+    }
+    const double ascent = face.Ascent() * emY, descent = face.Descent() * emY;
+    // The baseline lies on a whole pixel; choosing it on the cell's side keeps every glyph inside
+    // its cell.
+    int baseline = static_cast<int>(std::floor(ascent + 1e-6));  // TA_TOP
+    if ((align & TA_BASELINE) == TA_BASELINE) {
+        baseline = 0;
+    } else if (align & TA_BOTTOM) {
+        baseline = -static_cast<int>(std::ceil(descent - 1e-6));
+    }
+    const Turn turn{quarterTurns(font.Escapement), RoundHalfUp(x * sx), RoundHalfUp(y * sy)};
+    const int bpp = m_target.bytesPerPixel;
+
+    if (m_bkMode == OPAQUE) {
+        // The cell behind the string: the pixels whose centres it covers.
+        const int lx0 = static_cast<int>(std::ceil(left - 0.5)), lx1 = static_cast<int>(std::ceil(left + width - 0.5));
+        const int ly0 = static_cast<int>(std::ceil(baseline - ascent - 0.5));
+        const int ly1 = static_cast<int>(std::ceil(baseline + descent - 0.5));
+        if (lx0 < lx1 && ly0 < ly1) {
+            int ax, ay, bx, by;
+            turn.pixel(lx0, ly0, ax, ay);
+            turn.pixel(lx1 - 1, ly1 - 1, bx, by);
+            fillDevice(std::min(ax, bx), std::min(ay, by), std::max(ax, bx) + 1, std::max(ay, by) + 1, m_bkColor);
+        }
+    }
+
+    const Rgb colour = rgbOf(m_textColor);
+    const bool cached = TFontFace::Cached(emX, emY);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const double penX = left + m_pen[i] * emX;
+        if (!cached) {
+            double px, py;
+            turn.point(penX, baseline, px, py);
+            SpanContext context{&m_target, colour};
+            face.DrawLarge(c, emX, emY, turn.q, px, py, m_target.width, m_target.height, blendSpan, &context);
+            continue;
+        }
+        // The pen on a quarter pixel: glyphs are kept for four positions between two pixels.
+        int ix = static_cast<int>(std::floor(penX));
+        int phase = static_cast<int>(std::lround((penX - ix) * 4));
+        if (phase == 4) {
+            ++ix;
+            phase = 0;
+        }
+        const auto glyph = face.Glyph(c, emX, emY, phase);
+        if (!glyph) continue;
+        const int gx = ix + glyph->Left, gy = baseline - glyph->Top;
+        for (int row = 0; row < glyph->Height; ++row) {
+            const std::uint8_t* coverage = glyph->Coverage.data() + std::size_t(row) * glyph->Width;
+            for (int col = 0; col < glyph->Width; ++col) {
+                const unsigned a = coverage[col];
+                if (a == 0) continue;
+                int dx, dy;
+                turn.pixel(gx + col, gy + row, dx, dy);
+                if (dx < 0 || dy < 0 || dx >= m_target.width || dy >= m_target.height) continue;
+                blend(m_target.top + dy * m_target.stride + std::ptrdiff_t(dx) * bpp, bpp, colour, a);
+            }
+        }
+    }
+}
+
+}  // namespace varlen

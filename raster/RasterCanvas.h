@@ -1,0 +1,59 @@
+#pragma once
+// The drawing surface of every picture the programs make, in plain C++: fills of whole device
+// pixels without anti-aliasing, and text set by FreeType in the font fontconfig gives for the face
+// name, with the character-cell semantics of the desktop (a font of height h has a cell of h, and
+// TextHeight is h whatever the string), escapements of quarter turns and the mapping modes of a
+// device context. Glyphs come from the process's cache (raster/Fonts.h).
+//
+// One canvas belongs to one thread at a time; any number of canvases may draw in parallel.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/DeviceContext.h"
+
+namespace varlen {
+
+// Rows of pixels to draw on: 3 bytes a pixel (blue, green, red) or 4 (blue, green, red, alpha,
+// straight, not premultiplied).
+struct TRasterTarget {
+    std::uint8_t* top = nullptr;  // row 0
+    std::ptrdiff_t stride = 0;    // from a row to the one below it, in bytes
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 3;
+};
+
+class TRasterCanvas : public TDeviceContext {
+public:
+    // A surface without pixels yet: it measures at the screen's resolution, draws nothing.
+    TRasterCanvas();
+    explicit TRasterCanvas(const TRasterTarget& target);
+
+    // Draws on the target from now on (HORZRES / VERTRES become its size).
+    void Attach(const TRasterTarget& target);
+    void Detach();
+    bool IsAttached() const { return m_target.top != nullptr; }
+    // Called when a drawing operation finds no target: the owner (a bitmap) attaches one again.
+    void SetReattachHandler(std::function<void()> handler) { m_reattach = std::move(handler); }
+
+    void FillRect(const TRect& rect) override;
+    int TextWidth(const std::string& text) override;
+    int MeasureText(const std::string& face, int height, const std::string& text) override;
+    void TextOutA(int x, int y, const std::string& text) override;
+
+protected:
+    double CellPerEm(const std::string& face) override;
+
+private:
+    bool ensureTarget();
+    void fillDevice(int x0, int y0, int x1, int y1, TColor color);
+
+    TRasterTarget m_target;
+    std::function<void()> m_reattach;
+    std::vector<double> m_pen;  // pen positions of the string being set
+};
+
+}  // namespace varlen

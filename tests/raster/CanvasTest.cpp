@@ -1,0 +1,293 @@
+// The drawing surfaces: what the bar renderer relies on (cell heights, exact bar fills, rotated
+// text, resolutions, mapping modes), checked on the pixels of both surfaces: the raster surface of
+// every picture and the Qt painter of the screen and the printer.
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/Canvas.h"
+#include "platform/Screen.h"
+#include "platform/qt/Clipboard.h"
+#include "platform/qt/QtCanvas.h"
+#include "raster/Bitmap.h"
+
+using namespace varlen;
+
+namespace {
+
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;  // right / bottom exclusive
+    bool empty() const { return right < 0; }
+};
+
+// Bounding box of every pixel that is not white.
+Box inkBox(const QImage& image) {
+    Box box;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            if ((rgb.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x + 1);
+                box.bottom = std::max(box.bottom, y + 1);
+            }
+    return box;
+}
+
+// A white picture and a surface drawing on it.
+class Surface {
+public:
+    virtual ~Surface() = default;
+    virtual TCanvas& canvas() = 0;
+    virtual QImage image() = 0;
+};
+
+class RasterSurface : public Surface {
+public:
+    RasterSurface(int width, int height, int dpiX, int dpiY) : bitmap_(width, height) {
+        bitmap_.Canvas().SetResolution(dpiX, dpiY);
+    }
+    TCanvas& canvas() override { return bitmap_.Canvas(); }
+    QImage image() override { return QtImage(bitmap_); }
+
+private:
+    TBitmap bitmap_;
+};
+
+class QtSurface : public Surface {
+public:
+    QtSurface(int width, int height, int dpiX, int dpiY) : image_(width, height, QImage::Format_RGB32) {
+        image_.fill(Qt::white);
+        painter_ = std::make_unique<QPainter>(&image_);
+        canvas_ = std::make_unique<TQtCanvas>(painter_.get(), dpiX, dpiY, width, height);
+    }
+    TCanvas& canvas() override { return *canvas_; }
+    QImage image() override { return image_.copy(); }
+
+private:
+    QImage image_;
+    std::unique_ptr<QPainter> painter_;
+    std::unique_ptr<TQtCanvas> canvas_;
+};
+
+class Surfaces : public ::testing::TestWithParam<std::string> {
+protected:
+    std::unique_ptr<Surface> make(int width, int height, int dpiX = 96, int dpiY = 96) const {
+        if (GetParam() == "raster") return std::make_unique<RasterSurface>(width, height, dpiX, dpiY);
+        return std::make_unique<QtSurface>(width, height, dpiX, dpiY);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, Surfaces, ::testing::Values("raster", "qt"));
+
+}  // namespace
+
+TEST_P(Surfaces, FontCellHeightIsTheRequestedHeight) {
+    for (int h : {8, 13, 17, 24, 40, 100}) {
+        const auto surface = make(400, 300);
+        TCanvas& canvas = surface->canvas();
+        canvas.SetFontName("Arial");
+        canvas.SetFontHeight(h);
+        EXPECT_EQ(canvas.TextHeight("Ay"), h) << "height " << h;
+        EXPECT_EQ(canvas.TextHeight("."), h) << "the cell, whatever the string";
+        canvas.SetBkMode(TRANSPARENT);
+        canvas.TextOutA(10, 50, "AyAy");
+        // The ink of capitals and descenders lies within the cell and fills most of it: a font
+        // sized by its em or its pixel size would hang below the cell.
+        const Box ink = inkBox(surface->image());
+        ASSERT_FALSE(ink.empty()) << h;
+        EXPECT_GE(ink.top, 50) << h;
+        EXPECT_LE(ink.bottom, 50 + h) << h;
+        EXPECT_GE(ink.bottom - ink.top, h * 3 / 4) << h;
+    }
+    const auto surface = make(10, 10);
+    surface->canvas().SetFontHeight(-11);  // a negative height is the em: 11 × 2288 / 2048 = 12.3
+    EXPECT_EQ(surface->canvas().TextHeight("Ay"), 12);
+}
+
+TEST_P(Surfaces, FillRectIsExactBlackWithExclusiveEdges) {
+    struct Case {
+        TRect rect;
+        Box expected;
+        const char* why;
+    } cases[] = {
+        {{10, 20, 13, 60}, {10, 20, 13, 60}, "corners in order"},
+        {{13, 60, 10, 20}, {10, 20, 13, 60}, "both axes reversed"},
+        {{13, 20, 10, 60}, {10, 20, 13, 60}, "x reversed"},
+        {{10, 60, 13, 20}, {10, 20, 13, 60}, "y reversed"},
+        {{5, 5, 6, 6}, {5, 5, 6, 6}, "one pixel"},
+        {{5, 5, 5, 9}, {}, "zero width fills nothing"},
+        {{-4, -4, 3, 2}, {0, 0, 3, 2}, "clipped at the edge"},
+    };
+    for (const Case& c : cases) {
+        const auto surface = make(80, 80);
+        TCanvas& canvas = surface->canvas();
+        canvas.SetBrushColor(clBlack);
+        canvas.FillRect(c.rect);
+        const QImage image = surface->image();
+        int grey = 0;
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 80; ++x) {
+                const QRgb p = image.pixel(x, y) & 0xFFFFFF;
+                const bool inside = x >= c.expected.left && x < c.expected.right && y >= c.expected.top && y < c.expected.bottom;
+                if (p != (inside ? 0u : 0xFFFFFFu)) ++grey;
+            }
+        EXPECT_EQ(grey, 0) << c.why;
+    }
+    const auto surface = make(20, 20);
+    surface->canvas().SetBrushStyle(bsClear);
+    surface->canvas().SetBrushColor(clBlack);
+    surface->canvas().FillRect({0, 0, 20, 20});
+    EXPECT_TRUE(inkBox(surface->image()).empty()) << "a clear brush fills nothing";
+}
+
+TEST_P(Surfaces, EscapementTurnsTextCounterClockwiseAboutItsReferencePoint) {
+    // The centred top edge of the string stays at the reference point; the body of the text lies
+    // below it unturned, and turns with the escapement.
+    struct Case {
+        int escapement;
+        const char* side;
+    } cases[] = {{0, "below"}, {900, "right"}, {1800, "above"}, {2700, "left"}};
+    for (const Case& c : cases) {
+        const auto surface = make(300, 300);
+        TCanvas& canvas = surface->canvas();
+        canvas.SetTextAlign(TA_CENTER | TA_TOP);
+        canvas.SetBkMode(TRANSPARENT);
+        const HFONT font = canvas.CreateFontIndirect(TLogFont{30, c.escapement, "Arial"});
+        const HFONT previous = canvas.SelectObject(font);
+        EXPECT_EQ(canvas.TextHeight("Ay"), 30);
+        canvas.TextOutA(150, 150, "MMMMMMb");
+        canvas.SelectObject(previous);
+        canvas.DeleteObject(font);
+        const QImage image = surface->image();
+        const Box ink = inkBox(image);
+        ASSERT_FALSE(ink.empty()) << c.side;
+        const int cx = (ink.left + ink.right) / 2, cy = (ink.top + ink.bottom) / 2;
+        const std::string side = c.side;
+        if (side == "below" || side == "above") {
+            EXPECT_NEAR(cx, 150, 3) << side << ": centred";
+            EXPECT_GT(ink.right - ink.left, ink.bottom - ink.top) << side << ": runs across";
+            if (side == "below") EXPECT_GE(ink.top, 150); else EXPECT_LE(ink.bottom, 150);
+        } else {
+            EXPECT_NEAR(cy, 150, 3) << side << ": centred";
+            EXPECT_GT(ink.bottom - ink.top, ink.right - ink.left) << side << ": runs up or down";
+            if (side == "right") EXPECT_GE(ink.left, 150); else EXPECT_LE(ink.right, 150);
+        }
+        // The tall "b" at the end of the string tells the reading direction.
+        auto darkAt = [&](int x, int y) { return (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF; };
+        if (side == "right") {  // reads upward: the "b" at the top
+            bool topStroke = false;
+            for (int x = ink.left; x < ink.right; ++x) topStroke |= darkAt(x, ink.top + 2);
+            EXPECT_TRUE(topStroke);
+        }
+    }
+}
+
+TEST_P(Surfaces, TextColourDefaultsToBlackAndOpaqueModePaintsTheCell) {
+    const auto surface = make(200, 60);
+    TCanvas& canvas = surface->canvas();
+    canvas.SetFontHeight(20);
+    canvas.SetBkColor(0x0000FF);  // red cell
+    canvas.TextOutA(10, 10, "H");
+    const QImage image = surface->image();
+    int red = 0, black = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const QRgb p = image.pixel(x, y) & 0xFFFFFF;
+            red += p == 0xFF0000;
+            black += p == 0;
+        }
+    EXPECT_GT(red, 20);
+    EXPECT_GT(black, 5);
+}
+
+TEST_P(Surfaces, MappingModesPlaceFillsInDeviceDots) {
+    // A 600-dpi surface: low metric 100..200 (10 mm to 20 mm) is 236.2..472.4 dots, y upward.
+    struct Case {
+        int mode;
+        TRect rect;
+        Box expected;
+        const char* why;
+    } cases[] = {
+        {MM_TEXT, {100, 100, 200, 150}, {100, 100, 200, 150}, "dots"},
+        {MM_LOMETRIC, {100, -100, 200, -200}, {236, 236, 472, 472}, "0.1 mm, y up"},
+        {MM_HIMETRIC, {1000, -1000, 2000, -2000}, {236, 236, 472, 472}, "0.01 mm, y up"},
+        {MM_LOENGLISH, {50, -50, 100, -75}, {300, 300, 600, 450}, "0.01 inch"},
+        {MM_HIENGLISH, {500, -500, 1000, -750}, {300, 300, 600, 450}, "0.001 inch"},
+        {MM_TWIPS, {720, -720, 1440, -1080}, {300, 300, 600, 450}, "1/1440 inch"},
+    };
+    for (const Case& c : cases) {
+        const auto surface = make(800, 800, 600, 600);
+        TCanvas& canvas = surface->canvas();
+        EXPECT_EQ(canvas.SetMapMode(c.mode), MM_TEXT);
+        canvas.SetBrushColor(clBlack);
+        canvas.FillRect(c.rect);
+        const Box ink = inkBox(surface->image());
+        EXPECT_EQ(ink.left, c.expected.left) << c.why;
+        EXPECT_EQ(ink.top, c.expected.top) << c.why;
+        EXPECT_EQ(ink.right, c.expected.right) << c.why;
+        EXPECT_EQ(ink.bottom, c.expected.bottom) << c.why;
+    }
+}
+
+TEST_P(Surfaces, AnisotropicScaleMagnifiesFillsAndRendersTextLarger) {
+    const int f = 3;
+    auto draw = [&](int factor, Box* bar, Box* text) {
+        const auto surface = make(200 * factor, 100 * factor);
+        TCanvas& canvas = surface->canvas();
+        canvas.SetMapMode(MM_ANISOTROPIC);
+        canvas.SetWindowExtEx(Screen().width, Screen().height);
+        canvas.SetViewportExtEx(Screen().width * factor, Screen().height * factor);
+        canvas.SetBrushColor(clBlack);
+        canvas.FillRect({10, 10, 12, 15});
+        *bar = inkBox(surface->image());
+        canvas.SetFontName("Arial");
+        canvas.SetFontHeight(13);
+        EXPECT_EQ(canvas.TextHeight("Ay"), 13) << "extents stay in logical units";
+        canvas.SetBkMode(TRANSPARENT);
+        canvas.TextOutA(50, 40, "Ay");
+        *text = inkBox(surface->image().copy(40 * factor, 30 * factor, 100 * factor, 60 * factor));
+    };
+    Box bar1, text1, bar3, text3;
+    draw(1, &bar1, &text1);
+    draw(f, &bar3, &text3);
+    EXPECT_EQ(bar3.left, 30);
+    EXPECT_EQ(bar3.top, 30);
+    EXPECT_EQ(bar3.right, 36);
+    EXPECT_EQ(bar3.bottom, 45);
+    // Text drawn by the font engine at three times the height: the ink is about three times as
+    // tall (not pixel-exact: the small size is hinted).
+    const int h1 = text1.bottom - text1.top, h3 = text3.bottom - text3.top;
+    EXPECT_NEAR(h3, 3 * h1, 3);
+    // Within the magnified cell: the crop starts 30 logical units down.
+    EXPECT_GE(text3.top + 30 * f, 40 * f);
+    EXPECT_LE(text3.bottom + 30 * f, (40 + 13) * f);
+}
+
+TEST_P(Surfaces, IsotropicModeKeepsTheAspect) {
+    const auto surface = make(400, 400);
+    TCanvas& canvas = surface->canvas();
+    canvas.SetMapMode(MM_ISOTROPIC);
+    canvas.SetWindowExtEx(100, 100);
+    canvas.SetViewportExtEx(200, 400);  // the smaller scale, 2, serves both axes
+    canvas.SetBrushColor(clBlack);
+    canvas.FillRect({10, 10, 20, 20});
+    const Box ink = inkBox(surface->image());
+    EXPECT_EQ(ink.left, 20);
+    EXPECT_EQ(ink.top, 20);
+    EXPECT_EQ(ink.right, 40);
+    EXPECT_EQ(ink.bottom, 40);
+}
+
+TEST_P(Surfaces, ReportTheResolutionTheyWereGiven) {
+    const auto surface = make(100, 80, 600, 300);
+    EXPECT_EQ(surface->canvas().GetDeviceCaps(LOGPIXELSX), 600);
+    EXPECT_EQ(surface->canvas().GetDeviceCaps(LOGPIXELSY), 300);
+    EXPECT_EQ(surface->canvas().GetDeviceCaps(HORZRES), 100);
+    EXPECT_EQ(surface->canvas().GetDeviceCaps(VERTRES), 80);
+}
