@@ -1,5 +1,6 @@
 #pragma once
-// Which font file a family name stands for, as fontconfig answers it.
+// Which font file a family name stands for, as fontconfig answers it (kept between runs, see
+// FontLookup.cpp).
 #include <string>
 
 namespace varlen {
@@ -10,7 +11,7 @@ struct TFontFile {
     std::string Family;  // the family that was found ("Liberation Sans" for "Arial")
 };
 
-// fontconfig's best match for the family, regular weight, upright.
+// fontconfig's best match for the family, regular weight, upright. Safe from any thread.
 TFontFile LookUpFontFile(const std::string& family);
 
 }  // namespace varlen

@@ -4,9 +4,10 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
+#include FT_ADVANCES_H
 
 #include <atomic>
-#include <climits>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -86,24 +87,28 @@ struct TFontFace::Impl {
     unsigned glyph[256] = {};
     double advance[256] = {};  // font units
     bool kerned = false;
-    // Kerning of the pair (a, b) at 256 a + b in font units, worked out on first use.
-    static constexpr std::int32_t kUnknown = INT32_MIN;
-    std::unique_ptr<std::atomic<std::int32_t>[]> kerning;
+    // Kerning of the pair (a, b) at 256 a + b, worked out on first use: 2 k + 1 for k font units,
+    // 0 while unknown. The table starts as untouched zero pages, so that a label of a few pairs
+    // costs a few entries, not 256 KB of clearing.
+    struct FreeTable {
+        void operator()(std::atomic<std::int32_t>* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::atomic<std::int32_t>, FreeTable> kerning;
 
     double kern(unsigned char a, unsigned char b) {
         if (!kerned) return 0;
-        std::atomic<std::int32_t>& slot = kerning[std::size_t(a) << 8 | b];
+        std::atomic<std::int32_t>& slot = kerning.get()[std::size_t(a) << 8 | b];
         std::int32_t value = slot.load(std::memory_order_relaxed);
-        if (value == kUnknown) {
+        if (value == 0) {
             FT_Vector k{0, 0};
             {
                 const std::lock_guard lock(freetypeLock());
                 if (FT_Get_Kerning(face, glyph[a], glyph[b], FT_KERNING_UNSCALED, &k) != 0) k.x = 0;
             }
-            value = std::int32_t(k.x);
+            value = std::int32_t(2 * k.x + 1);
             slot.store(value, std::memory_order_relaxed);
         }
-        return value;
+        return value >> 1;
     }
 
     // Loads the outline of c at the size into the face's slot (FreeType's lock held).
@@ -139,14 +144,12 @@ TFontFace::TFontFace(const std::string& family) : impl_(std::make_unique<Impl>()
     for (unsigned c = 0; c < 256; ++c) {
         impl_->glyph[c] = FT_Get_Char_Index(face, c);
         FT_Fixed advance = 0;
-        if (impl_->glyph[c] && FT_Load_Glyph(face, impl_->glyph[c], FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) == 0)
-            advance = face->glyph->advance.x;
+        if (impl_->glyph[c] && FT_Get_Advance(face, impl_->glyph[c], FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
         impl_->advance[c] = double(advance);
     }
     if (FT_HAS_KERNING(face)) {
-        impl_->kerned = true;
-        impl_->kerning.reset(new std::atomic<std::int32_t>[65536]);
-        for (std::size_t i = 0; i < 65536; ++i) impl_->kerning[i].store(Impl::kUnknown, std::memory_order_relaxed);
+        impl_->kerning.reset(static_cast<std::atomic<std::int32_t>*>(std::calloc(65536, sizeof(std::atomic<std::int32_t>))));
+        impl_->kerned = impl_->kerning != nullptr;
     }
 }
 
