@@ -17,6 +17,12 @@ foreach(program varlen varlen-cli)
   endif()
 endforeach()
 
+# The vector module, where the programs look for it: lib/varlen beside bin/.
+if(TARGET varlen_vector_module)
+  install(TARGETS varlen_vector_module LIBRARY DESTINATION ${VARLEN_MODULE_DIR})
+  add_dependencies(varlen_install_files varlen_vector_module)
+endif()
+
 if(TARGET varlen)
   install(FILES ${PROJECT_SOURCE_DIR}/app/VARLEN.HLP DESTINATION ${VARLEN_INSTALL_DATADIR}/varlen)
   add_subdirectory(${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/data)

@@ -10,12 +10,14 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libgif-dev zlib1g-dev
+  # vector files (SVG, PDF, EPS) and their text: cairo, FreeType, fontconfig
+  libcairo2-dev libfreetype-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
   # independent oracles used by the tests
   zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
-  imagemagick python3 python3-pil poppler-utils valgrind
+  imagemagick python3 python3-pil poppler-utils ghostscript valgrind
   # desktop and printing checks
   xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev
   # checks of the installed files: menu entry, software-centre description, manual pages

@@ -1,0 +1,91 @@
+#pragma once
+// Vector files of a barcode: SVG, PDF and EPS, made in memory by cairo, and the PDF page printed on
+// the default queue. No Qt.
+//
+//   TVectorSource source = VectorSourceOf(Encode(params), RenderParamsOf(params));
+//   std::vector<std::uint8_t> pdf = VectorFileBytes(TVectorFormat::Pdf, source, {});
+//
+// The renderer draws on a surface at `Dpi` dots per inch in the text mapping mode, exactly as on a
+// printer page: every module is a whole number of dots, the file records the physical size. Text
+// is kept as text where the format can hold a font (PDF and EPS embed the subset of the face that
+// is used) and as glyph outlines in SVG, so a file looks the same wherever it is opened. Faces are
+// found by name through fontconfig, as on every other surface ("Arial" gives Liberation Sans).
+//
+// The page: the symbol's drawn size plus a margin on every side. With PrintPlacement, the page of
+// the window's Print command instead: a sheet of paper (A4 unless told otherwise), the symbol's
+// top-left corner 200/200 dots from the corner of the printable area.
+//
+// The cairo code lives in a module of its own (libvarlen-vector.so) that is loaded on the first
+// call: cairo brings the pixel and X libraries with it, and a program that writes a PNG must not
+// pay for loading them at every start.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/BarLL.h"
+#include "platform/Canvas.h"
+
+namespace varlen {
+
+enum class TVectorFormat { Svg, Pdf, Eps };
+
+// What a vector file needs of a barcode, as callbacks, so that this layer needs no control.
+struct TVectorSource {
+    // The drawn size, margin not included, in dots of a surface of `dpi` dots per inch (W and H
+    // already exchanged for quarter turns), known without drawing.
+    std::function<TSize(int dpi)> DrawnSize;
+    // Draws the barcode with the top-left corner of its drawn area at (x, y) of a surface in the
+    // text mapping mode, at the surface's own resolution (TBarcode::LoMetricPrint, or Render).
+    std::function<void(TCanvas& canvas, int x, int y)> Draw;
+};
+
+// The margin of the bitmap types' default, two pixels of a 96 dpi screen (1/48 inch), at Dpi.
+constexpr int kDefaultVectorMargin = -1;
+
+struct TVectorOptions {
+    // Dots per inch of the surface the renderer lays the symbol out for; 0 or less: 1200.
+    int Dpi = 1200;
+    // The border around the symbol, in dots of Dpi; kDefaultVectorMargin: 1/48 inch.
+    int MarginDots = kDefaultVectorMargin;
+
+    // The window's Print page instead of a page the symbol's size: PageWidthMM x PageHeightMM,
+    // the symbol at 200/200 dots from the printable area's corner (PrintableLeftMM,
+    // PrintableTopMM from the paper's corner). The margin does not apply.
+    bool PrintPlacement = false;
+    double PageWidthMM = 210;
+    double PageHeightMM = 297;
+    double PrintableLeftMM = 0;
+    double PrintableTopMM = 0;
+
+    // Colours. The renderer knows two colours: black ink (bars, text) on white (the text's
+    // background, the page). The surface maps them, so that a caller only sets options: clBlack
+    // drawn by the renderer becomes Foreground, clWhite becomes Background, and any other colour
+    // is drawn as it is. The page is painted Background first, unless TransparentBackground: then
+    // nothing is painted under the symbol, and white drawn by the renderer leaves no mark either.
+    TColor Foreground = clBlack;
+    TColor Background = clWhite;
+    bool TransparentBackground = false;
+
+    // The document's title (PDF information, EPS header).
+    std::string Title = "Varlen barcode";
+    // The file the bytes are for, named in messages as "<Name>: <reason>"; empty: the reason alone.
+    std::string Name;
+};
+
+// The whole file. Raises what Draw raises (the engine's EOverflow), and EInOutError when the
+// module cannot be loaded or the writer fails.
+std::vector<std::uint8_t> VectorFileBytes(TVectorFormat format, const TVectorSource& source,
+                                          const TVectorOptions& options = {});
+
+// A source over an encoded symbol: DrawnSize is Measure with the vector surface's own text
+// metrics, Draw is Render, so the page fits what is drawn exactly. Keeps copies of both.
+TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params);
+
+// The window's Print without a window: the PDF page at the default queue's paper size and
+// resolution (Dpi and the page fields of `options` are taken from the queue), handed to it as one
+// job. Raises EInOutError "No printer is installed", "No default printer is set" and
+// "The print job failed: <reason>" (platform/CupsPrint.h), and what VectorFileBytes raises.
+void PrintOnDefaultQueue(const TVectorSource& source, TVectorOptions options, const std::string& title = "Varlen");
+
+}  // namespace varlen

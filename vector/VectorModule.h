@@ -1,0 +1,30 @@
+#pragma once
+// The table of functions the vector module (libvarlen-vector.so) hands to the programs that load
+// it. Module and programs are built together from one source tree; the version and the sizes of
+// the types passed across tell a module of another build, which is refused rather than called.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "vector/Vector.h"
+
+namespace varlen {
+
+constexpr int kVectorModuleVersion = 1;
+
+struct TVectorModule {
+    int Version;
+    std::size_t SourceSize;   // sizeof(TVectorSource) where the module was built
+    std::size_t OptionsSize;  // sizeof(TVectorOptions)
+    std::vector<std::uint8_t> (*FileBytes)(TVectorFormat format, const TVectorSource& source,
+                                           const TVectorOptions& options);
+    // The text widths the module's surface draws with (TTextMetrics::MeasureText).
+    int (*MeasureText)(const std::string& face, int height, const std::string& text);
+};
+
+}  // namespace varlen
+
+// The one symbol the module exports.
+extern "C" const varlen::TVectorModule* varlen_vector_module();
+constexpr const char* kVectorModuleEntry = "varlen_vector_module";

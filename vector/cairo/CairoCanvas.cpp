@@ -1,0 +1,152 @@
+#include "vector/cairo/CairoCanvas.h"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace varlen::vector {
+
+bool TColorMap::Map(TColor asked, TColor* painted) const {
+    if (asked == clBlack) {
+        *painted = Foreground;
+        return true;
+    }
+    if (asked == clWhite) {
+        if (TransparentBackground) return false;
+        *painted = Background;
+        return true;
+    }
+    *painted = asked;
+    return true;
+}
+
+TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height, const TColorMap& colors)
+    : cr_(cr), width_(width), height_(height), colors_(colors) {
+    SetResolution(dpi, dpi);
+    // Outlines and advances as designed: hinting belongs to whoever rasterises the file later.
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_set_font_options(cr_, options);
+    cairo_font_options_destroy(options);
+}
+
+int TCairoCanvas::GetDeviceCaps(int index) const {
+    switch (index) {
+        case LOGPIXELSX: return DpiX();
+        case LOGPIXELSY: return DpiY();
+        case HORZRES: return width_;
+        case VERTRES: return height_;
+        default: return 0;
+    }
+}
+
+void TCairoCanvas::setColor(TColor color) {
+    cairo_set_source_rgb(cr_, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, ((color >> 16) & 0xFF) / 255.0);
+}
+
+void TCairoCanvas::Flush() {
+    if (!pending_) return;
+    setColor(pendingColor_);
+    cairo_fill(cr_);
+    pending_ = false;
+}
+
+void TCairoCanvas::FillRect(const TRect& rect) {
+    TColor color;
+    if (BrushStyle() == bsClear || !colors_.Map(BrushColor(), &color)) return;
+    const double sx = ScaleX(), sy = ScaleY();
+    int x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
+    int y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    if (x0 == x1 || y0 == y1) return;
+    if (pending_ && pendingColor_ != color) Flush();
+    // The span [x0, x1) x [y0, y1): exactly the dots a bitmap would fill.
+    cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
+    pending_ = true;
+    pendingColor_ = color;
+}
+
+int VectorTextWidth(const std::string& faceName, int height, const std::string& text) {
+    const TFace& face = FaceNamed(faceName);
+    return RoundHalfUp(face.Width(text) * height / face.CellPerEm());
+}
+
+int TCairoCanvas::TextWidth(const std::string& text) {
+    const TLogFont& font = CurrentFont();
+    const TFace& face = FaceNamed(font.FaceName);
+    return RoundHalfUp(face.Width(text) * CellHeight(font, face.CellPerEm()) / face.CellPerEm());
+}
+
+int TCairoCanvas::MeasureText(const std::string& face, int height, const std::string& text) {
+    return VectorTextWidth(face, height, text);
+}
+
+void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
+    Flush();
+    const TLogFont& font = CurrentFont();
+    const TFace& face = FaceNamed(font.FaceName);
+    const double sx = ScaleX(), sy = ScaleY();
+    const double cell = CellHeight(font, face.CellPerEm()) * std::fabs(sy);
+    if (cell <= 0 || text.empty()) return;
+    const double em = cell / face.CellPerEm();
+    const double width = face.Width(text) * em;
+
+    // Offsets from the reference point in the unrotated text frame.
+    const unsigned align = GetTextAlign();
+    double left = 0;
+    switch (align & 6u) {
+        case TA_CENTER: left = -width / 2; break;
+        case TA_RIGHT: left = -width; break;
+        default: break;
+    }
+    double baseline = face.Ascent * em;  // TA_TOP: the cell's top at the reference point
+    if ((align & TA_BASELINE) == TA_BASELINE) {
+        baseline = 0;
+    } else if (align & TA_BOTTOM) {
+        baseline = -face.Descent * em;
+    }
+
+    cairo_save(cr_);
+    cairo_translate(cr_, x * sx, y * sy);
+    // Escapement counts counter-clockwise as seen on the page, whose y grows downward.
+    cairo_rotate(cr_, -font.Escapement / 10.0 * M_PI / 180.0);
+    // A non-uniform mapping stretches the glyphs like the logical units.
+    cairo_scale(cr_, std::fabs(sx) / std::fabs(sy), 1.0);
+    TColor color;
+    if (BkMode() == OPAQUE && colors_.Map(BkColor(), &color)) {
+        setColor(color);
+        cairo_rectangle(cr_, left, baseline - face.Ascent * em, width, cell);
+        cairo_fill(cr_);
+    }
+    if (colors_.Map(TextColor(), &color)) {
+        // The glyphs with the characters they stand for, so that the text of a PDF can be found
+        // and copied.
+        std::string utf8;
+        std::vector<cairo_glyph_t> glyphs;
+        std::vector<cairo_text_cluster_t> clusters;
+        double pen = left;
+        for (const char ch : text) {
+            const auto c = static_cast<unsigned char>(ch);
+            glyphs.push_back({face.Glyph[c], pen, baseline});
+            pen += face.Advance[c] * em;
+            if (c < 0x80) {
+                utf8 += ch;
+                clusters.push_back({1, 1});
+            } else {
+                utf8 += char(0xC0 | (c >> 6));
+                utf8 += char(0x80 | (c & 0x3F));
+                clusters.push_back({2, 1});
+            }
+        }
+        setColor(color);
+        cairo_set_font_face(cr_, face.Face);
+        cairo_set_font_size(cr_, em);
+        cairo_show_text_glyphs(cr_, utf8.data(), int(utf8.size()), glyphs.data(), int(glyphs.size()), clusters.data(),
+                               int(clusters.size()), cairo_text_cluster_flags_t(0));
+    }
+    cairo_restore(cr_);
+}
+
+}  // namespace varlen::vector
