@@ -337,7 +337,8 @@ void TForm1::createSaveDialog() {
                                  QStringLiteral("TIFF 6.0 (*.TIF)"), QStringLiteral("Enhanced Metafile (*.EMF)"),
                                  QStringLiteral("JPEG (*.JPG)"), QStringLiteral("Portable Network Graphics (*.PNG)"),
                                  QStringLiteral("Scalable Vector Graphics (*.SVG)"),
-                                 QStringLiteral("Portable Document Format (*.PDF)")});
+                                 QStringLiteral("Portable Document Format (*.PDF)"),
+                                 QStringLiteral("Encapsulated PostScript (*.EPS)")});
     selectSaveType(QStringLiteral("bmp"));
     // A name typed without an extension takes the one of the type chosen under "Files of type".
     connect(SaveDialog1, &QFileDialog::filterSelected, this, [this](const QString& filter) {

@@ -2,7 +2,6 @@
 // barcode the window's Save and Copy draw with, and saved through the window's Save pipeline. A
 // batch gives each of its threads its own barcode over that record and only a new caption per
 // line, so that ten thousand labels cost ten thousand drawings and nothing more.
-#if VARLEN_WITH_QT
 #include "cli/Draw.h"
 
 #include <memory>
@@ -16,7 +15,7 @@
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/Screen.h"
-#include "platform/qt/Printer.h"
+#include "vector/Vector.h"
 
 namespace varlen::cli {
 
@@ -47,18 +46,9 @@ TSaveOptions saveOptions(const CliOptions& o) {
     return save;
 }
 
-// One job on the default printer, the barcode 200 / 200 dots from the page's corner.
-void print(TBarcodeImage& image) {
-    TPrinter printer;
-    printer.BeginDoc();
-    try {
-        image.LoMetricPrint(printer.Canvas(), 200, 200);
-        printer.EndDoc();
-    } catch (...) {
-        printer.Abort();
-        throw;
-    }
-}
+// One job on the default printer, the barcode 200 / 200 dots from the corner of the page's
+// printable area, as the window's Print puts it.
+void print(const TSaveSource& source) { PrintOnDefaultQueue(source.Vector, TVectorOptions{}, "Varlen"); }
 
 // Draws and writes labels of one barcode; the batch makes one per thread.
 class Labels : public LabelWriter {
@@ -79,7 +69,7 @@ public:
                 for (const ByteSpan& part : bytes.Parts()) WriteStandardOutput(part.data, part.size);
                 break;
             }
-            case Target::Printer: print(image_); break;
+            case Target::Printer: print(source_); break;
         }
     }
 
@@ -109,4 +99,3 @@ int runDraw(const CliOptions& o, std::ostream& errors) {
 }
 
 }  // namespace varlen::cli
-#endif

@@ -101,17 +101,18 @@ std::string helpText() {
            "  --no-text          no human-readable line\n"
            "\n"
            "Output:\n"
-           "  -o FILE            the file type by its extension: .bmp .gif .tif .jpg .emf (what the\n"
-           "                     window's Save writes, byte for byte), .png, .svg (vectors, in mm),\n"
-           "                     .pdf (one page at physical size); written whole or not at all\n"
+           "  -o FILE            the file type by its extension: .bmp .gif .tif .jpg .emf .png .svg .pdf\n"
+           "                     .eps, what the window's Save writes, byte for byte (vector types: a\n"
+           "                     page the symbol's size, at physical size); written whole or not at all\n"
            "  -o - --format EXT  the file to standard output, EXT one of bmp gif tif jpg emf png svg pdf\n"
+           "                     eps\n"
            "  --scale F          magnification of the pixel types (the window's Save Size, default 1)\n"
            "  --margin N         white pixels around the symbol (default 2, the window's)\n"
            "  --dpi N            lay out for an N dots-per-inch printer: every module a whole number of\n"
-           "                     dots, N recorded in PNG, BMP and JPEG files, SVG and PDF at N dots\n"
-           "                     per inch (TIFF keeps its fixed 87.7)\n"
+           "                     dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and EPS at N\n"
+           "                     dots per inch (TIFF keeps its fixed 87.7)\n"
            "  --print            print on the default printer at physical size, 200/200 dots from\n"
-           "                     the page's corner, as the window's Print does\n"
+           "                     the corner of the printable area, as the window's Print does\n"
            "  --batch FILE|-     one data set per line of FILE (- standard input), each written to the\n"
            "                     name -o PATTERN gives: %n the line number, %0Nn zero-padded to N\n"
            "                     digits, %s the data with characters unsafe in file names as \"_\",\n"
@@ -243,7 +244,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         } else if (name == "--format") {
             options.format = std::string(value());
             if (SaveFileTypeOfExtension(options.format) == TSaveFileType::Unknown)
-                throw UsageError("--format takes bmp, gif, tif, jpg, emf, png, svg or pdf");
+                throw UsageError("--format takes bmp, gif, tif, jpg, emf, png, svg, pdf or eps");
         } else if (name == "--print") {
             noValue();
             options.target = Target::Printer;

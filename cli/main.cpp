@@ -5,15 +5,9 @@
 #include <sstream>
 
 #include <csignal>
-#include <cstdlib>
 
-#if VARLEN_WITH_QT
-#include <QApplication>
-
-#include "cli/Draw.h"
-#include "imaging/SaveFileType.h"
-#endif
 #include "VarlenVersion.h"
+#include "cli/Draw.h"
 #include "cli/Dump.h"
 #include "cli/Options.h"
 #include "cli/Validate.h"
@@ -62,31 +56,7 @@ int main(int argc, char** argv) {
                 varlen::WriteStandardOutput(bytes.data(), bytes.size());
                 return 0;
             }
-            case Mode::Draw: {
-#if VARLEN_WITH_QT
-                // Pictures are drawn without any toolkit; the vector files and the printer still
-                // need Qt's painter.
-                const varlen::TSaveFileType type = options.target == Target::StandardOutput
-                                                       ? varlen::SaveFileTypeOfExtension(options.format)
-                                                       : varlen::SaveFileTypeOf(options.output);
-                if (options.target != Target::Printer && type != varlen::TSaveFileType::Svg &&
-                    type != varlen::TSaveFileType::Pdf)
-                    return runDraw(options, std::cerr);
-                // Headless unless told otherwise: the tool never needs a window.
-                if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-                // Standard error carries the failure's message alone; Qt's notes stay out of it.
-                qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-                    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << "varlen-cli: " << text.toStdString() << '\n';
-                });
-                int qtArgc = 1;
-                char* qtArgv[] = {argv[0], nullptr};
-                QApplication app(qtArgc, qtArgv);
-                return runDraw(options, std::cerr);
-#else
-                std::cerr << "varlen-cli: built without Qt, it cannot draw\n";
-                return 1;
-#endif
-            }
+            case Mode::Draw: return runDraw(options, std::cerr);
             default: break;
         }
     } catch (const InputError& e) {

@@ -39,7 +39,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "barcode generator with a window and a com
 set(CPACK_PACKAGE_DESCRIPTION
   "Varlen draws EAN-8, EAN-13, UPC-A, UPC-E, Code 39, Interleaved 2 of 5, Codabar, Code 128, \
 Postnet, MSI Plessey and Bookland (ISBN) barcodes while the data is typed, saves them as BMP, \
-GIF, TIFF, JPEG, PNG, SVG, PDF or EMF files, copies them to the clipboard and prints them at \
+GIF, TIFF, JPEG, PNG, SVG, PDF, EPS or EMF files, copies them to the clipboard and prints them at \
 their true size. varlen-cli draws the same barcodes without a window, one at a time or a list \
 in one run.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -60,6 +60,9 @@ public:
     // before anything is drawn. Raises the engine's error as Symbol does.
     TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
 
+    // The parameter record the properties are kept in (the engine's).
+    const TBarcodeParams& Params() const { return engine_->Params; }
+
     TLLBarcode& Engine() { return *engine_; }
     const TLLBarcode& Engine() const { return *engine_; }
 

@@ -1,12 +1,6 @@
 // The Save pipeline: the barcode drawn once into a bitmap in memory, encoded by file type.
 #include "imaging/SaveFile.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QPainter>
-#include <QSvgGenerator>
-#include <QTemporaryDir>
-
 #include <cmath>
 #include <cstdint>
 
@@ -15,15 +9,10 @@
 #include "imaging/PngFile.h"
 #include "imaging/Tiff.h"
 #include "imaging/jpeg.h"
-#include "platform/Canvas.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/Metafile.h"
 #include "platform/Screen.h"
-#include "raster/Bitmap.h"
-#include "raster/RasterCanvas.h"
-#include "platform/qt/Printer.h"
-#include "platform/qt/QtCanvas.h"
 
 namespace varlen {
 
@@ -37,66 +26,19 @@ std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& op
     return EncodePng(view, dotsPerMeter);
 }
 
-// The drawn size at a resolution: measured where the source can, else drawn once on a surface
-// that only measures (a raster surface without pixels, reporting that resolution).
-TSize measure(const TSaveSource& source, int dpi) {
-    if (source.DrawnSize) return source.DrawnSize(dpi);
-    TRasterCanvas canvas;
-    canvas.SetResolution(dpi, dpi);
-    TSize size;
-    source.Draw(canvas, 0, 0, &size);
-    return size;
-}
-
-std::vector<std::uint8_t> svgBytes(const std::string& fileName, const TSaveSource& source, const TSaveOptions& options) {
-    const int dpi = options.VectorDpi > 0 ? options.VectorDpi : 1200;
+std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& name, const TSaveSource& source,
+                                      const TSaveOptions& options) {
+    TVectorOptions vector;
+    vector.Dpi = options.VectorDpi > 0 ? options.VectorDpi : 1200;
     // The margin is given in screen pixels; at the vector resolution it keeps its physical width.
     const int screenDpi = Screen().logPixelsX > 0 ? Screen().logPixelsX : 96;
-    const int margin = static_cast<int>(std::lround(static_cast<double>(source.Margin) * dpi / screenDpi));
-    const TSize size = measure(source, dpi);
-    const int width = 2 * margin + std::abs(size.cx), height = 2 * margin + std::abs(size.cy);
-
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setResolution(dpi);  // width and height come out in millimetres
-    generator.setSize(QSize(width, height));
-    generator.setViewBox(QRect(0, 0, width, height));
-    generator.setTitle("Varlen barcode");
-    generator.setDescription(QString());
-    {
-        TQtCanvas canvas(&generator);
-        if (!canvas.IsAttached()) throw EInOutError(fileName + ": the SVG generator failed");
-        // White background, as the bitmap types have.
-        canvas.Painter()->fillRect(QRect(0, 0, width, height), Qt::white);
-        TSize drawn;
-        source.Draw(canvas, margin, margin, &drawn);
-    }
-    return std::vector<std::uint8_t>(bytes.constData(), bytes.constData() + bytes.size());
-}
-
-void savePdf(const std::string& fileName, const TSaveSource& source, const TSaveOptions& options) {
-    TPrinter printer;
-    printer.SetPdfOutput(fileName, options.VectorDpi > 0 ? options.VectorDpi : 1200);
-    printer.BeginDoc();
-    try {
-        source.Draw(printer.Canvas(), 200, 200, nullptr);
-        printer.EndDoc();
-    } catch (...) {
-        printer.Abort();
-        throw;
-    }
-}
-
-// The PDF through the printer, read back from where the printer wrote it.
-std::vector<std::uint8_t> pdfBytes(const TSaveSource& source, const TSaveOptions& options) {
-    const QTemporaryDir dir;
-    if (!dir.isValid()) throw EInOutError("temporary folder: " + dir.errorString().toStdString());
-    const std::string file = dir.filePath(QStringLiteral("barcode.pdf")).toStdString();
-    savePdf(file, source, options);
-    return ReadWholeFile(file);
+    vector.MarginDots = static_cast<int>(std::lround(static_cast<double>(source.Margin) * vector.Dpi / screenDpi));
+    vector.PrintPlacement = type == TSaveFileType::Pdf && options.PrintPage;
+    vector.Name = name;
+    const TVectorFormat format = type == TSaveFileType::Svg   ? TVectorFormat::Svg
+                                 : type == TSaveFileType::Pdf ? TVectorFormat::Pdf
+                                                              : TVectorFormat::Eps;
+    return VectorFileBytes(format, source.Vector, vector);
 }
 
 // The bitmap of a pixel type, drawn only once its size is known to fit the type.
@@ -172,25 +114,16 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
         }
 
         case TSaveFileType::Svg:
-            if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
-            return TFileBytes(svgBytes(name, source, options));
-
         case TSaveFileType::Pdf:
+        case TSaveFileType::Eps:
             if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
-            return TFileBytes(pdfBytes(source, options));
+            return TFileBytes(vectorBytes(type, name, source, options));
     }
     throw EInOutError(UnknownFileTypeMessage(name));
 }
 
 void SaveBarcodeToFile(const std::string& fileName, int factor, const TSaveSource& source, const TSaveOptions& options) {
-    const TSaveFileType type = SaveFileTypeOf(fileName);
-    if (type == TSaveFileType::Pdf) {
-        // The printer writes the PDF file itself, whole or not at all.
-        if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
-        savePdf(fileName, source, options);
-        return;
-    }
-    const TFileBytes bytes = BarcodeFileBytes(type, fileName, factor, source, options);
+    const TFileBytes bytes = BarcodeFileBytes(SaveFileTypeOf(fileName), fileName, factor, source, options);
     WriteFileAtomic(fileName, bytes.Parts());
 }
 

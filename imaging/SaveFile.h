@@ -1,67 +1,72 @@
 #pragma once
 // Saving a barcode as a file of the type its name asks for: the Save command's pipeline, shared by
 // the window and by varlen-cli, so that both write the same bytes for the same barcode and factor.
+// No Qt.
 //
 // Everything happens in memory: the barcode is drawn once, with a margin and magnified F times,
-// into a bitmap (the control's MagnifiedBitmap), the bitmap is encoded as the type the target
-// name's extension asks for (compared in lower case), and the bytes go to the one safe writer,
-// which writes the target whole or not at all. Nothing but the target touches the disk.
+// into a raster bitmap (TBarcodeImage::MagnifiedBitmap), the bitmap is encoded as the type the
+// target name's extension asks for (compared in lower case), and the bytes go to the one safe
+// writer, which writes the target whole or not at all. Nothing but the target touches the disk.
 //   ".bmp"  the bitmap as a Windows bitmap file;
 //   ".gif"  the bitmap assigned to a TGIFImage;
 //   ".tif"  the bitmap converted to 8 bits per pixel (halftone palette), then the TIFF writer;
 //   ".jpg"  the bitmap assigned to a TJPEGImage (quality 90, baseline);
 //   ".emf"  an enhanced metafile as large as the bitmap, holding it drawn at (0, 0);
 //   ".png"  the bitmap as PNG (the same pixels as the ".bmp");
-//   ".svg"  vector bars and text drawn by the renderer on an SVG generator, in millimetres;
-//   ".pdf"  one page at physical size, the barcode at (200, 200) dots as the Print command puts it.
+//   ".svg", ".pdf", ".eps"  vector bars and text (vector/Vector.h) at the vector resolution, on a
+//          page the symbol's size with the margin kept at its physical width; the PDF optionally
+//          on the Print command's page (TSaveOptions::PrintPage).
 // A picture larger than its type can hold (PictureFits, SaveFileType.h) is refused before it is
-// drawn, with one message for every type. A target name whose extension is none of the eight
+// drawn, with one message for every type. A target name whose extension is none of the nine
 // raises EInOutError with kUnknownFileTypeMessage and writes nothing.
 //
-// Use from the window (Save, after the dialog):
-//     SaveBarcodeToFile(fileName, factor, SaveSourceOf(*Barcode1));
-// and from varlen-cli the same call, with TSaveOptions for a label printer's resolution, or
-// BarcodeFileBytes for standard output.
+// Use from the window (Save, after the dialog) and from varlen-cli alike:
+//     TBarcodeImage image = Barcode1->Image();
+//     SaveBarcodeToFile(fileName, factor, SaveSourceOf(image));
+// with TSaveOptions for a label printer's resolution, or BarcodeFileBytes for standard output.
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/BarLL.h"
 #include "imaging/SaveFileType.h"
 #include "platform/FileIO.h"
 #include "raster/Bitmap.h"
+#include "vector/Vector.h"
 
 namespace varlen {
-
-class TCanvas;
-struct TSize;
 
 // What the pipeline needs of a barcode, as callbacks, so that this layer needs no control.
 struct TSaveSource {
     // The pixel types: the barcode with its margin, magnified `factor` times
-    // (TBarcode::MagnifiedBitmap(margin, false, factor)).
+    // (TBarcodeImage::MagnifiedBitmap(margin, false, factor)).
     std::function<std::unique_ptr<TBitmap>(int factor)> MagnifiedBitmap;
-    // The drawn size, margin not included, on a surface of `dpi` dots per inch (0: the screen's,
-    // which the bitmap is drawn at), known without drawing (TBarcode::MeasuredSize): a picture
-    // too large is refused before it is drawn, and the SVG is sized before it is drawn.
+    // The drawn size of the bitmap's barcode, margin not included, on a surface of `dpi` dots per
+    // inch (0: the screen's, which the bitmap is drawn at), known without drawing
+    // (TBarcodeImage::MeasuredSize): a picture too large is refused before it is drawn.
     std::function<TSize(int dpi)> DrawnSize;
-    // SVG and PDF: draws the barcode at the point (x, y) of a surface in the text mapping mode,
-    // at the surface's own resolution, and gives the drawn size in device units
-    // (TBarcode::LoMetricPrint).
-    std::function<void(TCanvas& canvas, int x, int y, TSize* size)> Draw;
-    // The margin of the bitmap in pixels; SVG takes it over at the vector resolution.
+    // SVG, PDF and EPS: the barcode measured and drawn by the vector surface.
+    TVectorSource Vector;
+    // The margin of the bitmap in pixels; the vector types take it over at its physical width.
     int Margin = 2;
 };
 
-// A source over anything with the control's MagnifiedBitmap, MeasuredSize and LoMetricPrint (a
-// TBarcode). The barcode must outlive the source.
+// A source over anything with the control's MagnifiedBitmap, MeasuredSize, Symbol and Params (a
+// TBarcodeImage, a TBarcode). The barcode must outlive the source; a new caption given to it
+// later is what the source draws.
 template <class Barcode>
 TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
     source.Margin = margin;
     source.MagnifiedBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor); };
     source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
-    source.Draw = [&barcode](TCanvas& canvas, int x, int y, TSize* size) { barcode.LoMetricPrint(canvas, x, y, size); };
+    source.Vector.DrawnSize = [&barcode](int dpi) {
+        return VectorSourceOf(barcode.Symbol(), RenderParamsOf(barcode.Params())).DrawnSize(dpi);
+    };
+    source.Vector.Draw = [&barcode](TCanvas& canvas, int x, int y) {
+        Render(barcode.Symbol(), RenderParamsOf(barcode.Params()), canvas, x, y);
+    };
     return source;
 }
 
@@ -70,9 +75,12 @@ struct TSaveOptions {
     // the bitmap's own (JPEG density; PNG and BMP record the resolution the barcode was laid out
     // at in any case). 0: as the window writes them (no JPEG density).
     int RecordDpi = 0;
-    // Dots per inch of the vector surfaces (SVG, PDF): the renderer lays the modules out in whole
-    // dots of this resolution.
+    // Dots per inch of the vector surfaces (SVG, PDF, EPS): the renderer lays the modules out in
+    // whole dots of this resolution.
     int VectorDpi = 1200;
+    // PDF: the Print command's page (A4, the symbol's corner 200/200 dots from the page's corner)
+    // instead of a page the symbol's size.
+    bool PrintPage = false;
 };
 
 // A file's bytes in memory, in pieces (a large bitmap's rows are not copied into one block).
@@ -92,10 +100,10 @@ private:
     std::vector<ByteSpan> parts_;
 };
 
-// The whole file of the given type for the barcode, magnified `factor` times (pixel types; SVG
-// and PDF are at physical size). `name` is the file the bytes are for, named in messages. Raises
-// EInOutError (unknown type, a picture too large for its type), the control's EOverflow (factor
-// below 1, encoding), GIFException, EJPEG.
+// The whole file of the given type for the barcode, magnified `factor` times (pixel types; SVG,
+// PDF and EPS are at physical size). `name` is the file the bytes are for, named in messages. Raises
+// EInOutError (unknown type, a picture too large for its type, the vector module missing), the
+// control's EOverflow (factor below 1, encoding), GIFException, EJPEG.
 TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
                             const TSaveOptions& options = {});
 

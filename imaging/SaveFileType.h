@@ -7,7 +7,7 @@
 
 namespace varlen {
 
-enum class TSaveFileType { Unknown, Bmp, Gif, Tif, Jpg, Emf, Png, Svg, Pdf };
+enum class TSaveFileType { Unknown, Bmp, Gif, Tif, Jpg, Emf, Png, Svg, Pdf, Eps };
 
 // ".bmp", ".gif", ... (empty for Unknown).
 inline const char* SaveFileExtension(TSaveFileType type) {
@@ -20,9 +20,15 @@ inline const char* SaveFileExtension(TSaveFileType type) {
         case TSaveFileType::Png: return ".png";
         case TSaveFileType::Svg: return ".svg";
         case TSaveFileType::Pdf: return ".pdf";
+        case TSaveFileType::Eps: return ".eps";
         case TSaveFileType::Unknown: break;
     }
     return "";
+}
+
+// Whether the type is drawn as vector graphics (SVG, PDF, EPS) rather than as a picture of pixels.
+inline bool IsVectorType(TSaveFileType type) {
+    return type == TSaveFileType::Svg || type == TSaveFileType::Pdf || type == TSaveFileType::Eps;
 }
 
 // The type of an extension given alone ("png", ".PNG"); Unknown for anything else.
@@ -30,7 +36,8 @@ inline TSaveFileType SaveFileTypeOfExtension(std::string extension) {
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (!extension.empty() && extension[0] != '.') extension = "." + extension;
     for (TSaveFileType type : {TSaveFileType::Bmp, TSaveFileType::Gif, TSaveFileType::Tif, TSaveFileType::Jpg,
-                               TSaveFileType::Emf, TSaveFileType::Png, TSaveFileType::Svg, TSaveFileType::Pdf})
+                               TSaveFileType::Emf, TSaveFileType::Png, TSaveFileType::Svg, TSaveFileType::Pdf,
+                               TSaveFileType::Eps})
         if (extension == SaveFileExtension(type)) return type;
     return TSaveFileType::Unknown;
 }
@@ -45,7 +52,7 @@ inline TSaveFileType SaveFileTypeOf(const std::string& fileName) {
 
 // The message for a name of no known type (printf-style, %s the file name), and its text.
 constexpr const char* kUnknownFileTypeMessage =
-    "Unknown file type \"%s\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg or .pdf";
+    "Unknown file type \"%s\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg, .pdf or .eps";
 inline std::string UnknownFileTypeMessage(const std::string& fileName) {
     std::string text = kUnknownFileTypeMessage;
     text.replace(text.find("%s"), 2, fileName);

@@ -75,6 +75,11 @@ int unitsPerInch(int mode) {
 }
 }  // namespace
 
+void TCanvasState::ResetMapping() {
+    mapMode_ = MM_TEXT;
+    winX_ = winY_ = vpX_ = vpY_ = 1;
+}
+
 int TCanvasState::SetMapMode(int mode) {
     const int previous = mapMode_;
     if (mode < MM_TEXT || mode > MM_ANISOTROPIC) return 0;

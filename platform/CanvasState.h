@@ -41,9 +41,15 @@ public:
     void SetWindowExtEx(int cx, int cy) override;
     void SetViewportExtEx(int cx, int cy) override;
 
+    // The mapping mode back to MM_TEXT with unit extents, as a fresh device context has.
+    void ResetMapping();
+
     // Device dots per logical unit on each axis (negative y: y grows upward).
     double ScaleX() const;
     double ScaleY() const;
+
+    // What LOGPIXELSX / LOGPIXELSY report, and the metric modes map with.
+    void SetResolution(int dpiX, int dpiY);
 
 protected:
     // The font of the next text output: the selected one, else the surface's own.
@@ -56,7 +62,6 @@ protected:
 
     int DpiX() const { return dpiX_; }
     int DpiY() const { return dpiY_; }
-    void SetResolution(int dpiX, int dpiY);
     TColor TextColor() const { return textColor_; }
     TColor BkColor() const { return bkColor_; }
     int BkMode() const { return bkMode_; }

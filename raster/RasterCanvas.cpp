@@ -115,9 +115,16 @@ TRasterCanvas::TRasterCanvas() { SetResolution(Screen().logPixelsX, Screen().log
 
 TRasterCanvas::TRasterCanvas(const TRasterTarget& target) : TRasterCanvas() { Attach(target); }
 
-void TRasterCanvas::Attach(const TRasterTarget& target) {
-    m_target = target;
-    SetDeviceSize(target.width, target.height);
+void TRasterCanvas::Attach(const TRasterTarget& target) { m_target = target; }
+
+int TRasterCanvas::GetDeviceCaps(int index) const {
+    switch (index) {
+        case LOGPIXELSX: return DpiX();
+        case LOGPIXELSY: return DpiY();
+        case HORZRES: return m_target.width;
+        case VERTRES: return m_target.height;
+        default: return 0;
+    }
 }
 
 void TRasterCanvas::Detach() { m_target = TRasterTarget{}; }
@@ -178,9 +185,9 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
     if (text.empty() || !ensureTarget()) return;
     const TLogFont& font = CurrentFont();
     const double sx = ScaleX(), sy = ScaleY();
-    const double cell = CellHeightLogical(font) * std::fabs(sy);
-    if (!(cell > 0) || sx == 0) return;
     const TFontFace& face = TFontFace::ForName(font.FaceName);
+    const double cell = CellHeight(font, face.CellPerEm()) * std::fabs(sy);
+    if (!(cell > 0) || sx == 0) return;
     // The cell is the font's ascent and descent; a non-uniform mapping stretches the glyphs
     // along the line as it stretches logical units.
     const double emY = cell / face.CellPerEm();
@@ -206,7 +213,7 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
     const Turn turn{quarterTurns(font.Escapement), RoundHalfUp(x * sx), RoundHalfUp(y * sy)};
     const int bpp = m_target.bytesPerPixel;
 
-    if (m_bkMode == OPAQUE) {
+    if (BkMode() == OPAQUE) {
         // The cell behind the string: the pixels whose centres it covers.
         const int lx0 = static_cast<int>(std::ceil(left - 0.5)), lx1 = static_cast<int>(std::ceil(left + width - 0.5));
         const int ly0 = static_cast<int>(std::ceil(baseline - ascent - 0.5));
@@ -215,11 +222,11 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
             int ax, ay, bx, by;
             turn.pixel(lx0, ly0, ax, ay);
             turn.pixel(lx1 - 1, ly1 - 1, bx, by);
-            fillDevice(std::min(ax, bx), std::min(ay, by), std::max(ax, bx) + 1, std::max(ay, by) + 1, m_bkColor);
+            fillDevice(std::min(ax, bx), std::min(ay, by), std::max(ax, bx) + 1, std::max(ay, by) + 1, BkColor());
         }
     }
 
-    const Rgb colour = rgbOf(m_textColor);
+    const Rgb colour = rgbOf(TextColor());
     const bool cached = TFontFace::Cached(emX, emY);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);

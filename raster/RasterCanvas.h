@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/DeviceContext.h"
+#include "platform/CanvasState.h"
 
 namespace varlen {
 
@@ -26,7 +26,7 @@ struct TRasterTarget {
     int bytesPerPixel = 3;
 };
 
-class TRasterCanvas : public TDeviceContext {
+class TRasterCanvas : public TCanvasState {
 public:
     // A surface without pixels yet: it measures at the screen's resolution, draws nothing.
     TRasterCanvas();
@@ -39,6 +39,7 @@ public:
     // Called when a drawing operation finds no target: the owner (a bitmap) attaches one again.
     void SetReattachHandler(std::function<void()> handler) { m_reattach = std::move(handler); }
 
+    int GetDeviceCaps(int index) const override;
     void FillRect(const TRect& rect) override;
     int TextWidth(const std::string& text) override;
     int MeasureText(const std::string& face, int height, const std::string& text) override;

@@ -102,7 +102,8 @@ TQtCanvas::TQtCanvas(QPaintDevice* device) { Attach(device); }
 
 TQtCanvas::TQtCanvas(QPainter* painter, int dpiX, int dpiY, int width, int height) : m_painter(painter) {
     SetResolution(dpiX, dpiY);
-    SetDeviceSize(width, height);
+    m_width = width;
+    m_height = height;
 }
 
 TQtCanvas::~TQtCanvas() { Detach(); }
@@ -123,7 +124,8 @@ void TQtCanvas::beginOwn(QPaintDevice* device, int dpiX, int dpiY) {
         }
     }
     SetResolution(dpiX, dpiY);
-    SetDeviceSize(device->width(), device->height());
+    m_width = device->width();
+    m_height = device->height();
     m_ownPainter = std::make_unique<QPainter>();
     if (!m_ownPainter->begin(device)) {
         m_ownPainter.reset();
@@ -149,6 +151,16 @@ QPainter* TQtCanvas::Painter() {
 
 bool TQtCanvas::ensurePainter() {
     return m_painter != nullptr;
+}
+
+int TQtCanvas::GetDeviceCaps(int index) const {
+    switch (index) {
+        case LOGPIXELSX: return DpiX();
+        case LOGPIXELSY: return DpiY();
+        case HORZRES: return m_width;
+        case VERTRES: return m_height;
+        default: return 0;
+    }
 }
 
 // ---- filling -------------------------------------------------------------------------------
@@ -188,7 +200,7 @@ QFont TQtCanvas::CellFont(const std::string& face, double cellHeight, double* sc
 
 int TQtCanvas::TextWidth(const std::string& text) {
     const TLogFont& font = CurrentFont();
-    const double cell = CellHeightLogical(font);
+    const double cell = CellHeight(font, font.Height > 0 ? 1.0 : CellPerEm(font.FaceName));
     // Measured at a large size and scaled, so that the width is the design width of the string.
     // The layout asks for the same strings when it measures and when it draws: they are kept.
     thread_local std::map<std::pair<std::string, std::string>, double> widths;
@@ -207,7 +219,7 @@ void TQtCanvas::TextOutA(int x, int y, const std::string& text) {
     if (!ensurePainter()) return;
     const TLogFont& font = CurrentFont();
     const double sx = ScaleX(), sy = ScaleY();
-    const double cellDevice = CellHeightLogical(font) * std::fabs(sy);
+    const double cellDevice = CellHeight(font, font.Height > 0 ? 1.0 : CellPerEm(font.FaceName)) * std::fabs(sy);
     if (cellDevice <= 0) return;
     const DrawFont& df = drawFont(font.FaceName, cellDevice);
     const double k = df.k, ascent = df.ascent, descent = df.descent;
@@ -236,9 +248,9 @@ void TQtCanvas::TextOutA(int x, int y, const std::string& text) {
     m_painter->rotate(-font.Escapement / 10.0);
     // A non-uniform scale stretches the glyphs like the logical units.
     m_painter->scale(k * std::fabs(sx) / std::fabs(sy), k);
-    if (m_bkMode == OPAQUE) m_painter->fillRect(QRectF(left, baseline - ascent, width, ascent + descent), toQColor(m_bkColor));
+    if (BkMode() == OPAQUE) m_painter->fillRect(QRectF(left, baseline - ascent, width, ascent + descent), toQColor(BkColor()));
     m_painter->setFont(df.font);
-    m_painter->setPen(toQColor(m_textColor));
+    m_painter->setPen(toQColor(TextColor()));
     m_painter->drawText(QPointF(left, baseline), string);
     m_painter->restore();
 }

@@ -12,7 +12,7 @@
 #include <QBrush>
 #include <QFont>
 
-#include "platform/DeviceContext.h"
+#include "platform/CanvasState.h"
 
 class QPainter;
 class QPaintDevice;
@@ -24,7 +24,7 @@ namespace varlen {
 // and its size in pixels. Without a screen the defaults stay.
 void InitScreenFromQt();
 
-class TQtCanvas : public TDeviceContext {
+class TQtCanvas : public TCanvasState {
 public:
     // A surface with no device yet; Attach gives it one.
     TQtCanvas();
@@ -54,6 +54,7 @@ public:
     // Ascent + descent of a face in ems (Liberation Sans: 2288 / 2048).
     static double FaceCellPerEm(const std::string& face);
 
+    int GetDeviceCaps(int index) const override;
     void FillRect(const TRect& rect) override;
     int TextWidth(const std::string& text) override;
     void TextOutA(int x, int y, const std::string& text) override;
@@ -68,6 +69,7 @@ private:
     QPainter* m_painter = nullptr;
     std::unique_ptr<QPainter> m_ownPainter;
 
+    int m_width = 0, m_height = 0;
     QBrush m_fillBrush;
     TColor m_fillBrushColor = clBlack;
 };

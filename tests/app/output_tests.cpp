@@ -95,7 +95,7 @@ TEST_F(WindowTest, SaveEveryTypeThroughTheDialogSeam) {
         EXPECT_EQ(str(d.nameFilters().join("|")),
                   "Windows Bitmap (*.BMP)|Compuserve Gif (*.GIF)|TIFF 6.0 (*.TIF)|Enhanced Metafile (*.EMF)|"
                   "JPEG (*.JPG)|Portable Network Graphics (*.PNG)|Scalable Vector Graphics (*.SVG)|"
-                  "Portable Document Format (*.PDF)");
+                  "Portable Document Format (*.PDF)|Encapsulated PostScript (*.EPS)");
         EXPECT_EQ(str(d.selectedNameFilter()), "Windows Bitmap (*.BMP)");
         EXPECT_EQ(str(d.defaultSuffix()), "bmp");
         EXPECT_TRUE(d.testOption(QFileDialog::DontConfirmOverwrite));
@@ -242,9 +242,9 @@ TEST_F(WindowTest, SaveLeavesOtherFilesAloneAndNoTemporaries) {
         {"metafile", "1", path("busy.emf"), nullptr},
         {"PNG", "1", path("busy.png"), nullptr},
         {"a type nobody knows", "1", path("label.xyz"),
-         "Unknown file type \"%s\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg or .pdf"},
+         "Unknown file type \"%s\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg, .pdf or .eps"},
         {"no extension at all", "1", path("label"),
-         "Unknown file type \"%s\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg or .pdf"},
+         "Unknown file type \"%s\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg, .pdf or .eps"},
     };
     for (const Failure& f : failures) {
         w.lblsaveRatio = f.factor;

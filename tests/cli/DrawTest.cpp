@@ -124,7 +124,7 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
     const ProcessResult unknown = cli({"-o", file("x.xyz"), "400638133393"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("Unknown file type \"" + file("x.xyz") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, "
-                               ".svg or .pdf"),
+                               ".svg, .pdf or .eps"),
               std::string::npos)
         << unknown.err;
     EXPECT_FALSE(fs::exists(file("x.xyz")));

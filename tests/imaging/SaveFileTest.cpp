@@ -55,6 +55,7 @@ TEST(SaveFile, EveryTypeOpensInAnIndependentReaderAndDecodes) {
         {".png", "/usr/bin/convert %in %out"},
         {".svg", "rsvg-convert -d 300 -p 300 -b white -o %out %in"},
         {".pdf", "pdftoppm -r 300 -png -singlefile %in %out.p && /usr/bin/convert %out.p.png -trim %out"},
+        {".eps", "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -sDEVICE=png16m -r300 -o %out %in"},
     };
     for (int factor : {1, 3}) {
         for (const Row& r : rows) {
@@ -141,7 +142,7 @@ TEST(SaveFile, TemporaryFilesNeverTakeAnExistingNameAndNeverStay) {
     InDirectory here(dir.path());
     const TSaveSource viaFile = SaveSourceOf(barcode);
     std::vector<std::string> expected = bystanders;
-    for (const char* ext : {".gif", ".tif", ".jpg", ".emf", ".png", ".bmp", ".svg", ".pdf"}) {
+    for (const char* ext : {".gif", ".tif", ".jpg", ".emf", ".png", ".bmp", ".svg", ".pdf", ".eps"}) {
         SaveBarcodeToFile(dir.file(std::string("label") + ext), 1, viaFile);
         SaveBarcodeToFile(std::string("rel") + ext, 1, viaFile);  // a name without a folder
         expected.push_back(std::string("label") + ext);
@@ -181,10 +182,10 @@ TEST(SaveFile, FailuresLeaveNothingBehind) {
          "missing folder: one message naming the target"},
         {"/proc/varlen-cannot-write.gif", nullptr, "/proc/varlen-cannot-write.gif: ", "a folder that takes no files"},
         {dir.file("label.png2"), nullptr,
-         "Unknown file type \"" + dir.file("label.png2") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg or .pdf",
+         "Unknown file type \"" + dir.file("label.png2") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg, .pdf or .eps",
          "unknown extension"},
         {dir.file("noext"), nullptr,
-         "Unknown file type \"" + dir.file("noext") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg or .pdf",
+         "Unknown file type \"" + dir.file("noext") + "\": use .bmp, .gif, .tif, .emf, .jpg, .png, .svg, .pdf or .eps",
          "no extension"},
     };
     for (const Row& r : rows) {

@@ -104,6 +104,30 @@ void setBoundingBox(std::vector<std::uint8_t>& eps, int width, int height) {
     eps.assign(text.begin(), text.end());
 }
 
+// cairo names an SVG document's groups after its surfaces, numbered across the process
+// ("surface101" for the fifty-first file), so the same barcode would give other bytes as the 1st
+// file of a run than as the 51st, and other bytes in a batch of one job than of two. The names
+// are renumbered in the order they appear: the file depends on the barcode alone.
+void numberSurfaces(std::vector<std::uint8_t>& svg) {
+    const std::string key = "surface";
+    std::string text(svg.begin(), svg.end()), out;
+    std::vector<std::string> seen;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + key.size())) {
+        std::size_t end = at + key.size();
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        if (end == at + key.size() || at == 0 || (text[at - 1] != '"' && text[at - 1] != '#')) continue;
+        const std::string number = text.substr(at + key.size(), end - at - key.size());
+        auto found = std::find(seen.begin(), seen.end(), number);
+        if (found == seen.end()) found = seen.insert(seen.end(), number);
+        out.append(text, from, at + key.size() - from);
+        out += std::to_string(found - seen.begin() + 1);
+        from = end;
+    }
+    out.append(text, from, std::string::npos);
+    svg.assign(out.begin(), out.end());
+}
+
 std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& source, const TVectorOptions& options) {
     if (!source.Draw) fail(options, "the barcode cannot be drawn");
     const int dpi = options.Dpi > 0 ? options.Dpi : 1200;
@@ -164,6 +188,7 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
     if (status != CAIRO_STATUS_SUCCESS)
         fail(options, std::string("the ") + nameOf(format) + " writer failed: " + cairo_status_to_string(status));
     if (format == TVectorFormat::Eps) setBoundingBox(bytes, int(width), int(height));
+    if (format == TVectorFormat::Svg) numberSurfaces(bytes);
     return bytes;
 }
 
