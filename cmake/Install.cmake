@@ -23,6 +23,21 @@ if(TARGET varlen_vector_module)
   add_dependencies(varlen_install_files varlen_vector_module)
 endif()
 
+# libvarlen: the shared library (with its version links) and the static one in lib/, the API's
+# headers under include/varlen/, varlen.pc for pkg-config, and the example program's source. The
+# vector module in lib/varlen/ is where the shared library looks for it too.
+if(TARGET libvarlen_shared)
+  install(TARGETS libvarlen_shared libvarlen_static LIBRARY DESTINATION lib ARCHIVE DESTINATION lib)
+  install(FILES ${PROJECT_SOURCE_DIR}/lib/varlen.h DESTINATION include/varlen)
+  foreach(header IN LISTS VARLEN_PUBLIC_HEADERS)
+    get_filename_component(folder ${header} DIRECTORY)
+    install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION include/varlen/${folder})
+  endforeach()
+  install(FILES ${PROJECT_BINARY_DIR}/lib/varlen.pc DESTINATION lib/pkgconfig)
+  install(FILES ${PROJECT_SOURCE_DIR}/lib/example/write_png.cpp DESTINATION ${VARLEN_INSTALL_DATADIR}/doc/varlen/examples)
+  add_dependencies(varlen_install_files libvarlen_shared libvarlen_static)
+endif()
+
 if(TARGET varlen)
   install(FILES ${PROJECT_SOURCE_DIR}/app/VARLEN.HLP DESTINATION ${VARLEN_INSTALL_DATADIR}/varlen)
   add_subdirectory(${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/data)
@@ -47,5 +62,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libvarlen.so.1 in /usr/lib: the package declares it and has the linker's cache updated.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
 include(CPack)

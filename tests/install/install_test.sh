@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installs the build into a scratch prefix (under DESTDIR, as packagers do) and checks what a user
-# gets: exactly the files of installed-files.txt; a menu entry and a software-centre description
+# gets: exactly the files of installed-files.txt; varlen-cli and libvarlen without Qt; libvarlen's
+# example program built with pkg-config's flags alone, its PNG decoded; a menu entry and a software-centre description
 # their validators accept; manual pages man formats without a warning, naming every option of
 # varlen-cli --help; icons of the sizes their folders say; a shell completion that offers the
 # options, types and formats the help names; the README's varlen-cli quick start working with the
@@ -15,7 +16,7 @@ build=$1
 source=$2
 version=$3
 
-for tool in desktop-file-validate appstreamcli man identify rsvg-convert file; do
+for tool in desktop-file-validate appstreamcli man identify rsvg-convert file pkg-config c++; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh"; exit 1; }
 done
 
@@ -58,6 +59,23 @@ grep -q -- '--settings-path' "$scratch/varlen.txt" || fail "varlen(1) does not d
 for program in varlen varlen-cli; do
   ! ldd "$root/bin/$program" | grep 'not found' || fail "$program misses a library"
 done
+for file in bin/varlen-cli lib/libvarlen.so lib/varlen/libvarlen-vector.so; do
+  ! ldd "$root/$file" | grep -q 'libQt' || fail "$file links Qt: $(ldd "$root/$file" | grep -o 'libQt[^ ]*' | tr '\n' ' ')"
+done
+
+# libvarlen as a program elsewhere uses it: the installed example built with nothing but what
+# pkg-config says, run against the installed library, its PNG read back by a decoder not ours.
+mkdir "$scratch/example"
+flags=$(PKG_CONFIG_PATH=$root/lib/pkgconfig pkg-config --cflags --libs varlen) || fail "pkg-config knows no varlen"
+# shellcheck disable=SC2086  # the flags are words
+c++ -std=c++20 -o "$scratch/example/write_png" "$root/share/doc/varlen/examples/write_png.cpp" $flags ||
+  fail "the installed example does not build with: $flags"
+(cd "$scratch/example" && LD_LIBRARY_PATH=$root/lib ./write_png label.png 400638133393 >/dev/null) ||
+  fail "the installed example failed"
+[[ $(file "$scratch/example/label.png") == *"PNG image data"* ]] || fail "the example wrote no PNG"
+if command -v ZXingReader >/dev/null; then
+  ZXingReader -1 "$scratch/example/label.png" | grep -q '"4006381333931"' || fail "the example's PNG does not decode"
+fi
 
 # Icons: each PNG as large as its folder says, the SVG drawable.
 for png in "$root"/share/icons/hicolor/*x*/apps/varlen.png; do
