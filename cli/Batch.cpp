@@ -11,7 +11,6 @@
 #include <map>
 #include <mutex>
 #include <new>
-#include <ostream>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -173,7 +172,7 @@ private:
 // optional progress line on a terminal.
 class Reporter {
 public:
-    Reporter(std::ostream& errors, bool progress) : errors_(errors), progress_(progress) {}
+    Reporter(const MessageSink& errors, bool progress) : errors_(errors), progress_(progress) {}
 
     void done(const Line& line, std::string message) {
         std::lock_guard lock(mutex_);
@@ -181,11 +180,10 @@ public:
         while (!waiting_.empty() && waiting_.begin()->first == reported_) {
             const auto& [number, text] = waiting_.begin()->second;
             if (!text.empty()) {
-                if (progress_) errors_ << '\r';
-                errors_ << "varlen-cli: " << batchLineMessage(number, text) << '\n';
+                errors_(std::string(progress_ ? "\r" : "") + "varlen-cli: " + batchLineMessage(number, text) + '\n');
                 failed_ = true;
             }
-            if (progress_ && reported_ % 1000 == 999) errors_ << "\rline " << number << std::flush;
+            if (progress_ && reported_ % 1000 == 999) errors_("\rline " + std::to_string(number));
             waiting_.erase(waiting_.begin());
             ++reported_;
         }
@@ -208,11 +206,11 @@ public:
     }
 
     void finish(long lines) {
-        if (progress_) errors_ << "\rline " << lines << '\n' << std::flush;
+        if (progress_) errors_("\rline " + std::to_string(lines) + '\n');
     }
 
 private:
-    std::ostream& errors_;
+    const MessageSink& errors_;
     const bool progress_;
     std::mutex mutex_;
     std::condition_variable roomy_;
@@ -258,7 +256,7 @@ private:
 
 class Batch {
 public:
-    Batch(const CliOptions& options, std::ostream& errors)
+    Batch(const CliOptions& options, const MessageSink& errors)
         : options_(options),
           ledger_(options.target == Target::File && patternUsesData(options.output)),
           reporter_(errors, ::isatty(STDERR_FILENO) != 0) {}
@@ -376,7 +374,7 @@ int jobThreads(int jobs) {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-int runBatch(const CliOptions& options, const LabelWriterFactory& makeWriter, std::ostream& errors) {
+int runBatch(const CliOptions& options, const LabelWriterFactory& makeWriter, const MessageSink& errors) {
     return Batch(options, errors).run(makeWriter);
 }
 

@@ -12,7 +12,6 @@
 //
 // Nothing here knows how a label is drawn: the caller hands in a factory of LabelWriters.
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -32,10 +31,13 @@ public:
 };
 using LabelWriterFactory = std::function<std::unique_ptr<LabelWriter>()>;
 
+// Where messages go: a whole line or a progress note at a time (standard error in the tool).
+using MessageSink = std::function<void(const std::string&)>;
+
 // Runs the batch the options describe; reports each failed line on `errors` as "line N: message"
 // and returns 1 when any line failed, else 0. Raises EInOutError when the batch file cannot be
 // opened or read (lines already done stay done and reported).
-int runBatch(const CliOptions& options, const LabelWriterFactory& makeWriter, std::ostream& errors);
+int runBatch(const CliOptions& options, const LabelWriterFactory& makeWriter, const MessageSink& errors);
 
 // The number of threads --jobs N stands for: N, or for 0 one per core this process may run on.
 int jobThreads(int jobs);

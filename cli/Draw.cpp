@@ -82,7 +82,7 @@ private:
 
 }  // namespace
 
-int runDraw(const CliOptions& o, std::ostream& errors) {
+int runDraw(const CliOptions& o, const MessageSink& errors) {
     // A label printer's resolution: bitmaps report it, so the renderer lays every module out in
     // whole dots of that printer, and the bitmap files record it.
     if (o.dpi > 0) {

@@ -2,8 +2,7 @@
 // varlen-cli's drawing modes: -o FILE, -o - (standard output), --print and --batch. The symbol is
 // drawn by the off-screen barcode the window's Save draws with and saved through the window's Save
 // pipeline, so every file is the one the window's Save writes at the same factor. No Qt.
-#include <iosfwd>
-
+#include "cli/Batch.h"
 #include "cli/Options.h"
 
 namespace varlen::cli {
@@ -12,6 +11,6 @@ namespace varlen::cli {
 // batch (runBatch) checks each line (checkData), reports each failed line on `errors` as
 // "varlen-cli: line N: message" and goes on; it returns 1 when any line failed, else 0, and raises
 // when the batch file cannot be read.
-int runDraw(const CliOptions& options, std::ostream& errors);
+int runDraw(const CliOptions& options, const MessageSink& errors);
 
 }  // namespace varlen::cli

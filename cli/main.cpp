@@ -1,7 +1,6 @@
 // varlen-cli: the headless generator. Exit codes: 0 success, 1 refused data or an error of the
 // engine or a file (its message on standard error; in a batch, any line failed), 2 a command line
 // that cannot be understood. Every message starts with the program's name.
-#include <iostream>
 #include <sstream>
 
 #include <csignal>
@@ -23,7 +22,7 @@ int main(int argc, char** argv) {
     try {
         options = parseOptions(argc, argv);
     } catch (const UsageError& e) {
-        std::cerr << "varlen-cli: " << e.what() << '\n' << usageText();
+        varlen::WriteStandardError(std::string("varlen-cli: ") + e.what() + '\n' + usageText());
         return 2;
     }
 
@@ -56,16 +55,16 @@ int main(int argc, char** argv) {
                 varlen::WriteStandardOutput(bytes.data(), bytes.size());
                 return 0;
             }
-            case Mode::Draw: return runDraw(options, std::cerr);
+            case Mode::Draw: return runDraw(options, varlen::WriteStandardError);
             default: break;
         }
     } catch (const InputError& e) {
-        std::cerr << "varlen-cli: " << e.what() << '\n';
+        varlen::WriteStandardError(std::string("varlen-cli: ") + e.what() + '\n');
         return 1;
     } catch (const varlen::Exception& e) {
-        std::cerr << "varlen-cli: " << e.what() << '\n';
+        varlen::WriteStandardError(std::string("varlen-cli: ") + e.what() + '\n');
         return 1;
     }
-    std::cerr << usageText();
+    varlen::WriteStandardError(usageText());
     return 2;
 }

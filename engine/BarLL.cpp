@@ -100,15 +100,27 @@ void TransfervalidChars(const char* data, char* out, btCodeTypes codeType) {
         return;
     }
 
-    // The accepted set of the type, as a byte lookup built once.
-    static const AcceptedSet digits(kDigits);
-    static const AcceptedSet code39(barCode39().CharSet.c_str());
-    static const AcceptedSet postnet(barPostnet().CharSet.c_str());
-    static const AcceptedSet fim("ABCabc");
-    const AcceptedSet& accepted = codeType == CODE39        ? code39
-                                  : codeType == Postnet     ? postnet
-                                  : codeType == Postnet_FIM ? fim
-                                                            : digits;
+    // The accepted set of the type, as a byte lookup built once, when the type is first used.
+    const AcceptedSet& accepted = [codeType]() -> const AcceptedSet& {
+        switch (codeType) {
+            case CODE39: {
+                static const AcceptedSet code39(barCode39().CharSet.c_str());
+                return code39;
+            }
+            case Postnet: {
+                static const AcceptedSet postnet(barPostnet().CharSet.c_str());
+                return postnet;
+            }
+            case Postnet_FIM: {
+                static const AcceptedSet fim("ABCabc");
+                return fim;
+            }
+            default: {
+                static const AcceptedSet digits(kDigits);
+                return digits;
+            }
+        }
+    }();
 
     char* dest = out;
     if (codeType == CODE39) *dest++ = '*';
@@ -323,13 +335,9 @@ TSymbol Encode(const TBarcodeParams& params) {
 
 // ---- TLLBarcode: the classic interface ---------------------------------------------------------
 
-TLLBarcode::TLLBarcode() {
-    // The shared tables exist before the first encoding of any engine.
-    barCode39();
-    barCode128();
-    barCodabar();
-    barPostnet();
-}
+// The symbology tables are made on first use, each by the symbology that needs it: a run that
+// draws one EAN-13 builds no Code 39 table.
+TLLBarcode::TLLBarcode() = default;
 
 TLLBarcode::~TLLBarcode() = default;
 

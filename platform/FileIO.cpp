@@ -320,6 +320,18 @@ void WriteStandardOutput(const void* data, std::size_t size) {
     }
 }
 
+void WriteStandardError(const std::string& text) {
+    const char* p = text.data();
+    std::size_t size = text.size();
+    while (size > 0) {
+        const ssize_t n = ::write(STDERR_FILENO, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        p += n;
+        size -= std::size_t(n);
+    }
+}
+
 void MakeFolders(const std::string& fileName) {
     const std::string folder = folderOf(fileName);
     struct stat st {};

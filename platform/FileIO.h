@@ -44,6 +44,10 @@ void WriteFileAtomic(const std::string& fileName, const std::vector<ByteSpan>& p
 // rather than die of the signal.
 void WriteStandardOutput(const void* data, std::size_t size);
 
+// Writes the text to standard error as far as it goes: a message about a failure has nowhere else
+// to go when standard error fails too.
+void WriteStandardError(const std::string& text);
+
 // Makes the folders fileName lies in, as `mkdir -p` does (new folders 0777 less the umask). Raises
 // EInOutError "<folder>: <message>" naming the first folder that cannot be made.
 void MakeFolders(const std::string& fileName);

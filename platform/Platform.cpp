@@ -1,10 +1,10 @@
 #include <cmath>
 #include <cstdint>
-#include <iostream>
 #include <utility>
 
 #include "platform/Canvas.h"
 #include "platform/ErrorHandler.h"
+#include "platform/FileIO.h"
 #include "platform/Screen.h"
 
 namespace varlen {
@@ -48,7 +48,7 @@ void HandleApplicationException(const std::exception& error) {
     if (errorHandler()) {
         errorHandler()(error);
     } else {
-        std::cerr << error.what() << '\n';
+        WriteStandardError(std::string(error.what()) + '\n');
     }
 }
 

@@ -4,10 +4,10 @@
 // 3 to 4 ms of processor time, more than the whole of a one-label run without it. Its answer only
 // changes when its configuration, the installed fonts or the environment it reads change, so the
 // answers are kept in $XDG_CACHE_HOME/varlen/fonts (~/.cache/varlen/fonts) together with a
-// fingerprint of all three: the modification times, sizes and inodes of every configuration file
-// and folder fontconfig reads by default, of the font folders and of fontconfig's own cache folders
-// (fc-cache, which a font installation runs, rewrites them), and the environment variables it
-// reads. A run whose fingerprint matches takes the kept answer when the font file is still the one
+// fingerprint of all three: the modification times, sizes and inodes of the configuration files
+// and folders fontconfig reads by default, of the font folders and of fontconfig's own cache
+// folders (fc-cache, which a font installation runs, rewrites them), and the environment variables
+// it reads. A run whose fingerprint matches takes the kept answer when the font file is still the one
 // that was found; any difference asks fontconfig again and replaces the kept answers. A cache that
 // cannot be read or written is simply not used.
 #include "raster/FontLookup.h"
@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <sstream>
 #include <vector>
 
 #include <dirent.h>
@@ -84,6 +83,16 @@ std::string stampOf(const std::string& path, bool* folder = nullptr) {
            std::to_string(st.st_mtim.tv_nsec);
 }
 
+// The pieces of a text between separators; a last empty piece (after a final separator) is dropped.
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+        pieces.push_back(text.substr(start, at - start));
+    if (start < text.size()) pieces.push_back(text.substr(start));
+    return pieces;
+}
+
 // 64-bit FNV-1a.
 std::uint64_t hashOf(const std::string& text) {
     std::uint64_t h = 14695981039346656037ull;
@@ -102,13 +111,15 @@ std::string fingerprint() {
         text += path + ' ' + stampOf(path, &isFolder) + '\n';
         return isFolder;
     };
-    // A folder and everything in it, in name order (a file edited in place changes only itself).
+    // A folder of configuration files. Adding, removing or replacing one changes the folder;
+    // a file of its own edited in place changes only itself, so those are looked at one by one.
+    // The links to the files the packages ship (conf.avail) change with the folder they lie in.
     auto folder = [&](const std::string& path) {
         if (!file(path)) return;
         std::vector<std::string> names;
         if (DIR* dir = ::opendir(path.c_str())) {
             while (const dirent* entry = ::readdir(dir))
-                if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
+                if (entry->d_name[0] != '.' && entry->d_type != DT_LNK) names.emplace_back(entry->d_name);
             ::closedir(dir);
         }
         std::sort(names.begin(), names.end());
@@ -122,6 +133,8 @@ std::string fingerprint() {
     file(environment("FONTCONFIG_FILE").empty() ? (path.empty() ? "/etc/fonts" : path) + "/fonts.conf"
                                                 : environment("FONTCONFIG_FILE"));
     folder((path.empty() ? "/etc/fonts" : path) + "/conf.d");
+    file((path.empty() ? "/etc/fonts" : path) + "/local.conf");
+    file("/usr/share/fontconfig/conf.avail");
     if (!config.empty()) {
         file(config + "/fontconfig/fonts.conf");
         folder(config + "/fontconfig/conf.d");
@@ -162,18 +175,12 @@ public:
         } catch (const std::exception&) {
             return;
         }
-        std::istringstream in(std::string(bytes.begin(), bytes.end()));
-        std::string header, print, line;
-        if (!std::getline(in, header) || header != kCacheHeader || !std::getline(in, print) || print != fingerprint_) return;
-        while (std::getline(in, line)) {
-            std::vector<std::string> fields;
-            std::size_t start = 0;
-            for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-                fields.push_back(line.substr(start, tab - start));
-            fields.push_back(line.substr(start));
+        const std::vector<std::string> lines = split(std::string(bytes.begin(), bytes.end()), '\n');
+        if (lines.size() < 2 || lines[0] != kCacheHeader || lines[1] != fingerprint_) return;
+        for (std::size_t i = 2; i < lines.size(); ++i) {
+            const std::vector<std::string> fields = split(lines[i], '\t');
             if (fields.size() != 5) continue;
-            Kept kept{fields[0], TFontFile{fields[1], std::atoi(fields[2].c_str()), fields[3]}, fields[4]};
-            kept_.push_back(std::move(kept));
+            kept_.push_back(Kept{fields[0], TFontFile{fields[1], std::atoi(fields[2].c_str()), fields[3]}, fields[4]});
         }
     }
 

@@ -5,10 +5,12 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include FT_ADVANCES_H
+#include FT_MODULE_H
 
 #include <atomic>
 #include <cstdlib>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -27,10 +29,47 @@ std::mutex& freetypeLock() {
     return mutex;
 }
 
+}  // namespace
+}  // namespace varlen
+
+// FreeType's drivers for scalable fonts (TrueType, OpenType, Type 1, CID), their helpers and the
+// anti-aliasing renderer. They are FreeType's own module classes, visible where the library is
+// linked from its archive (varlen-cli) and absent (null) where it is a shared library.
+extern "C" {
+extern const FT_Module_Class sfnt_module_class __attribute__((weak));
+extern const FT_Module_Class tt_driver_class __attribute__((weak));
+extern const FT_Module_Class cff_driver_class __attribute__((weak));
+extern const FT_Module_Class t1_driver_class __attribute__((weak));
+extern const FT_Module_Class t1cid_driver_class __attribute__((weak));
+extern const FT_Module_Class psaux_module_class __attribute__((weak));
+extern const FT_Module_Class psnames_module_class __attribute__((weak));
+extern const FT_Module_Class pshinter_module_class __attribute__((weak));
+extern const FT_Module_Class ft_smooth_renderer_class __attribute__((weak));
+}
+
+namespace varlen {
+namespace {
+
+// The library with the modules outlines need. FT_Init_FreeType starts twenty (bitmap fonts, SVG
+// glyphs, signed distance fields, validators, the auto-hinter), a tenth of the processor time of a
+// one-label run; where the module classes can be named, only those of scalable fonts are started.
 FT_Library library() {
     static FT_Library const lib = [] {
         FT_Library l = nullptr;
-        return FT_Init_FreeType(&l) == 0 ? l : nullptr;
+        const FT_Module_Class* const modules[] = {&psnames_module_class, &psaux_module_class, &pshinter_module_class,
+                                                  &sfnt_module_class,    &tt_driver_class,    &cff_driver_class,
+                                                  &t1_driver_class,      &t1cid_driver_class, &ft_smooth_renderer_class};
+        bool named = true;
+        for (const FT_Module_Class* module : modules) named = named && module != nullptr;
+        if (!named) return FT_Init_FreeType(&l) == 0 ? l : nullptr;
+        static FT_MemoryRec_ memory{
+            nullptr, [](FT_Memory, long size) { return std::malloc(std::size_t(size)); },
+            [](FT_Memory, void* block) { std::free(block); },
+            [](FT_Memory, long, long size, void* block) { return std::realloc(block, std::size_t(size)); }};
+        if (FT_New_Library(&memory, &l) != 0) return FT_Library(nullptr);
+        for (const FT_Module_Class* module : modules) FT_Add_Module(l, module);
+        FT_Set_Default_Properties(l);
+        return l;
     }();
     return lib;
 }
@@ -75,7 +114,7 @@ struct GlyphCache {
 };
 
 GlyphCache& glyphCache() {
-    static GlyphCache cache;
+    static auto& cache = *new GlyphCache;
     return cache;
 }
 
@@ -84,9 +123,36 @@ GlyphCache& glyphCache() {
 struct TFontFace::Impl {
     FT_Face face = nullptr;
     double unitsPerEm = 2048;
-    unsigned glyph[256] = {};
-    double advance[256] = {};  // font units
+    // Per Latin-1 byte, worked out on first use (a label uses a dozen of them): its glyph, and its
+    // advance in font units.
+    static constexpr std::uint32_t kUnknown = UINT32_MAX;
+    std::atomic<std::uint32_t> glyphs[256];
+    std::atomic<std::int32_t> advances[256];
     bool kerned = false;
+
+    Impl() {
+        for (auto& g : glyphs) g.store(kUnknown, std::memory_order_relaxed);
+    }
+
+    unsigned glyph(unsigned char c) {
+        std::uint32_t g = glyphs[c].load(std::memory_order_acquire);
+        if (g != kUnknown) return g;
+        const std::lock_guard lock(freetypeLock());
+        g = glyphs[c].load(std::memory_order_relaxed);
+        if (g != kUnknown) return g;
+        // Latin-1 bytes are the first 256 code points.
+        g = FT_Get_Char_Index(face, c);
+        FT_Fixed advance = 0;
+        if (g && FT_Get_Advance(face, g, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
+        advances[c].store(std::int32_t(advance), std::memory_order_relaxed);
+        glyphs[c].store(g, std::memory_order_release);
+        return g;
+    }
+
+    double advance(unsigned char c) {
+        glyph(c);
+        return advances[c].load(std::memory_order_relaxed);
+    }
     // Kerning of the pair (a, b) at 256 a + b, worked out on first use: 2 k + 1 for k font units,
     // 0 while unknown. The table starts as untouched zero pages, so that a label of a few pairs
     // costs a few entries, not 256 KB of clearing.
@@ -101,9 +167,10 @@ struct TFontFace::Impl {
         std::int32_t value = slot.load(std::memory_order_relaxed);
         if (value == 0) {
             FT_Vector k{0, 0};
+            const unsigned left = glyph(a), right = glyph(b);
             {
                 const std::lock_guard lock(freetypeLock());
-                if (FT_Get_Kerning(face, glyph[a], glyph[b], FT_KERNING_UNSCALED, &k) != 0) k.x = 0;
+                if (FT_Get_Kerning(face, left, right, FT_KERNING_UNSCALED, &k) != 0) k.x = 0;
             }
             value = std::int32_t(2 * k.x + 1);
             slot.store(value, std::memory_order_relaxed);
@@ -111,11 +178,16 @@ struct TFontFace::Impl {
         return value >> 1;
     }
 
-    // Loads the outline of c at the size into the face's slot (FreeType's lock held).
-    bool load(unsigned char c, double emX, double emY) {
-        if (!face || !glyph[c]) return false;
-        if (FT_Set_Char_Size(face, to26_6(emX), to26_6(emY), 72, 72) != 0) return false;
-        if (FT_Load_Glyph(face, glyph[c], kLoadFlags) != 0) return false;
+    // Loads the outline of a glyph at the size into the face's slot (FreeType's lock held).
+    long sizeX = 0, sizeY = 0;  // the size the face is set to
+    bool load(unsigned index, double emX, double emY) {
+        if (!face || !index) return false;
+        if (sizeX != to26_6(emX) || sizeY != to26_6(emY)) {
+            if (FT_Set_Char_Size(face, to26_6(emX), to26_6(emY), 72, 72) != 0) return false;
+            sizeX = to26_6(emX);
+            sizeY = to26_6(emY);
+        }
+        if (FT_Load_Glyph(face, index, kLoadFlags) != 0) return false;
         return face->glyph->format == FT_GLYPH_FORMAT_OUTLINE;
     }
 };
@@ -139,14 +211,7 @@ TFontFace::TFontFace(const std::string& family) : impl_(std::make_unique<Impl>()
         ascent_ = face->ascender / impl_->unitsPerEm;
         descent_ = -face->descender / impl_->unitsPerEm;
     }
-    // Latin-1 bytes are the first 256 code points.
     FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-    for (unsigned c = 0; c < 256; ++c) {
-        impl_->glyph[c] = FT_Get_Char_Index(face, c);
-        FT_Fixed advance = 0;
-        if (impl_->glyph[c] && FT_Get_Advance(face, impl_->glyph[c], FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
-        impl_->advance[c] = double(advance);
-    }
     if (FT_HAS_KERNING(face)) {
         impl_->kerning.reset(static_cast<std::atomic<std::int32_t>*>(std::calloc(65536, sizeof(std::atomic<std::int32_t>))));
         impl_->kerned = impl_->kerning != nullptr;
@@ -158,8 +223,10 @@ TFontFace::~TFontFace() {
 }
 
 const TFontFace& TFontFace::ForName(const std::string& family) {
+    // Faces live as long as the process (and are not taken down at its end, which would only cost
+    // its exit time).
     static std::mutex mutex;
-    static std::map<std::string, std::unique_ptr<TFontFace>> faces;
+    static auto& faces = *new std::map<std::string, std::unique_ptr<TFontFace>>;
     thread_local const TFontFace* lastFace = nullptr;
     thread_local std::string lastName;
     if (lastFace && lastName == family) return *lastFace;
@@ -177,7 +244,7 @@ void TFontFace::PenPositions(const std::string& text, std::vector<double>& pen) 
     for (std::size_t i = 0; i < text.size(); ++i) {
         pen[i] = x;
         const auto c = static_cast<unsigned char>(text[i]);
-        double units = impl_->face ? impl_->advance[c] : 0.556 * impl_->unitsPerEm;
+        double units = impl_->face ? impl_->advance(c) : 0.556 * impl_->unitsPerEm;
         if (i + 1 < text.size()) units += impl_->kern(c, static_cast<unsigned char>(text[i + 1]));
         x += units / impl_->unitsPerEm;
     }
@@ -193,7 +260,9 @@ double TFontFace::Advance(const std::string& text) const {
 bool TFontFace::Cached(double emX, double emY) { return emX <= kLargestCachedEm && emY <= kLargestCachedEm; }
 
 std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX, double emY, int phase) const {
-    if (!impl_->face || !impl_->glyph[c] || !Cached(emX, emY)) return nullptr;
+    if (!impl_->face || !Cached(emX, emY)) return nullptr;
+    const unsigned index = impl_->glyph(c);
+    if (!index) return nullptr;
     const GlyphKey key{this, std::int32_t(to26_6(emX)), std::int32_t(to26_6(emY)), c, std::uint8_t(phase & 3)};
     thread_local GlyphMap mine;
     if (auto found = mine.find(key); found != mine.end()) return found->second;
@@ -207,7 +276,7 @@ std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX,
     auto image = std::make_shared<TGlyphImage>();
     {
         const std::lock_guard lock(freetypeLock());
-        if (impl_->load(c, emX, emY)) {
+        if (impl_->load(index, emX, emY)) {
             FT_GlyphSlot slot = impl_->face->glyph;
             FT_Outline_Translate(&slot->outline, (phase & 3) * 16, 0);
             if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0 && slot->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
@@ -254,9 +323,10 @@ void graySpans(int y, int count, const FT_Span* spans, void* user) {
 
 void TFontFace::DrawLarge(unsigned char c, double emX, double emY, int quarterTurns, double penX, double penY,
                           int width, int height, TSpanSink sink, void* context) const {
-    if (width <= 0 || height <= 0) return;
+    if (width <= 0 || height <= 0 || !impl_->face) return;
+    const unsigned index = impl_->glyph(c);
     const std::lock_guard lock(freetypeLock());
-    if (!impl_->load(c, emX, emY)) return;
+    if (!impl_->load(index, emX, emY)) return;
     FT_Outline* outline = &impl_->face->glyph->outline;
     // The rasteriser's y counts upward: the device point (x, y) is (x, -y) there. A quarter turn
     // counter-clockwise on the device takes the outline's (x, y) to (-y, x) in those terms.

@@ -29,6 +29,12 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
                                 bool outputGone = false) {
     int outPipe[2], errPipe[2], inPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0 || pipe(inPipe) != 0) throw std::runtime_error("pipe failed");
+    // The reader goes before the child starts: a child quicker than this process would otherwise
+    // write into a pipe that still has its reader.
+    if (outputGone) {
+        close(outPipe[0]);
+        outPipe[0] = -1;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -36,7 +42,7 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
-        posix_spawn_file_actions_addclose(&actions, fd);
+        if (fd >= 0) posix_spawn_file_actions_addclose(&actions, fd);
 
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -48,13 +54,9 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
-    if (outputGone) {
-        close(outPipe[0]);
-        outPipe[0] = -1;
-    }
     if (rc != 0) {
         close(inPipe[1]);
-        close(outPipe[0]);
+        if (outPipe[0] >= 0) close(outPipe[0]);
         close(errPipe[0]);
         throw std::runtime_error("cannot start " + args[0]);
     }
