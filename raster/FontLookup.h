@@ -1,6 +1,6 @@
 #pragma once
 // Which font file a family name stands for, as fontconfig answers it (kept between runs, see
-// FontLookup.cpp).
+// raster/FontCache.h).
 #include <string>
 
 namespace varlen {

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "raster/FontCache.h"
 #include "raster/FontLookup.h"
 
 namespace varlen {
@@ -121,38 +122,21 @@ GlyphCache& glyphCache() {
 }  // namespace
 
 struct TFontFace::Impl {
-    FT_Face face = nullptr;
+    std::string path;  // the font file
+    int index = 0;
+    bool usable = false;  // the face's metrics are known
     double unitsPerEm = 2048;
+    // FreeType's face, opened when something is needed that no earlier run kept (lock held).
+    FT_Face face = nullptr;
+    bool unopenable = false;
+    long sizeX = 0, sizeY = 0;  // the size the face is set to
+
     // Per Latin-1 byte, worked out on first use (a label uses a dozen of them): its glyph, and its
     // advance in font units.
     static constexpr std::uint32_t kUnknown = UINT32_MAX;
     std::atomic<std::uint32_t> glyphs[256];
     std::atomic<std::int32_t> advances[256];
-    bool kerned = false;
 
-    Impl() {
-        for (auto& g : glyphs) g.store(kUnknown, std::memory_order_relaxed);
-    }
-
-    unsigned glyph(unsigned char c) {
-        std::uint32_t g = glyphs[c].load(std::memory_order_acquire);
-        if (g != kUnknown) return g;
-        const std::lock_guard lock(freetypeLock());
-        g = glyphs[c].load(std::memory_order_relaxed);
-        if (g != kUnknown) return g;
-        // Latin-1 bytes are the first 256 code points.
-        g = FT_Get_Char_Index(face, c);
-        FT_Fixed advance = 0;
-        if (g && FT_Get_Advance(face, g, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
-        advances[c].store(std::int32_t(advance), std::memory_order_relaxed);
-        glyphs[c].store(g, std::memory_order_release);
-        return g;
-    }
-
-    double advance(unsigned char c) {
-        glyph(c);
-        return advances[c].load(std::memory_order_relaxed);
-    }
     // Kerning of the pair (a, b) at 256 a + b, worked out on first use: 2 k + 1 for k font units,
     // 0 while unknown. The table starts as untouched zero pages, so that a label of a few pairs
     // costs a few entries, not 256 KB of clearing.
@@ -161,16 +145,68 @@ struct TFontFace::Impl {
     };
     std::unique_ptr<std::atomic<std::int32_t>, FreeTable> kerning;
 
+    Impl() {
+        for (auto& g : glyphs) g.store(kUnknown, std::memory_order_relaxed);
+    }
+
+    FT_Face open() {
+        if (face || unopenable) return face;
+        FT_Library lib = library();
+        if (!lib || FT_New_Face(lib, path.c_str(), index, &face) != 0) face = nullptr;
+        if (face && (!FT_IS_SCALABLE(face) || face->units_per_EM == 0)) {
+            FT_Done_Face(face);
+            face = nullptr;
+        }
+        if (!face) {
+            unopenable = true;
+            return nullptr;
+        }
+        // Latin-1 bytes are the first 256 code points.
+        FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+        return face;
+    }
+
+    void setChar(unsigned char c, std::uint32_t glyph, std::int32_t advance) {
+        advances[c].store(advance, std::memory_order_relaxed);
+        glyphs[c].store(glyph, std::memory_order_release);
+    }
+
+    unsigned glyph(unsigned char c) {
+        std::uint32_t g = glyphs[c].load(std::memory_order_acquire);
+        if (g != kUnknown) return g;
+        const std::lock_guard lock(freetypeLock());
+        g = glyphs[c].load(std::memory_order_relaxed);
+        if (g != kUnknown) return g;
+        FT_Fixed advance = 0;
+        g = 0;
+        if (FT_Face f = open()) {
+            g = FT_Get_Char_Index(f, c);
+            if (g && FT_Get_Advance(f, g, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
+            TFontCache::Process().KeepChar(path, c, g, std::int32_t(advance));
+        }
+        setChar(c, g, std::int32_t(advance));
+        return g;
+    }
+
+    double advance(unsigned char c) {
+        glyph(c);
+        return advances[c].load(std::memory_order_relaxed);
+    }
+
+    std::atomic<std::int32_t>& kernSlot(unsigned char a, unsigned char b) { return kerning.get()[std::size_t(a) << 8 | b]; }
+
     double kern(unsigned char a, unsigned char b) {
-        if (!kerned) return 0;
-        std::atomic<std::int32_t>& slot = kerning.get()[std::size_t(a) << 8 | b];
+        if (!kerning) return 0;
+        std::atomic<std::int32_t>& slot = kernSlot(a, b);
         std::int32_t value = slot.load(std::memory_order_relaxed);
         if (value == 0) {
             FT_Vector k{0, 0};
             const unsigned left = glyph(a), right = glyph(b);
             {
                 const std::lock_guard lock(freetypeLock());
-                if (FT_Get_Kerning(face, left, right, FT_KERNING_UNSCALED, &k) != 0) k.x = 0;
+                FT_Face f = open();
+                if (!f || FT_Get_Kerning(f, left, right, FT_KERNING_UNSCALED, &k) != 0) k.x = 0;
+                if (f) TFontCache::Process().KeepKerning(path, a, b, std::int32_t(k.x));
             }
             value = std::int32_t(2 * k.x + 1);
             slot.store(value, std::memory_order_relaxed);
@@ -179,16 +215,16 @@ struct TFontFace::Impl {
     }
 
     // Loads the outline of a glyph at the size into the face's slot (FreeType's lock held).
-    long sizeX = 0, sizeY = 0;  // the size the face is set to
-    bool load(unsigned index, double emX, double emY) {
-        if (!face || !index) return false;
+    bool load(unsigned glyphIndex, double emX, double emY) {
+        FT_Face f = glyphIndex ? open() : nullptr;
+        if (!f) return false;
         if (sizeX != to26_6(emX) || sizeY != to26_6(emY)) {
-            if (FT_Set_Char_Size(face, to26_6(emX), to26_6(emY), 72, 72) != 0) return false;
+            if (FT_Set_Char_Size(f, to26_6(emX), to26_6(emY), 72, 72) != 0) return false;
             sizeX = to26_6(emX);
             sizeY = to26_6(emY);
         }
-        if (FT_Load_Glyph(face, index, kLoadFlags) != 0) return false;
-        return face->glyph->format == FT_GLYPH_FORMAT_OUTLINE;
+        if (FT_Load_Glyph(f, glyphIndex, kLoadFlags) != 0) return false;
+        return f->glyph->format == FT_GLYPH_FORMAT_OUTLINE;
     }
 };
 
@@ -196,25 +232,46 @@ TFontFace::TFontFace(const std::string& family) : impl_(std::make_unique<Impl>()
     const TFontFile file = LookUpFontFile(family);
     family_ = file.Family.empty() ? family : file.Family;
     if (file.Path.empty()) return;
-    const std::lock_guard lock(freetypeLock());
-    FT_Library lib = library();
-    FT_Face face = nullptr;
-    if (!lib || FT_New_Face(lib, file.Path.c_str(), file.Index, &face) != 0) return;
-    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
-        FT_Done_Face(face);
-        return;
+    impl_->path = file.Path;
+    impl_->index = file.Index;
+    TFontCache& cache = TFontCache::Process();
+    TKeptFace kept;
+    if (!cache.FindFace(file.Path, kept)) {
+        const std::lock_guard lock(freetypeLock());
+        FT_Face face = impl_->open();
+        if (!face) return;
+        kept.UnitsPerEm = face->units_per_EM;
+        kept.Ascender = face->ascender;
+        kept.Descender = face->descender;
+        kept.Kerned = FT_HAS_KERNING(face);
+        cache.KeepMetrics(file.Path, kept.UnitsPerEm, kept.Ascender, kept.Descender, kept.Kerned);
     }
-    impl_->face = face;
     file_ = file.Path;
-    impl_->unitsPerEm = face->units_per_EM;
-    if (face->ascender - face->descender > 0) {
-        ascent_ = face->ascender / impl_->unitsPerEm;
-        descent_ = -face->descender / impl_->unitsPerEm;
+    impl_->usable = true;
+    impl_->unitsPerEm = kept.UnitsPerEm;
+    if (kept.Ascender - kept.Descender > 0) {
+        ascent_ = kept.Ascender / impl_->unitsPerEm;
+        descent_ = -kept.Descender / impl_->unitsPerEm;
     }
-    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-    if (FT_HAS_KERNING(face)) {
+    if (kept.Kerned)
         impl_->kerning.reset(static_cast<std::atomic<std::int32_t>*>(std::calloc(65536, sizeof(std::atomic<std::int32_t>))));
-        impl_->kerned = impl_->kerning != nullptr;
+    // What earlier runs worked out: the characters' metrics, the kerning of their pairs and the
+    // glyphs they drew.
+    for (const auto& [c, metric] : kept.Chars) impl_->setChar(c, metric.first, metric.second);
+    if (impl_->kerning)
+        for (const auto& [pair, units] : kept.Kerning)
+            impl_->kernSlot(std::uint8_t(pair >> 8), std::uint8_t(pair)).store(2 * units + 1, std::memory_order_relaxed);
+    if (!kept.Glyphs.empty()) {
+        GlyphCache& glyphs = glyphCache();
+        const std::lock_guard lock(glyphs.mutex);
+        for (TKeptGlyph& g : kept.Glyphs) {
+            std::shared_ptr<const TGlyphImage> image;
+            if (!g.Image.Coverage.empty()) {
+                glyphs.bytes += g.Image.Coverage.size() + sizeof(TGlyphImage);
+                image = std::make_shared<TGlyphImage>(std::move(g.Image));
+            }
+            glyphs.glyphs.emplace(GlyphKey{this, g.EmX, g.EmY, g.Char, g.Phase}, std::move(image));
+        }
     }
 }
 
@@ -244,7 +301,7 @@ void TFontFace::PenPositions(const std::string& text, std::vector<double>& pen) 
     for (std::size_t i = 0; i < text.size(); ++i) {
         pen[i] = x;
         const auto c = static_cast<unsigned char>(text[i]);
-        double units = impl_->face ? impl_->advance(c) : 0.556 * impl_->unitsPerEm;
+        double units = impl_->usable ? impl_->advance(c) : 0.556 * impl_->unitsPerEm;
         if (i + 1 < text.size()) units += impl_->kern(c, static_cast<unsigned char>(text[i + 1]));
         x += units / impl_->unitsPerEm;
     }
@@ -260,7 +317,7 @@ double TFontFace::Advance(const std::string& text) const {
 bool TFontFace::Cached(double emX, double emY) { return emX <= kLargestCachedEm && emY <= kLargestCachedEm; }
 
 std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX, double emY, int phase) const {
-    if (!impl_->face || !Cached(emX, emY)) return nullptr;
+    if (!impl_->usable || !Cached(emX, emY)) return nullptr;
     const unsigned index = impl_->glyph(c);
     if (!index) return nullptr;
     const GlyphKey key{this, std::int32_t(to26_6(emX)), std::int32_t(to26_6(emY)), c, std::uint8_t(phase & 3)};
@@ -291,6 +348,9 @@ std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX,
             }
         }
     }
+    // Kept for later runs too, an empty one (a space) as well: it is known to have no ink.
+    if (!impl_->unopenable)
+        TFontCache::Process().KeepGlyph(impl_->path, TKeptGlyph{key.emX, key.emY, key.c, key.phase, *image});
     std::shared_ptr<const TGlyphImage> kept = image->Coverage.empty() ? nullptr : std::move(image);
     {
         const std::lock_guard lock(cache.mutex);
@@ -323,7 +383,7 @@ void graySpans(int y, int count, const FT_Span* spans, void* user) {
 
 void TFontFace::DrawLarge(unsigned char c, double emX, double emY, int quarterTurns, double penX, double penY,
                           int width, int height, TSpanSink sink, void* context) const {
-    if (width <= 0 || height <= 0 || !impl_->face) return;
+    if (width <= 0 || height <= 0 || !impl_->usable) return;
     const unsigned index = impl_->glyph(c);
     const std::lock_guard lock(freetypeLock());
     if (!impl_->load(index, emX, emY)) return;

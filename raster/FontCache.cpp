@@ -1,0 +1,347 @@
+// The fonts kept between runs: reading, checking and writing $XDG_CACHE_HOME/varlen/fonts.
+//
+// The file is text, one item a line, fields separated by tabs:
+//   varlen fonts 2
+//   lookups FINGERPRINT  configuration-file ...                  and the files it counted
+//   F  family  font-file  face-index  family-found  font-stamp      fontconfig's answers
+//   face  font-file  font-stamp  units-per-em  ascender  descender  kerned
+//   c  char  glyph  advance                                         of the face above
+//   k  256 a + b  units
+//   g  em-x  em-y  char  phase  left  top  width  height  coverage-in-hex ("-": no ink)
+#include "raster/FontCache.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "platform/FileIO.h"
+
+namespace varlen {
+
+namespace {
+
+constexpr const char* kHeader = "varlen fonts 2";
+constexpr std::size_t kMostGlyphs = 4096;
+constexpr int kLargestGlyphPixels = 64 * 64;
+
+std::mutex& cacheLock() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// $NAME, or $HOME followed by `fallback`; empty when neither is set.
+std::string xdgFolder(const char* name, const char* fallback) {
+    std::string folder = environment(name);
+    if (!folder.empty() && folder[0] == '/') return folder;
+    const std::string home = environment("HOME");
+    return home.empty() ? std::string() : home + fallback;
+}
+
+// A file's identity and version: inode, size and modification time; "-" when it is not there.
+std::string stampOf(const std::string& path, bool* folder = nullptr) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return "-";
+    if (folder) *folder = S_ISDIR(st.st_mode);
+    return std::to_string(st.st_ino) + ' ' + std::to_string(st.st_size) + ' ' + std::to_string(st.st_mtim.tv_sec) + '.' +
+           std::to_string(st.st_mtim.tv_nsec);
+}
+
+// The pieces of a text between separators; a last empty piece (after a final separator) is dropped.
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+        pieces.push_back(text.substr(start, at - start));
+    if (start < text.size()) pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+long number(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+
+// 64-bit FNV-1a.
+std::uint64_t hashOf(const std::string& text) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const unsigned char c : text) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+// Everything fontconfig's answers depend on, hashed. The files of its configuration folders are
+// either those `listed` (what an earlier run found in them: reading a folder costs as much as
+// twenty looks at a file, and a folder whose entries change changes itself) or, without a list,
+// read from the folders; `found` receives them.
+std::string fingerprint(const std::vector<std::string>* listed, std::vector<std::string>& found) {
+    std::string text;
+    for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "HOME", "XDG_CONFIG_HOME",
+                             "XDG_DATA_HOME", "XDG_CACHE_HOME", "LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE"})
+        text += std::string(name) + '=' + environment(name) + '\n';
+    auto file = [&](const std::string& path) {
+        bool isFolder = false;
+        text += path + ' ' + stampOf(path, &isFolder) + '\n';
+        return isFolder;
+    };
+    // A folder of configuration files. Adding, removing or replacing one changes the folder;
+    // a file of its own edited in place changes only itself, so those are looked at one by one.
+    // The links to the files the packages ship (conf.avail) change with the folder they lie in.
+    auto folder = [&](const std::string& path) {
+        if (!file(path)) return;
+        std::vector<std::string> names;
+        if (listed) {
+            for (const std::string& name : *listed)
+                if (name.size() > path.size() && name.compare(0, path.size() + 1, path + '/') == 0) names.push_back(name);
+        } else if (DIR* dir = ::opendir(path.c_str())) {
+            while (const dirent* entry = ::readdir(dir))
+                if (entry->d_name[0] != '.' && entry->d_type != DT_LNK) names.push_back(path + '/' + entry->d_name);
+            ::closedir(dir);
+        }
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            file(name);
+            found.push_back(name);
+        }
+    };
+    const std::string home = environment("HOME");
+    const std::string config = xdgFolder("XDG_CONFIG_HOME", "/.config");
+    const std::string data = xdgFolder("XDG_DATA_HOME", "/.local/share");
+    const std::string cache = xdgFolder("XDG_CACHE_HOME", "/.cache");
+    const std::string path = environment("FONTCONFIG_PATH");
+    const std::string etc = path.empty() ? "/etc/fonts" : path;
+    file(environment("FONTCONFIG_FILE").empty() ? etc + "/fonts.conf" : environment("FONTCONFIG_FILE"));
+    folder(etc + "/conf.d");
+    file(etc + "/local.conf");
+    file("/usr/share/fontconfig/conf.avail");
+    if (!config.empty()) {
+        file(config + "/fontconfig/fonts.conf");
+        folder(config + "/fontconfig/conf.d");
+    }
+    if (!home.empty()) {
+        file(home + "/.fonts.conf");
+        folder(home + "/.fonts.conf.d");
+        file(home + "/.fonts");
+        file(home + "/.fontconfig");
+    }
+    for (const char* fonts : {"/usr/share/fonts", "/usr/local/share/fonts", "/var/cache/fontconfig"}) file(fonts);
+    if (!data.empty()) file(data + "/fonts");
+    if (!cache.empty()) file(cache + "/fontconfig");
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hashOf(text)));
+    return hex;
+}
+
+std::string hexOf(const std::vector<std::uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * bytes.size());
+    for (const std::uint8_t b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+bool bytesOf(const std::string& hex, std::vector<std::uint8_t>& bytes) {
+    if (hex.size() % 2) return false;
+    bytes.resize(hex.size() / 2);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        int value = 0;
+        for (int k = 0; k < 2; ++k) {
+            const char c = hex[2 * i + std::size_t(k)];
+            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (digit < 0) return false;
+            value = value * 16 + digit;
+        }
+        bytes[i] = std::uint8_t(value);
+    }
+    return true;
+}
+
+bool plain(const std::string& text) { return text.find_first_of("\t\n") == std::string::npos; }
+
+}  // namespace
+
+TFontCache& TFontCache::Process() {
+    static TFontCache cache;
+    return cache;
+}
+
+TFontCache::TFontCache() {
+    const std::string folder = xdgFolder("XDG_CACHE_HOME", "/.cache");
+    if (folder.empty()) return;
+    file_ = folder + "/varlen/fonts";
+    read();
+    if (fingerprint_.empty()) fingerprint_ = fingerprint(nullptr, configFiles_);
+}
+
+void TFontCache::read() {
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = ReadWholeFile(file_);
+    } catch (const std::exception&) {
+        return;
+    }
+    const std::vector<std::string> lines = split(std::string(bytes.begin(), bytes.end()), '\n');
+    if (lines.size() < 2 || lines[0] != kHeader) return;
+    // The fingerprint over the configuration files the last run found; when it differs, the
+    // folders are read again (and give another fingerprint, the one the answers will be kept under).
+    const std::vector<std::string> last = split(lines[1], '\t');
+    if (last.size() >= 2 && last[0] == "lookups") {
+        const std::vector<std::string> listed(last.begin() + 2, last.end());
+        fingerprint_ = fingerprint(&listed, configFiles_);
+        if (fingerprint_ != last[1]) {
+            configFiles_.clear();
+            fingerprint_ = fingerprint(nullptr, configFiles_);
+        }
+    }
+    bool lookupsStand = false;
+    Face* face = nullptr;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> f = split(lines[i], '\t');
+        if (f.empty()) continue;
+        if (f[0] == "lookups" && f.size() >= 2) {
+            lookupsStand = !fingerprint_.empty() && f[1] == fingerprint_;
+        } else if (f[0] == "F" && f.size() == 6 && lookupsStand) {
+            files_[f[1]] = File{TFontFile{f[2], int(number(f[3])), f[4]}, f[5]};
+        } else if (f[0] == "face" && f.size() == 7) {
+            face = &faces_[f[1]];
+            face->stamp = f[2];
+            face->kept = TKeptFace{};
+            face->kept.UnitsPerEm = int(number(f[3]));
+            face->kept.Ascender = int(number(f[4]));
+            face->kept.Descender = int(number(f[5]));
+            face->kept.Kerned = f[6] == "1";
+        } else if (f[0] == "c" && f.size() == 4 && face) {
+            face->kept.Chars[std::uint8_t(number(f[1]))] = {std::uint32_t(number(f[2])), std::int32_t(number(f[3]))};
+        } else if (f[0] == "k" && f.size() == 3 && face) {
+            face->kept.Kerning[std::uint16_t(number(f[1]))] = std::int32_t(number(f[2]));
+        } else if (f[0] == "g" && f.size() == 10 && face && glyphs_ < kMostGlyphs) {
+            TKeptGlyph g;
+            g.EmX = std::int32_t(number(f[1]));
+            g.EmY = std::int32_t(number(f[2]));
+            g.Char = std::uint8_t(number(f[3]));
+            g.Phase = std::uint8_t(number(f[4]) & 3);
+            g.Image.Left = int(number(f[5]));
+            g.Image.Top = int(number(f[6]));
+            g.Image.Width = int(number(f[7]));
+            g.Image.Height = int(number(f[8]));
+            // "-": a glyph without ink (a space).
+            if (g.Image.Width < 0 || g.Image.Height < 0 || g.Image.Width * g.Image.Height > kLargestGlyphPixels ||
+                !bytesOf(f[9] == "-" ? std::string() : f[9], g.Image.Coverage) ||
+                g.Image.Coverage.size() != std::size_t(g.Image.Width * g.Image.Height))
+                continue;
+            face->kept.Glyphs.push_back(std::move(g));
+            ++glyphs_;
+        }
+    }
+}
+
+TFontCache::~TFontCache() {
+    const std::lock_guard lock(cacheLock());
+    if (changed_) write();
+}
+
+bool TFontCache::FindFile(const std::string& family, TFontFile& found) {
+    const std::lock_guard lock(cacheLock());
+    const auto kept = files_.find(family);
+    if (kept == files_.end() || kept->second.file.Path.empty() || stampOf(kept->second.file.Path) != kept->second.stamp)
+        return false;
+    found = kept->second.file;
+    return true;
+}
+
+void TFontCache::KeepFile(const std::string& family, const TFontFile& found) {
+    const std::lock_guard lock(cacheLock());
+    if (file_.empty() || !plain(family) || !plain(found.Path) || !plain(found.Family)) return;
+    files_[family] = File{found, stampOf(found.Path)};
+    changed_ = true;
+}
+
+bool TFontCache::FindFace(const std::string& path, TKeptFace& face) {
+    const std::lock_guard lock(cacheLock());
+    const auto kept = faces_.find(path);
+    if (kept == faces_.end()) return false;
+    if (kept->second.stamp != stampOf(path)) {
+        glyphs_ -= kept->second.kept.Glyphs.size();
+        faces_.erase(kept);  // another font under that name: what was kept of it goes
+        changed_ = true;
+        return false;
+    }
+    face = kept->second.kept;
+    return face.UnitsPerEm > 0;
+}
+
+void TFontCache::KeepMetrics(const std::string& path, int unitsPerEm, int ascender, int descender, bool kerned) {
+    const std::lock_guard lock(cacheLock());
+    if (file_.empty() || !plain(path)) return;
+    Face& face = faces_[path];
+    face.stamp = stampOf(path);
+    face.kept.UnitsPerEm = unitsPerEm;
+    face.kept.Ascender = ascender;
+    face.kept.Descender = descender;
+    face.kept.Kerned = kerned;
+    changed_ = true;
+}
+
+void TFontCache::KeepChar(const std::string& path, std::uint8_t c, std::uint32_t glyph, std::int32_t advance) {
+    const std::lock_guard lock(cacheLock());
+    const auto face = faces_.find(path);
+    if (face == faces_.end()) return;
+    face->second.kept.Chars[c] = {glyph, advance};
+    changed_ = true;
+}
+
+void TFontCache::KeepKerning(const std::string& path, std::uint8_t a, std::uint8_t b, std::int32_t units) {
+    const std::lock_guard lock(cacheLock());
+    const auto face = faces_.find(path);
+    if (face == faces_.end()) return;
+    face->second.kept.Kerning[std::uint16_t(a << 8 | b)] = units;
+    changed_ = true;
+}
+
+void TFontCache::KeepGlyph(const std::string& path, const TKeptGlyph& glyph) {
+    const std::lock_guard lock(cacheLock());
+    const auto face = faces_.find(path);
+    if (face == faces_.end() || glyphs_ >= kMostGlyphs || glyph.Image.Width * glyph.Image.Height > kLargestGlyphPixels)
+        return;
+    face->second.kept.Glyphs.push_back(glyph);
+    ++glyphs_;
+    changed_ = true;
+}
+
+void TFontCache::write() {
+    if (file_.empty()) return;
+    std::string text = std::string(kHeader) + "\nlookups\t" + fingerprint_;
+    for (const std::string& config : configFiles_) text += '\t' + config;
+    text += '\n';
+    for (const auto& [family, kept] : files_)
+        text += "F\t" + family + '\t' + kept.file.Path + '\t' + std::to_string(kept.file.Index) + '\t' + kept.file.Family +
+                '\t' + kept.stamp + '\n';
+    for (const auto& [path, face] : faces_) {
+        const TKeptFace& k = face.kept;
+        text += "face\t" + path + '\t' + face.stamp + '\t' + std::to_string(k.UnitsPerEm) + '\t' +
+                std::to_string(k.Ascender) + '\t' + std::to_string(k.Descender) + '\t' + (k.Kerned ? "1" : "0") + '\n';
+        for (const auto& [c, metric] : k.Chars)
+            text += "c\t" + std::to_string(c) + '\t' + std::to_string(metric.first) + '\t' + std::to_string(metric.second) + '\n';
+        for (const auto& [pair, units] : k.Kerning) text += "k\t" + std::to_string(pair) + '\t' + std::to_string(units) + '\n';
+        for (const TKeptGlyph& g : k.Glyphs)
+            text += "g\t" + std::to_string(g.EmX) + '\t' + std::to_string(g.EmY) + '\t' + std::to_string(g.Char) + '\t' +
+                    std::to_string(g.Phase) + '\t' + std::to_string(g.Image.Left) + '\t' + std::to_string(g.Image.Top) + '\t' +
+                    std::to_string(g.Image.Width) + '\t' + std::to_string(g.Image.Height) + '\t' +
+                    (g.Image.Coverage.empty() ? std::string("-") : hexOf(g.Image.Coverage)) + '\n';
+    }
+    try {
+        MakeFolders(file_);
+        WriteFileAtomic(file_, text.data(), text.size());
+    } catch (const std::exception&) {
+        // Not kept: the next run asks fontconfig and FreeType again.
+    }
+}
+
+}  // namespace varlen
