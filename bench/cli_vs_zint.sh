@@ -1,9 +1,10 @@
 #!/bin/bash
 # varlen-cli --batch against zint --batch on the same 10,000 EAN-13 data lines, both writing PNG
 # files with modules 2 pixels wide (varlen-cli: SC2 at 96 dots per inch is 1 pixel, --scale 2;
-# zint: its default scale 1 is 2 pixels a module). Each program runs ROUNDS times, alternating
-# which goes first, each into a fresh folder; the median wall time of each is reported with the
-# ratio.
+# zint: its default scale 1 is 2 pixels a module), one job. Each program runs ROUNDS times,
+# alternating which goes first, each into a fresh folder; the medians of each one's processor time
+# (user + system) and wall time are reported with the ratios. Run it on a memory file system
+# (BENCH_DIR=/dev/shm) to leave the disk out.
 #   bench/cli_vs_zint.sh [path/to/varlen-cli] [rounds]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
@@ -12,19 +13,24 @@ LINES=10000
 # BENCH_DIR picks the file system the files go to (see common.sh).
 source "$(dirname "$0")/common.sh"
 bench_start $LINES
+# cpu_of FILE: user + system seconds that /usr/bin/time wrote to FILE ("%U %S").
+cpu_of() { awk '{ print $1 + $2 }' "$1"; }
 run_ours() {
     local t0 t1
     t0=$(now)
-    "$CLI" --batch "$work/ean.txt" -o "$work/v$1/%05n.png" --type ean13 --scale 2
+    /usr/bin/time -o "$work/time" -f "%U %S" "$CLI" --batch "$work/ean.txt" -o "$work/v$1/%05n.png" --type ean13 --scale 2 --jobs 1
     t1=$(now)
     ours+=("$(echo "$t1 - $t0" | bc -l)")
+    ours_cpu+=("$(cpu_of "$work/time")")
 }
 run_zint() {
     local t0 t1
     t0=$(now)
-    zint -b EANX --batch --filetype=PNG --scale=1 -o "$work/z$1/~~~~~.png" --input="$work/ean.txt" > /dev/null
+    /usr/bin/time -o "$work/time" -f "%U %S" zint -b EANX --batch --filetype=PNG --scale=1 -o "$work/z$1/~~~~~.png" \
+        --input="$work/ean.txt" > /dev/null
     t1=$(now)
     theirs+=("$(echo "$t1 - $t0" | bc -l)")
+    theirs_cpu+=("$(cpu_of "$work/time")")
 }
 # Every round writes into folders of its own, and nothing is deleted before the end. On a file
 # system without a journal (this machine's) ext4 steps over every inode deleted in the last few
@@ -32,7 +38,7 @@ run_zint() {
 # minutes while their inode table is not yet written back), so a program that runs right after
 # thousands of files were deleted pays seconds for it in the kernel. Before each round the
 # file system is written back and given those few seconds; who goes first alternates.
-declare -a ours theirs
+declare -a ours theirs ours_cpu theirs_cpu
 for ((r = 0; r < ROUNDS; r++)); do
     mkdir "$work/v$r" "$work/z$r"
     sync; sleep 6
@@ -41,7 +47,9 @@ done
 [ "$(ls "$work/v0" | wc -l)" -eq $LINES ] && [ "$(ls "$work/z0" | wc -l)" -eq $LINES ] || { echo "missing files" >&2; exit 1; }
 m_ours=$(median "${ours[@]}")
 m_zint=$(median "${theirs[@]}")
-printf 'files: %s lines, %s rounds\n' $LINES "$ROUNDS"
-printf 'varlen-cli --batch: median %.3f s (%s)\n' "$m_ours" "${ours[*]}"
-printf 'zint --batch:       median %.3f s (%s)\n' "$m_zint" "${theirs[*]}"
-printf 'zint / varlen-cli:  %.2f\n' "$(echo "$m_zint / $m_ours" | bc -l)"
+c_ours=$(median "${ours_cpu[@]}")
+c_zint=$(median "${theirs_cpu[@]}")
+printf 'files: %s lines, %s rounds, load average %s\n' $LINES "$ROUNDS" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf 'varlen-cli --batch: CPU median %.3f s (%s), wall median %.3f s\n' "$c_ours" "${ours_cpu[*]}" "$m_ours"
+printf 'zint --batch:       CPU median %.3f s (%s), wall median %.3f s\n' "$c_zint" "${theirs_cpu[*]}" "$m_zint"
+printf 'varlen-cli / zint:  CPU %.2f, wall %.2f\n' "$(echo "$c_ours / $c_zint" | bc -l)" "$(echo "$m_ours / $m_zint" | bc -l)"

@@ -339,12 +339,29 @@ private:
             const CheckedData checked = checkData(options_, batchLineData(line.text, line.number));
             writer.setCaption(checked.caption);
             std::string fileName;
-            if (options_.target == Target::File) {
+            if (options_.target != Target::File) {
+                writer.write(fileName);
+            } else {
                 fileName = expandPattern(options_.output, line.number, checked.data);
                 turn.claim(fileName);
-                MakeFolders(fileName);
+                // A folder this thread has made (or found) before is not looked at again for every
+                // label; should it have gone meanwhile, the failed write makes it and tries once more
+                // (a failed write leaves nothing behind).
+                thread_local std::string madeFolder;
+                const std::string folder = fileName.substr(0, fileName.rfind('/') + 1);
+                if (folder != madeFolder) {
+                    MakeFolders(fileName);
+                    madeFolder = folder;
+                    writer.write(fileName);
+                } else {
+                    try {
+                        writer.write(fileName);
+                    } catch (const EInOutError&) {
+                        MakeFolders(fileName);
+                        writer.write(fileName);
+                    }
+                }
             }
-            writer.write(fileName);
             turn.written();
             return {};
         } catch (const InputError& e) {

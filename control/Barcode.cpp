@@ -25,8 +25,8 @@ void TBarcode::MagnifyBy(int margin, const std::string& fileName, bool monochrom
     Image().MagnifyBy(margin, fileName, monochrome, factor);
 }
 
-std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor) {
-    return Image().MagnifiedBitmap(margin, monochrome, factor);
+std::unique_ptr<TBitmap> TBarcode::MagnifiedBitmap(int margin, bool monochrome, int factor, bool grey) {
+    return Image().MagnifiedBitmap(margin, monochrome, factor, grey);
 }
 
 void TBarcode::CopyToClipboard(int margin) { Clipboard().Assign(*MagnifiedBitmap(margin, false, 1)); }

@@ -27,7 +27,7 @@ public:
     void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
     // The bitmap MagnifyBy writes, for callers that want it in another form (the Save pipeline).
     // Same checks and geometry; drawn once, at the size measured beforehand.
-    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
+    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor, bool grey = false);
     // The control's parameters as an off-screen barcode (what the bitmaps are drawn with).
     TBarcodeImage Image() const { return TBarcodeImage(Engine().Params); }
     // Places the barcode with a margin on the clipboard as a bitmap.

@@ -107,7 +107,7 @@ void TBarcodeImage::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
     LoMetricDraw(canvas, X, Y, size, [this](TCanvas& c, int x, int y, TSize* s) { DrawOnCanvas(c, x, y, s); });
 }
 
-std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochrome, int factor) {
+std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochrome, int factor, bool grey) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 
     // The size is measured, not drawn: the bitmap is made once, at its final size.
@@ -121,6 +121,7 @@ std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochr
     // The resolution the barcode was measured at.
     bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
     if (monochrome) bitmap->SetMonochrome(true);
+    if (grey && !monochrome) bitmap->SetGrey();
     bitmap->SetSize(width, height);
     if (bitmap->Width() != width || bitmap->Height() != height) throw EOverflow(kTooLarge);  // no memory for it
 
@@ -129,6 +130,7 @@ std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochr
     // font engine at factor times the height.
     scaleSurface(bitmap->Canvas(), factor);
     DrawOnCanvas(bitmap->Canvas(), margin, margin);
+    if (grey && !monochrome && bitmap->Canvas().DrewColour()) return MagnifiedBitmap(margin, false, factor, false);
     bitmap->Canvas().ResetMapping();
     return bitmap;
 }

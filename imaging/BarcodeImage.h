@@ -39,8 +39,10 @@ public:
     void LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
     // The barcode with a margin, magnified F times, in a bitmap made once at its measured size.
     // F below 1 raises EOverflow "Barcode: Factor for "MagnifyBy" must be >=1"; a picture beyond
-    // 2^28 pixels or 2^20 a side "Barcode: Bitmap for "MagnifyBy" too large".
-    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor);
+    // 2^28 pixels or 2^20 a side "Barcode: Bitmap for "MagnifyBy" too large". With `grey`, a grey
+    // bitmap (TBitmap::SetGrey) when the barcode is drawn in grey only, else the display format:
+    // the same pixels either way.
+    std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor, bool grey = false);
     // The same bitmap written as a Windows bitmap file whatever the name's extension.
     void MagnifyBy(int margin, const std::string& fileName, bool monochrome, int factor);
 

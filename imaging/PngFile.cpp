@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <algorithm>
 #include <memory>
 
 #include "platform/Errors.h"
@@ -31,221 +32,251 @@ void chunk(std::vector<std::uint8_t>& out, const char* type, const std::uint8_t*
 }
 
 
-// The fixed Huffman code of deflate (RFC 1951, 3.2.6), bit-reversed for the LSB-first stream.
-struct FixedCodes {
-    std::uint16_t code[288];
-    std::uint8_t length[288];
-    FixedCodes() {
-        for (int sym = 0; sym < 288; ++sym) {
-            int c, n;
-            if (sym < 144) c = 0x30 + sym, n = 8;
-            else if (sym < 256) c = 0x190 + sym - 144, n = 9;
-            else if (sym < 280) c = sym - 256, n = 7;
-            else c = 0xC0 + sym - 280, n = 8;
-            int reversed = 0;
-            for (int i = 0; i < n; ++i) reversed |= ((c >> i) & 1) << (n - 1 - i);
-            code[sym] = std::uint16_t(reversed);
-            length[sym] = std::uint8_t(n);
-        }
+// A zlib stream of one deflate block with the fixed codes, written as it is fed: runs of one byte
+// become copies at distance 1, and the caller may repeat what it wrote a row before as one copy.
+// Output goes through a pointer into room taken ahead (not cleared: every byte up to the pointer
+// is written), bits gathered 32 at a time; the Adler-32 of the data is kept run by run.
+class FixedDeflate {
+public:
+    explicit FixedDeflate(std::size_t expected) : c_(codes()), out_(expected + 64) {
+        o_ = out_.data();
+        *o_++ = 0x78;  // zlib header: deflate, 32K window, no dictionary, fastest
+        *o_++ = 0x01;
+        acc_ = 3;  // the last block, fixed Huffman codes
+        fill_ = 3;
     }
-};
 
-// Lengths 3..258 as length symbol, extra bits and their value.
-struct LengthCodes {
-    std::uint16_t symbol[259];
-    std::uint8_t extraBits[259];
-    std::uint16_t extraValue[259];
-    LengthCodes() {
-        static const int base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-        static const int extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-        for (int i = 0; i < 29; ++i) {
-            const int last = i == 28 ? 258 : (i == 27 ? 257 : base[i + 1] - 1);
-            for (int len = base[i]; len <= last; ++len) {
-                symbol[len] = std::uint16_t(257 + i);
-                extraBits[len] = std::uint8_t(extra[i]);
-                extraValue[len] = std::uint16_t(len - base[i]);
+    // Literals, and runs of one byte as copies of the byte before.
+    void bytes(const std::uint8_t* data, std::size_t size) {
+        room(size + size / 8 + 64);
+        // The state in locals while the bytes go out: this loop runs for every byte of the text.
+        Bits bits{o_, acc_, fill_};
+        std::uint64_t a = a_, b = b_;
+        std::size_t i = 0;
+        while (i < size) {
+            const std::uint8_t byte = data[i];
+            bits.put(c_.code[byte], c_.length[byte]);
+            // A byte that differs from the next one (the anti-aliased text) is a literal alone.
+            if (i + 1 == size || data[i + 1] != byte) {
+                a += byte;
+                b += a;
+                if (b >> 56) b %= kMod;
+                if (a >> 31) a %= kMod;
+                ++i;
+                continue;
             }
-        }
-    }
-};
-
-}  // namespace
-
-std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size, std::size_t rowStride) {
-    static const FixedCodes codes;
-    static const LengthCodes lengths;
-    // At most 9 bits a byte (a literal); a run costs less. Written through a pointer into room
-    // taken once (not cleared: every byte up to the end pointer is written), bits gathered 32 at
-    // a time.
-    std::vector<std::uint8_t> out;
-    const std::size_t room = size + size / 8 + 64;
-    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[room]);
-    std::uint8_t* o = buffer.get();
-    *o++ = 0x78;  // zlib header: deflate, 32K window, no dictionary, fastest
-    *o++ = 0x01;
-    std::uint64_t acc = 0;
-    int fill = 0;
-    auto put = [&](std::uint32_t bits, int count) {  // count <= 9
-        acc |= std::uint64_t(bits) << fill;
-        fill += count;
-        if (fill >= 32) {
-            o[0] = std::uint8_t(acc);
-            o[1] = std::uint8_t(acc >> 8);
-            o[2] = std::uint8_t(acc >> 16);
-            o[3] = std::uint8_t(acc >> 24);
-            o += 4;
-            acc >>= 32;
-            fill -= 32;
-        }
-    };
-    put(3, 3);  // the last block, fixed Huffman codes
-    auto literal = [&](std::uint8_t byte) { put(codes.code[byte], codes.length[byte]); };
-    // Adler-32 of the data, run by run: k bytes of value v take a to a + k v and b to
-    // b + k a + v k (k + 1) / 2, modulo 65521. Short runs add without reducing (a stays below
-    // 2^32, b below 2^57, far from overflowing); a long one is reduced term by term.
-    constexpr std::uint64_t kMod = 65521;
-    std::uint64_t adlerA = 1, adlerB = 0;
-
-    // Rows of rowStride bytes: a row equal to the row before is one copy at the distance of a
-    // row. Its Adler-32 step is the previous row's: a row s of L bytes takes a to a + S and b to
-    // b + L a + W, where S is the sum of its bytes and W their sum weighted L, L - 1, ..., 1; both
-    // are read off the Adler-32 values before and after the row, when it was written out.
-    const std::size_t L = rowStride >= 3 && rowStride <= 32768 ? rowStride : 0;
-    std::size_t nextRow = L ? 0 : size;  // the next row start still to look at
-    bool tracking = false;               // the row being written started at a row start
-    std::uint64_t rowA0 = 0, rowB0 = 0;  // Adler-32 where that row started
-    bool haveStep = false;               // rowSum and rowWeighted hold the row before's step
-    std::uint64_t rowSum = 0, rowWeighted = 0;
-    int distanceCode = 0, distanceExtraBits = 0;
-    std::uint32_t distanceExtra = 0;
-    if (L) {
-        static const std::uint32_t base[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                               33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                               1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
-        while (distanceCode < 29 && base[distanceCode + 1] <= L) ++distanceCode;
-        distanceExtraBits = distanceCode < 4 ? 0 : distanceCode / 2 - 1;
-        distanceExtra = std::uint32_t(L - base[distanceCode]);
-    }
-    const std::uint32_t distanceBits = [&] {  // the 5-bit fixed code, bit-reversed
-        std::uint32_t r = 0;
-        for (int b = 0; b < 5; ++b) r |= std::uint32_t((distanceCode >> b) & 1) << (4 - b);
-        return r;
-    }();
-    auto copy = [&](std::size_t length, std::uint32_t distBits, int extraCount, std::uint32_t extra) {
-        const std::uint16_t sym = lengths.symbol[length];
-        put(codes.code[sym], codes.length[sym]);
-        if (lengths.extraBits[length]) put(lengths.extraValue[length], lengths.extraBits[length]);
-        put(distBits, 5);
-        if (extraCount) put(extra, extraCount);
-    };
-
-    std::size_t i = 0;
-    while (i < size) {
-        if (i >= nextRow) {
-            if (i == nextRow) {
-                adlerA %= kMod;
-                adlerB %= kMod;
-                if (tracking) {
-                    rowSum = (adlerA + kMod - rowA0) % kMod;
-                    rowWeighted = ((adlerB + kMod - rowB0) % kMod + kMod - (L % kMod) * rowA0 % kMod) % kMod;
-                    haveStep = true;
+            // The end of the run, sixteen bytes a step (a row of the same byte is hundreds long).
+            std::size_t j = i + 2;
+            const __m128i pattern = _mm_set1_epi8(static_cast<char>(byte));
+            for (; j + 16 <= size; j += 16) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
+                const unsigned same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, pattern)));
+                if (same != 0xFFFFu) {
+                    j += unsigned(__builtin_ctz(~same));
+                    break;
                 }
-                if (haveStep && i >= L && i + L <= size && std::memcmp(data + i, data + i - L, L) == 0) {
-                    for (std::size_t left = L; left > 0;) {
-                        std::size_t len = left > 258 ? 258 : left;
-                        if (left - len > 0 && left - len < 3) len = left - 3;  // keep a tail of at least 3
-                        copy(len, distanceBits, distanceExtraBits, distanceExtra);
-                        left -= len;
-                    }
-                    adlerB = (adlerB + (L % kMod) * adlerA + rowWeighted) % kMod;
-                    adlerA = (adlerA + rowSum) % kMod;
-                    tracking = false;  // the step stays the row before's
-                    i += L;
-                    nextRow = i;
-                    continue;
-                }
-                tracking = true;
-                rowA0 = adlerA;
-                rowB0 = adlerB;
+            }
+            while (j < size && data[j] == byte) ++j;
+            const std::size_t run = j - i;
+            // k bytes of value v take a to a + k v and b to b + k a + v k (k + 1) / 2.
+            if (run < 65536) {
+                b += run * a + byte * (run * (run + 1) / 2);
+                a += run * byte;
+                if (b >> 56) b %= kMod;
+                if (a >> 31) a %= kMod;
             } else {
-                tracking = haveStep = false;  // a run went past the row start
+                a %= kMod;
+                b %= kMod;
+                const std::uint64_t k = run % kMod;
+                const std::uint64_t triangle =
+                    (run % 2 == 0 ? (run / 2) % kMod * ((run + 1) % kMod) : run % kMod * (((run + 1) / 2) % kMod)) % kMod;
+                b = (b + k * a + byte * triangle) % kMod;
+                a = (a + k * byte) % kMod;
             }
-            nextRow = (i / L + 1) * L;
+            copies(bits, run - 1, kNear, byte);
+            i += run;
         }
-        const std::uint8_t byte = data[i];
-        literal(byte);
-        // A byte that differs from the next one (the anti-aliased text) is a literal alone.
-        if (i + 1 == size || data[i + 1] != byte) {
-            adlerA += byte;
-            adlerB += adlerA;
-            if (adlerB >> 56) adlerB %= kMod;
-            if (adlerA >> 31) adlerA %= kMod;
-            ++i;
-            continue;
-        }
-        // The end of the run, sixteen bytes a step (a repeated row is hundreds of zeros).
-        std::size_t j = i + 2;
-        const __m128i pattern = _mm_set1_epi8(static_cast<char>(byte));
-        for (; j + 16 <= size; j += 16) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
-            const unsigned same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, pattern)));
-            if (same != 0xFFFFu) {
-                j += unsigned(__builtin_ctz(~same));
-                break;
-            }
-        }
-        while (j < size && data[j] == byte) ++j;
-        const std::size_t run = j - i;
-        if (run < 65536) {
-            adlerB += run * adlerA + byte * (run * (run + 1) / 2);
-            adlerA += run * byte;
-            if (adlerB >> 56) adlerB %= kMod;
-            if (adlerA >> 31) adlerA %= kMod;
-        } else {
-            adlerA %= kMod;
-            adlerB %= kMod;
-            const std::uint64_t k = run % kMod;
-            const std::uint64_t triangle = (run % 2 == 0 ? (run / 2) % kMod * ((run + 1) % kMod) : run % kMod * (((run + 1) / 2) % kMod)) % kMod;
-            adlerB = (adlerB + k * adlerA + byte * triangle) % kMod;
-            adlerA = (adlerA + k * byte) % kMod;
-        }
-        // The repeats as copies of the byte before (distance 1), at most 258 a copy.
-        std::size_t left = run - 1;
-        while (left >= 3) {
-            std::size_t len = left > 258 ? 258 : left;
-            if (left - len > 0 && left - len < 3) len = left - 3;  // keep a tail of at least 3
-            copy(len, 0, 0, 0);  // distance code 0: distance 1
-            left -= len;
-        }
-        while (left-- > 0) literal(byte);
-        i += run;
+        bits.store(o_, acc_, fill_);
+        a_ = a;
+        b_ = b;
     }
-    put(codes.code[256], codes.length[256]);  // end of block
-    while (fill > 0) {
-        *o++ = std::uint8_t(acc);
-        acc >>= 8;
-        fill -= 8;
-    }
-    adlerA %= kMod;
-    adlerB %= kMod;
-    out.reserve(std::size_t(o - buffer.get()) + 4);
-    out.assign(buffer.get(), o);
-    put32(out, std::uint32_t(adlerB << 16 | adlerA));
-    return out;
-}
 
-namespace {
+    // The `length` (3 or more) bytes written `length` bytes ago once more (a row equal to the row
+    // before), whose sum and sum weighted length, length - 1, ..., 1 the caller knows.
+    void repeat(std::size_t length, std::uint64_t sum, std::uint64_t weighted) {
+        room(length / 64 + 64);
+        a_ %= kMod;
+        b_ %= kMod;
+        b_ = (b_ + (length % kMod) * a_ + weighted % kMod) % kMod;
+        a_ = (a_ + sum % kMod) % kMod;
+        if (row_.distance != length) row_ = Distance(length);
+        Bits bits{o_, acc_, fill_};
+        copies(bits, length, row_, 0);
+        bits.store(o_, acc_, fill_);
+    }
+
+    std::vector<std::uint8_t> finish() {
+        room(16);
+        Bits bits{o_, acc_, fill_};
+        bits.put(c_.code[256], c_.length[256]);  // end of block
+        bits.store(o_, acc_, fill_);
+        while (fill_ > 0) {
+            *o_++ = std::uint8_t(acc_);
+            acc_ >>= 8;
+            fill_ -= 8;
+        }
+        a_ %= kMod;
+        b_ %= kMod;
+        const std::uint32_t adler = std::uint32_t(b_ << 16 | a_);
+        for (int shift = 24; shift >= 0; shift -= 8) *o_++ = std::uint8_t(adler >> shift);
+        out_.resize(std::size_t(o_ - out_.data()));
+        return std::move(out_);
+    }
+
+private:
+    static constexpr std::uint64_t kMod = 65521;
+
+    // The fixed Huffman code of deflate (RFC 1951, 3.2.6), bit-reversed for the LSB-first stream,
+    // and lengths 3..258 as length symbol, extra bits and their value.
+    struct Codes {
+        std::uint16_t code[288];
+        std::uint8_t length[288];
+        std::uint16_t symbol[259];
+        std::uint8_t extraBits[259];
+        std::uint16_t extraValue[259];
+        Codes() {
+            for (int sym = 0; sym < 288; ++sym) {
+                int c, n;
+                if (sym < 144) c = 0x30 + sym, n = 8;
+                else if (sym < 256) c = 0x190 + sym - 144, n = 9;
+                else if (sym < 280) c = sym - 256, n = 7;
+                else c = 0xC0 + sym - 280, n = 8;
+                int reversed = 0;
+                for (int i = 0; i < n; ++i) reversed |= ((c >> i) & 1) << (n - 1 - i);
+                code[sym] = std::uint16_t(reversed);
+                length[sym] = std::uint8_t(n);
+            }
+            static const int base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                         31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+            static const int extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+            for (int i = 0; i < 29; ++i) {
+                const int last = i == 28 ? 258 : (i == 27 ? 257 : base[i + 1] - 1);
+                for (int len = base[i]; len <= last; ++len) {
+                    symbol[len] = std::uint16_t(257 + i);
+                    extraBits[len] = std::uint8_t(extra[i]);
+                    extraValue[len] = std::uint16_t(len - base[i]);
+                }
+            }
+        }
+    };
+    static const Codes& codes() {
+        static const Codes table;
+        return table;
+    }
+
+    void room(std::size_t bytes) {
+        const std::size_t used = std::size_t(o_ - out_.data());
+        if (out_.size() - used >= bytes) return;
+        out_.resize(std::max(2 * out_.size(), used + bytes));
+        o_ = out_.data() + used;
+    }
+
+    // The bit writer's state, held in locals by the loops that write.
+    struct Bits {
+        std::uint8_t* o;
+        std::uint64_t acc;
+        int fill;
+        void put(std::uint32_t value, int count) {  // count <= 16
+            acc |= std::uint64_t(value) << fill;
+            fill += count;
+            if (fill >= 32) {
+                std::memcpy(o, &acc, 4);  // little-endian: the low 32 bits in stream order
+                o += 4;
+                acc >>= 32;
+                fill -= 32;
+            }
+        }
+        void store(std::uint8_t*& o_, std::uint64_t& acc_, int& fill_) const {
+            o_ = o;
+            acc_ = acc;
+            fill_ = fill;
+        }
+    };
+
+    // A distance's fixed 5-bit code (bit-reversed) and its extra bits.
+    struct Distance {
+        std::size_t distance = 1;
+        std::uint32_t code = 0, extra = 0;
+        int extraBits = 0;
+        explicit Distance(std::size_t d) : distance(d) {
+            static const std::uint32_t base[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                                   33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                                   1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+            int dc = 0;
+            while (dc < 29 && base[dc + 1] <= d) ++dc;
+            for (int b = 0; b < 5; ++b) code |= std::uint32_t((dc >> b) & 1) << (4 - b);
+            extraBits = dc < 4 ? 0 : dc / 2 - 1;
+            extra = std::uint32_t(d - base[dc]);
+        }
+    };
+    inline static const Distance kNear{1};
+
+    // `count` bytes copied from `d` back, at most 258 a copy; a tail under 3 (a run of `byte`
+    // only, distance 1) as literals.
+    void copies(Bits& bits, std::size_t count, const Distance& d, std::uint8_t byte) const {
+        while (count >= 3) {
+            std::size_t len = count > 258 ? 258 : count;
+            if (count - len > 0 && count - len < 3) len = count - 3;  // keep a tail of at least 3
+            const std::uint16_t sym = c_.symbol[len];
+            bits.put(c_.code[sym], c_.length[sym]);
+            if (c_.extraBits[len]) bits.put(c_.extraValue[len], c_.extraBits[len]);
+            bits.put(d.code, 5);
+            if (d.extraBits) bits.put(d.extra, d.extraBits);
+            count -= len;
+        }
+        while (count-- > 0) bits.put(c_.code[byte], c_.length[byte]);
+    }
+
+    const Codes& c_;
+    Distance row_{1};
+    std::vector<std::uint8_t> out_;
+    std::uint8_t* o_ = nullptr;
+    std::uint64_t acc_ = 0;
+    int fill_ = 0;
+    std::uint64_t a_ = 1, b_ = 0;  // Adler-32
+};
+
+// The sum of a row's bytes and their sum weighted length, length - 1, ..., 1 (modulo nothing:
+// the rows are short).
+void rowSums(const std::uint8_t* row, std::size_t length, std::uint64_t& sum, std::uint64_t& weighted) {
+    sum = weighted = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        sum += row[i];
+        weighted += std::uint64_t(row[i]) * (length - i);
+    }
+}
 
 enum class Kind { Mono, Grey, Rgb, GreyAlpha, RgbAlpha };
 
-// Rows as blue, green, red (and alpha) bytes, top row first: a 24- or 32-bit picture's own rows,
-// any other depth converted a row at a time.
+// Whether the picture is 8 bits deep over the grey ramp: its indices are its greys.
+bool greyRamp(const TDibView& view) {
+    if (view.bitCount != 8 || view.colorCount != 256) return false;
+    for (std::size_t i = 0; i < 256; ++i) {
+        const RGBQuad& q = view.colors[i];
+        if (q.rgbRed != i || q.rgbGreen != i || q.rgbBlue != i) return false;
+    }
+    return true;
+}
+
+// Rows as blue, green, red (and alpha) bytes, or one grey a pixel, top row first: a 24- or 32-bit
+// or grey picture's own rows, any other depth converted a row at a time.
 class SourceRows {
 public:
     explicit SourceRows(const TDibView& view)
-        : view_(view), bytes_(view.bitCount == 32 ? 4 : 3), scratch_(view.bitCount == 24 || view.bitCount == 32 ? 0 : std::size_t(view.width) * 6) {}
+        : view_(view), bytes_(view.bitCount == 32 ? 4 : greyRamp(view) ? 1 : 3),
+          scratch_(direct() ? 0 : std::size_t(view.width) * 6) {}
     int bytesPerPixel() const { return bytes_; }
+    bool direct() const { return view_.bitCount == 24 || view_.bitCount == 32 || bytes_ == 1; }
     const std::uint8_t* row(int y) {
         if (scratch_.empty()) return view_.row(y);
         std::uint8_t* rgb = scratch_.data() + std::size_t(view_.width) * 3;
@@ -266,12 +297,29 @@ private:
 
 }  // namespace
 
+std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size, std::size_t rowStride) {
+    FixedDeflate z(size / 4);
+    const std::size_t L = rowStride >= 3 && rowStride <= 32768 ? rowStride : 0;
+    std::size_t i = 0;
+    for (; L && i + L <= size; i += L) {
+        if (i >= L && std::memcmp(data + i, data + i - L, L) == 0) {
+            std::uint64_t sum, weighted;
+            rowSums(data + i, L, sum, weighted);
+            z.repeat(L, sum, weighted);
+        } else {
+            z.bytes(data + i, L);
+        }
+    }
+    z.bytes(data + i, size - i);
+    return z.finish();
+}
+
 std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
     const int width = view.width, height = view.height;
     if (width <= 0 || height <= 0) throw EInOutError("PNG: empty picture");
     SourceRows rows(view);
     const int bpp = rows.bytesPerPixel();
-    const bool direct = view.bitCount == 24 || view.bitCount == 32;
+    const bool direct = rows.direct();
 
     // Rows equal to the row above are found once: they need no look and filter to zeros.
     const std::size_t sourceBytes = std::size_t(width) * bpp;
@@ -284,9 +332,13 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
     for (int y = 0; y < height && !(colour && alpha); ++y) {
         if (repeats[std::size_t(y)]) continue;
         const std::uint8_t* p = rows.row(y);
+        if (bpp == 1) {
+            for (int x = 0; x < width && !grey; ++x) grey = std::uint8_t(p[x] + 1) > 1;  // neither 0 nor 255
+            continue;
+        }
         for (int x = 0; x < width; ++x, p += bpp) {
             if (p[0] != p[1] || p[1] != p[2]) colour = true;
-            if (std::uint8_t(p[0] + 1) > 1) grey = true;  // neither 0 nor 255
+            if (std::uint8_t(p[0] + 1) > 1) grey = true;
             if (bpp == 4 && p[3] != 255) alpha = true;
         }
     }
@@ -296,16 +348,22 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
     const std::size_t rowBytes = kind == Kind::Mono ? (std::size_t(width) + 7) / 8 : std::size_t(width) * channels;
 
     // Filtered rows: filter byte, then the row; "Up" after the first, which makes a repeated row
-    // all zeros.
-    // Every byte is written below, so the room is not cleared first.
-    const std::size_t rawSize = (rowBytes + 1) * std::size_t(height);
-    const std::unique_ptr<std::uint8_t[]> raw(new std::uint8_t[rawSize]);
-    std::vector<std::uint8_t> previous(rowBytes, 0), current(rowBytes);
+    // all zeros, and the next repeated row a copy of that one. Deflated a row at a time, without
+    // the filtered picture in memory.
+    const std::size_t L = rowBytes + 1;
+    FixedDeflate z(L * std::size_t(height) / 16);
+    std::vector<std::uint8_t> previous(rowBytes, 0), current(rowBytes), filtered(L);
+    bool lastZero = false;  // the row written last was a repeated row: filter byte 2 and zeros
     for (int y = 0; y < height; ++y) {
-        std::uint8_t* out = raw.get() + (rowBytes + 1) * std::size_t(y);
-        out[0] = y == 0 ? 0 : 2;
         if (repeats[std::size_t(y)]) {
-            std::memset(out + 1, 0, rowBytes);
+            if (lastZero && L >= 3) {
+                z.repeat(L, 2, 2 * L);
+            } else {
+                filtered[0] = 2;
+                std::memset(filtered.data() + 1, 0, rowBytes);
+                z.bytes(filtered.data(), L);
+                lastZero = true;
+            }
             continue;
         }
         const std::uint8_t* p = rows.row(y);
@@ -317,7 +375,11 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
                     if (p[bpp * x]) c[std::size_t(x) >> 3] |= std::uint8_t(0x80 >> (x & 7));
                 break;
             case Kind::Grey:
-                for (int x = 0; x < width; ++x) c[x] = p[bpp * x];
+                if (bpp == 1) {
+                    std::memcpy(c, p, rowBytes);
+                } else {
+                    for (int x = 0; x < width; ++x) c[x] = p[bpp * x];
+                }
                 break;
             case Kind::GreyAlpha:
                 for (int x = 0; x < width; ++x) {
@@ -334,11 +396,13 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
                 }
                 break;
         }
-        for (std::size_t i = 0; i < rowBytes; ++i) out[1 + i] = std::uint8_t(current[i] - previous[i]);
+        filtered[0] = y == 0 ? 0 : 2;
+        for (std::size_t i = 0; i < rowBytes; ++i) filtered[1 + i] = std::uint8_t(current[i] - previous[i]);
+        z.bytes(filtered.data(), L);
+        lastZero = false;
         previous.swap(current);
     }
-
-    const std::vector<std::uint8_t> idat = DeflateRuns(raw.get(), rawSize, rowBytes + 1);
+    const std::vector<std::uint8_t> idat = z.finish();
     const std::size_t idatSize = idat.size();
 
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

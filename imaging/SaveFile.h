@@ -42,6 +42,9 @@ struct TSaveSource {
     // The pixel types: the barcode with its margin, magnified `factor` times
     // (TBarcodeImage::MagnifiedBitmap(margin, false, factor)).
     std::function<std::unique_ptr<TBitmap>(int factor)> MagnifiedBitmap;
+    // PNG, optionally: the same pixels in a grey bitmap where the barcode is drawn in grey only
+    // (MagnifiedBitmap(margin, false, factor, true)), a third of the memory to draw and encode.
+    std::function<std::unique_ptr<TBitmap>(int factor)> GreyBitmap;
     // The drawn size of the bitmap's barcode, margin not included, on a surface of `dpi` dots per
     // inch (0: the screen's, which the bitmap is drawn at), known without drawing
     // (TBarcodeImage::MeasuredSize): a picture too large is refused before it is drawn.
@@ -60,6 +63,7 @@ TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
     source.Margin = margin;
     source.MagnifiedBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor); };
+    source.GreyBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor, true); };
     source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
     source.Vector.DrawnSize = [&barcode](int dpi) {
         return VectorSourceOf(barcode.Symbol(), RenderParamsOf(barcode.Params())).DrawnSize(dpi);

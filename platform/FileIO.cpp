@@ -185,9 +185,21 @@ Result writeNew(const std::string& fileName, const Place& place, const std::vect
     Fd fd(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));  // the umask applies
     if (fd) {
         if (const int error = writeAll(fd.get(), parts)) fail(fileName, error);
-        char self[32];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd.get());
-        if (::linkat(AT_FDCWD, self, folder, place.name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        // The unnamed file gets its name straight from its descriptor where the process may do
+        // that (a privileged one), else through its entry in /proc, whose lookup costs a batch of
+        // labels as much as writing them.
+        static std::atomic<bool> byDescriptor{true};
+        int linked = -1;
+        if (byDescriptor.load(std::memory_order_relaxed)) {
+            linked = ::linkat(fd.get(), "", folder, place.name.c_str(), AT_EMPTY_PATH);
+            if (linked != 0 && (errno == ENOENT || errno == EPERM || errno == EINVAL)) byDescriptor = false;
+        }
+        if (linked != 0 && !byDescriptor.load(std::memory_order_relaxed)) {
+            char self[32];
+            std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd.get());
+            linked = ::linkat(AT_FDCWD, self, folder, place.name.c_str(), AT_SYMLINK_FOLLOW);
+        }
+        if (linked != 0) {
             if (errno == EEXIST) return Result::raced;
             fail(fileName, errno);
         }

@@ -209,6 +209,10 @@ void TBitmap::attachCanvas() {
         m_canvas->Attach(TRasterTarget{m_pixels->data(), m_stride, m_width, m_height, bitCount(m_format) / 8});
         return;
     }
+    if (m_format == pf8bit && m_colors == GreyRamp()) {
+        m_canvas->Attach(TRasterTarget{m_pixels->data(), m_stride, m_width, m_height, 1});
+        return;
+    }
     // Indexed pictures are drawn in colour and mapped back onto their table when read.
     if (!m_shadow) {
         const int stride = m_width * 4;
@@ -310,6 +314,33 @@ void TBitmap::SetTransparent() {
             row[4 * x + 3] = 0;
         }
     }
+}
+
+const std::vector<RGBQuad>& TBitmap::GreyRamp() {
+    static const std::vector<RGBQuad> ramp = [] {
+        std::vector<RGBQuad> colors;
+        for (int i = 0; i < 256; ++i) colors.push_back(quad(std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)));
+        return colors;
+    }();
+    return ramp;
+}
+
+void TBitmap::SetGrey() {
+    SetPixelFormat(pf8bit);
+    if (m_colors == GreyRamp()) return;
+    // The halftone indices become their entries' brightness.
+    std::vector<std::uint8_t> grey(256);
+    for (std::size_t i = 0; i < m_colors.size() && i < 256; ++i) {
+        const RGBQuad& q = m_colors[i];
+        grey[i] = q.rgbRed == q.rgbGreen && q.rgbGreen == q.rgbBlue ? q.rgbRed
+                                                                     : std::uint8_t((q.rgbRed * 11 + q.rgbGreen * 16 + q.rgbBlue * 5) / 32);
+    }
+    for (int y = 0; y < m_height; ++y) {
+        std::uint8_t* row = m_pixels->data() + std::size_t(y) * m_stride;
+        for (int x = 0; x < m_width; ++x) row[x] = grey[row[x]];
+    }
+    m_colors = GreyRamp();
+    m_canvas->Detach();
 }
 
 void TBitmap::Assign(const TBitmap& other) {

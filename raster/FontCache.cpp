@@ -7,6 +7,7 @@
 //   face  font-file  font-stamp  units-per-em  ascender  descender  kerned
 //   c  char  glyph  advance                                         of the face above
 //   k  256 a + b  units
+//   glyphs  font-file                                               after every face
 //   g  em-x  em-y  char  phase  left  top  width  height  coverage-in-hex ("-": no ink)
 #include "raster/FontCache.h"
 
@@ -25,8 +26,8 @@ namespace varlen {
 namespace {
 
 constexpr const char* kHeader = "varlen fonts 2";
-constexpr std::size_t kMostGlyphs = 4096;
 constexpr int kLargestGlyphPixels = 64 * 64;
+constexpr std::size_t kGlyphBudget = 48 * 1024;  // bytes of coverage a file keeps
 
 std::mutex& cacheLock() {
     static std::mutex mutex;
@@ -202,6 +203,7 @@ void TFontCache::read() {
     }
     bool lookupsStand = false;
     Face* face = nullptr;
+    long sizesRead = 0;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> f = split(lines[i], '\t');
         if (f.empty()) continue;
@@ -221,23 +223,13 @@ void TFontCache::read() {
             face->kept.Chars[std::uint8_t(number(f[1]))] = {std::uint32_t(number(f[2])), std::int32_t(number(f[3]))};
         } else if (f[0] == "k" && f.size() == 3 && face) {
             face->kept.Kerning[std::uint16_t(number(f[1]))] = std::int32_t(number(f[2]));
-        } else if (f[0] == "g" && f.size() == 10 && face && glyphs_ < kMostGlyphs) {
-            TKeptGlyph g;
-            g.EmX = std::int32_t(number(f[1]));
-            g.EmY = std::int32_t(number(f[2]));
-            g.Char = std::uint8_t(number(f[3]));
-            g.Phase = std::uint8_t(number(f[4]) & 3);
-            g.Image.Left = int(number(f[5]));
-            g.Image.Top = int(number(f[6]));
-            g.Image.Width = int(number(f[7]));
-            g.Image.Height = int(number(f[8]));
-            // "-": a glyph without ink (a space).
-            if (g.Image.Width < 0 || g.Image.Height < 0 || g.Image.Width * g.Image.Height > kLargestGlyphPixels ||
-                !bytesOf(f[9] == "-" ? std::string() : f[9], g.Image.Coverage) ||
-                g.Image.Coverage.size() != std::size_t(g.Image.Width * g.Image.Height))
-                continue;
-            face->kept.Glyphs.push_back(std::move(g));
-            ++glyphs_;
+        } else if (f[0] == "glyphs" && f.size() == 2) {
+            const auto known = faces_.find(f[1]);
+            face = known == faces_.end() ? nullptr : &known->second;
+        } else if (f[0] == "g" && f.size() == 10 && face) {
+            Size& size = face->sizes[{std::int32_t(number(f[1])), std::int32_t(number(f[2]))}];
+            if (size.lines.empty()) size.lastUse = -++sizesRead;  // the file has the latest first
+            size.lines.push_back(lines[i]);
         }
     }
 }
@@ -268,7 +260,6 @@ bool TFontCache::FindFace(const std::string& path, TKeptFace& face) {
     const auto kept = faces_.find(path);
     if (kept == faces_.end()) return false;
     if (kept->second.stamp != stampOf(path)) {
-        glyphs_ -= kept->second.kept.Glyphs.size();
         faces_.erase(kept);  // another font under that name: what was kept of it goes
         changed_ = true;
         return false;
@@ -305,13 +296,67 @@ void TFontCache::KeepKerning(const std::string& path, std::uint8_t a, std::uint8
     changed_ = true;
 }
 
+namespace {
+
+bool decode(const std::string& line, TKeptGlyph& g) {
+    const std::vector<std::string> f = split(line, '\t');
+    if (f.size() != 10) return false;
+    g.EmX = std::int32_t(number(f[1]));
+    g.EmY = std::int32_t(number(f[2]));
+    g.Char = std::uint8_t(number(f[3]));
+    g.Phase = std::uint8_t(number(f[4]) & 3);
+    g.Image.Left = int(number(f[5]));
+    g.Image.Top = int(number(f[6]));
+    g.Image.Width = int(number(f[7]));
+    g.Image.Height = int(number(f[8]));
+    // "-": a glyph without ink (a space).
+    return g.Image.Width >= 0 && g.Image.Height >= 0 && g.Image.Width * g.Image.Height <= kLargestGlyphPixels &&
+           bytesOf(f[9] == "-" ? std::string() : f[9], g.Image.Coverage) &&
+           g.Image.Coverage.size() == std::size_t(g.Image.Width * g.Image.Height);
+}
+
+std::string lineOf(const TKeptGlyph& g) {
+    return "g\t" + std::to_string(g.EmX) + '\t' + std::to_string(g.EmY) + '\t' + std::to_string(g.Char) + '\t' +
+           std::to_string(g.Phase) + '\t' + std::to_string(g.Image.Left) + '\t' + std::to_string(g.Image.Top) + '\t' +
+           std::to_string(g.Image.Width) + '\t' + std::to_string(g.Image.Height) + '\t' +
+           (g.Image.Coverage.empty() ? std::string("-") : hexOf(g.Image.Coverage));
+}
+
+}  // namespace
+
+std::vector<TKeptGlyph> TFontCache::FindGlyphs(const std::string& path, std::int32_t emX, std::int32_t emY) {
+    const std::lock_guard lock(cacheLock());
+    const auto face = faces_.find(path);
+    if (face == faces_.end()) return {};
+    const auto found = face->second.sizes.find({emX, emY});
+    if (found == face->second.sizes.end()) return {};
+    Size& size = found->second;
+    if (!size.decoded) {
+        for (const std::string& line : size.lines) {
+            TKeptGlyph g;
+            if (decode(line, g) && g.EmX == emX && g.EmY == emY) size.glyphs.push_back(std::move(g));
+        }
+        size.decoded = true;
+    }
+    size.lastUse = ++uses_;  // a size this run uses goes first when the file is next written
+    return size.glyphs;
+}
+
 void TFontCache::KeepGlyph(const std::string& path, const TKeptGlyph& glyph) {
     const std::lock_guard lock(cacheLock());
     const auto face = faces_.find(path);
-    if (face == faces_.end() || glyphs_ >= kMostGlyphs || glyph.Image.Width * glyph.Image.Height > kLargestGlyphPixels)
-        return;
-    face->second.kept.Glyphs.push_back(glyph);
-    ++glyphs_;
+    if (face == faces_.end() || glyph.Image.Width * glyph.Image.Height > kLargestGlyphPixels) return;
+    Size& size = face->second.sizes[{glyph.EmX, glyph.EmY}];
+    if (!size.decoded) {
+        for (const std::string& line : size.lines) {
+            TKeptGlyph g;
+            if (decode(line, g)) size.glyphs.push_back(std::move(g));
+        }
+        size.decoded = true;
+    }
+    size.glyphs.push_back(glyph);
+    size.lines.push_back(lineOf(glyph));
+    size.lastUse = ++uses_;
     changed_ = true;
 }
 
@@ -330,11 +375,30 @@ void TFontCache::write() {
         for (const auto& [c, metric] : k.Chars)
             text += "c\t" + std::to_string(c) + '\t' + std::to_string(metric.first) + '\t' + std::to_string(metric.second) + '\n';
         for (const auto& [pair, units] : k.Kerning) text += "k\t" + std::to_string(pair) + '\t' + std::to_string(units) + '\n';
-        for (const TKeptGlyph& g : k.Glyphs)
-            text += "g\t" + std::to_string(g.EmX) + '\t' + std::to_string(g.EmY) + '\t' + std::to_string(g.Char) + '\t' +
-                    std::to_string(g.Phase) + '\t' + std::to_string(g.Image.Left) + '\t' + std::to_string(g.Image.Top) + '\t' +
-                    std::to_string(g.Image.Width) + '\t' + std::to_string(g.Image.Height) + '\t' +
-                    (g.Image.Coverage.empty() ? std::string("-") : hexOf(g.Image.Coverage)) + '\n';
+    }
+    // The glyphs, the sizes used last first, as many as the budget holds; a size is kept whole or
+    // not at all.
+    struct Kept {
+        long lastUse;
+        const std::string* path;
+        const Size* size;
+    };
+    std::vector<Kept> sizes;
+    for (const auto& [path, face] : faces_)
+        for (const auto& [em, size] : face.sizes) sizes.push_back({size.lastUse, &path, &size});
+    std::sort(sizes.begin(), sizes.end(), [](const Kept& a, const Kept& b) { return a.lastUse > b.lastUse; });
+    std::size_t budget = kGlyphBudget;
+    const std::string* current = nullptr;
+    for (const Kept& k : sizes) {
+        std::size_t bytes = 0;
+        for (const std::string& line : k.size->lines) bytes += line.size() / 2;
+        if (bytes > budget) continue;
+        budget -= bytes;
+        if (current != k.path) {
+            text += "glyphs\t" + *k.path + '\n';
+            current = k.path;
+        }
+        for (const std::string& line : k.size->lines) text += line + '\n';
     }
     try {
         MakeFolders(file_);

@@ -33,14 +33,13 @@ struct TKeptGlyph {
     TGlyphImage Image;
 };
 
-// What is kept of one font file.
+// What is kept of one font file besides its glyphs.
 struct TKeptFace {
     int UnitsPerEm = 0;
     int Ascender = 0, Descender = 0;  // font units, the descender negative
     bool Kerned = false;
     std::map<std::uint8_t, std::pair<std::uint32_t, std::int32_t>> Chars;  // glyph index, advance
     std::map<std::uint16_t, std::int32_t> Kerning;                         // 256 a + b: font units
-    std::vector<TKeptGlyph> Glyphs;
 };
 
 class TFontCache {
@@ -57,7 +56,11 @@ public:
     void KeepMetrics(const std::string& path, int unitsPerEm, int ascender, int descender, bool kerned);
     void KeepChar(const std::string& path, std::uint8_t c, std::uint32_t glyph, std::int32_t advance);
     void KeepKerning(const std::string& path, std::uint8_t a, std::uint8_t b, std::int32_t units);
-    // Glyphs of more than 64 x 64 pixels, and any beyond 4096 in all, are not kept.
+    // The glyphs kept of the font file at one size (1/64 pixel). A file holds few sizes; only the
+    // sizes a run asks for are decoded.
+    std::vector<TKeptGlyph> FindGlyphs(const std::string& path, std::int32_t emX, std::int32_t emY);
+    // Glyphs of more than 64 x 64 pixels are not kept. The file keeps at most 48 KB of coverage:
+    // the sizes the last runs used go first.
     void KeepGlyph(const std::string& path, const TKeptGlyph& glyph);
 
 private:
@@ -65,9 +68,17 @@ private:
     void read();
     void write();
 
+    // The glyphs of one size: the lines of the file until asked for, then decoded.
+    struct Size {
+        std::vector<std::string> lines;
+        std::vector<TKeptGlyph> glyphs;
+        bool decoded = false;
+        long lastUse = 0;  // -1, -2, ... in the file's order (latest first), then 1, 2, ... as used
+    };
     struct Face {
         std::string stamp;
         TKeptFace kept;
+        std::map<std::pair<std::int32_t, std::int32_t>, Size> sizes;
     };
     struct File {
         TFontFile file;
@@ -77,7 +88,7 @@ private:
     std::vector<std::string> configFiles_;  // the files of the configuration folders
     std::map<std::string, File> files_;  // by family
     std::map<std::string, Face> faces_;  // by font file
-    std::size_t glyphs_ = 0;
+    long uses_ = 0;
     bool changed_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <unordered_map>
 
 #include "raster/FontCache.h"
@@ -130,6 +131,7 @@ struct TFontFace::Impl {
     FT_Face face = nullptr;
     bool unopenable = false;
     long sizeX = 0, sizeY = 0;  // the size the face is set to
+    std::set<std::pair<std::int32_t, std::int32_t>> sizesAsked;  // of the font cache (glyph cache's lock held)
 
     // Per Latin-1 byte, worked out on first use (a label uses a dozen of them): its glyph, and its
     // advance in font units.
@@ -255,24 +257,12 @@ TFontFace::TFontFace(const std::string& family) : impl_(std::make_unique<Impl>()
     }
     if (kept.Kerned)
         impl_->kerning.reset(static_cast<std::atomic<std::int32_t>*>(std::calloc(65536, sizeof(std::atomic<std::int32_t>))));
-    // What earlier runs worked out: the characters' metrics, the kerning of their pairs and the
-    // glyphs they drew.
+    // What earlier runs worked out: the characters' metrics and the kerning of their pairs (the
+    // glyphs they drew are asked for a size at a time, when it is first drawn).
     for (const auto& [c, metric] : kept.Chars) impl_->setChar(c, metric.first, metric.second);
     if (impl_->kerning)
         for (const auto& [pair, units] : kept.Kerning)
             impl_->kernSlot(std::uint8_t(pair >> 8), std::uint8_t(pair)).store(2 * units + 1, std::memory_order_relaxed);
-    if (!kept.Glyphs.empty()) {
-        GlyphCache& glyphs = glyphCache();
-        const std::lock_guard lock(glyphs.mutex);
-        for (TKeptGlyph& g : kept.Glyphs) {
-            std::shared_ptr<const TGlyphImage> image;
-            if (!g.Image.Coverage.empty()) {
-                glyphs.bytes += g.Image.Coverage.size() + sizeof(TGlyphImage);
-                image = std::make_shared<TGlyphImage>(std::move(g.Image));
-            }
-            glyphs.glyphs.emplace(GlyphKey{this, g.EmX, g.EmY, g.Char, g.Phase}, std::move(image));
-        }
-    }
 }
 
 TFontFace::~TFontFace() {
@@ -329,6 +319,18 @@ std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX,
     {
         const std::lock_guard lock(cache.mutex);
         if (auto found = cache.glyphs.find(key); found != cache.glyphs.end()) return mine[key] = found->second;
+        // The glyphs earlier runs drew at this size, once per size.
+        if (impl_->sizesAsked.insert({key.emX, key.emY}).second) {
+            for (TKeptGlyph& g : TFontCache::Process().FindGlyphs(impl_->path, key.emX, key.emY)) {
+                std::shared_ptr<const TGlyphImage> image;
+                if (!g.Image.Coverage.empty()) {
+                    cache.bytes += g.Image.Coverage.size() + sizeof(TGlyphImage);
+                    image = std::make_shared<TGlyphImage>(std::move(g.Image));
+                }
+                cache.glyphs.emplace(GlyphKey{this, g.EmX, g.EmY, g.Char, g.Phase}, std::move(image));
+            }
+            if (auto found = cache.glyphs.find(key); found != cache.glyphs.end()) return mine[key] = found->second;
+        }
     }
     auto image = std::make_shared<TGlyphImage>();
     {

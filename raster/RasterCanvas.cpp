@@ -11,34 +11,33 @@ namespace varlen {
 
 namespace {
 
-struct Rgb {
-    std::uint8_t r, g, b;
-};
-
-Rgb rgbOf(TColor c) { return Rgb{std::uint8_t(c & 0xFF), std::uint8_t((c >> 8) & 0xFF), std::uint8_t((c >> 16) & 0xFF)}; }
-
 // x / 255, rounded, for x up to 255 * 255.
 inline unsigned div255(unsigned x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
 
-// Lays `colour` over a pixel with the coverage a (1..255). A pixel with alpha is composed as
-// "source over" with straight alpha, so text on a transparent picture keeps its colour at the
-// edges and only its opacity fades.
-inline void blend(std::uint8_t* p, int bytesPerPixel, Rgb colour, unsigned a) {
-    if (bytesPerPixel == 4 && p[3] != 255) {
+// Lays an ink (b, g, r; or its grey on a grey target) over a pixel with the coverage a (1..255). A
+// pixel with alpha is composed as "source over" with straight alpha, so text on a transparent
+// picture keeps its colour at the edges and only its opacity fades.
+template <int Bpp>
+inline void blend(std::uint8_t* p, const std::uint8_t* ink, unsigned a) {
+    if (Bpp == 4 && p[3] != 255) {
         const unsigned d = p[3];
         const unsigned keep = div255(d * (255 - a));  // what shows of the pixel, times 255
         const unsigned out = a + keep;
         if (out == 0) return;
-        p[0] = std::uint8_t((colour.b * a + p[0] * keep + out / 2) / out);
-        p[1] = std::uint8_t((colour.g * a + p[1] * keep + out / 2) / out);
-        p[2] = std::uint8_t((colour.r * a + p[2] * keep + out / 2) / out);
+        for (int i = 0; i < 3; ++i) p[i] = std::uint8_t((ink[i] * a + p[i] * keep + out / 2) / out);
         p[3] = std::uint8_t(out);
         return;
     }
     const unsigned k = 255 - a;
-    p[0] = std::uint8_t(div255(p[0] * k + colour.b * a));
-    p[1] = std::uint8_t(div255(p[1] * k + colour.g * a));
-    p[2] = std::uint8_t(div255(p[2] * k + colour.r * a));
+    for (int i = 0; i < (Bpp == 1 ? 1 : 3); ++i) p[i] = std::uint8_t(div255(p[i] * k + ink[Bpp == 1 ? 3 : i] * a));
+}
+
+void blendAny(std::uint8_t* p, int bpp, const std::uint8_t* ink, unsigned a) {
+    switch (bpp) {
+        case 1: blend<1>(p, ink, a); break;
+        case 4: blend<4>(p, ink, a); break;
+        default: blend<3>(p, ink, a); break;
+    }
 }
 
 // n bytes of one value. A bar is mostly a few bytes wide and as many rows high: short spans are
@@ -98,7 +97,7 @@ struct Turn {
 
 struct SpanContext {
     const TRasterTarget* target;
-    Rgb colour;
+    const std::uint8_t* ink;
 };
 
 void blendSpan(void* context, int y, int x, int count, std::uint8_t coverage) {
@@ -106,7 +105,7 @@ void blendSpan(void* context, int y, int x, int count, std::uint8_t coverage) {
     if (coverage == 0 || y < 0 || y >= c->target->height) return;
     const int bpp = c->target->bytesPerPixel;
     std::uint8_t* p = c->target->top + y * c->target->stride + std::ptrdiff_t(x) * bpp;
-    for (int i = 0; i < count; ++i, p += bpp) blend(p, bpp, c->colour, coverage);
+    for (int i = 0; i < count; ++i, p += bpp) blendAny(p, bpp, c->ink, coverage);
 }
 
 }  // namespace
@@ -115,7 +114,18 @@ TRasterCanvas::TRasterCanvas() { SetResolution(Screen().logPixelsX, Screen().log
 
 TRasterCanvas::TRasterCanvas(const TRasterTarget& target) : TRasterCanvas() { Attach(target); }
 
-void TRasterCanvas::Attach(const TRasterTarget& target) { m_target = target; }
+void TRasterCanvas::Attach(const TRasterTarget& target) {
+    m_target = target;
+    m_drewColour = false;
+}
+
+TRasterCanvas::Ink TRasterCanvas::inkOf(TColor color) {
+    Ink ink{std::uint8_t((color >> 16) & 0xFF), std::uint8_t((color >> 8) & 0xFF), std::uint8_t(color & 0xFF), 0};
+    // A colour on a grey target: its brightness, as a colour picture turned black and white has it.
+    ink.grey = ink.r == ink.g && ink.g == ink.b ? ink.r : std::uint8_t((ink.r * 11 + ink.g * 16 + ink.b * 5) / 32);
+    if (m_target.bytesPerPixel == 1 && !(ink.r == ink.g && ink.g == ink.b)) m_drewColour = true;
+    return ink;
+}
 
 int TRasterCanvas::GetDeviceCaps(int index) const {
     switch (index) {
@@ -156,12 +166,12 @@ void TRasterCanvas::fillDevice(int x0, int y0, int x1, int y1, TColor color) {
     x1 = std::min(x1, m_target.width);
     y1 = std::min(y1, m_target.height);
     if (x0 >= x1 || y0 >= y1) return;
-    const Rgb c = rgbOf(color);
+    const Ink c = inkOf(color);
     const std::size_t count = std::size_t(x1 - x0);
     const int bpp = m_target.bytesPerPixel;
     auto row = [&](int y) { return m_target.top + y * m_target.stride + std::ptrdiff_t(x0) * bpp; };
-    if (bpp == 3 && c.r == c.g && c.g == c.b) {
-        for (int y = y0; y < y1; ++y) fillBytes(row(y), c.r, 3 * count);
+    if (bpp == 1 || (bpp == 3 && c.r == c.g && c.g == c.b)) {
+        for (int y = y0; y < y1; ++y) fillBytes(row(y), c.grey, std::size_t(bpp) * count);
         return;
     }
     std::uint8_t* first = row(y0);
@@ -175,6 +185,33 @@ void TRasterCanvas::fillDevice(int x0, int y0, int x1, int y1, TColor color) {
 int TRasterCanvas::TextWidth(const std::string& text) {
     const TLogFont& font = CurrentFont();
     return RasterTextMetrics().MeasureText(font.FaceName, font.Height, text);
+}
+
+namespace {
+
+template <int Bpp>
+void blitRows(const TGlyphImage& glyph, const TRasterTarget& target, int x, int y, int col0, int col1, int row0,
+              int row1, const std::uint8_t* ink) {
+    for (int row = row0; row < row1; ++row) {
+        const std::uint8_t* coverage = glyph.Coverage.data() + std::size_t(row) * glyph.Width;
+        std::uint8_t* p = target.top + (y + row) * target.stride + std::ptrdiff_t(x + col0) * Bpp;
+        for (int col = col0; col < col1; ++col, p += Bpp)
+            if (const unsigned a = coverage[col]) blend<Bpp>(p, ink, a);
+    }
+}
+
+}  // namespace
+
+// An upright glyph with its top-left pixel at (x, y): rows and columns clipped once.
+void TRasterCanvas::blitUpright(const TGlyphImage& glyph, int x, int y, const std::uint8_t* ink) {
+    const int col0 = std::max(0, -x), col1 = std::min(glyph.Width, m_target.width - x);
+    const int row0 = std::max(0, -y), row1 = std::min(glyph.Height, m_target.height - y);
+    if (col0 >= col1 || row0 >= row1) return;
+    switch (m_target.bytesPerPixel) {
+        case 1: blitRows<1>(glyph, m_target, x, y, col0, col1, row0, row1, ink); break;
+        case 4: blitRows<4>(glyph, m_target, x, y, col0, col1, row0, row1, ink); break;
+        default: blitRows<3>(glyph, m_target, x, y, col0, col1, row0, row1, ink); break;
+    }
 }
 
 int TRasterCanvas::MeasureText(const std::string& face, int height, const std::string& text) {
@@ -226,7 +263,8 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
         }
     }
 
-    const Rgb colour = rgbOf(TextColor());
+    const Ink ink = inkOf(TextColor());
+    const std::uint8_t* colour = &ink.b;  // b, g, r, grey
     const bool cached = TFontFace::Cached(emX, emY);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -248,6 +286,10 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
         const auto glyph = face.Glyph(c, emX, emY, phase);
         if (!glyph) continue;
         const int gx = ix + glyph->Left, gy = baseline - glyph->Top;
+        if (turn.q == 0) {
+            blitUpright(*glyph, turn.rx + gx, turn.ry + gy, colour);
+            continue;
+        }
         for (int row = 0; row < glyph->Height; ++row) {
             const std::uint8_t* coverage = glyph->Coverage.data() + std::size_t(row) * glyph->Width;
             for (int col = 0; col < glyph->Width; ++col) {
@@ -256,7 +298,7 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
                 int dx, dy;
                 turn.pixel(gx + col, gy + row, dx, dy);
                 if (dx < 0 || dy < 0 || dx >= m_target.width || dy >= m_target.height) continue;
-                blend(m_target.top + dy * m_target.stride + std::ptrdiff_t(dx) * bpp, bpp, colour, a);
+                blendAny(m_target.top + dy * m_target.stride + std::ptrdiff_t(dx) * bpp, bpp, colour, a);
             }
         }
     }

@@ -16,8 +16,10 @@
 
 namespace varlen {
 
-// Rows of pixels to draw on: 3 bytes a pixel (blue, green, red) or 4 (blue, green, red, alpha,
-// straight, not premultiplied).
+struct TGlyphImage;
+
+// Rows of pixels to draw on: 3 bytes a pixel (blue, green, red), 4 (blue, green, red, alpha,
+// straight, not premultiplied) or 1 (a level of grey, for pictures drawn in grey only).
 struct TRasterTarget {
     std::uint8_t* top = nullptr;  // row 0
     std::ptrdiff_t stride = 0;    // from a row to the one below it, in bytes
@@ -41,6 +43,9 @@ public:
 
     int GetDeviceCaps(int index) const override;
     void FillRect(const TRect& rect) override;
+    // On a grey target: whether a colour that is not a grey was drawn (as its brightness) since
+    // Attach; the picture then needs a colour target.
+    bool DrewColour() const { return m_drewColour; }
     int TextWidth(const std::string& text) override;
     int MeasureText(const std::string& face, int height, const std::string& text) override;
     void TextOutA(int x, int y, const std::string& text) override;
@@ -50,9 +55,17 @@ protected:
 
 private:
     bool ensureTarget();
+    void blitUpright(const TGlyphImage& glyph, int x, int y, const std::uint8_t* ink);
     void fillDevice(int x0, int y0, int x1, int y1, TColor color);
 
+    // The colour as the target stores it (a grey target: its grey, noting a colour).
+    struct Ink {
+        std::uint8_t b, g, r, grey;
+    };
+    Ink inkOf(TColor color);
+
     TRasterTarget m_target;
+    bool m_drewColour = false;
     std::function<void()> m_reattach;
     std::vector<double> m_pen;  // pen positions of the string being set
 };
