@@ -13,7 +13,7 @@ CMAKE_ARGS ?=
 SMOKE_SECONDS ?= 60
 FUZZ_SECONDS  ?= 600
 # The test programs of the sanitizer build.
-SANITIZED_SUITES := engine_tests;platform_tests;control_tests;imaging_tests;vector_tests
+SANITIZED_SUITES := engine_tests;platform_tests;raster_tests;control_tests;imaging_tests;vector_tests
 
 .PHONY: all deps configure build run programs install deb test unit-test sanitize-test fuzzers fuzz-smoke fuzz bench clean
 

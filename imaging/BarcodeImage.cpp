@@ -83,6 +83,7 @@ TBarcodeImage::TBarcodeImage(const TBarcodeParams& params) : params_(params) {}
 void TBarcodeImage::setBar_Caption(const std::string& caption) {
     StoreCaption(params_, caption);
     symbol_.reset();
+    measured_.reset();
 }
 
 const TSymbol& TBarcodeImage::Symbol() {
@@ -100,7 +101,9 @@ TSize TBarcodeImage::MeasuredSize(int dpiX, int dpiY) {
         dpiX = Screen().logPixelsX;
         dpiY = Screen().logPixelsY;
     }
-    return Measure(Symbol(), RenderParamsOf(params_), dpiX, dpiY, RasterTextMetrics());
+    if (!measured_ || measured_->dpiX != dpiX || measured_->dpiY != dpiY)
+        measured_ = Measured{dpiX, dpiY, Measure(Symbol(), RenderParamsOf(params_), dpiX, dpiY, RasterTextMetrics())};
+    return measured_->size;
 }
 
 void TBarcodeImage::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {

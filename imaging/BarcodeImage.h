@@ -49,6 +49,13 @@ public:
 private:
     TBarcodeParams params_;
     std::optional<TSymbol> symbol_;
+    // The last size measured, for the symbol and resolution it was measured at: the Save pipeline
+    // measures before it draws, and the drawing measures again.
+    struct Measured {
+        int dpiX, dpiY;
+        TSize size;
+    };
+    std::optional<Measured> measured_;
 };
 
 // LoMetricPrint for any barcode that draws itself in the text mapping mode: `draw` draws at a

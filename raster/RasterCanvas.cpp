@@ -171,7 +171,9 @@ void TRasterCanvas::fillDevice(int x0, int y0, int x1, int y1, TColor color) {
     const int bpp = m_target.bytesPerPixel;
     auto row = [&](int y) { return m_target.top + y * m_target.stride + std::ptrdiff_t(x0) * bpp; };
     if (bpp == 1 || (bpp == 3 && c.r == c.g && c.g == c.b)) {
-        for (int y = y0; y < y1; ++y) fillBytes(row(y), c.grey, std::size_t(bpp) * count);
+        const std::size_t n = std::size_t(bpp) * count;
+        std::uint8_t* p = row(y0);
+        for (int y = y0; y < y1; ++y, p += m_target.stride) fillBytes(p, c.grey, n);
         return;
     }
     std::uint8_t* first = row(y0);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -169,6 +170,54 @@ TEST_F(CliDraw, PdfPageHasPhysicalModules) {
     EXPECT_NEAR(guard, 0.33 * 1200 / 25.4, 1.0);
     EXPECT_EQ(test::runProcess({"/usr/bin/zbarimg", "-q", "--nodbus", "--raw", "-Supca.enable", raster}).out,
               "036000291452\n");
+}
+
+// The fonts a run keeps for the next (fontconfig's answers, metrics and glyphs): a label drawn
+// from them is the label drawn without them, a damaged file is ignored, and a changed fontconfig
+// configuration is followed at once.
+TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
+    struct Environment {  // for the children this test starts
+        const char* name;
+        std::string saved;
+        bool had;
+        Environment(const char* n, const std::string& value) : name(n), had(std::getenv(n) != nullptr) {
+            if (had) saved = std::getenv(n);
+            setenv(name, value.c_str(), 1);
+        }
+        ~Environment() { had ? (void)setenv(name, saved.c_str(), 1) : (void)unsetenv(name); }
+    };
+    const Environment cache("XDG_CACHE_HOME", file("cache"));
+    auto label = [&](const std::string& name, const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {"-o", file(name), "--type", "code128b", "--scale", "2"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back("Kept 19");
+        const ProcessResult p = cli(args);
+        EXPECT_EQ(p.exitCode, 0) << p.err;
+        return test::runProcess({"/usr/bin/cmp", "-s", file("first.png"), file(name)}).exitCode == 0;
+    };
+    label("first.png");
+    ASSERT_TRUE(fs::exists(file("cache/varlen/fonts"))) << "the first run keeps what it found";
+    EXPECT_TRUE(label("kept.png")) << "drawn from the kept glyphs";
+    std::ofstream(file("cache/varlen/fonts")) << "varlen fonts 2\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n";
+    EXPECT_TRUE(label("damaged.png")) << "a damaged file is not believed";
+
+    // A family of this test's own configuration, first a serif face, then a monospaced one.
+    auto configure = [&](const char* face) {
+        std::ofstream(file("fonts.conf")) << "<?xml version=\"1.0\"?>\n<fontconfig>\n<include ignore_missing=\"yes\">"
+                                          << "/etc/fonts/fonts.conf</include>\n<alias binding=\"same\"><family>"
+                                          << "VarlenTestFamily</family><prefer><family>" << face
+                                          << "</family></prefer></alias>\n</fontconfig>\n";
+    };
+    const Environment config("FONTCONFIG_FILE", file("fonts.conf"));
+    configure("Liberation Serif");
+    ASSERT_FALSE(label("serif.png", {"--font", "VarlenTestFamily"}));
+    configure("Liberation Mono");
+    label("mono.png", {"--font", "VarlenTestFamily"});
+    const Environment fresh("XDG_CACHE_HOME", file("fresh"));
+    label("mono-fresh.png", {"--font", "VarlenTestFamily"});
+    EXPECT_EQ(test::runProcess({"/usr/bin/cmp", "-s", file("mono.png"), file("mono-fresh.png")}).exitCode, 0)
+        << "the kept answer went with the configuration";
+    EXPECT_NE(test::runProcess({"/usr/bin/cmp", "-s", file("mono.png"), file("serif.png")}).exitCode, 0);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/Canvas.h"
 #include "platform/Screen.h"
@@ -88,21 +90,22 @@ INSTANTIATE_TEST_SUITE_P(Both, Surfaces, ::testing::Values("raster", "qt"));
 }  // namespace
 
 TEST_P(Surfaces, FontCellHeightIsTheRequestedHeight) {
-    for (int h : {8, 13, 17, 24, 40, 100}) {
-        const auto surface = make(400, 300);
+    // 600: a glyph too large to keep, drawn straight from its outline.
+    for (int h : {8, 13, 17, 24, 40, 100, 600}) {
+        const auto surface = make(h * 3, h * 2);
         TCanvas& canvas = surface->canvas();
         canvas.SetFontName("Arial");
         canvas.SetFontHeight(h);
         EXPECT_EQ(canvas.TextHeight("Ay"), h) << "height " << h;
         EXPECT_EQ(canvas.TextHeight("."), h) << "the cell, whatever the string";
         canvas.SetBkMode(TRANSPARENT);
-        canvas.TextOutA(10, 50, "AyAy");
+        canvas.TextOutA(10, h / 2, "AyAy");
         // The ink of capitals and descenders lies within the cell and fills most of it: a font
         // sized by its em or its pixel size would hang below the cell.
         const Box ink = inkBox(surface->image());
         ASSERT_FALSE(ink.empty()) << h;
-        EXPECT_GE(ink.top, 50) << h;
-        EXPECT_LE(ink.bottom, 50 + h) << h;
+        EXPECT_GE(ink.top, h / 2) << h;
+        EXPECT_LE(ink.bottom, h / 2 + h) << h;
         EXPECT_GE(ink.bottom - ink.top, h * 3 / 4) << h;
     }
     const auto surface = make(10, 10);
@@ -290,4 +293,115 @@ TEST_P(Surfaces, ReportTheResolutionTheyWereGiven) {
     EXPECT_EQ(surface->canvas().GetDeviceCaps(LOGPIXELSY), 300);
     EXPECT_EQ(surface->canvas().GetDeviceCaps(HORZRES), 100);
     EXPECT_EQ(surface->canvas().GetDeviceCaps(VERTRES), 80);
+}
+
+// ---- the raster surface's own guarantees ----------------------------------------------------
+
+namespace {
+
+// Pixel (x, y) of a bitmap as 0xAARRGGBB (opaque formats: alpha 0xFF).
+std::uint32_t argbAt(const TBitmap& bitmap, int x, int y) {
+    const TDibView view = bitmap.View();
+    std::vector<std::uint8_t> rgb(std::size_t(view.width) * 3);
+    DibRowToRGB(view, y, rgb.data());
+    const std::uint32_t alpha = view.bitCount == 32 ? view.row(y)[4 * x + 3] : 0xFF;
+    return alpha << 24 | std::uint32_t(rgb[3 * x]) << 16 | std::uint32_t(rgb[3 * x + 1]) << 8 | rgb[3 * x + 2];
+}
+
+void drawText(TCanvas& canvas, int x, int y, int height, int escapement, const std::string& text) {
+    canvas.SetBkMode(TRANSPARENT);
+    canvas.SetTextAlign(TA_CENTER | TA_TOP);
+    const HFONT font = canvas.CreateFontIndirect(TLogFont{height, escapement, "Arial"});
+    const HFONT previous = canvas.SelectObject(font);
+    canvas.TextOutA(x, y, text);
+    canvas.SelectObject(previous);
+    canvas.DeleteObject(font);
+}
+
+}  // namespace
+
+TEST(RasterSurface, TurnedTextIsExactlyTheTurnedPicture) {
+    // Upright text about the point (40, 20) of a 90 x 60 picture; a quarter turn counter-clockwise
+    // takes pixel (x, y) to (y, 89 - x) of a 60 x 90 picture and the point to (20, 50).
+    TBitmap flat(90, 60);
+    drawText(flat.Canvas(), 40, 20, 17, 0, "Ay 19");
+    struct Turn {
+        int escapement, width, height, x, y;
+        int (*u)(int, int), (*v)(int, int);  // where flat pixel (x, y) lands
+    } turns[] = {
+        {900, 60, 90, 20, 50, [](int, int y) { return y; }, [](int x, int) { return 89 - x; }},
+        {1800, 90, 60, 50, 40, [](int x, int) { return 89 - x; }, [](int, int y) { return 59 - y; }},
+        {2700, 60, 90, 40, 40, [](int, int y) { return 59 - y; }, [](int x, int) { return x; }},
+    };
+    for (const Turn& t : turns) {
+        TBitmap turned(t.width, t.height);
+        drawText(turned.Canvas(), t.x, t.y, 17, t.escapement, "Ay 19");
+        int differing = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 90; ++x) differing += argbAt(flat, x, y) != argbAt(turned, t.u(x, y), t.v(x, y));
+        EXPECT_EQ(differing, 0) << t.escapement;
+    }
+}
+
+TEST(RasterSurface, GreyPicturesHoldTheSamePixelsAndNoteAColour) {
+    TBitmap colour(70, 30), grey;
+    grey.SetGrey();
+    grey.SetSize(70, 30);
+    for (TBitmap* b : {&colour, &grey}) {
+        b->Canvas().SetBrushColor(clBlack);
+        b->Canvas().FillRect({3, 3, 9, 27});
+        drawText(b->Canvas(), 40, 5, 14, 0, "Ag7");
+    }
+    EXPECT_FALSE(grey.Canvas().DrewColour());
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 70; ++x) ASSERT_EQ(argbAt(grey, x, y), argbAt(colour, x, y)) << x << "," << y;
+    grey.Canvas().SetBrushColor(0x0000FF);
+    grey.Canvas().FillRect({0, 0, 2, 2});
+    EXPECT_TRUE(grey.Canvas().DrewColour()) << "red has no grey of its own";
+}
+
+TEST(RasterSurface, TextOnATransparentPictureKeepsItsColourAndFadesItsOpacity) {
+    TBitmap bitmap(80, 30);
+    bitmap.SetTransparent();
+    bitmap.Canvas().SetTextColor(0x0000FF);  // red
+    drawText(bitmap.Canvas(), 40, 5, 20, 0, "Mo");
+    int partly = 0, covered = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 80; ++x) {
+            const std::uint32_t p = argbAt(bitmap, x, y);
+            const std::uint32_t alpha = p >> 24;
+            if (alpha == 0) {
+                ASSERT_EQ(p, 0x00FFFFFFu) << "untouched: transparent white, at " << x << "," << y;
+                continue;
+            }
+            ASSERT_EQ(p & 0xFFFFFF, 0xFF0000u) << "no white fringe at " << x << "," << y;
+            partly += alpha < 255;
+            covered += alpha == 255;
+        }
+    EXPECT_GT(partly, 10) << "anti-aliased edges are partly opaque";
+    EXPECT_GT(covered, 10);
+}
+
+TEST(RasterSurface, ThreadsDrawTheSamePixelsAsOneThread) {
+    // Each thread draws text at sizes no thread has drawn before, so they meet in the glyph cache
+    // and in FreeType at the same time.
+    auto draw = [](int height) {
+        TBitmap bitmap(300, 60);
+        drawText(bitmap.Canvas(), 150, 5, height, 0, "0123456789 Hg");
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 300; ++x) pixels.push_back(argbAt(bitmap, x, y));
+        return pixels;
+    };
+    std::vector<std::vector<std::uint32_t>> threaded(4 * 12);
+    {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 12; ++i) threaded[std::size_t(t * 12 + i)] = draw(40 + i);
+            });
+        for (std::thread& thread : threads) thread.join();
+    }
+    for (int t = 0; t < 4; ++t)
+        for (int i = 0; i < 12; ++i) EXPECT_EQ(threaded[std::size_t(t * 12 + i)], draw(40 + i)) << t << " " << i;
 }

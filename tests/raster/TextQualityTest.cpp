@@ -83,5 +83,4 @@ TEST(TextQuality, GlyphInkMatchesThePainterSurface) {
         }
     }
     RecordProperty("worst", worstCase + ": " + std::to_string(worst));
-    std::printf("worst overlap: %s %.3f\n", worstCase.c_str(), worst);
 }
