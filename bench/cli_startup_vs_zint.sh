@@ -5,7 +5,8 @@
 # processor time (user + system) its runs used, read from the shell's accounting of its children;
 # the rounds alternate which program goes first. Reported: the median over the rounds of the
 # processor time per run, the ratio, and the peak memory (maximum resident set) of one run of each.
-# Both write text under the bars: zint with its own built-in font, varlen-cli through FreeType.
+# Both write text under the bars: zint with its own built-in font, varlen-cli in the face fontconfig
+# gives for "Arial".
 #   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
@@ -35,6 +36,9 @@ cpu_per_run() {
     echo "($(cat "$work/after") - $(cat "$work/before")) * 1000 / $RUNS" | bc -l
 }
 
+# varlen-cli keeps the fonts it used in a cache of its own for the next run (raster/FontCache.h):
+# one of this benchmark's, made by the first label below, as every later run of a user finds it.
+export XDG_CACHE_HOME=$work/cache
 # The labels first, once, so that both programs' files and caches are warm and the outputs exist.
 "$CLI" --type ean13 -o "$work/check.png" $data
 zint -b EANX --filetype=PNG -o "$work/zint.png" -d $data

@@ -7,8 +7,8 @@
 //   face  font-file  font-stamp  units-per-em  ascender  descender  kerned
 //   c  char  glyph  advance                                         of the face above
 //   k  256 a + b  units
-//   glyphs  font-file                                               after every face
-//   g  em-x  em-y  char  phase  left  top  width  height  coverage-in-hex ("-": no ink)
+//   glyphs  font-file  em-x  em-y                                  the glyphs of a size:
+//   g  char  phase  left  top  width  height  coverage-in-hex ("-": no ink)
 #include "raster/FontCache.h"
 
 #include <algorithm>
@@ -27,7 +27,7 @@ namespace {
 
 constexpr const char* kHeader = "varlen fonts 2";
 constexpr int kLargestGlyphPixels = 64 * 64;
-constexpr std::size_t kGlyphBudget = 48 * 1024;  // bytes of coverage a file keeps
+constexpr std::size_t kGlyphBudget = 16 * 1024;  // bytes of coverage a file keeps
 
 std::mutex& cacheLock() {
     static std::mutex mutex;
@@ -188,27 +188,41 @@ void TFontCache::read() {
     } catch (const std::exception&) {
         return;
     }
-    const std::vector<std::string> lines = split(std::string(bytes.begin(), bytes.end()), '\n');
-    if (lines.size() < 2 || lines[0] != kHeader) return;
-    // The fingerprint over the configuration files the last run found; when it differs, the
-    // folders are read again (and give another fingerprint, the one the answers will be kept under).
-    const std::vector<std::string> last = split(lines[1], '\t');
-    if (last.size() >= 2 && last[0] == "lookups") {
-        const std::vector<std::string> listed(last.begin() + 2, last.end());
-        fingerprint_ = fingerprint(&listed, configFiles_);
-        if (fingerprint_ != last[1]) {
-            configFiles_.clear();
-            fingerprint_ = fingerprint(nullptr, configFiles_);
-        }
-    }
+    text_.assign(bytes.begin(), bytes.end());
+    // Line by line; the glyphs' lines are only passed over (a size is decoded when a run asks for it).
+    std::size_t at = 0;
+    auto nextLine = [&](std::size_t& begin, std::size_t& end) {
+        if (at >= text_.size()) return false;
+        begin = at;
+        end = text_.find('\n', at);
+        if (end == std::string::npos) end = text_.size();
+        at = end + 1;
+        return true;
+    };
+    std::size_t begin = 0, end = 0;
+    if (!nextLine(begin, end) || text_.compare(begin, end - begin, kHeader) != 0) return;
     bool lookupsStand = false;
     Face* face = nullptr;
+    Size* size = nullptr;
     long sizesRead = 0;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> f = split(lines[i], '\t');
+    while (nextLine(begin, end)) {
+        if (text_[begin] == 'g' && text_[begin + 1] == '\t') {
+            if (size) size->end = at;  // the size's lines run to here
+            continue;
+        }
+        size = nullptr;
+        const std::vector<std::string> f = split(text_.substr(begin, end - begin), '\t');
         if (f.empty()) continue;
         if (f[0] == "lookups" && f.size() >= 2) {
-            lookupsStand = !fingerprint_.empty() && f[1] == fingerprint_;
+            // The fingerprint over the configuration files the last run found; when it differs,
+            // the folders are read again (and give the fingerprint the answers will be kept under).
+            const std::vector<std::string> listed(f.begin() + 2, f.end());
+            fingerprint_ = fingerprint(&listed, configFiles_);
+            if (fingerprint_ != f[1]) {
+                configFiles_.clear();
+                fingerprint_ = fingerprint(nullptr, configFiles_);
+            }
+            lookupsStand = fingerprint_ == f[1];
         } else if (f[0] == "F" && f.size() == 6 && lookupsStand) {
             files_[f[1]] = File{TFontFile{f[2], int(number(f[3])), f[4]}, f[5]};
         } else if (f[0] == "face" && f.size() == 7) {
@@ -223,13 +237,12 @@ void TFontCache::read() {
             face->kept.Chars[std::uint8_t(number(f[1]))] = {std::uint32_t(number(f[2])), std::int32_t(number(f[3]))};
         } else if (f[0] == "k" && f.size() == 3 && face) {
             face->kept.Kerning[std::uint16_t(number(f[1]))] = std::int32_t(number(f[2]));
-        } else if (f[0] == "glyphs" && f.size() == 2) {
+        } else if (f[0] == "glyphs" && f.size() == 4) {
             const auto known = faces_.find(f[1]);
-            face = known == faces_.end() ? nullptr : &known->second;
-        } else if (f[0] == "g" && f.size() == 10 && face) {
-            Size& size = face->sizes[{std::int32_t(number(f[1])), std::int32_t(number(f[2]))}];
-            if (size.lines.empty()) size.lastUse = -++sizesRead;  // the file has the latest first
-            size.lines.push_back(lines[i]);
+            if (known == faces_.end()) continue;
+            size = &known->second.sizes[{std::int32_t(number(f[2])), std::int32_t(number(f[3]))}];
+            size->begin = size->end = at;
+            size->lastUse = -++sizesRead;  // the file has the latest first
         }
     }
 }
@@ -300,29 +313,40 @@ namespace {
 
 bool decode(const std::string& line, TKeptGlyph& g) {
     const std::vector<std::string> f = split(line, '\t');
-    if (f.size() != 10) return false;
-    g.EmX = std::int32_t(number(f[1]));
-    g.EmY = std::int32_t(number(f[2]));
-    g.Char = std::uint8_t(number(f[3]));
-    g.Phase = std::uint8_t(number(f[4]) & 3);
-    g.Image.Left = int(number(f[5]));
-    g.Image.Top = int(number(f[6]));
-    g.Image.Width = int(number(f[7]));
-    g.Image.Height = int(number(f[8]));
+    if (f.size() != 8) return false;
+    g.Char = std::uint8_t(number(f[1]));
+    g.Phase = std::uint8_t(number(f[2]) & 3);
+    g.Image.Left = int(number(f[3]));
+    g.Image.Top = int(number(f[4]));
+    g.Image.Width = int(number(f[5]));
+    g.Image.Height = int(number(f[6]));
     // "-": a glyph without ink (a space).
     return g.Image.Width >= 0 && g.Image.Height >= 0 && g.Image.Width * g.Image.Height <= kLargestGlyphPixels &&
-           bytesOf(f[9] == "-" ? std::string() : f[9], g.Image.Coverage) &&
+           bytesOf(f[7] == "-" ? std::string() : f[7], g.Image.Coverage) &&
            g.Image.Coverage.size() == std::size_t(g.Image.Width * g.Image.Height);
 }
 
 std::string lineOf(const TKeptGlyph& g) {
-    return "g\t" + std::to_string(g.EmX) + '\t' + std::to_string(g.EmY) + '\t' + std::to_string(g.Char) + '\t' +
-           std::to_string(g.Phase) + '\t' + std::to_string(g.Image.Left) + '\t' + std::to_string(g.Image.Top) + '\t' +
-           std::to_string(g.Image.Width) + '\t' + std::to_string(g.Image.Height) + '\t' +
-           (g.Image.Coverage.empty() ? std::string("-") : hexOf(g.Image.Coverage));
+    return "g\t" + std::to_string(g.Char) + '\t' + std::to_string(g.Phase) + '\t' + std::to_string(g.Image.Left) + '\t' +
+           std::to_string(g.Image.Top) + '\t' + std::to_string(g.Image.Width) + '\t' + std::to_string(g.Image.Height) +
+           '\t' + (g.Image.Coverage.empty() ? std::string("-") : hexOf(g.Image.Coverage));
 }
 
 }  // namespace
+
+void TFontCache::decodeSize(Size& size, std::int32_t emX, std::int32_t emY) {
+    if (size.decoded) return;
+    for (std::size_t at = size.begin; at < size.end;) {
+        std::size_t end = text_.find('\n', at);
+        if (end == std::string::npos || end > size.end) end = size.end;
+        TKeptGlyph g;
+        g.EmX = emX;
+        g.EmY = emY;
+        if (decode(text_.substr(at, end - at), g)) size.glyphs.push_back(std::move(g));
+        at = end + 1;
+    }
+    size.decoded = true;
+}
 
 std::vector<TKeptGlyph> TFontCache::FindGlyphs(const std::string& path, std::int32_t emX, std::int32_t emY) {
     const std::lock_guard lock(cacheLock());
@@ -331,13 +355,7 @@ std::vector<TKeptGlyph> TFontCache::FindGlyphs(const std::string& path, std::int
     const auto found = face->second.sizes.find({emX, emY});
     if (found == face->second.sizes.end()) return {};
     Size& size = found->second;
-    if (!size.decoded) {
-        for (const std::string& line : size.lines) {
-            TKeptGlyph g;
-            if (decode(line, g) && g.EmX == emX && g.EmY == emY) size.glyphs.push_back(std::move(g));
-        }
-        size.decoded = true;
-    }
+    decodeSize(size, emX, emY);
     size.lastUse = ++uses_;  // a size this run uses goes first when the file is next written
     return size.glyphs;
 }
@@ -347,15 +365,8 @@ void TFontCache::KeepGlyph(const std::string& path, const TKeptGlyph& glyph) {
     const auto face = faces_.find(path);
     if (face == faces_.end() || glyph.Image.Width * glyph.Image.Height > kLargestGlyphPixels) return;
     Size& size = face->second.sizes[{glyph.EmX, glyph.EmY}];
-    if (!size.decoded) {
-        for (const std::string& line : size.lines) {
-            TKeptGlyph g;
-            if (decode(line, g)) size.glyphs.push_back(std::move(g));
-        }
-        size.decoded = true;
-    }
+    decodeSize(size, glyph.EmX, glyph.EmY);
     size.glyphs.push_back(glyph);
-    size.lines.push_back(lineOf(glyph));
     size.lastUse = ++uses_;
     changed_ = true;
 }
@@ -381,24 +392,25 @@ void TFontCache::write() {
     struct Kept {
         long lastUse;
         const std::string* path;
+        std::pair<std::int32_t, std::int32_t> em;
         const Size* size;
     };
     std::vector<Kept> sizes;
     for (const auto& [path, face] : faces_)
-        for (const auto& [em, size] : face.sizes) sizes.push_back({size.lastUse, &path, &size});
+        for (const auto& [em, size] : face.sizes) sizes.push_back({size.lastUse, &path, em, &size});
     std::sort(sizes.begin(), sizes.end(), [](const Kept& a, const Kept& b) { return a.lastUse > b.lastUse; });
     std::size_t budget = kGlyphBudget;
-    const std::string* current = nullptr;
     for (const Kept& k : sizes) {
-        std::size_t bytes = 0;
-        for (const std::string& line : k.size->lines) bytes += line.size() / 2;
-        if (bytes > budget) continue;
-        budget -= bytes;
-        if (current != k.path) {
-            text += "glyphs\t" + *k.path + '\n';
-            current = k.path;
+        std::string lines;
+        if (k.size->decoded) {
+            for (const TKeptGlyph& g : k.size->glyphs) lines += lineOf(g) + '\n';
+        } else {
+            lines = text_.substr(k.size->begin, k.size->end - k.size->begin);
         }
-        for (const std::string& line : k.size->lines) text += line + '\n';
+        if (lines.size() / 2 > budget) continue;
+        budget -= lines.size() / 2;
+        text += "glyphs\t" + *k.path + '\t' + std::to_string(k.em.first) + '\t' + std::to_string(k.em.second) + '\n';
+        text += lines;
     }
     try {
         MakeFolders(file_);

@@ -59,7 +59,7 @@ public:
     // The glyphs kept of the font file at one size (1/64 pixel). A file holds few sizes; only the
     // sizes a run asks for are decoded.
     std::vector<TKeptGlyph> FindGlyphs(const std::string& path, std::int32_t emX, std::int32_t emY);
-    // Glyphs of more than 64 x 64 pixels are not kept. The file keeps at most 48 KB of coverage:
+    // Glyphs of more than 64 x 64 pixels are not kept. The file keeps at most 16 KB of coverage:
     // the sizes the last runs used go first.
     void KeepGlyph(const std::string& path, const TKeptGlyph& glyph);
 
@@ -68,13 +68,15 @@ private:
     void read();
     void write();
 
-    // The glyphs of one size: the lines of the file until asked for, then decoded.
+    // The glyphs of one size: lines of the file (text_[begin, end)) until asked for, then decoded.
     struct Size {
-        std::vector<std::string> lines;
+        std::size_t begin = 0, end = 0;
         std::vector<TKeptGlyph> glyphs;
         bool decoded = false;
         long lastUse = 0;  // -1, -2, ... in the file's order (latest first), then 1, 2, ... as used
     };
+    void decodeSize(Size& size, std::int32_t emX, std::int32_t emY);
+
     struct Face {
         std::string stamp;
         TKeptFace kept;
@@ -85,6 +87,7 @@ private:
         std::string stamp;  // of the font file
     };
     std::string file_, fingerprint_;
+    std::string text_;  // the file as read
     std::vector<std::string> configFiles_;  // the files of the configuration folders
     std::map<std::string, File> files_;  // by family
     std::map<std::string, Face> faces_;  // by font file
