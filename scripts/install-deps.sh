@@ -12,6 +12,9 @@ PACKAGES=(
   libjpeg62-turbo-dev libgif-dev zlib1g-dev
   # vector files (SVG, PDF, EPS) and their text: cairo, FreeType, fontconfig
   libcairo2-dev libfreetype-dev libfontconfig-dev
+  # the static archives varlen-cli is linked with besides those (FreeType's and fontconfig's own
+  # libraries)
+  libpng-dev libbrotli-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
