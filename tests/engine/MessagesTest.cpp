@@ -72,7 +72,7 @@ TEST(EngineMessages, ConsistencyGuardsOfTheRoutines) {
     EXPECT_EQ(messageOf([&] { engine.ExpandUPCE("12345"); }), "Decoded legth of UPC-E code is wrong!");
     EXPECT_STREQ(text, "1234");  // nothing appended by the refused calls
 
-    engine.Params.CodeType = static_cast<btCodeTypes>(14);
+    engine.Params.CodeType = static_cast<btCodeTypes>(kCodeTypeCount);
     EXPECT_EQ(messageOf([&] { engine.EncodeBars(); }), "Barcode: Unknown Type of Barcode");
     engine.Params.CodeType = static_cast<btCodeTypes>(255);
     EXPECT_EQ(messageOf([&] { engine.EncodeBars(); }), "Barcode: Unknown Type of Barcode");
