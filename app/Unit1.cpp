@@ -219,6 +219,9 @@ void TForm1::Button4Click() {
     const int index = StrToInt(lblType);
     const btCodeTypes type = index >= 0 && index < kEntryCount ? kEntries[index].codeType : UPC_A;
     Barcode1->setBar_CodeType(type);
+    // GS1 asks ITF-14 for wide bars 2.25 to 3 times the narrow ones; the other width-modulated
+    // codes keep the window's 2:1.
+    Barcode1->setBar_Ratio(type == ITF14 ? Ratio_3 : Ratio_2);
     switch (type) {
         case EAN_8: Edit1->setMaxLength(7); break;
         case EAN_13: Edit1->setMaxLength(12); break;

@@ -309,6 +309,7 @@ TEST_F(WindowTest, LogisticsEntriesAreTypedIntoRememberedAndRead) {
         SCOPED_TRACE(r.partial);
         pick(w.ComboBox1, r.entry);
         EXPECT_EQ(w.Edit2->text(), "") << "no add-on";
+        EXPECT_EQ(w.Barcode1->Bar_Ratio(), r.entry == 16 ? Ratio_3 : Ratio_2) << "GS1's ratio for ITF-14";
         w.Edit1->clear();
         for (const char c : std::string(r.partial)) {
             QTest::keyClick(w.Edit1, c);
@@ -337,6 +338,7 @@ TEST_F(WindowTest, LogisticsEntriesAreTypedIntoRememberedAndRead) {
     pick(form->ComboBox1, 15);
     EXPECT_EQ(form->Edit1->text(), "(10)AB(01)09501101530003");
     EXPECT_EQ(form->Barcode1->Bar_CodeType(), GS1_128);
+    EXPECT_EQ(form->Barcode1->Bar_Ratio(), Ratio_2);
     EXPECT_EQ(settingValue(ini(), "Addon", "Ean13"), "12") << "the add-on of EAN-13 is left alone";
 }
 
