@@ -34,14 +34,26 @@ void configure(TBarcode& barcode, const CliOptions& o) {
     barcode.setBar_ZoomSize(o.exact);
     barcode.setBar_HighDensity(o.highDensity);
     barcode.setBar_WidthReduce(o.widthReduce);
+    barcode.setBar_QuietZones(o.quietZones);
+    barcode.setBar_Bearer(o.bearer);
+    barcode.setBar_Foreground(o.foreground);
+    barcode.setBar_Background(o.background);
+    barcode.setBar_TransparentBackground(o.transparent);
+}
+
+TSaveOptions saveOptionsOf(const CliOptions& o) {
+    TSaveOptions save;
+    save.RecordDpi = o.dpi;
+    save.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
+    save.Background = o.background;
+    save.TransparentBackground = o.transparent;
+    return save;
 }
 
 class Output {
 public:
-    Output(TBarcode& barcode, const CliOptions& o) : barcode_(barcode), o_(o), source_(SaveSourceOf(barcode, o.margin)) {
-        save_.RecordDpi = o.dpi;
-        save_.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
-    }
+    Output(TBarcode& barcode, const CliOptions& o)
+        : barcode_(barcode), o_(o), source_(SaveSourceOf(barcode, o.margin)), save_(saveOptionsOf(o)) {}
 
     void toFile(const std::string& fileName) { SaveBarcodeToFile(fileName, o_.scale, source_, save_); }
 
@@ -86,10 +98,8 @@ private:
 class FileLabels : public LabelWriter {
 public:
     FileLabels(const TBarcode& configured, const CliOptions& o)
-        : image_(configured.Engine().Params), source_(SaveSourceOf(image_, o.margin)), scale_(o.scale) {
-        save_.RecordDpi = o.dpi;
-        save_.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
-    }
+        : image_(configured.Engine().Params), source_(SaveSourceOf(image_, o.margin)), save_(saveOptionsOf(o)),
+          scale_(o.scale) {}
     void setCaption(const std::string& caption) override { image_.setBar_Caption(caption); }
     void write(const std::string& fileName) override { SaveBarcodeToFile(fileName, scale_, source_, save_); }
 

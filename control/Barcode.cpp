@@ -56,6 +56,9 @@ int bitmapSide(int margin, int drawn, int factor) {
     return static_cast<int>(side);
 }
 
+const TBarcodeParams& paramsOf(const TBarcode& barcode) { return barcode.Engine().Params; }
+const TBarcodeParams& paramsOf(const TBarcodeImage& image) { return image.Params(); }
+
 // The off-screen operations, shared by the widget and the widget-free image: each needs only
 // DrawOnCanvas and MeasuredSize of its barcode.
 template <class Barcode>
@@ -108,6 +111,8 @@ std::unique_ptr<TBitmap> magnifiedBitmap(Barcode& barcode, int margin, bool mono
     // The renderer lays out for the screen's resolution, the surface multiplies every coordinate
     // by the factor, so bars come out exactly factor times as wide and the text is set by the
     // font engine at factor times the height.
+    // The margin takes the symbol's background colour too.
+    PaintBackground(bitmap->Canvas(), RenderParamsOf(paramsOf(barcode)), TRect{0, 0, width, height});
     scaleSurface(bitmap->Canvas(), factor);
     barcode.DrawOnCanvas(bitmap->Canvas(), margin, margin);
     bitmap->Canvas().ResetMapping();
@@ -185,6 +190,7 @@ void TBarcode::CopyToClipboard(int margin) {
     const TSize size = MeasuredSize();
     auto bitmap = newScreenBitmap();
     bitmap->SetSize(bitmapSide(margin, size.cx, 1), bitmapSide(margin, size.cy, 1));
+    PaintBackground(bitmap->Canvas(), RenderParamsOf(Engine().Params), TRect{0, 0, bitmap->Width(), bitmap->Height()});
     DrawOnCanvas(bitmap->Canvas(), margin, margin);
     Clipboard().Assign(*bitmap);
 }

@@ -69,8 +69,11 @@ std::vector<std::uint8_t> svgBytes(const std::string& fileName, const TSaveSourc
     {
         TQtCanvas canvas(&generator);
         if (!canvas.IsAttached()) throw EInOutError(fileName + ": the SVG generator failed");
-        // White background, as the bitmap types have.
-        canvas.Painter()->fillRect(QRect(0, 0, width, height), Qt::white);
+        // The barcode's ground, as the bitmap types have it.
+        if (!options.TransparentBackground)
+            canvas.Painter()->fillRect(QRect(0, 0, width, height),
+                                       QColor(options.Background & 0xFF, (options.Background >> 8) & 0xFF,
+                                              (options.Background >> 16) & 0xFF));
         TSize drawn;
         source.Draw(canvas, margin, margin, &drawn);
     }

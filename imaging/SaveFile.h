@@ -73,6 +73,10 @@ struct TSaveOptions {
     // Dots per inch of the vector surfaces (SVG, PDF): the renderer lays the modules out in whole
     // dots of this resolution.
     int VectorDpi = 1200;
+    // The SVG's ground round the symbol (the barcode's own background colour): none when
+    // transparent. The bitmap types take the barcode's colours from its drawing.
+    TColor Background = clWhite;
+    bool TransparentBackground = false;
 };
 
 // A file's bytes in memory, in pieces (a large bitmap's rows are not copied into one block).
