@@ -57,6 +57,9 @@ constexpr Entry kEntries[] = {
     {"Postnet 11-digit", Postnet},
     {"MSI Plessey", MSI_Plessey},
     {"Bookland (ISBN)", EAN_13},
+    // Appended, so that the stored entry indexes and data keys of the others stay as they were.
+    {"GS1-128", GS1_128},
+    {"ITF-14", ITF14},
 };
 constexpr int kEntryCount = static_cast<int>(std::size(kEntries));
 
@@ -70,6 +73,7 @@ const QStringList kNoAddonEntries = {
     QStringLiteral("Code 2 of 5 interleaved"), QStringLiteral("Codabar"),   QStringLiteral("Code 128 - Table A"),
     QStringLiteral("Code 128 - Table B"), QStringLiteral("Code 128 - Table C"), QStringLiteral("MSI Plessey"),
     QStringLiteral("Postnet 5-digit"),    QStringLiteral("Postnet 9-digit"),    QStringLiteral("Postnet 11-digit"),
+    QStringLiteral("GS1-128"),            QStringLiteral("ITF-14"),
 };
 
 // A whole decimal number in 32 bits, with optional leading blanks and sign; anything else is
@@ -215,6 +219,9 @@ void TForm1::Button4Click() {
     const int index = StrToInt(lblType);
     const btCodeTypes type = index >= 0 && index < kEntryCount ? kEntries[index].codeType : UPC_A;
     Barcode1->setBar_CodeType(type);
+    // GS1 asks ITF-14 for wide bars 2.25 to 3 times the narrow ones; the other width-modulated
+    // codes keep the window's 2:1.
+    Barcode1->setBar_Ratio(type == ITF14 ? Ratio_3 : Ratio_2);
     switch (type) {
         case EAN_8: Edit1->setMaxLength(7); break;
         case EAN_13: Edit1->setMaxLength(12); break;
@@ -235,6 +242,9 @@ void TForm1::Button4Click() {
         case CODE128_B:
         case CODE128_C:
         case MSI_Plessey: Edit1->setMaxLength(50); break;
+        // The human form with its parentheses; 14 digits with the check digit.
+        case GS1_128: Edit1->setMaxLength(kMaxGS1Caption); break;
+        case ITF14: Edit1->setMaxLength(14); break;
         default: break;
     }
     writeSetting("Varlen", "bctype", lblType);
@@ -277,7 +287,8 @@ void TForm1::updateStatusNote() noexcept {
     std::string text;
     try {
         const bool bookland = ComboBox1->currentText() == kBookland;
-        if (!bookland && ToLatin1(Edit1->text()).size() > static_cast<std::size_t>(kMaxCaption)) {
+        const auto limit = static_cast<std::size_t>(MaxCaptionOf(Barcode1->Bar_CodeType()));
+        if (!bookland && ToLatin1(Edit1->text()).size() > limit) {
             text = kCaptionTooLong;
         } else {
             text = EncodingError(Barcode1->Bar_CodeType(), Barcode1->Bar_Caption(), Barcode1->Bar_CodeAddon());

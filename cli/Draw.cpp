@@ -36,6 +36,11 @@ TBarcodeParams paramsOf(const CliOptions& o) {
     params.ZoomSize = o.exact;
     params.HighDensity = o.highDensity;
     params.WidthReduce = o.widthReduce;
+    params.QuietZones = o.quietZones;
+    params.Bearer = o.bearer;
+    params.Foreground = o.foreground;
+    params.Background = o.background;
+    params.TransparentBackground = o.transparent;
     return params;
 }
 
@@ -43,6 +48,8 @@ TSaveOptions saveOptions(const CliOptions& o) {
     TSaveOptions save;
     save.RecordDpi = o.dpi;
     save.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
+    save.Background = o.background;
+    save.TransparentBackground = o.transparent;
     return save;
 }
 

@@ -25,7 +25,7 @@ std::string escapeCodeText(const char* text) {
 }
 
 void configureEngine(TLLBarcode& engine, const CliOptions& options) {
-    CheckCaptionLength(options.caption);
+    CheckCaptionLength(options.caption, options.type);
     // The engine reads the data as a NUL-terminated text: an embedded NUL cannot come from a
     // command line, so the bytes go in as they are.
     std::memset(engine.Params.Caption, 0, sizeof engine.Params.Caption);

@@ -8,14 +8,16 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 
 namespace varlen::cli {
 
 namespace {
 
-constexpr std::array<const char*, 14> kTypeNames = {
-    "EAN_8",     "EAN_13",    "UPC_A",     "UPC_E",       "CODE39",  "CODE25i", "CODE25iP",
-    "CODE128_A", "CODE128_B", "CODE128_C", "MSI_Plessey", "Codabar", "Postnet", "Postnet_FIM",
+constexpr std::array<const char*, 16> kTypeNames = {
+    "EAN_8",     "EAN_13",    "UPC_A",     "UPC_E",       "CODE39",  "CODE25i", "CODE25iP",    "CODE128_A",
+    "CODE128_B", "CODE128_C", "MSI_Plessey", "Codabar",   "Postnet", "Postnet_FIM", "GS1_128", "ITF14",
 };
 
 bool equalNoCase(std::string_view a, std::string_view b) {
@@ -34,7 +36,48 @@ bool parseInt(std::string_view text, int& value) {
     return ec == std::errc() && ptr == end && !text.empty();
 }
 
+// Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
+double luminance(TColor color) {
+    const auto linear = [](unsigned component) {
+        const double c = component / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color & 0xFF) + 0.7152 * linear((color >> 8) & 0xFF) + 0.0722 * linear((color >> 16) & 0xFF);
+}
+
+std::string hexColor(TColor color) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    return text;
+}
+
+// Why a file type cannot have a transparent ground, or nullptr when it can.
+const char* transparencyRefusal(TSaveFileType type) {
+    switch (type) {
+        case TSaveFileType::Svg:
+        case TSaveFileType::Pdf:
+        case TSaveFileType::Eps:
+        case TSaveFileType::Png: return nullptr;
+        case TSaveFileType::Gif: return "GIF files are written with a fixed palette without transparency";
+        case TSaveFileType::Tif: return "TIFF files are written with a palette without transparency";
+        case TSaveFileType::Bmp: return "BMP files have no transparency";
+        case TSaveFileType::Jpg: return "JPEG files have no transparency";
+        case TSaveFileType::Emf: return "EMF files hold the picture as a bitmap without transparency";
+        case TSaveFileType::Unknown: break;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+bool parseColor(std::string_view text, TColor& color) {
+    if (text.size() != 6) return false;
+    unsigned rgb = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), rgb, 16);
+    if (ec != std::errc() || ptr != text.data() + text.size()) return false;
+    color = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+    return true;
+}
 
 bool parseCodeType(std::string_view name, btCodeTypes& type) {
     for (std::size_t i = 0; i < kTypeNames.size(); ++i) {
@@ -47,6 +90,7 @@ bool parseCodeType(std::string_view name, btCodeTypes& type) {
 }
 
 bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) {
+    if (equalNoCase(name, "ean128")) name = "gs1-128";  // the name GS1-128 had before GS1 took it over
     if (const TDataRule* rule = FindDataRule(name)) {
         type = rule->type;
         bookland = rule->bookland;
@@ -82,9 +126,12 @@ std::string helpText() {
            "Symbol:\n"
            "  --type TYPE        symbology (default EAN_13): EAN_8 EAN_13 UPC_A UPC_E CODE39 CODE25i\n"
            "                     CODE25iP CODE128_A CODE128_B CODE128_C MSI_Plessey Codabar Postnet\n"
-           "                     Postnet_FIM, or the short forms ean8 ean13 upca upce code39 itf\n"
-           "                     itf-grouped codabar code128a code128b code128c postnet fim msi, and\n"
-           "                     bookland (EAN-13 of \"978\" and the first nine characters)\n"
+           "                     Postnet_FIM GS1_128 ITF14, or the short forms ean8 ean13 upca upce\n"
+           "                     code39 itf itf-grouped codabar code128a code128b code128c postnet fim\n"
+           "                     msi gs1-128 ean128 itf14, and bookland (EAN-13 of \"978\" and the\n"
+           "                     first nine characters). gs1-128 takes the human form, every\n"
+           "                     Application Identifier in parentheses: (01)09501101530003(10)ABC;\n"
+           "                     itf14 13 digits, or 14 with the check digit\n"
            "  --addon DIGITS     2- or 5-digit add-on (EAN-13, UPC-A, Bookland)\n"
            "  --lenient          hand the data over as the window does: characters the symbology cannot\n"
            "                     carry become \"0\" (or are left out), short data is filled up with\n"
@@ -99,6 +146,16 @@ std::string helpText() {
            "  --text-height PCT  height of the text line, 20..200 percent (default 100)\n"
            "  --font NAME        font of the text line (default Arial)\n"
            "  --no-text          no human-readable line\n"
+           "  --bearer KIND      ITF-14's bearer bars, 5 modules thick: frame (default), bars (above\n"
+           "                     and below only) or none\n"
+           "  --quiet-zones      the light margins the symbology's standard asks for, in modules, besides\n"
+           "                     --margin: EAN-13 11 left and 7 right, EAN-8 7/7, UPC-A 9/9, UPC-E 9/7,\n"
+           "                     5 after an add-on, MSI 12/12, the other linear types 10/10, Postnet\n"
+           "                     1/8 inch, FIM none\n"
+           "  --fg RRGGBB        colour of bars and text (default 000000)\n"
+           "  --bg RRGGBB|none   colour of the ground (default FFFFFF); none: transparent (SVG, PDF)\n"
+           "  --allow-inverse    draw a foreground that is not darker than the background (scanners\n"
+           "                     need dark bars on a light ground, so it is refused without this)\n"
            "\n"
            "Output:\n"
            "  -o FILE            the file type by its extension: .bmp .gif .tif .jpg .emf .png .svg .pdf\n"
@@ -106,7 +163,7 @@ std::string helpText() {
            "                     page the symbol's size, at physical size); written whole or not at all\n"
            "  -o - --format EXT  the file to standard output, EXT one of bmp gif tif jpg emf png svg pdf eps\n"
            "  --scale F          magnification of the pixel types (the window's Save Size, default 1)\n"
-           "  --margin N         white pixels around the symbol (default 2, the window's)\n"
+           "  --margin N         pixels of background around the symbol (default 2, the window's)\n"
            "  --dpi N            lay out for an N dots-per-inch printer: every module a whole number of\n"
            "                     dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and EPS at N\n"
            "                     dots per inch (TIFF keeps its fixed 87.7)\n"
@@ -250,6 +307,23 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             drawing = true;
         } else if (name == "--font") {
             options.font = std::string(value());
+        } else if (name == "--bearer") {
+            const std::string_view text = value();
+            if (equalNoCase(text, "frame")) options.bearer = TBearer::Frame;
+            else if (equalNoCase(text, "bars")) options.bearer = TBearer::Bars;
+            else if (equalNoCase(text, "none")) options.bearer = TBearer::None;
+            else throw UsageError("--bearer takes frame, bars or none");
+        } else if (name == "--fg") {
+            if (!parseColor(value(), options.foreground))
+                throw UsageError("--fg takes a colour as RRGGBB, six hexadecimal digits");
+        } else if (name == "--bg") {
+            const std::string_view text = value();
+            options.transparent = equalNoCase(text, "none");
+            if (!options.transparent && !parseColor(text, options.background))
+                throw UsageError("--bg takes a colour as RRGGBB, six hexadecimal digits, or none");
+        } else if (name == "--quiet-zones" || name == "--allow-inverse") {
+            noValue();
+            (name == "--quiet-zones" ? options.quietZones : options.allowInverse) = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
             if (name == "--no-text") options.humanReadable = false;
@@ -281,6 +355,18 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     }
     if (options.mode == Mode::None) throw UsageError("no mode given");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
+    // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
+    if (!options.transparent && !options.allowInverse &&
+        luminance(options.foreground) >= luminance(options.background))
+        throw UsageError("--fg " + hexColor(options.foreground) + " is not darker than --bg " +
+                         hexColor(options.background) + ": scanners need dark bars on a light ground " +
+                         "(--allow-inverse draws it all the same)");
+    if (options.transparent && options.target != Target::Printer && options.mode == Mode::Draw) {
+        const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
+                                                                            : SaveFileTypeOf(options.output);
+        if (const char* why = transparencyRefusal(type))
+            throw UsageError("--bg none: " + std::string(why) + "; give a colour, or write PNG, SVG, PDF or EPS");
+    }
     if (options.batch && options.haveData) throw UsageError("--batch takes its data from the file, not DATA");
     if (!options.batch && (options.jobs != 1 || options.shardCount) && options.mode != Mode::Help)
         throw UsageError("--jobs and --shard go with --batch");

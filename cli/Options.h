@@ -55,6 +55,12 @@ struct CliOptions {
     int margin = 2;              // white pixels around the symbol, before scaling
     int scale = 1;               // every pixel this many times
     int dpi = 0;                 // 0: the screen's resolution
+    bool quietZones = false;     // --quiet-zones: the standard's light margins, besides the margin
+    TBearer bearer = TBearer::Frame;  // --bearer frame|bars|none (ITF-14)
+    TColor foreground = clBlack;      // --fg RRGGBB
+    TColor background = clWhite;      // --bg RRGGBB
+    bool transparent = false;         // --bg none
+    bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
 };
 
 // Parses argv[1..argc-1]. Throws UsageError.
@@ -70,6 +76,9 @@ bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland);
 
 // One of the btCodeTypes names, without regard to letter case.
 bool parseCodeType(std::string_view name, btCodeTypes& type);
+
+// A colour written RRGGBB (six hexadecimal digits) as the drawing surface's TColor.
+bool parseColor(std::string_view text, TColor& color);
 const char* codeTypeName(btCodeTypes type);
 
 }  // namespace varlen::cli

@@ -31,9 +31,10 @@ CheckedData checkData(const CliOptions& options, std::string_view utf8) {
         for (const char32_t c : text) checked.data += static_cast<char>(c);  // all ASCII once accepted
     }
     checked.caption = rule.bookland ? BooklandCaption(checked.data) : checked.data;
-    if (checked.caption.size() > static_cast<std::size_t>(kMaxCaption))
+    const int limit = MaxCaptionOf(options.type);
+    if (checked.caption.size() > static_cast<std::size_t>(limit))
         throw InputError("the data has " + std::to_string(checked.caption.size()) + " characters; at most " +
-                         std::to_string(kMaxCaption) + " are taken");
+                         std::to_string(limit) + " are taken");
     return checked;
 }
 

@@ -23,7 +23,7 @@ struct CheckedData {
 
 // Strict: valid UTF-8 without NUL characters that the symbology takes unchanged (StrictDataError).
 // Lenient: characters outside Latin-1 as "?", as the window does; only data over the control's 50
-// characters is refused. Throws InputError.
+// characters (GS1-128: 72) is refused. Throws InputError.
 CheckedData checkData(const CliOptions& options, std::string_view utf8);
 
 // The add-on the control gets. Strict: none, or exactly 2 or 5 digits for a type that takes an

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/DataRules.h"
+#include "engine/Messages.h"
 #include "platform/ErrorHandler.h"
 #include "platform/Screen.h"
 #include "platform/qt/QtCanvas.h"
@@ -164,6 +165,43 @@ void TCustomBarcode::setBar_ZoomSize(bool on) {
     propertyChanged();
 }
 
+bool TCustomBarcode::Bar_QuietZones() const { return engine_->Params.QuietZones; }
+
+void TCustomBarcode::setBar_QuietZones(bool on) {
+    engine_->Params.QuietZones = on;
+    propertyChanged();
+}
+
+TBearer TCustomBarcode::Bar_Bearer() const { return engine_->Params.Bearer; }
+
+void TCustomBarcode::setBar_Bearer(TBearer bearer) {
+    if (static_cast<unsigned>(bearer) > static_cast<unsigned>(TBearer::None))
+        throw EOverflow("Bar_Bearer must be Frame, Bars or None!");
+    engine_->Params.Bearer = bearer;
+    propertyChanged();
+}
+
+TColor TCustomBarcode::Bar_Foreground() const { return engine_->Params.Foreground; }
+
+void TCustomBarcode::setBar_Foreground(TColor color) {
+    engine_->Params.Foreground = color & 0xFFFFFF;
+    update();
+}
+
+TColor TCustomBarcode::Bar_Background() const { return engine_->Params.Background; }
+
+void TCustomBarcode::setBar_Background(TColor color) {
+    engine_->Params.Background = color & 0xFFFFFF;
+    update();
+}
+
+bool TCustomBarcode::Bar_TransparentBackground() const { return engine_->Params.TransparentBackground; }
+
+void TCustomBarcode::setBar_TransparentBackground(bool on) {
+    engine_->Params.TransparentBackground = on;
+    update();
+}
+
 void TCustomBarcode::DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size) {
     const TSize drawn = Render(Symbol(), RenderParamsOf(engine_->Params), canvas, X, Y);
     if (size) *size = drawn;
@@ -213,7 +251,13 @@ void TCustomBarcode::paintEvent(QPaintEvent*) {
     } catch (...) {
         message = "Unknown error";
     }
-    if (message == lastError_) return;
+    // GS1-128 and ITF-14 refuse data until it is complete and right: while it is being typed each
+    // keystroke brings a new refusal, which the owner shows where it does not take the focus (the
+    // window's status note) rather than in a box per keystroke.
+    if (message == lastError_ || messages::IsDataRefusal(message)) {
+        lastError_ = message;
+        return;
+    }
     lastError_ = message;
     QTimer::singleShot(0, this, [failure] {
         try {

@@ -19,7 +19,8 @@ public:
     explicit TCustomBarcode(QWidget* owner = nullptr);
     ~TCustomBarcode() override;
 
-    // Data bytes (Latin-1). More than 50 characters: EOverflow "String exceeds maximum length".
+    // Data bytes (Latin-1). More than 50 characters (GS1-128: 72): EOverflow "String exceeds maximum
+    // length".
     std::string Bar_Caption() const;
     void setBar_Caption(const std::string& caption);
     // Cleaned up by NormaliseAddon: only digits kept; 5 or more keep the first 5, 2 to 4 the first
@@ -48,6 +49,18 @@ public:
     void setBar_WidthReduce(bool on);
     bool Bar_ZoomSize() const;
     void setBar_ZoomSize(bool on);
+    // How the symbol is drawn beyond the classic properties (TRenderParams): the standard quiet
+    // zones, ITF-14's bearer bars, the colours of bars and text and of the ground.
+    bool Bar_QuietZones() const;
+    void setBar_QuietZones(bool on);
+    TBearer Bar_Bearer() const;
+    void setBar_Bearer(TBearer bearer);
+    TColor Bar_Foreground() const;
+    void setBar_Foreground(TColor color);
+    TColor Bar_Background() const;
+    void setBar_Background(TColor color);
+    bool Bar_TransparentBackground() const;
+    void setBar_TransparentBackground(bool on);
 
     // Draws the barcode on any surface with its top-left corner at (X, Y); writes the drawn size
     // (device units, exchanged for quarter turns) to *size when given. Encoding errors propagate.

@@ -7,6 +7,7 @@
 
 #include "engine/BarTables.h"
 #include "engine/Encoding.h"
+#include "engine/GS1.h"
 #include "engine/Messages.h"
 
 namespace varlen {
@@ -17,9 +18,7 @@ namespace {
 
 constexpr const char* kDigits = "0123456789";
 
-// The data part of a Caption is at most 50 characters when it comes through the control; a caller
-// that fills the record directly may use the buffer's whole capacity (52), never more.
-constexpr std::size_t kMaxData = sizeof(TBarcodeParams::Caption) - 1;
+constexpr std::size_t kMaxData = kMaxClassicData;
 
 std::size_t boundedLength(const char* text, std::size_t limit) { return strnlen(text, limit); }
 
@@ -260,9 +259,78 @@ std::string slotText(const TSlotRule& rule, const std::string& code, const char*
     return {};
 }
 
+
+// The light margins of the symbology standards, in modules: ISO/IEC 15420 for EAN/UPC (an
+// add-on takes 5 after it), ISO/IEC 15417 for Code 128 and GS1-128, ISO/IEC 16388 for Code 39,
+// ISO/IEC 16390 for Interleaved 2 of 5 and ITF-14, 10 for Codabar and 12 for MSI. The postal
+// codes have none in modules.
+struct TQuiet {
+    int left;
+    int right;
+};
+
+TQuiet standardQuiet(btCodeTypes type, bool addon) {
+    switch (type) {
+        case EAN_13: return {11, addon ? 5 : 7};
+        case UPC_A: return {9, addon ? 5 : 9};
+        case EAN_8: return {7, 7};
+        case UPC_E: return {9, 7};
+        case MSI_Plessey: return {12, 12};
+        case Postnet:
+        case Postnet_FIM: return {0, 0};
+        default: return {10, 10};
+    }
+}
+
+// A quiet zone counts from the outermost bar: the light modules a row ends with already belong to
+// it (the gap after Code 39's and Codabar's stop character, MSI's termination, the add-on's last
+// space), and only the rest is drawn beside the row.
+void setStandardQuiet(TSymbol& symbol, TQuiet quiet) {
+    if (symbol.Kind != TBarKind::Modules) return;
+    const auto& m = symbol.Modules;
+    const auto firstBar = std::find(m.begin(), m.end(), 1);
+    if (firstBar == m.end()) return;
+    const int leading = static_cast<int>(firstBar - m.begin());
+    const int trailing = static_cast<int>(std::find(m.rbegin(), m.rend(), 1) - m.rbegin());
+    symbol.StandardQuietLeft = std::max(0, quiet.left - leading);
+    symbol.StandardQuietRight = std::max(0, quiet.right - trailing);
+}
+
+// GS1-128 and ITF-14 come from their own encoders, which refuse what they cannot encode exactly.
+TSymbol encodeLogistics(btCodeTypes type, std::string_view data, btCodeRatio ratio) {
+    TSymbol symbol;
+    symbol.Type = type;
+    TTextSlot slot;
+    if (type == GS1_128) {
+        const TGS1Symbol gs1 = encodeGS1_128(data);
+        // Symbol characters as Code 128 keeps them: the value + 32.
+        for (const int v : gs1.values) symbol.CodeText += static_cast<char>(v + 32);
+        for (const char m : gs1.modules) symbol.Modules.push_back(m == '1');
+        slot.Text = gs1.text;
+    } else {
+        const TITF14Symbol itf = encodeITF14(data, ratio);
+        symbol.CodeText = itf.digits;
+        for (const char m : itf.modules) symbol.Modules.push_back(m == '1');
+        slot.Text = itf.text;
+        // Its quiet zones belong to the symbol: the bearer frame stands outside them.
+        symbol.QuietModules = 10;
+        symbol.Bearers = true;
+    }
+    setStandardQuiet(symbol, standardQuiet(type, false));
+    slot.Module = symbol.BarCount() / 2;
+    symbol.Text.push_back(std::move(slot));
+    return symbol;
+}
+
 }  // namespace
 
 TSymbol Encode(const TBarcodeParams& params) {
+    const btCodeTypes type = params.CodeType;
+    if (type == GS1_128 || type == ITF14) {
+        const std::size_t length = strnlen(params.Caption, static_cast<std::size_t>(MaxCaptionOf(type)));
+        return encodeLogistics(type, std::string_view(params.Caption, length), params.Ratio);
+    }
+
     // Never read past the 50 characters the control admits: a longer text (possible only when the
     // record is filled directly) would not fit the module row.
     char data[kMaxCaption + 1];
@@ -270,7 +338,6 @@ TSymbol Encode(const TBarcodeParams& params) {
     std::memcpy(data, params.Caption, length);
     data[length] = '\0';
 
-    const btCodeTypes type = params.CodeType;
     TEncoding e(params.Ratio);
     detail::PrepareCodeText(data, e.CodeText, type);
 
@@ -289,6 +356,8 @@ TSymbol Encode(const TBarcodeParams& params) {
         case Codabar: detail::EncodeCodabar(e); break;
         case Postnet: detail::EncodePostnet(e); break;
         case Postnet_FIM: detail::EncodeFIM(e); break;
+        case GS1_128:
+        case ITF14: break;  // encoded above
     }
     const int mainModules = e.BarCount;
 
@@ -309,6 +378,7 @@ TSymbol Encode(const TBarcodeParams& params) {
     const bool sideMargins = type == EAN_13 || type == UPC_A;
     symbol.HeightModules = sideMargins ? 74.24L : 56.24L;
     symbol.QuietModules = sideMargins ? 10 : 0;
+    setStandardQuiet(symbol, standardQuiet(type, addonLength != 0));
     symbol.Guards = guardsOf(type);
     if (addonLength != 0) symbol.Addon = {mainModules + 1, e.BarCount};
 

@@ -27,7 +27,11 @@ enum btCodeTypes : std::uint8_t {
     Codabar,
     Postnet,
     Postnet_FIM,
+    GS1_128,  // Code 128 with FNC1 and GS1 Application Identifiers (engine/GS1.h)
+    ITF14,    // the GTIN-14 of outer cartons in Interleaved 2 of 5, with bearer bars
 };
+
+constexpr int kCodeTypeCount = ITF14 + 1;  // a value from here on is no symbology
 
 enum btCodeSizes : std::uint8_t { SC0, SC1, SC2, SC3, SC4, SC5, SC6, SC7, SC8, SC9 };
 enum btCodeRatio : std::uint8_t { Ratio_3, Ratio_2 };
@@ -37,11 +41,21 @@ enum btCodeRotate : std::uint8_t { rotate_000, rotate_090, rotate_180, rotate_27
 enum TCode128Mode { cmSymbol, cmText };
 
 constexpr int kMaxCaption = 50;   // the control admits at most 50 data characters
+// GS1-128 is typed in its human form: at most 48 characters of AIs, data and separators, and the
+// parentheses round up to 12 AIs (twelve 2-digit AIs of 2-digit data fill the 48).
+constexpr int kMaxGS1Caption = 72;
 constexpr int kMaxBars = 833;     // capacity of the module row
+
+// The caption limit of a symbology: GS1-128's own, 50 for every other.
+constexpr int MaxCaptionOf(btCodeTypes type) { return type == GS1_128 ? kMaxGS1Caption : kMaxCaption; }
+
+// ITF-14's bearer bars: a frame round the symbol and its quiet zones, bars above and below only,
+// or none.
+enum class TBearer : std::uint8_t { Frame, Bars, None };
 
 class TBarcodeParams {
 public:
-    char Caption[53] = "4711";
+    char Caption[kMaxGS1Caption + 3] = "4711";
     char CodeAddon[6] = "";
     btCodeTypes CodeType = EAN_8;
     btCodeSizes ModuleWidth = SC2;
@@ -55,6 +69,12 @@ public:
     btCodeRotate Rotation = rotate_000;
     bool HumanReadable = true;
     std::int32_t GroupSplit = 7;
+    // How the symbol is drawn beyond the classic properties (TRenderParams says what each does).
+    bool QuietZones = false;
+    TBearer Bearer = TBearer::Frame;
+    TColor Foreground = clBlack;
+    TColor Background = clWhite;
+    bool TransparentBackground = false;
 };
 
 // ---- The engine as values -------------------------------------------------------------------
@@ -114,6 +134,13 @@ struct TSymbol {
     TBarKind Kind = TBarKind::Modules;
     long double HeightModules = 56.24L; // bar height in modules (linear symbologies)
     int QuietModules = 0;               // quiet zone drawn on each side, in modules
+    // The light margins the symbology's standard asks for, in modules beside the row (light
+    // modules at its ends count towards them), drawn instead of QuietModules when the render
+    // parameters ask for quiet zones. (Postnet's are in inches: the renderer keeps the postal
+    // geometry.)
+    int StandardQuietLeft = 0;
+    int StandardQuietRight = 0;
+    bool Bearers = false;               // drawn with the bearer bars the render parameters ask for
     // Guard bars: where a symbology has them, they reach further down than its data bars, which
     // stop above the text. Without guards every bar is full height.
     std::vector<TModuleRange> Guards;
@@ -134,6 +161,16 @@ struct TRenderParams {
     bool ZoomSize = false;
     btCodeRotate Rotation = rotate_000;
     bool HumanReadable = true;
+    // The standard quiet zones of the symbology (TSymbol::StandardQuietLeft/Right) instead of the
+    // classic drawing's; Postnet gets 1/8 inch on either side, FIM none.
+    bool QuietZones = false;
+    // ITF-14's bearer bars, 5 modules thick, outside its quiet zones.
+    TBearer Bearer = TBearer::Frame;
+    // Bars, bearers and text in Foreground. The drawn area in Background unless it is transparent;
+    // a white one is not painted, since every surface the program draws on starts white.
+    TColor Foreground = clBlack;
+    TColor Background = clWhite;
+    bool TransparentBackground = false;
 };
 
 TRenderParams RenderParamsOf(const TBarcodeParams& params);
@@ -149,6 +186,10 @@ long double ModuleWidthMM(const TRenderParams& params);
 // turns. It counts the bars, the quiet zones and the human-readable text, whose widths `metrics`
 // gives; Render on a surface of that resolution whose text has those widths draws exactly this.
 TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY, TTextMetrics& metrics);
+
+// Fills a rectangle of the surface with the background the parameters ask for (nothing for a white
+// or transparent one): the margin round a drawing is painted by whoever makes the surface.
+void PaintBackground(TCanvas& canvas, const TRenderParams& params, const TRect& rect);
 
 // Draws the symbol with the top-left corner of its drawn area at (X, Y), at the surface's
 // resolution, and returns the drawn size. The surface's brush and text alignment come back as

@@ -143,13 +143,22 @@ public:
             h = fim ? nearest(res.dpmmY * 15.875L) : nearest(res.dpmmY * 3.175L);
             short_ = fim ? h : nearest(res.dpmmY * 1.27L);
             r = 0;
-            e = 0;
+            // Postnet's clear zone is 1/8 inch on either side (DMM 202.5); FIM has its place on
+            // the envelope's edge and no margin of its own.
+            if (params.QuietZones && !fim) eL_ = eR_ = nearest(res.dpmmX * 3.175L);
         } else {
             mw_ = ModuleWidthMM(params);
             p = nearest(mw_ * res.dpmmX);
             if (p == 0) p = 1;
             const real Hm = symbol.HeightModules;
-            e = symbol.QuietModules * p;
+            eL_ = (params.QuietZones ? symbol.StandardQuietLeft : symbol.QuietModules) * p;
+            eR_ = (params.QuietZones ? symbol.StandardQuietRight : symbol.QuietModules) * p;
+            // ITF-14's bearer bars: 5 modules thick (GS1 asks for at least 2), outside the quiet
+            // zones, as a frame or above and below only.
+            if (symbol.Bearers && params.Bearer != TBearer::None) {
+                bearer_ = 5 * p;
+                side_ = params.Bearer == TBearer::Frame ? bearer_ : 0;
+            }
             // With whole-pixel modules the height is scaled by the factor by which the module
             // deviates from the exact one, so that the symbol keeps its proportions.
             h = params.ZoomSize ? nearest(Hm * mw_ * res.dpmmY)
@@ -189,11 +198,11 @@ public:
         if (postal_) {
             H = params_.HumanReadable ? t + h + 1 : h + 1;
         } else if (!params_.HumanReadable) {
-            H = (h - r) + 1;
+            H = (h - r) + 2 * bearer_ + 1;
         } else if (!s_.Guards.empty()) {
             H = t + nearest(h * 0.9336L - r) + 1;
         } else {
-            H = t + (h - r) + 1;
+            H = t + (h - r) + 2 * bearer_ + 1;
         }
     }
 
@@ -219,8 +228,9 @@ public:
             }
             return;
         }
-        const int dataBottom = Y_ + nearest(h * 0.917L) - r;
-        const int fullBottom = Y_ + h - r;
+        const int top = Y_ + bearer_;
+        const int dataBottom = top + nearest(h * 0.917L) - r;
+        const int fullBottom = top + h - r;
         // A bar loses a pixel only where a module has pixels to spare. With 1-pixel modules it
         // made 2-module bars as thin as 1-module bars; with 2-pixel modules it takes half a
         // module off every bar, more than readers allow for (ZXing reads neither EAN nor Code 128
@@ -235,7 +245,7 @@ public:
                 rect.Left = pos_[s];
                 rect.Right = params_.ZoomSize ? rect.Left + nearest(n * mw_ * res_.dpmmX) : rect.Left + n * p;
                 // Add-on bars start below the add-on digits, which stand above them.
-                rect.Top = addon ? Y_ + t_ + p : Y_;
+                rect.Top = addon ? top + t_ + p : top;
                 rect.Bottom = isDataBar(s, addon) ? dataBottom : fullBottom;
                 if (reduce && rect.Right - rect.Left > 1) rect.Right -= 1;
                 // A bar too short to reach below the add-on digits is left out rather than drawn
@@ -246,6 +256,21 @@ public:
         }
     }
 
+    // Calls fill(rect) for every bearer bar: above and below the bars across the quiet zones, and
+    // for a frame at either end.
+    template <class Fill>
+    void forEachBearer(Fill fill) const {
+        if (bearer_ == 0) return;
+        const int left = X0_;
+        const int right = last_ + p + eR_ + side_;
+        const int bottom = Y_ + bearer_ + (h - r) + bearer_;
+        fill(TRect{left, Y_, right, Y_ + bearer_});
+        fill(TRect{left, bottom - bearer_, right, bottom});
+        if (side_ == 0) return;
+        fill(TRect{left, Y_ + bearer_, left + side_, bottom - bearer_});
+        fill(TRect{right - side_, Y_ + bearer_, right, bottom - bearer_});
+    }
+
     // Centre x and top y of a text slot.
     int slotX(const TTextSlot& slot) const { return slotX(slot, X0_); }
     int slotY(const TTextSlot& slot) const {
@@ -253,14 +278,13 @@ public:
         switch (slot.Row) {
             case TTextRow::BelowDataBars: return Y_ + nearest(h * 0.917L) - r;
             case TTextRow::AboveAddon: return Y_;
-            default: return Y_ + h - r;
+            default: return Y_ + bearer_ + h - r + bearer_;
         }
     }
 
     bool postal() const { return postal_; }
 
     int p = 0;  // module width in device units (bar width of the postal codes)
-    int e = 0;  // quiet zone on each side
     int h = 0;  // full bar height (the tall bar of the postal codes)
     int r = 0;  // height reduction
     int f = 0;  // font height of the text line
@@ -269,33 +293,32 @@ public:
 private:
     void setPositions(int origin) {
         if (postal_) {
+            origin += eL_;
             for (int i = 1; i <= count_; ++i) pos_[i] = nearest((i - 1) * q_) + origin;
             pos_[0] = origin;
             first_ = count_ >= 1 ? pos_[1] : origin;
             last_ = count_ >= 1 ? pos_[count_] : origin;
             return;
         }
+        const int start = origin + side_ + eL_;  // the first module's left edge
         if (params_.ZoomSize) {
-            for (int i = 1; i <= count_; ++i) pos_[i] = nearest((i - 1) * mw_ * res_.dpmmX) + origin + e;
+            for (int i = 1; i <= count_; ++i) pos_[i] = nearest((i - 1) * mw_ * res_.dpmmX) + start;
         } else {
-            for (int i = 1; i <= count_; ++i) pos_[i] = (i - 1) * p + origin + e;
+            for (int i = 1; i <= count_; ++i) pos_[i] = (i - 1) * p + start;
         }
-        pos_[0] = count_ >= 1 ? pos_[1] : origin + e;  // only read for a row of fewer than two modules
+        pos_[0] = count_ >= 1 ? pos_[1] : start;  // only read for a row of fewer than two modules
         first_ = pos_[0];
-        last_ = count_ >= 1 ? pos_[count_] : origin + e - p;
+        last_ = count_ >= 1 ? pos_[count_] : start - p;
     }
 
-    // Width of the bars and quiet zones from the origin, one column of slack included.
-    int barWidth(int origin) const {
-        if (postal_) return last_ - origin + p + 1;
-        return last_ + e - origin + p + 1;
-    }
+    // Width of the bars, quiet zones and bearers from the origin, one column of slack included.
+    int barWidth(int origin) const { return last_ + p + eR_ + side_ - origin + 1; }
 
     int slotX(const TTextSlot& slot, int origin) const {
         const int module = std::clamp(slot.Module, 0, count_);
         switch (slot.Anchor) {
-            case TTextAnchor::LeftQuiet: return origin + e / 2;
-            case TTextAnchor::RightQuiet: return pos_[module] + p + e / 2;
+            case TTextAnchor::LeftQuiet: return origin + side_ + eL_ / 2;
+            case TTextAnchor::RightQuiet: return pos_[module] + p + eR_ / 2;
             case TTextAnchor::Span: return (last_ + first_) / 2;
             default: return pos_[module];
         }
@@ -318,6 +341,9 @@ private:
     real mw_ = 0;
     real q_ = 0;     // postal pitch
     int short_ = 0;  // postal short bar
+    int eL_ = 0, eR_ = 0;  // quiet zones left and right of the bars
+    int bearer_ = 0;       // thickness of the bearer bars, 0 for none
+    int side_ = 0;         // the frame's bearers at either end, 0 for none
     int t_ = 0;
     int Y_ = 0, X0_ = 0;
     int first_ = 0, last_ = 0;
@@ -337,7 +363,23 @@ TRenderParams RenderParamsOf(const TBarcodeParams& params) {
     r.ZoomSize = params.ZoomSize;
     r.Rotation = params.Rotation;
     r.HumanReadable = params.HumanReadable;
+    r.QuietZones = params.QuietZones;
+    r.Bearer = params.Bearer;
+    r.Foreground = params.Foreground;
+    r.Background = params.Background;
+    r.TransparentBackground = params.TransparentBackground;
     return r;
+}
+
+void PaintBackground(TCanvas& canvas, const TRenderParams& params, const TRect& rect) {
+    if (params.TransparentBackground || params.Background == clWhite) return;
+    const TColor brush = canvas.BrushColor();
+    const TBrushStyle style = canvas.BrushStyle();
+    canvas.SetBrushColor(params.Background);
+    canvas.SetBrushStyle(bsSolid);
+    canvas.FillRect(rect);
+    canvas.SetBrushColor(brush);
+    canvas.SetBrushStyle(style);
 }
 
 long double ModuleWidthMM(const TRenderParams& params) {
@@ -370,13 +412,17 @@ TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas
     Layout layout(symbol, params, resolutionOf(canvas.GetDeviceCaps(LOGPIXELSX), canvas.GetDeviceCaps(LOGPIXELSY)));
     const SavedSurfaceState saved(canvas);
     canvas.SetTextAlign(TA_CENTER | TA_TOP);
-    canvas.SetBrushColor(clBlack);
     canvas.SetFontName(params.FontName);
     canvas.SetFontHeight(layout.f);
     layout.place(canvas.TextHeight("Ay"), X, Y, canvas);
     const int W = layout.W, H = layout.H;
+    const TSize size = exchanged(params.Rotation, W, H);
 
-    layout.forEachBar([&](const TRect& rect) { fillRotated(canvas, params.Rotation, rect, W, H, X, Y); });
+    PaintBackground(canvas, params, TRect{X, Y, X + size.cx, Y + size.cy});
+    canvas.SetBrushColor(params.Foreground);
+    const auto fill = [&](const TRect& rect) { fillRotated(canvas, params.Rotation, rect, W, H, X, Y); };
+    layout.forEachBar(fill);
+    layout.forEachBearer(fill);
 
     canvas.SetBrushColor(clWhite);
     canvas.SetBrushStyle(bsClear);
@@ -384,13 +430,15 @@ TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas
     canvas.SetBkMode(TRANSPARENT);
 
     if (params.HumanReadable) {
+        const TColor textColor = canvas.SetTextColor(params.Foreground);
         for (const TTextSlot& slot : symbol.Text)
             drawRotatedText(canvas, params.Rotation, params.FontName, layout.slotFont(slot.Scale), X, Y,
                             layout.slotX(slot), layout.slotY(slot), W, H, slot.Text);
+        canvas.SetTextColor(textColor);
     }
 
     saved.restore(canvas);
-    return exchanged(params.Rotation, W, H);
+    return size;
 }
 
 // ---- TLLBarcode: the classic interface ---------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/GS1.h"
 #include "platform/Errors.h"
 #include "platform/Utf8.h"
 
@@ -16,8 +17,9 @@ namespace {
 using enum TDataChars;
 
 // ISO/IEC 15420 (EAN/UPC), ISO/IEC 16388 (Code 39), ISO/IEC 16390 (Interleaved 2 of 5),
-// ISO/IEC 15417 (Code 128), the Codabar and MSI specifications, USPS Publication 25 (Postnet, FIM)
-// and ISO 2108 (ISBN); lengths as the window's data box takes them.
+// ISO/IEC 15417 (Code 128), the Codabar and MSI specifications, USPS Publication 25 (Postnet, FIM),
+// ISO 2108 (ISBN) and the GS1 General Specifications (GS1-128, ITF-14); lengths as the window's
+// data box takes them.
 constexpr TDataRule kRules[] = {
     {"ean8", EAN_8, false, Digits, {7}, TDataCheck::Weighted, false},
     {"ean13", EAN_13, false, Digits, {12}, TDataCheck::Weighted, true},
@@ -34,6 +36,8 @@ constexpr TDataRule kRules[] = {
     {"postnet", Postnet, false, Digits, {5, 9, 11}, TDataCheck::Weighted, false},
     {"fim", Postnet_FIM, false, Fim, {1}, TDataCheck::None, false},
     {"bookland", EAN_13, true, Digits, {9}, TDataCheck::Isbn10, true},
+    {"gs1-128", GS1_128, false, GS1, {}, TDataCheck::None, false},
+    {"itf14", ITF14, false, GS1, {13}, TDataCheck::Weighted, false},
 };
 
 constexpr std::string_view kCode39Data = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
@@ -88,6 +92,7 @@ Effect byteEffect(TDataChars chars, unsigned b, bool atEnd) {
             return {Fate::Dropped};
         }
         case Fim: return inSet(b, "ABCabc") ? Effect{} : Effect{Fate::Replaced, 'C'};
+        case GS1: return {};  // judged as a whole by the GS1 encoders
     }
     return {Fate::Fails};
 }
@@ -194,6 +199,9 @@ const char* charsText(const TDataRule& rule) {
         case Code128B: return "letters, digits, space and punctuation (ASCII 32 to 127)";
         case TDataChars::Codabar: return "digits and - $ : / . +, with A, B, C or D as start and stop letters only";
         case Fim: return "one letter A, B or C";
+        case GS1:
+            return rule.type == GS1_128 ? "AIs in parentheses, each followed by its data in the GS1 character set"
+                                        : "digits only";
     }
     return "";
 }
@@ -213,8 +221,8 @@ std::string ascii(std::u32string_view text) {
 
 }  // namespace
 
-void CheckCaptionLength(std::string_view caption) {
-    if (caption.size() > static_cast<std::size_t>(kMaxCaption)) throw EOverflow(kCaptionTooLong);
+void CheckCaptionLength(std::string_view caption, btCodeTypes type) {
+    if (caption.size() > static_cast<std::size_t>(MaxCaptionOf(type))) throw EOverflow(kCaptionTooLong);
 }
 
 namespace {
@@ -230,7 +238,7 @@ void storeText(char (&field)[N], std::string_view text) {
 }  // namespace
 
 void StoreCaption(TBarcodeParams& params, std::string_view caption) {
-    CheckCaptionLength(caption);
+    CheckCaptionLength(caption, params.CodeType);
     storeText(params.Caption, caption);
 }
 
@@ -269,7 +277,29 @@ const TDataRule& DataRuleOf(btCodeTypes type, bool bookland) {
     throw EOverflow("Barcode: Unknown Type of Barcode");
 }
 
+namespace {
+
+// GS1-128 and ITF-14: the encoders' own refusal, for data as the engine would get it. A character
+// outside Latin-1 would reach it as "?", which is GS1 data: it is refused here.
+std::string gs1DataError(const TDataRule& rule, std::u32string_view data) {
+    std::string bytes;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] > 0xFF) return cannotCarry(rule, data[i], i + 1);
+        bytes += static_cast<char>(data[i]);
+    }
+    try {
+        if (rule.type == GS1_128) encodeGS1_128(bytes);
+        else encodeITF14(bytes);
+    } catch (const EOverflow& e) {
+        return e.what();
+    }
+    return {};
+}
+
+}  // namespace
+
 std::string StrictDataError(const TDataRule& rule, std::u32string_view data) {
+    if (rule.chars == GS1) return gs1DataError(rule, data);
     const std::size_t n = data.size();
     if (n == 0) return "the data is empty";
     const std::string name = rule.name;
@@ -320,7 +350,9 @@ std::vector<std::string> DataChangeNotes(const TDataRule& rule, std::u32string_v
     std::vector<std::string> notes;
     const std::size_t n = typed.size();
 
-    if (rule.chars == Fim) {
+    if (rule.chars == GS1) {
+        // Nothing to say: the engine draws the data as typed or refuses it (EncodingError).
+    } else if (rule.chars == Fim) {
         if (n != 1 || !inSet(typed[0], "ABCabc")) {
             const char32_t letter = n > 0 && inSet(typed[0], "ABCabc") ? upper(typed[0]) : 'C';
             notes.push_back("FIM takes one letter A, B or C: FIM-" + utf8(std::u32string(1, letter)) + " drawn");
@@ -396,7 +428,7 @@ std::vector<std::string> DataChangeNotes(const TDataRule& rule, std::u32string_v
 }
 
 std::string EncodingError(btCodeTypes type, std::string_view caption, std::string_view addon) {
-    if (caption.size() > static_cast<std::size_t>(kMaxCaption)) return kCaptionTooLong;
+    if (caption.size() > static_cast<std::size_t>(MaxCaptionOf(type))) return kCaptionTooLong;
     TLLBarcode engine;
     std::memcpy(engine.Params.Caption, caption.data(), caption.size());
     engine.Params.Caption[caption.size()] = '\0';

@@ -20,8 +20,9 @@ namespace varlen {
 
 constexpr const char* kCaptionTooLong = "String exceeds maximum length";
 
-// The control's caption limit: more than 50 bytes raise EOverflow(kCaptionTooLong).
-void CheckCaptionLength(std::string_view caption);
+// The control's caption limit: more than MaxCaptionOf(type) bytes (50, GS1-128's 72) raise
+// EOverflow(kCaptionTooLong).
+void CheckCaptionLength(std::string_view caption, btCodeTypes type);
 // The control's caption rule for anything that holds a parameter record: CheckCaptionLength, and
 // nothing is stored when it raises.
 void StoreCaption(TBarcodeParams& params, std::string_view caption);
@@ -37,7 +38,9 @@ std::string BooklandCaption(std::string_view data);
 
 // ---- The symbology entries ----
 
-enum class TDataChars : std::uint8_t { Digits, Code39, Code128A, Code128B, Code128C, Codabar, Fim };
+// GS1: the data is judged by the GS1 encoders (engine/GS1.h), which refuse what they cannot
+// encode exactly instead of changing it; their messages are the rule's.
+enum class TDataChars : std::uint8_t { Digits, Code39, Code128A, Code128B, Code128C, Codabar, Fim, GS1 };
 enum class TDataCheck : std::uint8_t {
     None,      // no check digit the user could type
     Weighted,  // the engine's own check digit of the type
@@ -81,8 +84,8 @@ bool IsStrictAddon(std::string_view addon);
 std::vector<std::string> DataChangeNotes(const TDataRule& rule, std::u32string_view typed,
                                          std::u32string_view addonTyped);
 
-// The engine's own error for these parameters (kCaptionTooLong for a caption over 50 bytes), or
-// the empty text when they encode.
+// The engine's own error for these parameters (kCaptionTooLong for a caption over the type's
+// limit), or the empty text when they encode.
 std::string EncodingError(btCodeTypes type, std::string_view caption, std::string_view addon);
 
 }  // namespace varlen

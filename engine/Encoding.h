@@ -8,6 +8,11 @@
 
 namespace varlen::detail {
 
+// The most the classic encoders read of a data text: the 50 characters the control admits and
+// two more a caller filling the record directly may use. Their buffers are sized for it; only
+// GS1-128 takes more (engine/GS1.h).
+constexpr std::size_t kMaxClassicData = kMaxCaption + 2;
+
 // The prepared text and the module row while the encoders fill them, in fixed buffers.
 struct TEncoding {
     explicit TEncoding(btCodeRatio ratio) : Ratio(ratio) {}

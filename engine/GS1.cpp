@@ -202,6 +202,11 @@ std::vector<TGS1Element> parseGS1(std::string_view human) {
                             " is not closed");
         TGS1Element e;
         e.ai = std::string(human.substr(at + 1, close - at - 1));
+        // The AI goes into the messages: text that cannot be one (too long, invisible characters,
+        // line breaks) is named by its place instead.
+        if (e.ai.size() > 4 || std::any_of(e.ai.begin(), e.ai.end(), [](char c) { return c <= ' ' || c > '~'; }))
+            throw EOverflow("GS1-128: \"(\" at position " + std::to_string(at + 1) +
+                            " opens no Application Identifier of 2 to 4 digits");
         const TAIFormat* format = findAI(e.ai);
         if (!format) refuse(e.ai, "unknown Application Identifier");
 

@@ -19,11 +19,21 @@ constexpr std::array<std::string_view, 8> kEngineMessages{
     kUnknownType, kWrongAddon, kNoCheckChar, kUpcELength, kCode128, kMsiType, kEanCharset, kAddonCharset,
 };
 
+// GS1-128 and ITF-14 encode only data that is right as given; their refusals (engine/GS1.h) begin
+// with one of these and go on to say what is wrong. They are the normal state of data being typed.
+constexpr std::array<std::string_view, 3> kDataRefusalPrefixes{"GS1-128: ", "AI (", "ITF-14: "};
+
+constexpr bool IsDataRefusal(std::string_view text) {
+    for (std::string_view prefix : kDataRefusalPrefixes)
+        if (text.starts_with(prefix) && text.size() > prefix.size()) return true;
+    return false;
+}
+
 // True for a text the engine raises; anything else escaping an encoding is not the engine's.
 constexpr bool IsEngineMessage(std::string_view text) {
     for (std::string_view m : kEngineMessages)
         if (m == text) return true;
-    return false;
+    return IsDataRefusal(text);
 }
 
 }  // namespace varlen::messages

@@ -47,8 +47,8 @@ void PrepareCodabar(char* data, char* out) {
     constexpr std::size_t kMaxOut = 52;
     const TBarCodabar& table = barCodabar();
 
-    // The caption buffer holds at most 52 characters; never read beyond them.
-    const std::size_t length = strnlen(data, sizeof(TBarcodeParams::Caption) - 1);
+    // Never read beyond the 52 characters the buffers are made for.
+    const std::size_t length = strnlen(data, kMaxClassicData);
     for (std::size_t i = 0; i < length; ++i)
         if (data[i] >= 'a' && data[i] <= 'z') data[i] = static_cast<char>(data[i] - 'a' + 'A');
 

@@ -34,7 +34,10 @@ inline std::string Describe(const TBarcodeParams& p) {
                     " HeightPercent=" + std::to_string(p.HeightPercent) +
                     " FontScaling=" + std::to_string(p.FontScaling) + " HighDensity=" + std::to_string(p.HighDensity) +
                     " ZoomSize=" + std::to_string(p.ZoomSize) + " WidthReduce=" + std::to_string(p.WidthReduce) +
-                    " HumanReadable=" + std::to_string(p.HumanReadable) + " Caption=\"";
+                    " HumanReadable=" + std::to_string(p.HumanReadable) + " QuietZones=" + std::to_string(p.QuietZones) +
+                    " Bearer=" + std::to_string(static_cast<int>(p.Bearer)) + " Foreground=" + std::to_string(p.Foreground) +
+                    " Background=" + std::to_string(p.Background) +
+                    " TransparentBackground=" + std::to_string(p.TransparentBackground) + " Caption=\"";
     for (const char* c = p.Caption; *c; ++c) {
         const auto b = static_cast<unsigned char>(*c);
         char buf[8];
@@ -45,20 +48,20 @@ inline std::string Describe(const TBarcodeParams& p) {
     return s;
 }
 
-// The engine's parameters drawn from the fuzzer's bytes: any code type byte (values above 13 are
-// the engine's "unknown type"), a ratio, an add-on of up to 5 bytes and a caption of up to 60
-// bytes of any value. A caption is a C string in the record, so it ends at its first NUL byte;
-// one longer than 50 characters is what the control refuses ("String exceeds maximum length"),
-// so it never reaches the engine: Fill returns false for it.
+// The engine's parameters drawn from the fuzzer's bytes: any code type byte (values from
+// kCodeTypeCount on are the engine's "unknown type"), a ratio, an add-on of up to 5 bytes and a
+// caption of up to 80 bytes of any value. A caption is a C string in the record, so it ends at its
+// first NUL byte; one longer than the type's limit (50, GS1-128 72) is what the control refuses
+// ("String exceeds maximum length"), so it never reaches the engine: Fill returns false for it.
 inline bool FillEngineParams(FuzzedDataProvider& in, TBarcodeParams& p) {
     p.CodeType = static_cast<btCodeTypes>(in.ConsumeIntegral<std::uint8_t>());
     p.Ratio = static_cast<btCodeRatio>(in.ConsumeIntegralInRange<int>(Ratio_3, Ratio_2));
     const std::string addon = in.ConsumeRandomLengthString(sizeof p.CodeAddon - 1);
     std::memset(p.CodeAddon, 0, sizeof p.CodeAddon);
     std::memcpy(p.CodeAddon, addon.data(), addon.size());
-    std::string caption = in.ConsumeRandomLengthString(60);
+    std::string caption = in.ConsumeRandomLengthString(80);
     caption = caption.substr(0, std::strlen(caption.c_str()));
-    if (caption.size() > static_cast<std::size_t>(kMaxCaption)) return false;
+    if (caption.size() > static_cast<std::size_t>(MaxCaptionOf(p.CodeType))) return false;
     std::memset(p.Caption, 0, sizeof p.Caption);
     std::memcpy(p.Caption, caption.data(), caption.size());
     return true;

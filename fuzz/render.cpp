@@ -1,9 +1,11 @@
 // Fuzz target: the renderer. Any parameters the control admits (every code type byte, caption,
 // add-on, ratio, module width, density, zoom, bar and text height, font name, rotation,
-// human-readable switch), any realistic resolution (0 meaning "ask the screen") and any origin,
-// drawn on a small raster surface. DrawBarcode must either raise one of the engine's own
-// messages, or draw only black fills inside the size it returns (one pixel of slack for
-// rounding), which Measure gives beforehand, return the quarter-turn-exchanged size of the
+// human-readable switch, standard quiet zones, ITF-14's bearers, colours and a transparent
+// ground), any realistic resolution (0 meaning "ask the screen") and any origin, drawn on a small
+// raster surface. DrawBarcode must either raise one of the engine's own messages, or draw only
+// fills of the foreground colour (and one of the background's, first, unless it is white or
+// transparent) inside the size it returns (one pixel of slack for rounding), which Measure gives
+// beforehand, return the quarter-turn-exchanged size of the
 // unrotated drawing, leave the surface's brush and alignment as it found them with no font left
 // selected or alive, draw no text with the human-readable switch off, and draw the same again
 // when asked twice.
@@ -70,8 +72,11 @@ Drawn Draw(const TBarcodeParams& params, RasterCanvas& canvas, int X, int Y) {
     const bool overhang = params.CodeType <= UPC_E;
     const int slackX = (overhang && quarter) ? 4 * d.size.cx + 2 : 1;
     const int slackY = (overhang && !quarter) ? 4 * d.size.cy + 2 : 1;
-    for (const auto& f : canvas.fills()) {
-        if (f.color != clBlack) Finding("a fill that is not black");
+    const bool ground = !params.TransparentBackground && params.Background != clWhite;
+    for (std::size_t i = 0; i < canvas.fills().size(); ++i) {
+        const auto& f = canvas.fills()[i];
+        const TColor expected = ground && i == 0 ? params.Background : params.Foreground;
+        if (f.color != expected) Finding(i == 0 && ground ? "the ground is not painted first" : "a fill not in the foreground");
         for (int x : {f.rect.Left, f.rect.Right})
             if (x < X - slackX || x > X + d.size.cx + slackX)
                 Finding("a bar outside the drawn width",
@@ -101,6 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     p.WidthReduce = in.ConsumeBool();
     p.HumanReadable = in.ConsumeBool();
     p.FontName = in.ConsumeRandomLengthString(40);
+    p.QuietZones = in.ConsumeBool();
+    p.Bearer = static_cast<TBearer>(in.ConsumeIntegralInRange<int>(0, 2));
+    p.Foreground = in.ConsumeIntegral<std::uint32_t>() & 0xFFFFFF;
+    p.Background = in.ConsumeBool() ? clWhite : in.ConsumeIntegral<std::uint32_t>() & 0xFFFFFF;
+    p.TransparentBackground = in.ConsumeBool();
     static constexpr int kDpi[] = {0, 72, 96, 120, 150, 200, 300, 600, 1200};
     const int dpiX = in.PickValueInArray(kDpi);
     const int dpiY = in.PickValueInArray(kDpi);

@@ -9,6 +9,7 @@
 
 #include "FuzzSupport.h"
 #include "engine/DataRules.h"
+#include "engine/GS1.h"
 #include "platform/Utf8.h"
 
 using namespace varlen;
@@ -115,6 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             // Only a check digit may follow the data, and one typed stays as it was.
             if (!codeText.starts_with(caption) || codeText.size() > caption.size() + 1)
                 Finding("the symbol carries other data", codeText);
+            break;
+        case TDataChars::GS1:
+            // ITF-14: the 13 or 14 digits and the check digit; GS1-128: the human form drawn as typed.
+            if (rule.type == ITF14 && (!codeText.starts_with(caption) || codeText.size() != 14))
+                Finding("the symbol carries other data", codeText);
+            if (rule.type == GS1_128 && encodeGS1_128(caption).text != caption)
+                Finding("the human-readable line differs from the data", encodeGS1_128(caption).text);
             break;
     }
     const std::u32string addonText = addonTaken ? std::u32string(addon.begin(), addon.end()) : std::u32string();

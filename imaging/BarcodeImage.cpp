@@ -124,13 +124,17 @@ std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochr
     // The resolution the barcode was measured at.
     bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
     if (monochrome) bitmap->SetMonochrome(true);
-    if (grey && !monochrome) bitmap->SetGrey();
+    // A transparent ground needs an alpha channel: 32 bits, whatever is drawn.
+    const bool transparent = params_.TransparentBackground && !monochrome;
+    if (grey && !monochrome && !transparent) bitmap->SetGrey();
     bitmap->SetSize(width, height);
     if (bitmap->Width() != width || bitmap->Height() != height) throw EOverflow(kTooLarge);  // no memory for it
+    if (transparent) bitmap->SetTransparent();
 
     // The renderer lays out for the screen's resolution, the surface multiplies every coordinate
     // by the factor, so bars come out exactly factor times as wide and the text is set by the
-    // font engine at factor times the height.
+    // font engine at factor times the height. The margin takes the symbol's background colour too.
+    PaintBackground(bitmap->Canvas(), RenderParamsOf(params_), TRect{0, 0, width, height});
     scaleSurface(bitmap->Canvas(), factor);
     DrawOnCanvas(bitmap->Canvas(), margin, margin);
     if (grey && !monochrome && bitmap->Canvas().DrewColour()) return MagnifiedBitmap(margin, false, factor, false);

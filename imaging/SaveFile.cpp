@@ -35,6 +35,8 @@ std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& nam
     vector.MarginDots = static_cast<int>(std::lround(static_cast<double>(source.Margin) * vector.Dpi / screenDpi));
     vector.PrintPlacement = type == TSaveFileType::Pdf && options.PrintPage;
     vector.Name = name;
+    vector.Background = options.Background;
+    vector.TransparentBackground = options.TransparentBackground;
     const TVectorFormat format = type == TSaveFileType::Svg   ? TVectorFormat::Svg
                                  : type == TSaveFileType::Pdf ? TVectorFormat::Pdf
                                                               : TVectorFormat::Eps;

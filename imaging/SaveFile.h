@@ -85,6 +85,10 @@ struct TSaveOptions {
     // PDF: the Print command's page (A4, the symbol's corner 200/200 dots from the page's corner)
     // instead of a page the symbol's size.
     bool PrintPage = false;
+    // The vector page's ground round the symbol (the barcode's own background colour): none when
+    // transparent. The symbol itself is drawn in the barcode's colours on every type.
+    TColor Background = clWhite;
+    bool TransparentBackground = false;
 };
 
 // A file's bytes in memory, in pieces (a large bitmap's rows are not copied into one block).

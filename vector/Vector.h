@@ -58,12 +58,9 @@ struct TVectorOptions {
     double PrintableLeftMM = 0;
     double PrintableTopMM = 0;
 
-    // Colours. The renderer knows two colours: black ink (bars, text) on white (the text's
-    // background, the page). The surface maps them, so that a caller only sets options: clBlack
-    // drawn by the renderer becomes Foreground, clWhite becomes Background, and any other colour
-    // is drawn as it is. The page is painted Background first, unless TransparentBackground: then
-    // nothing is painted under the symbol, and white drawn by the renderer leaves no mark either.
-    TColor Foreground = clBlack;
+    // The page is painted Background first, unless TransparentBackground: then nothing is painted
+    // but what the renderer draws. The symbol's own colours are the render parameters' (its
+    // Foreground, and its Background unless that is transparent).
     TColor Background = clWhite;
     bool TransparentBackground = false;
 

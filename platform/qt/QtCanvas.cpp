@@ -202,8 +202,9 @@ int TQtCanvas::TextWidth(const std::string& text) {
     const TLogFont& font = CurrentFont();
     const double cell = CellHeight(font, font.Height > 0 ? 1.0 : CellPerEm(font.FaceName));
     // Measured at a large size and scaled, so that the width is the design width of the string.
-    // The layout asks for the same strings when it measures and when it draws: they are kept.
-    thread_local std::map<std::pair<std::string, std::string>, double> widths;
+    // The layout asks for the same strings when it measures and when it draws: they are kept, by
+    // each thread for itself (a batch draws labels on several).
+    static thread_local std::map<std::pair<std::string, std::string>, double> widths;
     auto key = std::make_pair(font.FaceName, text);
     auto found = widths.find(key);
     if (found == widths.end()) {

@@ -4,6 +4,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 
+#include <QFileDialog>
+
+#include "support/Readers.h"
 #include "support/SettingsFile.h"
 #include "tests/app/WindowFixture.h"
 
@@ -62,14 +65,15 @@ TEST_F(WindowTest, SwitchingEntries) {
 
 TEST_F(WindowTest, EveryEntryHasItsLengthLimit) {
     // Index and limit of every entry; typing stops at the limit, whatever came before.
-    const int limits[15] = {7, 12, 11, 6, 50, 50, 50, 50, 50, 50, 5, 9, 11, 50, 9};
+    // GS1-128 takes its human form with the parentheses, ITF-14 14 digits with the check digit.
+    const int limits[17] = {7, 12, 11, 6, 50, 50, 50, 50, 50, 50, 5, 9, 11, 50, 9, 72, 14};
     TForm1& w = start();
     for (const int previous : {4, 10}) {  // from a 50-character and from a 5-character entry
-        for (int index = 0; index < 15; ++index) {
+        for (int index = 0; index < 17; ++index) {
             pick(w.ComboBox1, previous);
             pick(w.ComboBox1, index);
             w.Edit1->clear();
-            QTest::keyClicks(w.Edit1, QString(60, QLatin1Char('1')));
+            QTest::keyClicks(w.Edit1, QString(80, QLatin1Char('1')));
             EXPECT_EQ(w.Edit1->MaxLength(), limits[index]) << "entry " << index << " after " << previous;
             EXPECT_EQ(w.Edit1->text().size(), limits[index]) << "entry " << index << " after " << previous;
         }
@@ -244,6 +248,12 @@ TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
         {8, "\xC3\xA9", "", "BarcoLL: Code128 error"},
         {14, "0306406152", "", ""},
         {14, "0306406153", "", "ISBN check digit 3 is wrong, expected 2"},
+        // GS1-128 and ITF-14 draw what was typed or nothing: the note is their refusal.
+        {15, "(01)09501101530003(10)ABC", "", ""},
+        {15, "(01)09501101530004", "", "AI (01): check digit 4 is wrong, expected 3"},
+        {15, "01)09501101530003", "", "GS1-128: the data must begin with an AI in parentheses such as (01)"},
+        {16, "1234567890123", "", ""},
+        {16, "12345678901234", "", "ITF-14: check digit 4 is wrong, expected 1"},
         {2, "03600029145", "12x45", "add-on \"12x45\" drawn as 12"},
         {1, "400638133393", "1234", "add-on \"1234\" drawn as 12"},
         {1, "400638133393", "7", "add-on \"7\" left out: it takes 2 or 5 digits"},
@@ -267,6 +277,69 @@ TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
     EXPECT_EQ(w.StatusNote->text(), "");
     QTest::keyClicks(w.Edit2, "123");
     EXPECT_EQ(w.StatusNote->text(), "add-on \"123\" drawn as 12");
+}
+
+// The two logistics entries, key by key: while the data is incomplete the status bar says what is
+// missing and no box opens; the data is stored under the entry's own index and comes back at the
+// next start; the saved carton label reads back in ZXingReader (with GS1-128's symbology
+// identifier ]C1) and zbarimg.
+TEST_F(WindowTest, LogisticsEntriesAreTypedIntoRememberedAndRead) {
+    if (!test::haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
+    const struct {
+        int entry;
+        const char* partial;  // typed first, key by key
+        const char* note;     // the status bar then
+        const char* rest;     // typed after it
+        const char* zxing;    // identifier and transmitted bytes
+        const char* zbar;
+    } rows[] = {
+        {15, "(01)0950110153000", "AI (01): 13 digits, expected 14", "3(17)260101(10)ABC",
+         "]C1" "01095011015300031726010110ABC", "01095011015300031726010110ABC"},
+        {15, "(10)AB(", "GS1-128: unbalanced parentheses, \"(\" at position 7 is not closed", "01)09501101530003",
+         "]C1" "10AB\x1d" "0109501101530003", "10AB\x1d" "0109501101530003"},
+        {16, "123456789012", "ITF-14: 12 digits, expected 13 or 14", "3", "]I1" "12345678901231", "12345678901231"},
+    };
+    writeIni("[Varlen]\nbctype=1\n1=400638133393\n[Addon]\nEan13=12\n");
+    TForm1& w = start();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.C21->trigger();  // 2-pixel modules for zbar
+    int n = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.partial);
+        pick(w.ComboBox1, r.entry);
+        EXPECT_EQ(w.Edit2->text(), "") << "no add-on";
+        EXPECT_EQ(w.Barcode1->Bar_Ratio(), r.entry == 16 ? Ratio_3 : Ratio_2) << "GS1's ratio for ITF-14";
+        w.Edit1->clear();
+        for (const char c : std::string(r.partial)) {
+            QTest::keyClick(w.Edit1, c);
+            settle();
+        }
+        EXPECT_EQ(w.StatusNote->text().toStdString(), r.note);
+        QTest::keyClicks(w.Edit1, r.rest);
+        settle();
+        EXPECT_TRUE(messages.empty()) << messages.front();
+        EXPECT_EQ(w.StatusNote->text(), "");
+        const std::string typed = std::string(r.partial) + r.rest;
+        EXPECT_EQ(w.Barcode1->Bar_Caption(), typed);
+        EXPECT_EQ(settingValue(ini(), "Varlen", std::to_string(r.entry)), typed);
+
+        const QString file = path(QStringLiteral("label%1.png").arg(++n));
+        w.AskSaveFileName = [file](QFileDialog&) { return file; };
+        w.SaveBarcode1->trigger();
+        settle();
+        EXPECT_EQ(test::zxingIdentified(file.toStdString()), r.zxing);
+        EXPECT_EQ(test::zbarRaw(file.toStdString()), r.zbar);
+    }
+    // The next start comes back to ITF-14 and its data; GS1-128 keeps its own.
+    start();
+    EXPECT_EQ(form->ComboBox1->currentText(), "ITF-14");
+    EXPECT_EQ(form->Edit1->text(), "1234567890123");
+    pick(form->ComboBox1, 15);
+    EXPECT_EQ(form->Edit1->text(), "(10)AB(01)09501101530003");
+    EXPECT_EQ(form->Barcode1->Bar_CodeType(), GS1_128);
+    EXPECT_EQ(form->Barcode1->Bar_Ratio(), Ratio_2);
+    EXPECT_EQ(settingValue(ini(), "Addon", "Ean13"), "12") << "the add-on of EAN-13 is left alone";
 }
 
 // Data that cannot be encoded opens one box when it becomes so; further keys keep the focus in the

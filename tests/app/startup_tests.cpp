@@ -28,7 +28,7 @@ TEST_F(WindowTest, FirstStartWithoutFile) {
     EXPECT_EQ(w.Barcode1->Bar_Fontname(), "Arial");
     EXPECT_EQ(w.ComboBox1->currentIndex(), 2);
     EXPECT_EQ(w.ComboBox1->currentText(), "Code UPC-A");
-    EXPECT_EQ(w.ComboBox1->count(), 15);
+    EXPECT_EQ(w.ComboBox1->count(), 17);
     EXPECT_EQ(w.lblType, "2");
     EXPECT_EQ(w.Edit1->text(), "");
     EXPECT_EQ(w.Edit1->MaxLength(), 11);
@@ -63,7 +63,9 @@ TEST_F(WindowTest, StoredSymbologyEntry) {
         {"Postnet 11 by its text alone", "12", 12, Postnet, 11, "Postnet 11-digit"},
         {"Bookland: EAN-13 with the limit 9", "14", 14, EAN_13, 9, "Bookland (ISBN)"},
         {"MSI Plessey", "13", 13, MSI_Plessey, 50, "MSI Plessey"},
-        {"beyond the list: nothing selected, UPC-A", "15", -1, UPC_A, 11, ""},
+        {"GS1-128: the human form with its parentheses", "15", 15, GS1_128, 72, "GS1-128"},
+        {"ITF-14: 14 digits with the check digit", "16", 16, ITF14, 14, "ITF-14"},
+        {"beyond the list: nothing selected, UPC-A", "17", -1, UPC_A, 11, ""},
         {"negative: nothing selected, UPC-A", "-3", -1, UPC_A, 11, ""},
     };
     for (const Case& c : cases) {

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
+#include "support/Readers.h"
 #include "support/RunProcess.h"
 #include "support/ScratchFolder.h"
 
@@ -19,9 +21,9 @@ namespace {
 using test::ProcessResult;
 namespace fs = std::filesystem;
 
-ProcessResult cli(std::vector<std::string> args) {
+ProcessResult cli(std::vector<std::string> args, const std::string& input = "") {
     args.insert(args.begin(), VARLEN_CLI);
-    return test::runProcess(args);
+    return test::runProcess(args, input);
 }
 
 bool have(const char* tool) { return access(tool, X_OK) == 0; }
@@ -106,6 +108,23 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         {{"--dpi", "0"}, 2, "varlen-cli: --dpi takes 1 or more dots per inch"},
         {{"--no-text=yes"}, 2, "varlen-cli: --no-text takes no value"},
         {{"--dump"}, 2, "varlen-cli: --dump and -o or --print exclude each other"},
+        {{"--bearer", "box"}, 2, "varlen-cli: --bearer takes frame, bars or none"},
+        {{"--fg", "red"}, 2, "varlen-cli: --fg takes a colour as RRGGBB, six hexadecimal digits"},
+        {{"--fg", "#003366"}, 2, "varlen-cli: --fg takes a colour as RRGGBB, six hexadecimal digits"},
+        {{"--bg", "FFFFF"}, 2, "varlen-cli: --bg takes a colour as RRGGBB, six hexadecimal digits, or none"},
+        // Scanners read dark bars on a light ground: white on black, and green on blue (lighter to
+        // the eye and to a red scanning light), only when asked for; no contrast at all never.
+        {{"--fg", "FFFFFF", "--bg", "000000"}, 2,
+         "varlen-cli: --fg FFFFFF is not darker than --bg 000000: scanners need dark bars on a light ground "
+         "(--allow-inverse draws it all the same)"},
+        {{"--fg", "00ff00", "--bg", "0000FF"}, 2,
+         "varlen-cli: --fg 00FF00 is not darker than --bg 0000FF: scanners need dark bars on a light ground "
+         "(--allow-inverse draws it all the same)"},
+        {{"--fg", "808080", "--bg", "808080"}, 2,
+         "varlen-cli: --fg 808080 is not darker than --bg 808080: scanners need dark bars on a light ground "
+         "(--allow-inverse draws it all the same)"},
+        {{"--fg", "FFFFFF", "--bg", "000000", "--allow-inverse"}, 0, ""},
+        {{"--bg", "none"}, 0, ""},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args.front() + " " + (r.args.size() > 1 ? r.args[1] : ""));
@@ -132,6 +151,224 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
     const ProcessResult missing = cli({"-o", file("no/such/x.png"), "400638133393"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_FALSE(fs::exists(file("no")));
+}
+
+// The standard quiet zones, measured in modules from the outermost bars on the pictures: at 600
+// dots per inch a module is 8 pixels, and the one column of slack on the right is less than a
+// module.
+TEST_F(CliDraw, StandardQuietZonesInModules) {
+    const struct {
+        std::vector<std::string> args;
+        int left, right;  // modules
+    } rows[] = {
+        {{"--type", "ean13", "400638133393"}, 11, 7},
+        {{"--type", "ean13", "--addon", "12345", "400638133393"}, 11, 5},
+        {{"--type", "upca", "03600029145"}, 9, 9},
+        {{"--type", "upca", "--addon", "12", "03600029145"}, 9, 5},
+        {{"--type", "bookland", "030640615"}, 11, 7},
+        {{"--type", "ean8", "4711000"}, 7, 7},
+        {{"--type", "upce", "425261"}, 9, 7},
+        {{"--type", "code39", "ABC"}, 10, 10},
+        {{"--type", "itf", "1234"}, 10, 10},
+        {{"--type", "itf-grouped", "1234"}, 10, 10},
+        {{"--type", "codabar", "A123B"}, 10, 10},
+        {{"--type", "code128a", "ABC"}, 10, 10},
+        {{"--type", "code128b", "abc"}, 10, 10},
+        {{"--type", "code128c", "1234"}, 10, 10},
+        {{"--type", "msi", "1234"}, 12, 12},
+        {{"--type", "gs1-128", "(01)09501101530003"}, 10, 10},
+        {{"--type", "itf14", "--bearer", "none", "1234567890123"}, 10, 10},
+        {{"--type", "itf14", "--bearer", "bars", "1234567890123"}, 10, 10},
+        {{"--type", "itf14", "--bearer", "none", "--ratio", "2", "1234567890123"}, 10, 10},
+        // Postnet: 1/8 inch, 75 pixels, counted here in 8-pixel modules; FIM none.
+        {{"--type", "postnet", "12345"}, 75 / 8, 75 / 8},
+        {{"--type", "fim", "A"}, 0, 0},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        std::vector<std::string> args = {"-o", file("q" + std::to_string(++n) + ".png"), "--dpi", "600",
+                                         "--margin", "0", "--no-text", "--quiet-zones"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(r.args[1] + " " + args.back());
+        ASSERT_EQ(cli(args).exitCode, 0);
+        // A row half way down the bars: the first and last runs are the quiet zones.
+        const int height = test::pixelRuns(args[1], 0).height;
+        const test::PixelRuns row = test::pixelRuns(args[1], height / 2);
+        ASSERT_GE(row.runs.size(), 3u);
+        const auto light = [&](const test::PixelRuns::Run& run) { return run.color == "ffffffff" ? run.length : 0; };
+        EXPECT_EQ(light(row.runs.front()) / 8, r.left);
+        EXPECT_EQ(light(row.runs.back()) / 8, r.right);
+    }
+    // Without the option a symbol has none but what the classic drawing gives it: Code 128 none,
+    // EAN-13 10 modules a side, where its outer digits stand.
+    for (const auto& [type, data, modules] : {std::tuple{"code128b", "abc", 0}, std::tuple{"ean13", "400638133393", 10}}) {
+        ASSERT_EQ(cli({"-o", file("plain.png"), "--dpi", "600", "--margin", "0", "--no-text", "--type", type, data}).exitCode, 0);
+        const test::PixelRuns row = test::pixelRuns(file("plain.png"), 100);
+        EXPECT_EQ((row.runs.front().color == "ffffffff" ? row.runs.front().length : 0) / 8, modules) << type;
+    }
+}
+
+// ITF-14's bearer bars are 5 modules thick at every module width: 40 pixels at 600 dots per inch
+// (8-pixel modules), 15 at 203 (3-pixel), 80 at 600 with SC9 (16-pixel). As a frame they enclose
+// the 10-module quiet zones; as bars they lie above and below only.
+TEST_F(CliDraw, Itf14BearerBarsInPixels) {
+    const struct {
+        std::vector<std::string> args;
+        int module;  // pixels
+        bool frame, bars;
+    } rows[] = {
+        {{"--dpi", "600"}, 8, true, true},
+        {{"--dpi", "203"}, 3, true, true},
+        {{"--dpi", "600", "--module", "SC9"}, 16, true, true},
+        {{"--dpi", "600", "--bearer", "bars"}, 8, false, true},
+        {{"--dpi", "600", "--bearer", "none"}, 8, false, false},
+        {{"--dpi", "600", "--bearer", "frame", "--rotate", "180"}, 8, true, true},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string png = file("b" + std::to_string(++n) + ".png");
+        std::vector<std::string> args = {"-o", png, "--margin", "0", "--type", "itf14", "1234567890123"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(args.back());
+        ASSERT_EQ(cli(args).exitCode, 0);
+        const int bearer = 5 * r.module, quiet = 10 * r.module;
+        const int side = r.frame ? bearer : 0;
+        // A column through the middle of the left quiet zone: bearer, light bars' height, bearer.
+        const bool turned = args.back() == "180";
+        const test::PixelRuns column = test::pixelRuns(png, turned ? -1 - side - quiet / 2 : side + quiet / 2, true);
+        const auto& runs = column.runs;
+        ASSERT_FALSE(runs.empty());
+        const auto& top = turned ? runs.back() : runs.front();
+        if (r.bars) {
+            EXPECT_EQ(top.color, "000000ff");
+            EXPECT_EQ(top.length, bearer);
+            ASSERT_GE(runs.size(), 3u);
+            EXPECT_EQ(runs[turned ? runs.size() - 3 : 2].color, "000000ff");
+            EXPECT_EQ(runs[turned ? runs.size() - 3 : 2].length, bearer) << "the bottom bearer";
+        } else {
+            EXPECT_EQ(top.color, "ffffffff");
+        }
+        // A row through the bars: the frame's side, then the quiet zone inside it.
+        const test::PixelRuns row = test::pixelRuns(png, column.height / 3);
+        const auto& first = turned ? row.runs.back() : row.runs.front();
+        const auto& second = turned ? row.runs[row.runs.size() - 2] : row.runs[1];
+        if (r.frame) {
+            EXPECT_EQ(first.color, "000000ff");
+            EXPECT_EQ(first.length, bearer);
+            EXPECT_EQ(second.length, quiet);
+        } else {
+            EXPECT_EQ(first.length, quiet);
+        }
+    }
+}
+
+// Colours read back by PIL: bars in the foreground, the ground and the margin in the background,
+// exactly in BMP and PNG and in the palette types for colours of their 216-colour cube; a
+// transparent ground in PNG, SVG and PDF; refused, naming the type, where a file cannot carry it.
+TEST_F(CliDraw, ColoursAndTransparency) {
+    const std::string fg = "003366ff", bg = "ffffccff";
+    for (const char* ext : {"png", "bmp", "gif", "tif", "svg"}) {
+        SCOPED_TRACE(ext);
+        const std::string name = file(std::string("c.") + ext);
+        ASSERT_EQ(cli({"-o", name, "--fg", "003366", "--bg", "FFFFCC", "--type", "code128b", "Colour"}).exitCode, 0);
+        std::string picture = name;
+        if (std::string(ext) == "svg") {
+            picture = file("c-svg.png");
+            ASSERT_EQ(test::runProcess({"/usr/bin/rsvg-convert", "--dpi-x", "300", "--dpi-y", "300", "-o", picture, name})
+                          .exitCode,
+                      0);
+        }
+        const test::PixelRuns row = test::pixelRuns(picture, std::string(ext) == "svg" ? 20 : 6);
+        ASSERT_FALSE(row.runs.empty());
+        EXPECT_EQ(row.runs.front().color, bg) << "the margin";
+        EXPECT_EQ(row.widestOther(bg), fg) << "the bars";
+        if (std::string(ext) != "svg") {
+            EXPECT_EQ(row.runs.front().length, 2) << "only the margin before the bars";
+        }
+    }
+    // A transparent ground: PNG as written, SVG through librsvg, PDF through cairo, all with an
+    // alpha channel.
+    ASSERT_EQ(cli({"-o", file("t.png"), "--fg", "003366", "--bg", "none", "--type", "itf14", "1234567890123"}).exitCode, 0);
+    ASSERT_EQ(cli({"-o", file("t.svg"), "--fg", "003366", "--bg", "none", "--type", "itf14", "1234567890123"}).exitCode, 0);
+    ASSERT_EQ(cli({"-o", file("t.pdf"), "--bg", "none", "--type", "itf14", "1234567890123"}).exitCode, 0);
+    ASSERT_EQ(test::runProcess({"/usr/bin/rsvg-convert", "-o", file("t-svg.png"), file("t.svg")}).exitCode, 0);
+    ASSERT_EQ(test::runProcess({"/usr/bin/pdftocairo", "-png", "-transp", "-singlefile", "-r", "300", file("t.pdf"),
+                                file("t-pdf")})
+                  .exitCode,
+              0);
+    // The PDF's symbol stands 200/200 dots of 1200 per inch from the page's corner: 50 pixels at 300.
+    for (const auto& [picture, bars, y] : {std::tuple{file("t.png"), fg, 20}, std::tuple{file("t-svg.png"), fg, 30}, std::tuple{file("t-pdf.png"), std::string("000000ff"), 120}}) {
+        const test::PixelRuns row = test::pixelRuns(picture, y);
+        EXPECT_EQ(row.mode, "RGBA") << picture;
+        ASSERT_FALSE(row.runs.empty());
+        EXPECT_EQ(row.runs.front().color.substr(6), "00") << picture << ": the ground is transparent";
+        EXPECT_EQ(row.widestOther(row.runs.front().color), bars) << picture << ": the bars";
+    }
+    // Where a file cannot carry it, nothing is written and the type is named.
+    const struct {
+        const char* ext;
+        const char* why;
+    } refused[] = {
+        {"gif", "GIF files are written with a fixed palette without transparency"},
+        {"tif", "TIFF files are written with a palette without transparency"},
+        {"bmp", "BMP files have no transparency"},
+        {"jpg", "JPEG files have no transparency"},
+        {"emf", "EMF files hold the picture as a bitmap without transparency"},
+    };
+    for (const auto& r : refused) {
+        for (const bool toStandardOutput : {false, true}) {
+            std::vector<std::string> args = {"--bg", "none", "400638133393"};
+            if (toStandardOutput) args.insert(args.begin(), {"-o", "-", "--format", r.ext});
+            else args.insert(args.begin(), {"-o", file(std::string("n.") + r.ext)});
+            const ProcessResult p = cli(args);
+            EXPECT_EQ(p.exitCode, 2);
+            EXPECT_EQ(p.err.substr(0, p.err.find('\n')),
+                      std::string("varlen-cli: --bg none: ") + r.why + "; give a colour, or write PNG, SVG, PDF or EPS");
+            EXPECT_EQ(p.out, "");
+            EXPECT_FALSE(fs::exists(file(std::string("n.") + r.ext)));
+        }
+    }
+}
+
+// A carton label's two symbols, drawn by varlen-cli and read by two independent readers: GS1-128
+// with its symbology identifier ]C1 and the element string (GS for a separator), ITF-14 with every
+// kind of bearer; the same through a batch, whose refused line names its AI.
+TEST_F(CliDraw, LogisticsSymbolsReadBack) {
+    if (!test::haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
+    const struct {
+        std::vector<std::string> args;
+        const char* zxing;
+        const char* zbar;
+    } rows[] = {
+        {{"--type", "gs1-128", "(00)106141412345678908(02)10614141000415(37)24(10)L-7"},
+         "]C1" "00106141412345678908" "0210614141000415" "3724\x1d" "10L-7",
+         "00106141412345678908" "0210614141000415" "3724\x1d" "10L-7"},
+        {{"--type", "ean128", "--quiet-zones", "(01)09501101530003(3103)001250(15)261231"},
+         "]C1" "01095011015300033103001250" "15261231", "01095011015300033103001250" "15261231"},
+        {{"--type", "itf14", "1234567890123"}, "]I1" "12345678901231", "12345678901231"},
+        {{"--type", "itf14", "--bearer", "bars", "--ratio", "2", "0950110153000"}, "]I1" "09501101530003",
+         "09501101530003"},
+        {{"--type", "itf14", "--bearer", "none", "--rotate", "90", "15400141288763"}, "]I1" "15400141288763",
+         "15400141288763"},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string png = file("l" + std::to_string(++n) + ".png");
+        std::vector<std::string> args = {"-o", png, "--scale", "2"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(args.back());
+        const ProcessResult p = cli(args);
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        EXPECT_EQ(test::zxingIdentified(png), r.zxing);
+        EXPECT_EQ(test::zbarRaw(png), r.zbar);
+    }
+    const ProcessResult batch = cli({"--batch", "-", "-o", file("carton-%n.png"), "--scale", "2", "--type", "gs1-128"},
+                                    "(01)09501101530003(10)A1\n(01)09501101530003(17)260230\n(00)106141412345678908\n");
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_EQ(batch.err, "varlen-cli: line 2: AI (17): day 30 does not exist in month 02\n");
+    EXPECT_EQ(test::zxingIdentified(file("carton-1.png")), "]C1" "0109501101530003" "10A1");
+    EXPECT_EQ(test::zxingIdentified(file("carton-3.png")), "]C1" "00106141412345678908");
+    EXPECT_FALSE(fs::exists(file("carton-2.png")));
 }
 
 TEST_F(CliDraw, PdfPageHasPhysicalModules) {

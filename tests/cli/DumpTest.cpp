@@ -50,6 +50,13 @@ TEST(CliDump, OneRowPerType) {
         {{"--dump", "--type", "codabar", "b123a"}, "B123A", 64, "start and stop letters in any case"},
         {{"--dump", "--type", "POSTNET", "12345"}, "123455", 32, "Postnet"},
         {{"--dump", "--type", "postnet_fim", "b"}, "FIM-B", 9, "FIM"},
+        // Start C, FNC1, 01 09 50 11 01 53 00 03, check 71, stop: 12 characters of 11 modules + 2.
+        {{"--dump", "--type", "gs1-128", "(01)09501101530003"}, "\\x89\\x86!)R+!U #g\\x8A", 134, "GS1-128"},
+        // Start B, FNC1, "10A", Code C, the separator FNC1, the GTIN's pairs: 17 characters.
+        {{"--dump", "--type", "GS1_128", "(10)A(01)09501101530003"}, "\\x88\\x8610A\\x83\\x86!)R+!U #j\\x8A", 189,
+         "a separator after a variable-length AI"},
+        {{"--dump", "--type", "itf14", "1234567890123"}, "12345678901231", 135, "ITF-14 adds its check digit"},
+        {{"--dump", "--type", "ITF14", "--ratio", "2", "12345678901231"}, "12345678901231", 106, "ITF-14 at 2:1"},
         {{"--dump", "--lenient", "--type", "CODE128_B", "AB\xc3\xbf" "CD"}, "\\x88AB\\x86\\x8A", 57, "UTF-8 y-diaeresis is byte 255, the end marker"},
         {{"--dump", "--lenient", "--type", "CODE128_B", "\xe2\x82\xac"}, "\\x88?@\\x8A", 46, "the euro sign is outside Latin-1: ?"},
         {{"--dump", "--lenient", "--type", "CODE128_B", "\xff"}, "\\x88?@\\x8A", 46, "a malformed UTF-8 byte: ?"},

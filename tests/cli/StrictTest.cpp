@@ -77,6 +77,21 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         {{"--type", "postnet", "123454"}, "check digit 4 is wrong for 12345, expected 5"},
         {{"--type", "fim", "AB"}, "fim takes one letter A, B or C; 2 given"},
         {{"--type", "fim", "x"}, "fim cannot carry \"x\" at position 1; it takes one letter A, B or C"},
+        // GS1-128 and ITF-14 in the words of their encoders, which name the AI.
+        {{"--type", "gs1-128", ""}, "GS1-128: no data, expected an AI in parentheses such as (01)"},
+        {{"--type", "gs1-128", "(01)09501101530004"}, "AI (01): check digit 4 is wrong, expected 3"},
+        {{"--type", "ean128", "(01)09501101530003(17)261301"}, "AI (17): month 13 is not 01 to 12"},
+        {{"--type", "gs1-128", "(10)caf\xc3\xa9"}, "AI (10): byte 0xE9 at position 4 is not in the GS1 character set"},
+        {{"--type", "gs1-128", "(10)AB\xe2\x82\xac"},
+         "gs1-128 cannot carry \"\xe2\x82\xac\" at position 7; it takes AIs in parentheses, each followed by its data "
+         "in the GS1 character set"},
+        {{"--type", "gs1-128", "(10)" + std::string(20, 'A') + "(21)" + std::string(20, 'B') + "(90)X"},
+         "AI (90): the element strings take 49 characters with AIs and separators, at most 48 allowed"},
+        {{"--type", "itf14", "12345678901234"}, "ITF-14: check digit 4 is wrong, expected 1"},
+        {{"--type", "itf14", "123456789012"}, "ITF-14: 12 digits, expected 13 or 14"},
+        {{"--type", "itf14", "12345A7890123"}, "ITF-14: \"A\" at position 6 is not a digit"},
+        {{"--addon", "12", "--type", "itf14", "1234567890123"},
+         "--addon 12: itf14 takes no add-on (ean13, upca and bookland do)"},
         // UTF-8: only valid sequences, and no character outside the symbology.
         {{"--type", "code128b", "\xff"}, "the data is not valid UTF-8 (byte 1 is 0xFF)"},
         {{"--type", "code128b", "A\xc3"}, "the data is not valid UTF-8 (byte 2 is 0xC3)"},
@@ -94,6 +109,8 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         // --lenient refuses only what the control does.
         {{"--lenient", std::string(51, '1')}, "the data has 51 characters; at most 50 are taken"},
         {{"--lenient", "--type", "code128b", "A\tB"}, "BarcoLL: Code128 error"},
+        {{"--lenient", "--type", "gs1-128", "(01)1"}, "AI (01): 1 digit, expected 14"},
+        {{"--lenient", "--type", "gs1-128", "(10)" + std::string(69, 'A')}, "the data has 73 characters; at most 72 are taken"},
     };
     test::ScratchFolder folder;
     for (const Row& r : rows) {
@@ -138,6 +155,8 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
         {"code128c", "12345", "12345"},
         {"codabar", "A123-$B", "123-$"},
         {"codabar", "123", "123"},
+        {"gs1-128", "(01)09501101530003(10)AB-12", "01095011015300031" "0AB-12"},
+        {"itf14", "0950110153000", "09501101530003"},
     };
     test::ScratchFolder folder;
     std::vector<std::string> reader = {"/usr/bin/ZXingReader", "-1"};

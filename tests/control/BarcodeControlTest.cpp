@@ -89,8 +89,8 @@ TEST(BarcodeControl, PropertyRangesAndTheirMessages) {
          [](const TBarcode& c) { return c.Bar_Rotation() != rotate_000; },
          "Bar_Rotate must be in the range rotate_000..rotate_270!"},
         // The symbology is stored unchecked; an unknown one fails when it is drawn.
-        {"unknown symbology", [](TBarcode& c) { c.setBar_CodeType(static_cast<btCodeTypes>(14)); },
-         [](const TBarcode& c) { return c.Bar_CodeType() == 14; }, nullptr},
+        {"unknown symbology", [](TBarcode& c) { c.setBar_CodeType(static_cast<btCodeTypes>(kCodeTypeCount)); },
+         [](const TBarcode& c) { return c.Bar_CodeType() == kCodeTypeCount; }, nullptr},
         {"font name unchecked", [](TBarcode& c) { c.setBar_Fontname("No Such Font"); },
          [](const TBarcode& c) { return c.Bar_Fontname() == "No Such Font"; }, nullptr},
     };
@@ -210,7 +210,7 @@ TEST(BarcodeControl, TakesItsSizeBeforePaintingAndPaintsOncePerChange) {
 TEST(BarcodeControl, PaintErrorIsReportedOncePerFailureNeverFromThePaint) {
     CollectErrors errors;
     TBarcode control;
-    control.setBar_CodeType(static_cast<btCodeTypes>(14));
+    control.setBar_CodeType(static_cast<btCodeTypes>(kCodeTypeCount));
     const QImage shown = control.grab().toImage();
     EXPECT_TRUE(errors.messages.empty()) << "reported from inside the paint event";
     // No bar and no text: nothing black in the control's area, only the plain mark.
@@ -257,6 +257,21 @@ TEST(BarcodeControl, PaintErrorIsReportedOncePerFailureNeverFromThePaint) {
     EXPECT_EQ(control.LastPaintError(), "");
     EXPECT_EQ(errors.messages.size(), 2u);
     EXPECT_EQ(control.size(), QSize(68, 66));
+
+    // GS1-128 and ITF-14 refuse data until it is complete, with a new message at every key: the
+    // refusal is the control's to carry (the window shows it in its status bar), never a box.
+    control.setBar_CodeType(GS1_128);
+    for (const char* typed : {"(", "(0", "(01", "(01)", "(01)0", "(01)09"}) {
+        control.setBar_Caption(typed);
+        paintOnce(control);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(control.LastPaintError(), "AI (01): 2 digits, expected 14");
+    control.setBar_CodeType(ITF14);
+    paintOnce(control);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(control.LastPaintError(), "ITF-14: \"(\" at position 1 is not a digit");
+    EXPECT_EQ(errors.messages.size(), 2u);
 }
 
 TEST(BarcodeControl, DrawOnCanvasReportsTheSizeWhenAsked) {
@@ -323,7 +338,7 @@ TEST(BarcodeControl, LoMetricPrintRefusesOtherMappingModes) {
 
 TEST(BarcodeControl, LoMetricPrintRestoresTheModeWhenDrawingFails) {
     TBarcode control;
-    control.setBar_CodeType(static_cast<btCodeTypes>(14));
+    control.setBar_CodeType(static_cast<btCodeTypes>(kCodeTypeCount));
     RecordingCanvas canvas(600, 600);
     canvas.SetMapMode(MM_LOMETRIC);
     EXPECT_THROW(control.LoMetricPrint(canvas, 200, -200), EOverflow);

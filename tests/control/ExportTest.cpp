@@ -241,7 +241,7 @@ TEST_F(Export, FailedWriteLeavesNoFileBehind) {
     EXPECT_THROW(bc.MagnifyBy(2, path("taken.bmp").toStdString(), false, 1), EInOutError);
     EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"taken.bmp"});
     // An encoding error: nothing is written either.
-    bc.setBar_CodeType(static_cast<btCodeTypes>(14));
+    bc.setBar_CodeType(static_cast<btCodeTypes>(kCodeTypeCount));
     EXPECT_THROW(bc.MagnifyBy(2, path("bad.bmp").toStdString(), false, 1), EOverflow);
     EXPECT_FALSE(exists(path("bad.bmp")));
 }

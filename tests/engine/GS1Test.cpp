@@ -3,16 +3,13 @@
 // zone, no bearers).
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "engine/GS1.h"
+#include "support/Readers.h"
 #include "support/RunProcess.h"
 #include "support/ScratchFolder.h"
 
 namespace varlen {
 namespace {
-
-bool haveReaders() { return ::access("/usr/bin/ZXingReader", X_OK) == 0 && ::access("/usr/bin/zbarimg", X_OK) == 0; }
 
 std::string drawPgm(const test::ScratchFolder& folder, const std::string& name, const std::string& modules) {
     constexpr int kPixels = 3, kQuiet = 10, kHeight = 40;
@@ -26,26 +23,9 @@ std::string drawPgm(const test::ScratchFolder& folder, const std::string& name, 
     return file;
 }
 
-// ZXingReader's symbology identifier followed by the transmitted bytes (its "Bytes:" line in hex).
-std::string zxingRead(const std::string& file) {
-    const std::string out = test::runProcess({"/usr/bin/ZXingReader", file}).out;
-    auto field = [&](const std::string& name) {
-        const std::size_t at = out.find("\n" + name + ":");
-        if (at == std::string::npos) return std::string();
-        const std::size_t start = out.find_first_not_of(' ', at + name.size() + 2);
-        return out.substr(start, out.find('\n', start) - start);
-    };
-    std::string text = field("Identifier");
-    const std::string hex = field("Bytes");
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 3) text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return text;
-}
-
-std::string zbarRead(const std::string& file) {
-    std::string out = test::runProcess({"/usr/bin/zbarimg", "-q", "--nodbus", "--raw", file}).out;
-    if (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
-}
+using test::haveReaders;
+using test::zbarRaw;
+using test::zxingIdentified;
 
 TEST(Gs1_128, ElementStringsReadBack) {
     if (!haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
@@ -77,8 +57,8 @@ TEST(Gs1_128, ElementStringsReadBack) {
         EXPECT_EQ(symbol.elementString, r.elementString);
         EXPECT_EQ(symbol.modules.size(), 11 * symbol.values.size() + 2);
         const std::string file = drawPgm(folder, "gs1-" + std::to_string(n++), symbol.modules);
-        EXPECT_EQ(zxingRead(file), "]C1" + std::string(r.elementString));
-        EXPECT_EQ(zbarRead(file), r.elementString);
+        EXPECT_EQ(zxingIdentified(file), "]C1" + std::string(r.elementString));
+        EXPECT_EQ(zbarRaw(file), r.elementString);
     }
 }
 
@@ -106,8 +86,8 @@ TEST(Itf14, CheckDigitAndRatioReadBack) {
         EXPECT_EQ(symbol.modules.size(), r.modules);
         const std::string file = drawPgm(folder, "itf-" + std::to_string(n++), symbol.modules);
         // ]I1: ZXingReader found the modulo-10 check digit valid.
-        EXPECT_EQ(zxingRead(file), "]I1" + std::string(r.digits));
-        EXPECT_EQ(zbarRead(file), r.digits);
+        EXPECT_EQ(zxingIdentified(file), "]I1" + std::string(r.digits));
+        EXPECT_EQ(zbarRaw(file), r.digits);
     }
 }
 

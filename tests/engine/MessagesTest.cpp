@@ -72,7 +72,7 @@ TEST(EngineMessages, ConsistencyGuardsOfTheRoutines) {
     EXPECT_EQ(messageOf([&] { engine.ExpandUPCE("12345"); }), "Decoded legth of UPC-E code is wrong!");
     EXPECT_STREQ(text, "1234");  // nothing appended by the refused calls
 
-    engine.Params.CodeType = static_cast<btCodeTypes>(14);
+    engine.Params.CodeType = static_cast<btCodeTypes>(kCodeTypeCount);
     EXPECT_EQ(messageOf([&] { engine.EncodeBars(); }), "Barcode: Unknown Type of Barcode");
     engine.Params.CodeType = static_cast<btCodeTypes>(255);
     EXPECT_EQ(messageOf([&] { engine.EncodeBars(); }), "Barcode: Unknown Type of Barcode");
@@ -124,6 +124,10 @@ TEST(EngineMessages, Gs1SymbolsRefuseData) {
         {"(3106)001250", "AI (3106): unknown Application Identifier"},
         {"(0A)1", "AI (0A): unknown Application Identifier"},
         {"()1", "AI (): unknown Application Identifier"},
+        // Text that cannot be an AI is not repeated in the one-line message.
+        {"(01234)1", "GS1-128: \"(\" at position 1 opens no Application Identifier of 2 to 4 digits"},
+        {"(10)A(2\nx)1", "GS1-128: \"(\" at position 6 opens no Application Identifier of 2 to 4 digits"},
+        {"(1 0)1", "GS1-128: \"(\" at position 1 opens no Application Identifier of 2 to 4 digits"},
         // Lengths: fixed, bounded, with a fixed numeric part.
         {"(01)0950110153000", "AI (01): 13 digits, expected 14"},
         {"(20)1", "AI (20): 1 digit, expected 2"},

@@ -31,6 +31,11 @@ struct Draw {
     bool widthReduce = false;
     btCodeRotate rotation = rotate_000;
     int fontScaling = 100;
+    bool quietZones = false;
+    TBearer bearer = TBearer::Frame;
+    TColor foreground = clBlack;
+    TColor background = clWhite;
+    bool transparent = false;
 };
 
 void apply(TLLBarcode& bc, const Draw& s) {
@@ -45,6 +50,11 @@ void apply(TLLBarcode& bc, const Draw& s) {
     bc.Params.WidthReduce = s.widthReduce;
     bc.Params.Rotation = s.rotation;
     bc.Params.FontScaling = s.fontScaling;
+    bc.Params.QuietZones = s.quietZones;
+    bc.Params.Bearer = s.bearer;
+    bc.Params.Foreground = s.foreground;
+    bc.Params.Background = s.background;
+    bc.Params.TransparentBackground = s.transparent;
 }
 
 TSize draw(const Draw& s, RecordingCanvas* out = nullptr, int X = 0, int Y = 0) {
@@ -143,7 +153,36 @@ INSTANTIATE_TEST_SUITE_P(
         // Bars at 20 % under digits at 200 %: the add-on bars would end above their tops.
         SizeCase{"add-on at 20 % bars, 200 % text",
                  {.type = EAN_13, .data = "400638133393", .addon = "12345", .heightPercent = 20, .fontScaling = 200},
-                 {180, 38}}));
+                 {180, 38}},
+        // GS1-128 (01)09501101530003: start C, FNC1, 8 digit pairs, check, stop = 134 modules.
+        SizeCase{"GS1-128", {.type = GS1_128, .data = "(01)09501101530003"}, {135, 70}},
+        // ITF-14: 135 modules, 10 of quiet zone a side inside bearers of 5 (p = 1) above, below
+        // and, as a frame, at either end.
+        SizeCase{"ITF-14 framed", {.type = ITF14, .data = "1234567890123"}, {166, 80}},
+        SizeCase{"ITF-14 bars above and below", {.type = ITF14, .data = "1234567890123", .bearer = TBearer::Bars},
+                 {156, 80}},
+        SizeCase{"ITF-14 without bearers", {.type = ITF14, .data = "1234567890123", .bearer = TBearer::None},
+                 {156, 70}},
+        // SC9: p = 2, h = 112, f = 27; the bearers are 10 thick.
+        SizeCase{"ITF-14 bearers follow the module", {.type = ITF14, .data = "1234567890123", .module = SC9},
+                 {331, 160}},
+        SizeCase{"ITF-14 without text", {.type = ITF14, .data = "1234567890123", .humanReadable = false}, {166, 67}},
+        // The standard quiet zones replace the classic 10 modules of EAN-13 and UPC-A and add
+        // to the others, which draw none: 11 + 95 + 7, 9 + 95 + 9, 7 + 67 + 7, 9 + 51 + 7.
+        SizeCase{"EAN-13 quiet zones", {.type = EAN_13, .data = "400638133393", .quietZones = true}, {114, 83}},
+        SizeCase{"UPC-A quiet zones", {.quietZones = true}, {114, 83}},
+        SizeCase{"EAN-8 quiet zones", {.type = EAN_8, .quietZones = true}, {82, 66}},
+        SizeCase{"UPC-E quiet zones", {.type = UPC_E, .data = "123456", .quietZones = true}, {68, 66}},
+        // The light module ending the add-on's row and the gap after Code 39's stop character
+        // count towards theirs.
+        SizeCase{"5 after the add-on", {.type = EAN_13, .data = "400638133393", .addon = "12345", .quietZones = true},
+                 {168, 83}},
+        SizeCase{"Code 39 quiet zones", {.type = CODE39, .data = "ABC", .quietZones = true}, {100, 70}},
+        SizeCase{"ITF-14 has its own already", {.type = ITF14, .data = "1234567890123", .quietZones = true},
+                 {166, 80}},
+        // Postnet: 1/8 inch = 12 pixels a side at 96 dpi; FIM keeps its size.
+        SizeCase{"Postnet quiet zones", {.type = Postnet, .data = "12345", .quietZones = true}, {162, 27}},
+        SizeCase{"FIM has none", {.type = Postnet_FIM, .data = "A", .quietZones = true}, {52, 75}}));
 
 // ---------------------------------------------------------------------------------------------
 // Pixel module width p for SC0..SC9, measured as (W - 1) / 67 on an EAN-8.
@@ -528,6 +567,75 @@ TEST(Renderer, SurfaceStateIsRestoredAndEveryFontReleased) {
         EXPECT_EQ(canvas.FontName(), "Arial");
         EXPECT_EQ(canvas.FontHeight(), canvas.texts.front().font.Height);
     }
+}
+
+// Bars, bearers and text in the foreground; a coloured ground painted first over the whole drawn
+// area (turned with it), a white or transparent one not at all; the surface's text colour and brush
+// come back as they were.
+TEST(Renderer, ColoursOfBarsTextAndGround) {
+    constexpr TColor kInk = 0x663300, kGround = 0xCCFFFF;  // 0x00BBGGRR: #003366 on #FFFFCC
+    const struct {
+        Draw setup;
+        bool groundPainted;
+    } rows[] = {
+        {{.type = ITF14, .data = "1234567890123", .foreground = kInk, .background = kGround}, true},
+        {{.type = EAN_13, .data = "400638133393", .addon = "12", .rotation = rotate_090, .foreground = kInk,
+          .background = kGround},
+         true},
+        {{.type = Postnet, .data = "12345", .foreground = kInk, .background = kGround}, true},
+        {{.type = CODE128_B, .data = "Ab", .foreground = kInk, .background = kGround, .transparent = true}, false},
+        {{.type = GS1_128, .data = "(01)09501101530003", .foreground = kInk}, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.setup.data);
+        RecordingCanvas canvas;
+        canvas.SetBrushColor(0x123456);
+        canvas.SetTextColor(0x654321);
+        const TSize size = draw(r.setup, &canvas, 5, 7);
+        ASSERT_FALSE(canvas.fills.empty());
+        std::size_t bars = 0;
+        if (r.groundPainted) {
+            EXPECT_EQ(canvas.fills[0].color, kGround);
+            EXPECT_EQ(canvas.fills[0].rect.Left, 5);
+            EXPECT_EQ(canvas.fills[0].rect.Top, 7);
+            EXPECT_EQ(canvas.fills[0].rect.Right, 5 + size.cx);
+            EXPECT_EQ(canvas.fills[0].rect.Bottom, 7 + size.cy);
+            bars = 1;
+        }
+        for (std::size_t i = bars; i < canvas.fills.size(); ++i) EXPECT_EQ(canvas.fills[i].color, kInk) << i;
+        ASSERT_FALSE(canvas.texts.empty());
+        for (const auto& text : canvas.texts) EXPECT_EQ(text.color, kInk) << text.text;
+        EXPECT_EQ(canvas.BrushColor(), 0x123456u);
+        EXPECT_EQ(canvas.textColor(), 0x654321u);
+    }
+}
+
+// ITF-14's bearers: 5 modules thick above and below the bars, across the quiet zones, and at either
+// end as a frame; none for a symbol without them.
+TEST(Renderer, BearerBarsFrameTheQuietZones) {
+    for (const btCodeSizes module : {SC2, SC9}) {
+        const int p = module == SC2 ? 1 : 2;
+        RecordingCanvas canvas;
+        const TSize size = draw({.type = ITF14, .data = "1234567890123", .module = module, .humanReadable = false}, &canvas);
+        const int right = size.cx - 1;  // one column of slack
+        const int bottom = size.cy - 1;
+        const auto has = [&](TRect r) {
+            return std::any_of(canvas.fills.begin(), canvas.fills.end(), [&](const auto& f) {
+                return f.rect.Left == r.Left && f.rect.Top == r.Top && f.rect.Right == r.Right && f.rect.Bottom == r.Bottom;
+            });
+        };
+        EXPECT_TRUE(has({0, 0, right, 5 * p})) << "top, module " << p;
+        EXPECT_TRUE(has({0, bottom - 5 * p, right, bottom})) << "bottom, module " << p;
+        EXPECT_TRUE(has({0, 5 * p, 5 * p, bottom - 5 * p})) << "left end, module " << p;
+        EXPECT_TRUE(has({right - 5 * p, 5 * p, right, bottom - 5 * p})) << "right end, module " << p;
+        // The bars come first: the first stands behind the frame and 10 modules of quiet zone.
+        EXPECT_EQ(canvas.fills.front().rect.Left, 15 * p);
+        EXPECT_EQ(canvas.fills.front().rect.Top, 5 * p);
+    }
+    RecordingCanvas plain;
+    draw({.type = ITF14, .data = "1234567890123", .humanReadable = false, .bearer = TBearer::None}, &plain);
+    EXPECT_EQ(plain.fills.front().rect.Left, 10);
+    EXPECT_EQ(plain.fills.front().rect.Top, 0);
 }
 
 TEST(Renderer, SurfaceWithoutResolutionDrawsAtTheScreens) {

@@ -100,7 +100,7 @@ help=$("$root/bin/varlen-cli" --help)
 help_options=$(grep -oE -- '(^|[[:space:],(])--?[A-Za-z][A-Za-z-]*' <<<"$help" | tr -d ' ,(' | sort -u)
 [ "$(complete_words -)" = "$help_options" ] || fail "completion of -: $(complete_words - | tr '\n' ' ')"
 help_types=$(sed -n '/^  --type/,/^  --[a-z]/p' <<<"$help" | sed '$d' | grep -oE '[A-Za-z][A-Za-z0-9_-]*' | sort -u |
-  while read -r word; do "$root/bin/varlen-cli" --type "$word" --help >/dev/null 2>&1 && echo "$word"; done)
+  while read -r word; do if "$root/bin/varlen-cli" --type "$word" --help >/dev/null 2>&1; then echo "$word"; fi; done)
 [ "$(complete_words --type '')" = "$help_types" ] ||
   fail "completion of --type differs from the help: $(diff <(complete_words --type '') <(echo "$help_types") | tr '\n' ' ')"
 help_formats=$(grep -oE 'EXT one of [a-z ]+' <<<"$help" | sed 's/EXT one of //' | tr ' ' '\n' | grep . | sort)

@@ -27,6 +27,7 @@ public:
         TLogFont font;   // the selected font (the surface's own font when none is selected)
         unsigned align;
         int bkMode;
+        TColor color;
     };
 
     explicit RecordingCanvas(int dpiX = 96, int dpiY = 96) : dpiX_(dpiX), dpiY_(dpiY) {}
@@ -78,7 +79,7 @@ public:
     }
 
     void TextOutA(int x, int y, const std::string& text) override {
-        texts.push_back({x, y, text, currentFont(), align_, bkMode_});
+        texts.push_back({x, y, text, currentFont(), align_, bkMode_, textColor_});
     }
 
     int GetMapMode() const override { return mapMode_; }
@@ -88,6 +89,7 @@ public:
 
     TColor bkColor() const { return bkColor_; }
     int bkMode() const { return bkMode_; }
+    TColor textColor() const { return textColor_; }
     HFONT selected() const { return selected_; }
     int created = 0;
     int deleted = 0;

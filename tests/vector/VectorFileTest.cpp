@@ -195,7 +195,6 @@ TEST(VectorFile, ColoursAndTransparentBackground) {
     TBarcodeParams params;
     params.CodeType = EAN_13;
     std::snprintf(params.Caption, sizeof params.Caption, "400638133393");
-    const TVectorSource source = VectorSourceOf(Encode(params), RenderParamsOf(params));
     struct Row {
         const char* stem;
         bool transparent;
@@ -203,19 +202,24 @@ TEST(VectorFile, ColoursAndTransparentBackground) {
         int corner[4];
         int ink[4];
     } rows[] = {
-        // The renderer's black and white become the colours asked for (0x00BBGGRR).
+        // The symbol's colours, and the page's ground in its background (0x00BBGGRR).
         {"coloured", false, 0x402010, 0x80FFFF, {255, 255, 128, 255}, {16, 32, 64, 255}},
         // Nothing under the symbol: the corner is transparent, the bars opaque black, and the
         // page as large as with a background (its margin and quiet zones included).
         {"clear", true, clBlack, clWhite, {0, 0, 0, 0}, {0, 0, 0, 255}},
         // A transparent page keeps its colour for the bars.
         {"clearblue", true, 0xFF0000, clWhite, {0, 0, 0, 0}, {0, 0, 255, 255}},
+        // Light bars on a dark ground stay as asked: neither colour is taken for the other.
+        {"inverse", false, clWhite, clBlack, {0, 0, 0, 255}, {255, 255, 255, 255}},
     };
     std::map<TVectorFormat, std::pair<int, int>> sizes;
     for (const Row& row : rows) {
+        params.Foreground = row.foreground;
+        params.Background = row.background;
+        params.TransparentBackground = row.transparent;
+        const TVectorSource source = VectorSourceOf(Encode(params), RenderParamsOf(params));
         TVectorOptions options;
         options.TransparentBackground = row.transparent;
-        options.Foreground = row.foreground;
         options.Background = row.background;
         for (TVectorFormat format : {TVectorFormat::Svg, TVectorFormat::Pdf, TVectorFormat::Eps}) {
             SCOPED_TRACE(std::string(row.stem) + extensionOf(format));

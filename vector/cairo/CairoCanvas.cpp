@@ -6,22 +6,7 @@
 
 namespace varlen::vector {
 
-bool TColorMap::Map(TColor asked, TColor* painted) const {
-    if (asked == clBlack) {
-        *painted = Foreground;
-        return true;
-    }
-    if (asked == clWhite) {
-        if (TransparentBackground) return false;
-        *painted = Background;
-        return true;
-    }
-    *painted = asked;
-    return true;
-}
-
-TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height, const TColorMap& colors)
-    : cr_(cr), width_(width), height_(height), colors_(colors) {
+TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height) : cr_(cr), width_(width), height_(height) {
     SetResolution(dpi, dpi);
     // Outlines and advances as designed: hinting belongs to whoever rasterises the file later.
     cairo_font_options_t* options = cairo_font_options_create();
@@ -53,8 +38,8 @@ void TCairoCanvas::Flush() {
 }
 
 void TCairoCanvas::FillRect(const TRect& rect) {
-    TColor color;
-    if (BrushStyle() == bsClear || !colors_.Map(BrushColor(), &color)) return;
+    if (BrushStyle() == bsClear) return;
+    const TColor color = BrushColor();
     const double sx = ScaleX(), sy = ScaleY();
     int x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
     int y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
@@ -114,13 +99,12 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
     cairo_rotate(cr_, -font.Escapement / 10.0 * M_PI / 180.0);
     // A non-uniform mapping stretches the glyphs like the logical units.
     cairo_scale(cr_, std::fabs(sx) / std::fabs(sy), 1.0);
-    TColor color;
-    if (BkMode() == OPAQUE && colors_.Map(BkColor(), &color)) {
-        setColor(color);
+    if (BkMode() == OPAQUE) {
+        setColor(BkColor());
         cairo_rectangle(cr_, left, baseline - face.Ascent * em, width, cell);
         cairo_fill(cr_);
     }
-    if (colors_.Map(TextColor(), &color)) {
+    {
         // The glyphs with the characters they stand for, so that the text of a PDF can be found
         // and copied.
         std::string utf8;
@@ -140,7 +124,7 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
                 clusters.push_back({2, 1});
             }
         }
-        setColor(color);
+        setColor(TextColor());
         cairo_set_font_face(cr_, face.Face);
         cairo_set_font_size(cr_, em);
         cairo_show_text_glyphs(cr_, utf8.data(), int(utf8.size()), glyphs.data(), int(glyphs.size()), clusters.data(),

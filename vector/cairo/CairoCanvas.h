@@ -12,19 +12,10 @@
 
 namespace varlen::vector {
 
-// What the renderer's two colours become on the page (see TVectorOptions).
-struct TColorMap {
-    TColor Foreground = clBlack;
-    TColor Background = clWhite;
-    bool TransparentBackground = false;
-    // The colour to paint for one the renderer asks for; false: nothing is painted.
-    bool Map(TColor asked, TColor* painted) const;
-};
-
 class TCairoCanvas final : public TCanvasState {
 public:
     // `cr` draws in dots; the surface reports `dpi` and a size of width x height dots.
-    TCairoCanvas(cairo_t* cr, int dpi, int width, int height, const TColorMap& colors);
+    TCairoCanvas(cairo_t* cr, int dpi, int width, int height);
     ~TCairoCanvas() override = default;
     TCairoCanvas(const TCairoCanvas&) = delete;
     TCairoCanvas& operator=(const TCairoCanvas&) = delete;
@@ -44,7 +35,6 @@ private:
 
     cairo_t* cr_;
     int width_, height_;
-    TColorMap colors_;
     // Adjacent fills of one colour become one path, filled once: smaller files, and no seam
     // between touching rectangles in viewers that anti-alias each fill on its own.
     bool pending_ = false;

@@ -175,8 +175,7 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
     }
     cairo_translate(cr.get(), page.originX, page.originY);
     {
-        TCairoCanvas canvas(cr.get(), dpi, int(page.width - page.originX), int(page.height - page.originY),
-                            TColorMap{options.Foreground, options.Background, options.TransparentBackground});
+        TCairoCanvas canvas(cr.get(), dpi, int(page.width - page.originX), int(page.height - page.originY));
         source.Draw(canvas, page.atX, page.atY);
         canvas.Flush();
     }
