@@ -126,10 +126,6 @@ void childPrints(const std::string& prefix) {
     std::fflush(stdout);
 }
 
-struct Expected {
-    int dpi = 0, offsetX = 0, offsetY = 0, left = 0, right = 0, top = 0, narrowest = 0;
-};
-
 }  // namespace
 
 TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
@@ -156,16 +152,7 @@ TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
     const std::string output = test::PrivateCups::runChild(env, "PrintCups.PhysicalSizeOnTheDefaultQueue", &failure);
     ASSERT_TRUE(failure.empty()) << failure;
 
-    std::map<std::string, Expected> expected;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("JOB ", 0) != 0) continue;
-        std::istringstream fields(line.substr(4));
-        std::string tag;
-        Expected e;
-        fields >> tag >> e.dpi >> e.offsetX >> e.offsetY >> e.left >> e.right >> e.top >> e.narrowest;
-        expected[tag] = e;
-    }
+    const std::map<std::string, test::ExpectedJob> expected = test::expectedJobs(output);
     ASSERT_EQ(expected.size(), std::size(kCases)) << output;
 
     // Every job leaves the queue (the script's wait is bounded), and only the three good ones
@@ -179,7 +166,7 @@ TEST(PrintCups, PhysicalSizeOnTheDefaultQueue) {
     const int raster = 1200;  // pdftoppm's resolution: several raster pixels per printer dot
     for (const PrintCase& c : kCases) {
         SCOPED_TRACE(c.tag);
-        const Expected& e = expected[c.tag];
+        const test::ExpectedJob& e = expected.at(c.tag);
         const std::vector<std::string> pdfs = filesStartingWith(cups.outDir, cups.prefix + c.tag);
         ASSERT_EQ(pdfs.size(), 1u) << "cups-pdf wrote no file for the job in " << cups.outDir;
         // The top-left 4 x 2.5 inches of the page hold the symbol.

@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,5 +153,25 @@ public:
     std::string dir, server, outDir;
     const std::string prefix;
 };
+
+// Where the printing child says a job's symbol must stand: one line
+// "JOB <tag> <dpi> <offsetX> <offsetY> <left> <right> <top> <narrowest>" a job.
+struct ExpectedJob {
+    int dpi = 0, offsetX = 0, offsetY = 0, left = 0, right = 0, top = 0, narrowest = 0;
+};
+
+inline std::map<std::string, ExpectedJob> expectedJobs(const std::string& childOutput) {
+    std::map<std::string, ExpectedJob> jobs;
+    std::istringstream lines(childOutput);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("JOB ", 0) != 0) continue;
+        std::istringstream fields(line.substr(4));
+        std::string tag;
+        ExpectedJob e;
+        fields >> tag >> e.dpi >> e.offsetX >> e.offsetY >> e.left >> e.right >> e.top >> e.narrowest;
+        jobs[tag] = e;
+    }
+    return jobs;
+}
 
 }  // namespace varlen::test

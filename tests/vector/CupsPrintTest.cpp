@@ -76,10 +76,6 @@ void childPrints(const std::string& prefix) {
     std::fflush(stdout);
 }
 
-struct Expected {
-    int dpi = 0, offsetX = 0, offsetY = 0, left = 0, right = 0, top = 0, narrowest = 0;
-};
-
 TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
     if (const char* mode = std::getenv("VARLEN_CUPS_CHILD")) {
         if (std::string(mode) == "none") {
@@ -115,23 +111,14 @@ TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
     env.insert("VARLEN_CUPS_CHILD", QString::fromStdString(cups.prefix));
     const std::string output = test::PrivateCups::runChild(env, "CupsPrint.PdfPageOnTheDefaultQueue", &failure);
     ASSERT_TRUE(failure.empty()) << failure;
-    std::map<std::string, Expected> expected;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("JOB ", 0) != 0) continue;
-        std::istringstream fields(line.substr(4));
-        std::string tag;
-        Expected e;
-        fields >> tag >> e.dpi >> e.offsetX >> e.offsetY >> e.left >> e.right >> e.top >> e.narrowest;
-        expected[tag] = e;
-    }
+    const std::map<std::string, test::ExpectedJob> expected = test::expectedJobs(output);
     ASSERT_EQ(expected.size(), std::size(kRows)) << output;
     ASSERT_TRUE(cups.waitForJobs()) << "jobs stuck in the queue";
 
     const int raster = 1200;
     for (const PrintRow& row : kRows) {
         SCOPED_TRACE(row.tag);
-        const Expected& e = expected[row.tag];
+        const test::ExpectedJob& e = expected.at(row.tag);
         const std::vector<std::string> pdfs = test::filesStartingWith(cups.outDir, cups.prefix + row.tag);
         ASSERT_EQ(pdfs.size(), 1u) << "cups-pdf wrote no file for the job in " << cups.outDir;
         const QImage page = cups.rasterise(pdfs[0], row.tag, raster);
