@@ -63,6 +63,46 @@ inline void fillBytes(std::uint8_t* dst, std::uint8_t value, std::size_t n) {
     }
 }
 
+// The same n bytes in each of `rows` rows. A bar is a few bytes wide and a hundred rows high: the
+// width is looked at once, not for every row, and the narrow widths become one or two plain
+// stores a row.
+void fillColumn(std::uint8_t* p, std::ptrdiff_t stride, int rows, std::uint8_t value, std::size_t n) {
+    const std::uint64_t pattern = std::uint64_t(value) * 0x0101010101010101ULL;
+    const auto v16 = std::uint16_t(pattern);
+    const auto v32 = std::uint32_t(pattern);
+    switch (n) {
+        case 1:
+            for (int y = 0; y < rows; ++y, p += stride) *p = value;
+            return;
+        case 2:
+            for (int y = 0; y < rows; ++y, p += stride) std::memcpy(p, &v16, 2);
+            return;
+        case 3:
+            for (int y = 0; y < rows; ++y, p += stride) {
+                std::memcpy(p, &v16, 2);
+                p[2] = value;
+            }
+            return;
+        case 4:
+            for (int y = 0; y < rows; ++y, p += stride) std::memcpy(p, &v32, 4);
+            return;
+        default: break;
+    }
+    if (n < 8) {
+        for (int y = 0; y < rows; ++y, p += stride) {
+            std::memcpy(p, &v32, 4);
+            std::memcpy(p + n - 4, &v32, 4);
+        }
+    } else if (n <= 16) {
+        for (int y = 0; y < rows; ++y, p += stride) {
+            std::memcpy(p, &pattern, 8);
+            std::memcpy(p + n - 8, &pattern, 8);
+        }
+    } else {
+        for (int y = 0; y < rows; ++y, p += stride) fillBytes(p, value, n);
+    }
+}
+
 // Quarter turns counter-clockwise of an escapement in tenths of a degree (the nearest one).
 int quarterTurns(int escapement) {
     const int q = static_cast<int>(std::lround(escapement / 900.0)) % 4;
@@ -171,9 +211,7 @@ void TRasterCanvas::fillDevice(int x0, int y0, int x1, int y1, TColor color) {
     const int bpp = m_target.bytesPerPixel;
     auto row = [&](int y) { return m_target.top + y * m_target.stride + std::ptrdiff_t(x0) * bpp; };
     if (bpp == 1 || (bpp == 3 && c.r == c.g && c.g == c.b)) {
-        const std::size_t n = std::size_t(bpp) * count;
-        std::uint8_t* p = row(y0);
-        for (int y = y0; y < y1; ++y, p += m_target.stride) fillBytes(p, c.grey, n);
+        fillColumn(row(y0), m_target.stride, y1 - y0, c.grey, std::size_t(bpp) * count);
         return;
     }
     std::uint8_t* first = row(y0);
