@@ -256,6 +256,32 @@ void rowSums(const std::uint8_t* row, std::size_t length, std::uint64_t& sum, st
     }
 }
 
+// The "Up" filter: out = row - above, byte by byte, sixteen at a time (the compiler cannot know
+// that the rows do not overlap).
+void subtractRow(std::uint8_t* out, const std::uint8_t* row, const std::uint8_t* above, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_sub_epi8(a, b));
+    }
+    for (; i < n; ++i) out[i] = std::uint8_t(row[i] - above[i]);
+}
+
+// Whether a grey row has a byte that is neither 0 nor 255.
+bool hasGrey(const std::uint8_t* p, std::size_t n) {
+    std::size_t i = 0;
+    const __m128i black = _mm_setzero_si128(), white = _mm_set1_epi8(-1);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i pure = _mm_or_si128(_mm_cmpeq_epi8(v, black), _mm_cmpeq_epi8(v, white));
+        if (_mm_movemask_epi8(pure) != 0xFFFF) return true;
+    }
+    for (; i < n; ++i)
+        if (std::uint8_t(p[i] + 1) > 1) return true;
+    return false;
+}
+
 enum class Kind { Mono, Grey, Rgb, GreyAlpha, RgbAlpha };
 
 // Whether the picture is 8 bits deep over the grey ramp: its indices are its greys.
@@ -333,7 +359,7 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
         if (repeats[std::size_t(y)]) continue;
         const std::uint8_t* p = rows.row(y);
         if (bpp == 1) {
-            for (int x = 0; x < width && !grey; ++x) grey = std::uint8_t(p[x] + 1) > 1;  // neither 0 nor 255
+            grey = grey || hasGrey(p, std::size_t(width));
             continue;
         }
         for (int x = 0; x < width; ++x, p += bpp) {
@@ -397,7 +423,7 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
                 break;
         }
         filtered[0] = y == 0 ? 0 : 2;
-        for (std::size_t i = 0; i < rowBytes; ++i) filtered[1 + i] = std::uint8_t(current[i] - previous[i]);
+        subtractRow(filtered.data() + 1, current.data(), previous.data(), rowBytes);
         z.bytes(filtered.data(), L);
         lastZero = false;
         previous.swap(current);
