@@ -54,12 +54,16 @@ public:
         Bits bits{o_, acc_, fill_};
         std::size_t i = 0;
         while (i < size) {
-            // Bytes that differ from the next one (the anti-aliased text) are literals alone;
-            // sixteen are compared with their neighbours at a time.
-            while (i + 17 <= size) {
-                const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
-                const unsigned same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(here, next)));
+            // A run shorter than four bytes is written as literals all the same (a copy is three
+            // or more bytes after the first), so only where four equal bytes start does a run
+            // begin: everything before it (the anti-aliased text) is literals, sixteen places
+            // looked at a time, and the branch on a run is taken only for runs that are copies.
+            while (i + 19 <= size) {
+                const auto at = [&](std::size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + k)); };
+                const __m128i b = at(1), c = at(2);
+                const __m128i four = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(at(0), b), _mm_cmpeq_epi8(b, c)),
+                                                   _mm_cmpeq_epi8(c, at(3)));
+                const unsigned same = unsigned(_mm_movemask_epi8(four));
                 const unsigned k = same ? unsigned(__builtin_ctz(same)) : 16u;
                 literals(bits, data + i, k);
                 i += k;
