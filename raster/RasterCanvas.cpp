@@ -157,8 +157,45 @@ TRasterCanvas::TRasterCanvas() { SetResolution(Screen().logPixelsX, Screen().log
 TRasterCanvas::TRasterCanvas(const TRasterTarget& target) : TRasterCanvas() { Attach(target); }
 
 void TRasterCanvas::Attach(const TRasterTarget& target) {
+    writeNoted();
     m_target = target;
     m_drewColour = false;
+}
+
+void TRasterCanvas::NoteEqualRows(int top, int bottom) {
+    writeNoted();
+    m_equalTop = std::max(top, 0);
+    m_equalBottom = std::min(bottom, m_target.height);
+}
+
+void TRasterCanvas::Flush() { writeNoted(); }
+
+void TRasterCanvas::writeNoted() {
+    if (!m_noted.empty()) {
+        m_edges.clear();
+        for (const NotedFill& f : m_noted) {
+            m_edges.push_back(f.y0);
+            m_edges.push_back(f.y1);
+        }
+        std::sort(m_edges.begin(), m_edges.end());
+        m_edges.erase(std::unique(m_edges.begin(), m_edges.end()), m_edges.end());
+        // Every noted bar covers whole bands between two edges, and the rows of a band were
+        // equal: what the bars make of the band's first row, they make of each of its rows.
+        for (std::size_t k = 0; k + 1 < m_edges.size(); ++k) {
+            const int top = m_edges[k], bottom = m_edges[k + 1];
+            std::uint8_t* first = m_target.top + top * m_target.stride;
+            bool crossed = false;
+            for (const NotedFill& f : m_noted) {
+                if (f.y0 > top || f.y1 < bottom) continue;
+                std::memset(first + f.x0, f.grey, std::size_t(f.x1 - f.x0));
+                crossed = true;
+            }
+            if (!crossed) continue;
+            for (int y = top + 1; y < bottom; ++y) std::memcpy(m_target.top + y * m_target.stride, first, std::size_t(m_target.width));
+        }
+        m_noted.clear();
+    }
+    m_equalTop = m_equalBottom = 0;
 }
 
 TRasterCanvas::Ink TRasterCanvas::inkOf(TColor color) {
@@ -179,7 +216,10 @@ int TRasterCanvas::GetDeviceCaps(int index) const {
     }
 }
 
-void TRasterCanvas::Detach() { m_target = TRasterTarget{}; }
+void TRasterCanvas::Detach() {
+    writeNoted();
+    m_target = TRasterTarget{};
+}
 
 bool TRasterCanvas::ensureTarget() {
     if (!IsAttached() && m_reattach) m_reattach();
@@ -211,6 +251,12 @@ void TRasterCanvas::fillDevice(int x0, int y0, int x1, int y1, TColor color) {
     const Ink c = inkOf(color);
     const std::size_t count = std::size_t(x1 - x0);
     const int bpp = m_target.bytesPerPixel;
+    if (bpp == 1 && y0 >= m_equalTop && y1 <= m_equalBottom && y1 - y0 > 1) {
+        if (m_noted.empty()) m_noted.reserve(64);
+        m_noted.push_back(NotedFill{x0, x1, y0, y1, c.grey});
+        return;
+    }
+    writeNoted();
     auto row = [&](int y) { return m_target.top + y * m_target.stride + std::ptrdiff_t(x0) * bpp; };
     if (bpp == 1 || (bpp == 3 && c.r == c.g && c.g == c.b)) {
         fillColumn(row(y0), m_target.stride, y1 - y0, c.grey, std::size_t(bpp) * count);
@@ -286,6 +332,7 @@ int TRasterCanvas::MeasureText(const std::string& face, int height, const std::s
 
 void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
     if (text.empty() || !ensureTarget()) return;
+    writeNoted();
     const TLogFont& font = CurrentFont();
     const double sx = ScaleX(), sy = ScaleY();
     const TFontFace& face = TFontFace::ForName(font.FaceName);

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -352,6 +354,14 @@ TEST(RasterSurface, GreyPicturesHoldTheSamePixelsAndNoteAColour) {
     for (TBitmap* b : {&colour, &grey}) {
         b->Canvas().SetBrushColor(clBlack);
         for (int w = 1, x = 0; w <= 20; x += w + 1, ++w) b->Canvas().FillRect({x, 3 + w % 3, x + w, 27});
+        // A grey bar over the black ones, then a pixel set by hand and a bar across its row: rows
+        // once equal are not assumed equal after the pixels were handed out.
+        b->Canvas().SetBrushColor(0x808080);
+        b->Canvas().FillRect({5, 10, 60, 20});
+        if (b == &grey) b->ScanLine(15)[100] = 0;
+        else std::memset(b->ScanLine(15) + 300, 0, 3);
+        b->Canvas().SetBrushColor(clBlack);
+        b->Canvas().FillRect({95, 5, 98, 25});
         drawText(b->Canvas(), 240, 5, 14, 0, "Ag7");
         b->Canvas().SetBrushColor(0xC0C0C0);
         b->Canvas().FillRect({200, 0, 240, 30});
