@@ -49,19 +49,30 @@ public:
     // Literals, and runs of one byte as copies of the byte before.
     void bytes(const std::uint8_t* data, std::size_t size) {
         room(size + size / 8 + 64);
+        adler(data, size);
         // The state in locals while the bytes go out: this loop runs for every byte of the text.
         Bits bits{o_, acc_, fill_};
-        std::uint64_t a = a_, b = b_;
         std::size_t i = 0;
         while (i < size) {
+            // A run shorter than four bytes is written as literals all the same (a copy is three
+            // or more bytes after the first), so only where four equal bytes start does a run
+            // begin: everything before it (the anti-aliased text) is literals, sixteen places
+            // looked at a time, and the branch on a run is taken only for runs that are copies.
+            while (i + 19 <= size) {
+                const auto at = [&](std::size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + k)); };
+                const __m128i b = at(1), c = at(2);
+                const __m128i four = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(at(0), b), _mm_cmpeq_epi8(b, c)),
+                                                   _mm_cmpeq_epi8(c, at(3)));
+                const unsigned same = unsigned(_mm_movemask_epi8(four));
+                const unsigned k = same ? unsigned(__builtin_ctz(same)) : 16u;
+                literals(bits, data + i, k);
+                i += k;
+                if (k < 16) break;
+            }
+            if (i == size) break;
             const std::uint8_t byte = data[i];
             bits.put(c_.code[byte], c_.length[byte]);
-            // A byte that differs from the next one (the anti-aliased text) is a literal alone.
             if (i + 1 == size || data[i + 1] != byte) {
-                a += byte;
-                b += a;
-                if (b >> 56) b %= kMod;
-                if (a >> 31) a %= kMod;
                 ++i;
                 continue;
             }
@@ -78,27 +89,10 @@ public:
             }
             while (j < size && data[j] == byte) ++j;
             const std::size_t run = j - i;
-            // k bytes of value v take a to a + k v and b to b + k a + v k (k + 1) / 2.
-            if (run < 65536) {
-                b += run * a + byte * (run * (run + 1) / 2);
-                a += run * byte;
-                if (b >> 56) b %= kMod;
-                if (a >> 31) a %= kMod;
-            } else {
-                a %= kMod;
-                b %= kMod;
-                const std::uint64_t k = run % kMod;
-                const std::uint64_t triangle =
-                    (run % 2 == 0 ? (run / 2) % kMod * ((run + 1) % kMod) : run % kMod * (((run + 1) / 2) % kMod)) % kMod;
-                b = (b + k * a + byte * triangle) % kMod;
-                a = (a + k * byte) % kMod;
-            }
             copies(bits, run - 1, kNear, byte);
             i += run;
         }
         bits.store(o_, acc_, fill_);
-        a_ = a;
-        b_ = b;
     }
 
     // The `length` (3 or more) bytes written `length` bytes ago once more (a row equal to the row
@@ -196,12 +190,74 @@ private:
                 fill -= 32;
             }
         }
+        // Every whole byte out, leaving fewer than 8 bits: needs 8 bytes of room.
+        void flush() {
+            std::memcpy(o, &acc, 8);
+            o += fill >> 3;
+            acc >>= fill & 56;
+            fill &= 7;
+        }
         void store(std::uint8_t*& o_, std::uint64_t& acc_, int& fill_) const {
             o_ = o;
             acc_ = acc;
             fill_ = fill;
         }
     };
+
+    // n literals, six to a flush (at most 54 bits on fewer than 8).
+    void literals(Bits& bits, const std::uint8_t* p, std::size_t n) const {
+        bits.flush();
+        std::size_t k = 0;
+        for (; k + 6 <= n; k += 6) {
+            for (std::size_t m = 0; m < 6; ++m) {
+                bits.acc |= std::uint64_t(c_.code[p[k + m]]) << bits.fill;
+                bits.fill += c_.length[p[k + m]];
+            }
+            bits.flush();
+        }
+        for (; k < n; ++k) {
+            bits.acc |= std::uint64_t(c_.code[p[k]]) << bits.fill;
+            bits.fill += c_.length[p[k]];
+        }
+        bits.flush();
+    }
+
+    // The Adler-32 of the data on top of (a_, b_), sixteen bytes at a time: a block of bytes
+    // d0..d15 takes a to a + sum d and b to b + 16 a + sum (16 - i) d_i. At most 5552 bytes go
+    // between two reductions, as in zlib, so that nothing overflows.
+    void adler(const std::uint8_t* p, std::size_t n) {
+        std::uint64_t a = a_ % kMod, b = b_ % kMod;
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i high = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+        const __m128i low = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+        while (n >= 16) {
+            const std::size_t blocks = std::min<std::size_t>(n / 16, 5552 / 16);
+            __m128i sums = zero, before = zero, weighted = zero;
+            for (std::size_t k = 0; k < blocks; ++k, p += 16) {
+                const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                before = _mm_add_epi32(before, sums);
+                sums = _mm_add_epi32(sums, _mm_sad_epu8(d, zero));
+                weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(d, zero), high));
+                weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(d, zero), low));
+            }
+            b += 16 * blocks * a + 16 * std::uint64_t(lanes(before)) + lanes(weighted);
+            a += lanes(sums);
+            a %= kMod;
+            b %= kMod;
+            n -= 16 * blocks;
+        }
+        for (; n > 0; --n, ++p) {
+            a += *p;
+            b += a;
+        }
+        a_ = a % kMod;
+        b_ = b % kMod;
+    }
+    static std::uint32_t lanes(__m128i v) {
+        v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+        v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+        return std::uint32_t(_mm_cvtsi128_si32(v));
+    }
 
     // A distance's fixed 5-bit code (bit-reversed) and its extra bits.
     struct Distance {
@@ -254,6 +310,32 @@ void rowSums(const std::uint8_t* row, std::size_t length, std::uint64_t& sum, st
         sum += row[i];
         weighted += std::uint64_t(row[i]) * (length - i);
     }
+}
+
+// The "Up" filter: out = row - above, byte by byte, sixteen at a time (the compiler cannot know
+// that the rows do not overlap).
+void subtractRow(std::uint8_t* out, const std::uint8_t* row, const std::uint8_t* above, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_sub_epi8(a, b));
+    }
+    for (; i < n; ++i) out[i] = std::uint8_t(row[i] - above[i]);
+}
+
+// Whether a grey row has a byte that is neither 0 nor 255.
+bool hasGrey(const std::uint8_t* p, std::size_t n) {
+    std::size_t i = 0;
+    const __m128i black = _mm_setzero_si128(), white = _mm_set1_epi8(-1);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i pure = _mm_or_si128(_mm_cmpeq_epi8(v, black), _mm_cmpeq_epi8(v, white));
+        if (_mm_movemask_epi8(pure) != 0xFFFF) return true;
+    }
+    for (; i < n; ++i)
+        if (std::uint8_t(p[i] + 1) > 1) return true;
+    return false;
 }
 
 enum class Kind { Mono, Grey, Rgb, GreyAlpha, RgbAlpha };
@@ -333,7 +415,7 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
         if (repeats[std::size_t(y)]) continue;
         const std::uint8_t* p = rows.row(y);
         if (bpp == 1) {
-            for (int x = 0; x < width && !grey; ++x) grey = std::uint8_t(p[x] + 1) > 1;  // neither 0 nor 255
+            grey = grey || hasGrey(p, std::size_t(width));
             continue;
         }
         for (int x = 0; x < width; ++x, p += bpp) {
@@ -397,7 +479,7 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
                 break;
         }
         filtered[0] = y == 0 ? 0 : 2;
-        for (std::size_t i = 0; i < rowBytes; ++i) filtered[1 + i] = std::uint8_t(current[i] - previous[i]);
+        subtractRow(filtered.data() + 1, current.data(), previous.data(), rowBytes);
         z.bytes(filtered.data(), L);
         lastZero = false;
         previous.swap(current);

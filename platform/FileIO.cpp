@@ -175,6 +175,24 @@ void writeInPlace(const std::string& fileName, const std::vector<ByteSpan>& part
 
 enum class Result { done, raced };
 
+#ifdef O_TMPFILE
+// Gives the unnamed file `fd` the name `name` in `folder` (AT_FDCWD: `name` is a path), never
+// replacing anything: straight from its descriptor where the process may (a privileged one), else
+// through its entry in /proc, whose lookup costs a batch of labels as much as writing them.
+// Returns linkat's result, errno set.
+int linkUnnamed(int fd, int folder, const char* name) {
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL) return -1;
+        byDescriptor = false;
+    }
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    return ::linkat(AT_FDCWD, self, folder, name, AT_SYMLINK_FOLLOW);
+}
+#endif
+
 // A file that does not exist yet. Written unnamed and linked only when complete, so no temporary
 // name ever appears and a failure leaves nothing (an unnamed file vanishes when closed). Where the
 // file system has no unnamed files, a hidden temporary file is renamed to the name without
@@ -185,21 +203,7 @@ Result writeNew(const std::string& fileName, const Place& place, const std::vect
     Fd fd(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));  // the umask applies
     if (fd) {
         if (const int error = writeAll(fd.get(), parts)) fail(fileName, error);
-        // The unnamed file gets its name straight from its descriptor where the process may do
-        // that (a privileged one), else through its entry in /proc, whose lookup costs a batch of
-        // labels as much as writing them.
-        static std::atomic<bool> byDescriptor{true};
-        int linked = -1;
-        if (byDescriptor.load(std::memory_order_relaxed)) {
-            linked = ::linkat(fd.get(), "", folder, place.name.c_str(), AT_EMPTY_PATH);
-            if (linked != 0 && (errno == ENOENT || errno == EPERM || errno == EINVAL)) byDescriptor = false;
-        }
-        if (linked != 0 && !byDescriptor.load(std::memory_order_relaxed)) {
-            char self[32];
-            std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd.get());
-            linked = ::linkat(AT_FDCWD, self, folder, place.name.c_str(), AT_SYMLINK_FOLLOW);
-        }
-        if (linked != 0) {
+        if (linkUnnamed(fd.get(), folder, place.name.c_str()) != 0) {
             if (errno == EEXIST) return Result::raced;
             fail(fileName, errno);
         }
@@ -231,7 +235,24 @@ Result writeNew(const std::string& fileName, const Place& place, const std::vect
     return Result::done;
 }
 
-Result writeOnce(const std::string& fileName, const std::vector<ByteSpan>& parts) {
+// A hidden name in the folder for the unnamed file, which holds the bytes and already has the
+// replaced file's owner and mode. False when it cannot be named there (another file system).
+bool nameUnnamed(int fd, int folder, std::string& name) {
+#ifdef O_TMPFILE
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = temporaryName();
+        if (linkUnnamed(fd, folder, name.c_str()) == 0) return true;
+        if (errno != EEXIST) return false;
+    }
+#else
+    (void)fd, (void)folder, (void)name;
+#endif
+    return false;
+}
+
+// `unnamed`, when open, is an unnamed file that holds the bytes already (the name existed when the
+// quick way below tried to link it); a replacement takes it rather than writing them once more.
+Result writeOnce(const std::string& fileName, const std::vector<ByteSpan>& parts, Fd& unnamed) {
     Place place{openFolder(folderOf(fileName)), nameOf(fileName)};
     if (!place.folder) fail(fileName, errno);
     if (place.name.empty()) fail(fileName, EISDIR);  // "name/" names a folder
@@ -280,14 +301,23 @@ Result writeOnce(const std::string& fileName, const std::vector<ByteSpan>& parts
         fail(fileName, error);
     }
     std::string temp;
-    Fd fd(createTemporary(folder, temp, 0600));
-    if (!fd) {
-        const int error = errno;
-        removeMade();
-        fail(fileName, error);
+    Fd fd;
+    int error = 0;
+    // The owner and mode go on before the file has a name, so that nobody the replaced file kept
+    // out can open the new one meanwhile.
+    if (unnamed && keepOwnerAndMode(unnamed.get(), st) == 0 && nameUnnamed(unnamed.get(), folder, temp)) {
+        fd = std::move(unnamed);
+    } else {
+        unnamed.reset();
+        fd = Fd(createTemporary(folder, temp, 0600));
+        if (!fd) {
+            error = errno;
+            removeMade();
+            fail(fileName, error);
+        }
+        error = writeAll(fd.get(), parts);
+        if (!error) error = keepOwnerAndMode(fd.get(), st);
     }
-    int error = writeAll(fd.get(), parts);
-    if (!error) error = keepOwnerAndMode(fd.get(), st);
     const int closed = fd.close();
     if (!error) error = closed;
     if (!error && ::renameat(folder, temp.c_str(), folder, place.name.c_str()) != 0) error = errno;
@@ -305,11 +335,44 @@ void WriteFileAtomic(const std::string& fileName, const void* data, std::size_t 
     WriteFileAtomic(fileName, std::vector<ByteSpan>{ByteSpan{data, size}});
 }
 
+namespace {
+
+// The common case in three calls: an unnamed file in the name's folder, the bytes, a link under
+// the name, which fails if anything has that name. Done, or anything else (the name exists, the
+// file system has no unnamed files, a failure) is left to writeOnce, which looks at the name
+// first and reports the failure; `unnamed` keeps the written file when only the name was in the
+// way.
+bool writeNewQuickly(const std::string& fileName, const std::vector<ByteSpan>& parts, Fd& unnamed) {
+#ifdef O_TMPFILE
+    const std::string folder = folderOf(fileName);
+    if (nameOf(fileName).empty()) return false;
+    Fd fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));  // the umask applies
+    if (!fd || writeAll(fd.get(), parts) != 0) return false;
+    if (linkUnnamed(fd.get(), AT_FDCWD, fileName.c_str()) != 0) {
+        if (errno == EEXIST) unnamed = std::move(fd);
+        return false;
+    }
+    if (const int error = fd.close()) {
+        // The name is ours (the link made it), but the content may not be whole: take it back.
+        ::unlink(fileName.c_str());
+        fail(fileName, error);
+    }
+    return true;
+#else
+    (void)fileName, (void)parts, (void)unnamed;
+    return false;
+#endif
+}
+
+}  // namespace
+
 void WriteFileAtomic(const std::string& fileName, const std::vector<ByteSpan>& parts) {
     if (fileName.empty()) fail(fileName, ENOENT);
+    Fd unnamed;
+    if (writeNewQuickly(fileName, parts, unnamed)) return;
     // Another program that makes or removes the name while we look gets a few more looks.
     for (int attempt = 0; attempt < 16; ++attempt)
-        if (writeOnce(fileName, parts) == Result::done) return;
+        if (writeOnce(fileName, parts, unnamed) == Result::done) return;
     fail(fileName, EAGAIN);
 }
 

@@ -7,7 +7,9 @@
 //   name only when every byte has been written; a file that exists gets the bytes in a new hidden
 //   file beside it, renamed over the target only when everything was written and closed. Any
 //   failure raises EInOutError "<the user's file name>: <the platform's message>" (strerror), keeps
-//   an earlier file byte for byte and leaves no temporary file behind.
+//   an earlier file byte for byte and leaves no temporary file behind. The unnamed file is written
+//   first, before the name is looked at: when the link finds the name taken, that same file
+//   (given the old file's owner and mode before it gets the hidden name) is what replaces it.
 // - A target the writer may not write into is refused with "Permission denied" (or the reason the
 //   system gives: a read-only file system, an immutable file), as writing into it in place would
 //   be; replacing it through its folder would defeat the protection.

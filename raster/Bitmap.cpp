@@ -211,6 +211,8 @@ void TBitmap::attachCanvas() {
     }
     if (m_format == pf8bit && m_colors == GreyRamp()) {
         m_canvas->Attach(TRasterTarget{m_pixels->data(), m_stride, m_width, m_height, 1});
+        if (m_white) m_canvas->NoteEqualRows(0, m_height);
+        m_white = false;
         return;
     }
     // Indexed pictures are drawn in colour and mapped back onto their table when read.
@@ -224,6 +226,8 @@ void TBitmap::attachCanvas() {
 }
 
 void TBitmap::sync() const {
+    m_canvas->Flush();
+    m_white = false;
     if (!m_shadow) return;
     m_canvas->Detach();
     TDibView shadow;
@@ -244,6 +248,7 @@ void TBitmap::replace(std::unique_ptr<Pixels> pixels, int width, int height, TPi
     m_height = height;
     m_format = format;
     m_stride = strideOf(width, format);
+    m_white = false;
     m_canvas->ResetMapping();
 }
 
@@ -283,6 +288,7 @@ void TBitmap::SetSize(int width, int height) {
         }
     }
     replace(std::move(next), width, height, m_format);
+    m_white = w <= 0 || h <= 0;  // nothing of the old picture kept
 }
 
 void TBitmap::SetWidth(int width) { SetSize(width, m_height); }

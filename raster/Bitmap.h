@@ -100,6 +100,8 @@ private:
     // A 32-bit drawing copy of an indexed picture while its surface draws.
     mutable std::unique_ptr<Pixels> m_shadow;
     std::unique_ptr<TRasterCanvas> m_canvas;
+    // Every pixel is the white of a new picture, and the surface has not been told yet.
+    mutable bool m_white = false;
 };
 
 }  // namespace varlen

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "platform/Screen.h"
 #include "raster/Fonts.h"
 
@@ -63,6 +65,46 @@ inline void fillBytes(std::uint8_t* dst, std::uint8_t value, std::size_t n) {
     }
 }
 
+// The same n bytes in each of `rows` rows. A bar is a few bytes wide and a hundred rows high: the
+// width is looked at once, not for every row, and the narrow widths become one or two plain
+// stores a row.
+void fillColumn(std::uint8_t* p, std::ptrdiff_t stride, int rows, std::uint8_t value, std::size_t n) {
+    const std::uint64_t pattern = std::uint64_t(value) * 0x0101010101010101ULL;
+    const auto v16 = std::uint16_t(pattern);
+    const auto v32 = std::uint32_t(pattern);
+    switch (n) {
+        case 1:
+            for (int y = 0; y < rows; ++y, p += stride) *p = value;
+            return;
+        case 2:
+            for (int y = 0; y < rows; ++y, p += stride) std::memcpy(p, &v16, 2);
+            return;
+        case 3:
+            for (int y = 0; y < rows; ++y, p += stride) {
+                std::memcpy(p, &v16, 2);
+                p[2] = value;
+            }
+            return;
+        case 4:
+            for (int y = 0; y < rows; ++y, p += stride) std::memcpy(p, &v32, 4);
+            return;
+        default: break;
+    }
+    if (n < 8) {
+        for (int y = 0; y < rows; ++y, p += stride) {
+            std::memcpy(p, &v32, 4);
+            std::memcpy(p + n - 4, &v32, 4);
+        }
+    } else if (n <= 16) {
+        for (int y = 0; y < rows; ++y, p += stride) {
+            std::memcpy(p, &pattern, 8);
+            std::memcpy(p + n - 8, &pattern, 8);
+        }
+    } else {
+        for (int y = 0; y < rows; ++y, p += stride) fillBytes(p, value, n);
+    }
+}
+
 // Quarter turns counter-clockwise of an escapement in tenths of a degree (the nearest one).
 int quarterTurns(int escapement) {
     const int q = static_cast<int>(std::lround(escapement / 900.0)) % 4;
@@ -115,8 +157,45 @@ TRasterCanvas::TRasterCanvas() { SetResolution(Screen().logPixelsX, Screen().log
 TRasterCanvas::TRasterCanvas(const TRasterTarget& target) : TRasterCanvas() { Attach(target); }
 
 void TRasterCanvas::Attach(const TRasterTarget& target) {
+    writeNoted();
     m_target = target;
     m_drewColour = false;
+}
+
+void TRasterCanvas::NoteEqualRows(int top, int bottom) {
+    writeNoted();
+    m_equalTop = std::max(top, 0);
+    m_equalBottom = std::min(bottom, m_target.height);
+}
+
+void TRasterCanvas::Flush() { writeNoted(); }
+
+void TRasterCanvas::writeNoted() {
+    if (!m_noted.empty()) {
+        m_edges.clear();
+        for (const NotedFill& f : m_noted) {
+            m_edges.push_back(f.y0);
+            m_edges.push_back(f.y1);
+        }
+        std::sort(m_edges.begin(), m_edges.end());
+        m_edges.erase(std::unique(m_edges.begin(), m_edges.end()), m_edges.end());
+        // Every noted bar covers whole bands between two edges, and the rows of a band were
+        // equal: what the bars make of the band's first row, they make of each of its rows.
+        for (std::size_t k = 0; k + 1 < m_edges.size(); ++k) {
+            const int top = m_edges[k], bottom = m_edges[k + 1];
+            std::uint8_t* first = m_target.top + top * m_target.stride;
+            bool crossed = false;
+            for (const NotedFill& f : m_noted) {
+                if (f.y0 > top || f.y1 < bottom) continue;
+                std::memset(first + f.x0, f.grey, std::size_t(f.x1 - f.x0));
+                crossed = true;
+            }
+            if (!crossed) continue;
+            for (int y = top + 1; y < bottom; ++y) std::memcpy(m_target.top + y * m_target.stride, first, std::size_t(m_target.width));
+        }
+        m_noted.clear();
+    }
+    m_equalTop = m_equalBottom = 0;
 }
 
 TRasterCanvas::Ink TRasterCanvas::inkOf(TColor color) {
@@ -137,7 +216,10 @@ int TRasterCanvas::GetDeviceCaps(int index) const {
     }
 }
 
-void TRasterCanvas::Detach() { m_target = TRasterTarget{}; }
+void TRasterCanvas::Detach() {
+    writeNoted();
+    m_target = TRasterTarget{};
+}
 
 bool TRasterCanvas::ensureTarget() {
     if (!IsAttached() && m_reattach) m_reattach();
@@ -169,11 +251,15 @@ void TRasterCanvas::fillDevice(int x0, int y0, int x1, int y1, TColor color) {
     const Ink c = inkOf(color);
     const std::size_t count = std::size_t(x1 - x0);
     const int bpp = m_target.bytesPerPixel;
+    if (bpp == 1 && y0 >= m_equalTop && y1 <= m_equalBottom && y1 - y0 > 1) {
+        if (m_noted.empty()) m_noted.reserve(64);
+        m_noted.push_back(NotedFill{x0, x1, y0, y1, c.grey});
+        return;
+    }
+    writeNoted();
     auto row = [&](int y) { return m_target.top + y * m_target.stride + std::ptrdiff_t(x0) * bpp; };
     if (bpp == 1 || (bpp == 3 && c.r == c.g && c.g == c.b)) {
-        const std::size_t n = std::size_t(bpp) * count;
-        std::uint8_t* p = row(y0);
-        for (int y = y0; y < y1; ++y, p += m_target.stride) fillBytes(p, c.grey, n);
+        fillColumn(row(y0), m_target.stride, y1 - y0, c.grey, std::size_t(bpp) * count);
         return;
     }
     std::uint8_t* first = row(y0);
@@ -191,9 +277,33 @@ int TRasterCanvas::TextWidth(const std::string& text) {
 
 namespace {
 
+// One row of coverage over grey pixels, eight at a time in 16 bits: the same rounding as blend<1>,
+// which leaves a pixel of coverage 0 as it was (div255 of 255 p is p).
+void blendGreyRow(std::uint8_t* p, const std::uint8_t* coverage, int count, const std::uint8_t* ink) {
+    int i = 0;
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255), half = _mm_set1_epi16(128);
+    const __m128i inkWide = _mm_set1_epi16(ink[3]);
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage + i)), zero);
+        const __m128i d = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), zero);
+        __m128i x = _mm_add_epi16(_mm_mullo_epi16(d, _mm_sub_epi16(full, a)), _mm_mullo_epi16(inkWide, a));
+        x = _mm_add_epi16(x, half);
+        x = _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p + i), _mm_packus_epi16(x, zero));
+    }
+    for (; i < count; ++i)
+        if (const unsigned a = coverage[i]) blend<1>(p + i, ink, a);
+}
+
 template <int Bpp>
 void blitRows(const TGlyphImage& glyph, const TRasterTarget& target, int x, int y, int col0, int col1, int row0,
               int row1, const std::uint8_t* ink) {
+    if (Bpp == 1) {
+        for (int row = row0; row < row1; ++row)
+            blendGreyRow(target.top + (y + row) * target.stride + std::ptrdiff_t(x + col0),
+                         glyph.Coverage.data() + std::size_t(row) * glyph.Width + col0, col1 - col0, ink);
+        return;
+    }
     for (int row = row0; row < row1; ++row) {
         const std::uint8_t* coverage = glyph.Coverage.data() + std::size_t(row) * glyph.Width;
         std::uint8_t* p = target.top + (y + row) * target.stride + std::ptrdiff_t(x + col0) * Bpp;
@@ -222,6 +332,7 @@ int TRasterCanvas::MeasureText(const std::string& face, int height, const std::s
 
 void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
     if (text.empty() || !ensureTarget()) return;
+    writeNoted();
     const TLogFont& font = CurrentFont();
     const double sx = ScaleX(), sy = ScaleY();
     const TFontFace& face = TFontFace::ForName(font.FaceName);

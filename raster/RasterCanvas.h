@@ -37,6 +37,12 @@ public:
     // Draws on the target from now on (HORZRES / VERTRES become its size).
     void Attach(const TRasterTarget& target);
     void Detach();
+    // The owner of a grey target says that rows [top, bottom) are equal to each other (a picture
+    // just made white). Bars filled within them are then only noted, and written a row band at a
+    // time: one row filled with every bar that crosses the band, copied to the band's other rows.
+    // Whoever reads or writes the pixels other than through this surface calls Flush first.
+    void NoteEqualRows(int top, int bottom);
+    void Flush();
     bool IsAttached() const { return m_target.top != nullptr; }
     // Called when a drawing operation finds no target: the owner (a bitmap) attaches one again.
     void SetReattachHandler(std::function<void()> handler) { m_reattach = std::move(handler); }
@@ -65,6 +71,17 @@ private:
     Ink inkOf(TColor color);
 
     TRasterTarget m_target;
+    // Bars noted on rows known to be equal ([m_equalTop, m_equalBottom), as they were before
+    // the noted bars), not yet written.
+    struct NotedFill {
+        int x0, x1, y0, y1;
+        std::uint8_t grey;
+    };
+    std::vector<NotedFill> m_noted;
+    std::vector<int> m_edges;
+    int m_equalTop = 0, m_equalBottom = 0;
+    // Writes the noted bars; then nothing is known of the rows any more.
+    void writeNoted();
     bool m_drewColour = false;
     std::function<void()> m_reattach;
     std::vector<double> m_pen;  // pen positions of the string being set

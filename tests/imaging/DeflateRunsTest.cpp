@@ -60,6 +60,11 @@ TEST(DeflateRuns, ZlibInflatesEveryShapeBackExactly) {
              return v;
          }()},
         {"noise: no run at all, checksum reduced on the way", noise(200000)},
+        {"255 and 254 in turn, no run: the largest sums between two reductions of the checksum", [] {
+             std::vector<std::uint8_t> v(100003);
+             for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::uint8_t(255 - i % 2);
+             return v;
+         }()},
         {"long runs of 255: the checksum's large terms", runs({{70000, 255}, {1, 0}, {65535, 255}, {65536, 254}, {3000000, 255}})},
         {"a bitmap-like mix: long zero rows between short varied ones", [&] {
              std::vector<std::uint8_t> v;

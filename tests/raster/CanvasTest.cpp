@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -344,17 +346,31 @@ TEST(RasterSurface, TurnedTextIsExactlyTheTurnedPicture) {
 }
 
 TEST(RasterSurface, GreyPicturesHoldTheSamePixelsAndNoteAColour) {
-    TBitmap colour(70, 30), grey;
+    // Bars of every width from 1 to 20 pixels (each width has its own way of filling a grey
+    // row), black text on white, and grey text over a grey field (the blend's rounding).
+    TBitmap colour(300, 30), grey;
     grey.SetGrey();
-    grey.SetSize(70, 30);
+    grey.SetSize(300, 30);
     for (TBitmap* b : {&colour, &grey}) {
         b->Canvas().SetBrushColor(clBlack);
-        b->Canvas().FillRect({3, 3, 9, 27});
-        drawText(b->Canvas(), 40, 5, 14, 0, "Ag7");
+        for (int w = 1, x = 0; w <= 20; x += w + 1, ++w) b->Canvas().FillRect({x, 3 + w % 3, x + w, 27});
+        // A grey bar over the black ones, then a pixel set by hand and a bar across its row: rows
+        // once equal are not assumed equal after the pixels were handed out.
+        b->Canvas().SetBrushColor(0x808080);
+        b->Canvas().FillRect({5, 10, 60, 20});
+        if (b == &grey) b->ScanLine(15)[100] = 0;
+        else std::memset(b->ScanLine(15) + 300, 0, 3);
+        b->Canvas().SetBrushColor(clBlack);
+        b->Canvas().FillRect({95, 5, 98, 25});
+        drawText(b->Canvas(), 240, 5, 14, 0, "Ag7");
+        b->Canvas().SetBrushColor(0xC0C0C0);
+        b->Canvas().FillRect({200, 0, 240, 30});
+        b->Canvas().SetTextColor(0x404040);
+        drawText(b->Canvas(), 220, 2, 22, 0, "W8");
     }
     EXPECT_FALSE(grey.Canvas().DrewColour());
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 70; ++x) ASSERT_EQ(argbAt(grey, x, y), argbAt(colour, x, y)) << x << "," << y;
+        for (int x = 0; x < 300; ++x) ASSERT_EQ(argbAt(grey, x, y), argbAt(colour, x, y)) << x << "," << y;
     grey.Canvas().SetBrushColor(0x0000FF);
     grey.Canvas().FillRect({0, 0, 2, 2});
     EXPECT_TRUE(grey.Canvas().DrewColour()) << "red has no grey of its own";
