@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -171,13 +172,19 @@ ReadResult readWholeFile(const std::string& fileName, std::string& content) {
 // that two windows or programs writing keys at the same time never lose each other's: the second
 // waits for the first, then reads what it wrote. The lock is on the file itself. A write replaces
 // the file by a rename, so a writer that waited may hold the lock of a file that has lost its name:
-// it looks again until the file it locked is the one the name shows. A file not there yet is
-// made empty to carry the lock, and removed again when the first write fails, so a failed first
-// write leaves no file. Where the file system has no locks, the write goes ahead without one.
+// it looks again until the file it locked is the one the name shows. It keeps looking for as long
+// as another writer keeps replacing the file, up to kLockPatience: a burst of writes by another
+// process can take every turn, so a count of tries gave up while the other was making progress.
+// A file not there yet is made empty to carry the lock, and removed again when the first write
+// fails, so a failed first write leaves no file. Where the file system has no locks, the write goes ahead without one.
 class SettingsLock {
+    static constexpr std::chrono::seconds kLockPatience{20};
+
 public:
     explicit SettingsLock(const std::string& fileName) : fileName_(fileName) {
-        for (int attempt = 0; attempt < 100 && state_ == ReadResult::missing; ++attempt) lock();
+        const auto giveUp = std::chrono::steady_clock::now() + kLockPatience;
+        do lock();
+        while (state_ == ReadResult::missing && std::chrono::steady_clock::now() < giveUp);
     }
     ~SettingsLock() {
         if (fd_ >= 0) ::close(fd_);  // releases the lock
