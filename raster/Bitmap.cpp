@@ -268,7 +268,9 @@ void TBitmap::SetSize(int width, int height) {
     }
     // New area is white: all ones in 24 and 32 bits, the white entry of a table.
     int white = 0xFF;
-    if (indexed(m_format)) {
+    if (m_format == pf8bit && m_colors == GreyRamp()) {
+        white = 0xFF;  // the ramp's last entry, the only white one: no search for it on every label
+    } else if (indexed(m_format)) {
         NearestColor nearest(m_colors);
         const int index = nearest(255, 255, 255);
         white = m_format == pf1bit ? (index ? 0xFF : 0x00) : index;
@@ -332,6 +334,14 @@ const std::vector<RGBQuad>& TBitmap::GreyRamp() {
 }
 
 void TBitmap::SetGrey() {
+    if (m_format != pf8bit && (m_width == 0 || m_height == 0)) {
+        // No pixels to carry over: the empty picture takes the grey table at once rather than
+        // the halftone table first and a mapping of it (a batch makes one such picture a label).
+        sync();
+        replace(std::make_unique<Pixels>(0), m_width, m_height, pf8bit);
+        m_colors = GreyRamp();
+        return;
+    }
     SetPixelFormat(pf8bit);
     if (m_colors == GreyRamp()) return;
     // The halftone indices become their entries' brightness.
