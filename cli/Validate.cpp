@@ -20,6 +20,7 @@ CheckedData checkData(const CliOptions& options, std::string_view utf8) {
             throw InputError(message);
         }
         std::u32string text;
+        text.reserve(utf8.size());  // no more characters than bytes
         for (std::size_t i = 0; i < utf8.size();) {
             const TUtf8Char c = DecodeUtf8Char(utf8, i);
             // The engine reads its data up to the first NUL: what follows would vanish.
@@ -28,6 +29,7 @@ CheckedData checkData(const CliOptions& options, std::string_view utf8) {
             i += c.length;
         }
         if (const std::string refusal = StrictDataError(rule, text); !refusal.empty()) throw InputError(refusal);
+        checked.data.reserve(text.size());
         for (const char32_t c : text) checked.data += static_cast<char>(c);  // all ASCII once accepted
     }
     checked.caption = rule.bookland ? BooklandCaption(checked.data) : checked.data;
