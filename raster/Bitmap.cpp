@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <unordered_map>
 
 #include <sys/mman.h>
@@ -99,6 +100,14 @@ const std::vector<RGBQuad>& defaultPalette(TPixelFormat format) {
         case pf4bit: return vgaPalette();
         default: return HalftonePalette();
     }
+}
+
+// Whether a table is the grey ramp, asked whenever a picture gets its surface: compared as
+// bytes (an entry is four bytes without padding), not entry by entry and field by field.
+static_assert(sizeof(RGBQuad) == 4 && std::has_unique_object_representations_v<RGBQuad>);
+bool isGreyRamp(const std::vector<RGBQuad>& colors) {
+    const std::vector<RGBQuad>& ramp = TBitmap::GreyRamp();
+    return colors.size() == ramp.size() && std::memcmp(colors.data(), ramp.data(), ramp.size() * sizeof(RGBQuad)) == 0;
 }
 
 // The entry nearest to each colour (squared distance, the first of equally near ones),
@@ -209,7 +218,7 @@ void TBitmap::attachCanvas() {
         m_canvas->Attach(TRasterTarget{m_pixels->data(), m_stride, m_width, m_height, bitCount(m_format) / 8});
         return;
     }
-    if (m_format == pf8bit && m_colors == GreyRamp()) {
+    if (m_format == pf8bit && isGreyRamp(m_colors)) {
         m_canvas->Attach(TRasterTarget{m_pixels->data(), m_stride, m_width, m_height, 1});
         if (m_white) m_canvas->NoteEqualRows(0, m_height);
         m_white = false;
@@ -268,7 +277,7 @@ void TBitmap::SetSize(int width, int height) {
     }
     // New area is white: all ones in 24 and 32 bits, the white entry of a table.
     int white = 0xFF;
-    if (m_format == pf8bit && m_colors == GreyRamp()) {
+    if (m_format == pf8bit && isGreyRamp(m_colors)) {
         white = 0xFF;  // the ramp's last entry, the only white one: no search for it on every label
     } else if (indexed(m_format)) {
         NearestColor nearest(m_colors);
@@ -343,7 +352,7 @@ void TBitmap::SetGrey() {
         return;
     }
     SetPixelFormat(pf8bit);
-    if (m_colors == GreyRamp()) return;
+    if (isGreyRamp(m_colors)) return;
     // The halftone indices become their entries' brightness.
     std::vector<std::uint8_t> grey(256);
     for (std::size_t i = 0; i < m_colors.size() && i < 256; ++i) {
