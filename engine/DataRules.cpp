@@ -17,9 +17,9 @@ namespace {
 using enum TDataChars;
 
 // ISO/IEC 15420 (EAN/UPC), ISO/IEC 16388 (Code 39), ISO/IEC 16390 (Interleaved 2 of 5),
-// ISO/IEC 15417 (Code 128), the Codabar and MSI specifications, USPS Publication 25 (Postnet, FIM),
-// ISO 2108 (ISBN) and the GS1 General Specifications (GS1-128, ITF-14); lengths as the window's
-// data box takes them.
+// ISO/IEC 15417 (Code 128), the Codabar and MSI symbology definitions, USPS Publication 25 (Postnet,
+// FIM), ISO 2108 (ISBN) and GS1's rules for GS1-128 and ITF-14; lengths as the window's data box
+// takes them.
 constexpr TDataRule kRules[] = {
     {"ean8", EAN_8, false, Digits, {7}, TDataCheck::Weighted, false},
     {"ean13", EAN_13, false, Digits, {12}, TDataCheck::Weighted, true},

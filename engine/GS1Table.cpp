@@ -1,7 +1,7 @@
-// The GS1 Application Identifiers a label usually carries, with their data formats from the GS1
-// General Specifications, section 3.2 (the GS1 AI table), and the predefined-length flag from its
-// table of element strings with predefined length (section 7.8); cross-checked against the GS1
-// Barcode Syntax Dictionary. Formats in the standard's notation: "N14" fixed 14 digits, "X..20" up
+// The GS1 Application Identifiers a label usually carries, with their data formats from GS1's
+// published table of Application Identifiers, and the predefined-length flag from GS1's table of
+// element strings with predefined length; cross-checked against the GS1 Barcode Syntax
+// Dictionary. Formats in the standard's notation: "N14" fixed 14 digits, "X..20" up
 // to 20 characters of the GS1 AI encodable character set 82, "N13+X..17" 13 digits then up to 17
 // characters of set 82.
 #include <cstring>
