@@ -59,6 +59,11 @@ protected:
     static double CellHeight(const TLogFont& font, double cellPerEm);
     // Ascent + descent per em of a face, for fonts given by their em height.
     virtual double CellPerEm(const std::string& face) = 0;
+    // Where a line of text `width` wide starts, from the reference point, by the text alignment.
+    double AlignedLeft(double width) const {
+        const unsigned horizontal = GetTextAlign() & 6u;
+        return horizontal == TA_CENTER ? -width / 2 : horizontal == TA_RIGHT ? -width : 0;
+    }
 
     int DpiX() const { return dpiX_; }
     int DpiY() const { return dpiY_; }

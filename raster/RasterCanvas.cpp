@@ -345,12 +345,7 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
     face.PenPositions(text, m_pen);
     const double width = m_pen.back() * emX;
     const unsigned align = GetTextAlign();
-    double left = 0;
-    switch (align & 6u) {
-        case TA_CENTER: left = -width / 2; break;
-        case TA_RIGHT: left = -width; break;
-        default: break;
-    }
+    const double left = AlignedLeft(width);
     const double ascent = face.Ascent() * emY, descent = face.Descent() * emY;
     // The baseline lies on a whole pixel; choosing it on the cell's side keeps every glyph inside
     // its cell.

@@ -228,12 +228,7 @@ void TQtCanvas::TextOutA(int x, int y, const std::string& text) {
     const double width = df.metrics.horizontalAdvance(string);
 
     // Offsets from the reference point in the unrotated text frame, in units of the drawn font.
-    double left = 0;
-    switch (GetTextAlign() & 6u) {
-        case TA_CENTER: left = -width / 2; break;
-        case TA_RIGHT: left = -width; break;
-        default: break;
-    }
+    const double left = AlignedLeft(width);
     // The glyph rasteriser puts the baseline on a whole device pixel; choosing that pixel here,
     // on the cell's side, keeps every glyph inside its cell.
     double baseline = std::floor(ascent * k + 1e-6) / k;  // TA_TOP

@@ -80,12 +80,7 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
 
     // Offsets from the reference point in the unrotated text frame.
     const unsigned align = GetTextAlign();
-    double left = 0;
-    switch (align & 6u) {
-        case TA_CENTER: left = -width / 2; break;
-        case TA_RIGHT: left = -width; break;
-        default: break;
-    }
+    const double left = AlignedLeft(width);
     double baseline = face.Ascent * em;  // TA_TOP: the cell's top at the reference point
     if ((align & TA_BASELINE) == TA_BASELINE) {
         baseline = 0;
