@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/BarLL.h"
+#include "engine/Matrix.h"
 #include "platform/Screen.h"
 
 namespace varlen {
@@ -404,6 +405,13 @@ long double ModuleWidthMM(const TRenderParams& params) {
 }
 
 TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY, TTextMetrics& metrics) {
+    // Module matrices: laid out by engine/Matrix.cpp, the text line as high as its character cell.
+    if (symbol.Kind == TBarKind::Matrix) {
+        const Resolution r = resolutionOf(dpiX, dpiY);
+        const TSize size =
+            LayoutMatrix(symbol, params, r.dpmmX, r.dpmmY, MatrixFontHeight(params, r.dpmmY), metrics, 0, 0).Size;
+        return exchanged(params.Rotation, size.cx, size.cy);
+    }
     Layout layout(symbol, params, resolutionOf(dpiX, dpiY));
     // The text line is as high as its font's character cell.
     layout.place(layout.f, 0, 0, metrics);
@@ -411,20 +419,30 @@ TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int 
 }
 
 TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas, int X, int Y) {
-    Layout layout(symbol, params, resolutionOf(canvas.GetDeviceCaps(LOGPIXELSX), canvas.GetDeviceCaps(LOGPIXELSY)));
+    const Resolution res = resolutionOf(canvas.GetDeviceCaps(LOGPIXELSX), canvas.GetDeviceCaps(LOGPIXELSY));
+    Layout layout(symbol, params, res);
     const SavedSurfaceState saved(canvas);
     canvas.SetTextAlign(TA_CENTER | TA_TOP);
     canvas.SetFontName(params.FontName);
+    // Module matrices (engine/Matrix.cpp): rectangles and text lines, painted as the bars are below.
+    const bool matrix = symbol.Kind == TBarKind::Matrix;
+    if (matrix) layout.f = MatrixFontHeight(params, res.dpmmY);
     canvas.SetFontHeight(layout.f);
-    layout.place(canvas.TextHeight("Ay"), X, Y, canvas);
-    const int W = layout.W, H = layout.H;
+    TMatrixDrawing drawing;
+    if (matrix) drawing = LayoutMatrix(symbol, params, res.dpmmX, res.dpmmY, canvas.TextHeight("Ay"), canvas, X, Y);
+    else layout.place(canvas.TextHeight("Ay"), X, Y, canvas);
+    const int W = matrix ? drawing.Size.cx : layout.W, H = matrix ? drawing.Size.cy : layout.H;
     const TSize size = exchanged(params.Rotation, W, H);
 
     PaintBackground(canvas, params, TRect{X, Y, X + size.cx, Y + size.cy});
     canvas.SetBrushColor(params.Foreground);
     const auto fill = [&](const TRect& rect) { fillRotated(canvas, params.Rotation, rect, W, H, X, Y); };
-    layout.forEachBar(fill);
-    layout.forEachBearer(fill);
+    if (matrix) {
+        for (const TRect& rect : drawing.Dark) fill(rect);
+    } else {
+        layout.forEachBar(fill);
+        layout.forEachBearer(fill);
+    }
 
     canvas.SetBrushColor(clWhite);
     canvas.SetBrushStyle(bsClear);
@@ -433,9 +451,15 @@ TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas
 
     if (params.HumanReadable) {
         const TColor textColor = canvas.SetTextColor(params.Foreground);
-        for (const TTextSlot& slot : symbol.Text)
-            drawRotatedText(canvas, params.Rotation, params.FontName, layout.slotFont(slot.Scale), X, Y,
-                            layout.slotX(slot), layout.slotY(slot), W, H, slot.Text);
+        if (matrix) {
+            for (const TMatrixDrawing::Line& line : drawing.Lines)
+                drawRotatedText(canvas, params.Rotation, params.FontName, layout.f, X, Y, line.At.X, line.At.Y, W, H,
+                                line.Text);
+        } else {
+            for (const TTextSlot& slot : symbol.Text)
+                drawRotatedText(canvas, params.Rotation, params.FontName, layout.slotFont(slot.Scale), X, Y,
+                                layout.slotX(slot), layout.slotY(slot), W, H, slot.Text);
+        }
         canvas.SetTextColor(textColor);
     }
 

@@ -10,6 +10,8 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libgif-dev zlib1g-dev
+  # the two-dimensional symbols' encoders: QR Code and Data Matrix ECC 200
+  libqrencode-dev libdmtx-dev
   # vector files (SVG, PDF, EPS) and their text: cairo, FreeType, fontconfig
   libcairo2-dev libfreetype-dev libfontconfig-dev
   # the static archives varlen-cli is linked with besides those (FreeType's and fontconfig's own
@@ -19,7 +21,7 @@ PACKAGES=(
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
   # independent oracles used by the tests
-  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
+  zxing-cpp-tools zbar-tools zint dmtx-utils libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
   imagemagick python3 python3-pil poppler-utils ghostscript valgrind
   # desktop and printing checks
   xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev
