@@ -24,7 +24,7 @@ namespace {
 // The options as the control's properties would hold them (the options are checked already).
 TBarcodeParams paramsOf(const CliOptions& o) {
     TBarcodeParams params;
-    params.CodeType = o.type;
+    setSymbolOptions(params, o);
     params.Ratio = o.ratio;
     StoreAddon(params, o.addon);
     params.ModuleWidth = static_cast<btCodeSizes>(o.module);

@@ -63,6 +63,11 @@ TEST_F(CliBatch, ShortTypeNamesAreTheWindowsEntries) {
         // Bookland: "978" and the first nine characters, as the window's entry does.
         {"bookland", "EAN_13", "0306406152", "978030640615"},
         {"bookland", "EAN_13", "12345", "97812345"},
+        {"qr", "QRCode", "Hello", "Hello"},
+        {"datamatrix", "DataMatrix", "Hello", "Hello"},
+        {"gs1-datamatrix", "GS1_DataMatrix", "(01)09506000134352", "(01)09506000134352"},
+        {"gs1-qr", "GS1_QR", "(01)09506000134352", "(01)09506000134352"},
+        {"dl-qr", "GS1_DL_QR", "(01)09506000134352", "(01)09506000134352"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.shortForm);
@@ -120,7 +125,7 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
     for (const char* option : {"--dump", "--type", "--addon", "--ratio", "--module", "--rotate", "--height", "--text-height",
                                "--font", "--no-text", "--exact", "--high-density", "--width-reduce", "--margin", "--scale",
                                "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland", "--jobs",
-                               "--shard"})
+                               "--shard", "--ecc", "--qr-version", "--dm-size", "--dl-stem", "gs1-datamatrix", "dl-qr"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

@@ -92,6 +92,45 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         {{"--type", "itf14", "12345A7890123"}, "ITF-14: \"A\" at position 6 is not a digit"},
         {{"--addon", "12", "--type", "itf14", "1234567890123"},
          "--addon 12: itf14 takes no add-on (ean13, upca and bookland do)"},
+        // The two-dimensional symbols: the GS1 rules between AIs, each refusal naming both; a
+        // Digital Link needs a primary key; the capacity of the symbol the options choose.
+        {{"--type", "gs1-datamatrix", "(01)09506000134352(02)09506000134352"}, "AI (02): not allowed together with AI (01)"},
+        {{"--type", "gs1-qr", "(02)09506000134352(37)12"}, "AI (37): needs AI (00)"},
+        {{"--type", "gs1-qr", "(02)09506000134352"}, "AI (02): needs AI (37)"},
+        {{"--type", "gs1-datamatrix", "(01)09506000134352(10)A(10)B"}, "AI (10): given twice with different data, A and B"},
+        {{"--type", "gs1-datamatrix", "(01)09506000134352(3103)000500(3102)000050"},
+         "AI (3103): not allowed together with AI (3102)"},
+        {{"--type", "gs1-qr", "(01)09506000134353"}, "AI (01): check digit 3 is wrong, expected 2"},
+        {{"--type", "gs1-datamatrix", ""}, "GS1 DataMatrix: no data, expected an AI in parentheses such as (01)"},
+        {{"--type", "gs1-qr", "(01)09506000134352(235"}, "GS1 QR: unbalanced parentheses, \"(\" at position 19 is not closed"},
+        {{"--type", "dl-qr", "09506000134352"}, "GS1 Digital Link: the data must begin with an AI in parentheses such as (01)"},
+        {{"--type", "dl-qr", "(90)ABC"},
+         "GS1 Digital Link: the data holds no primary key such as AI (01), (00), (253), (414) or (8004)"},
+        {{"--type", "dl-qr", "(22)ABC"}, "AI (22): needs AI (01)"},
+        {{"--type", "dl-qr", "(01)09506000134352(414)9506000134352"},
+         "GS1 Digital Link: AI (414) is a second primary key besides AI (01)"},
+        {{"--type", "dl-qr", "(01)09506000134352(8200)https://example.com"},
+         "GS1 Digital Link: AI (8200) is neither a key qualifier of AI (01) in this URI nor a data attribute"},
+        {{"--type", "qr", ""}, "the data is empty"},
+        {{"--type", "qr", "--qr-version", "1", std::string(35, '1')},
+         "QR Code: the data does not fit in version 1 at error correction level M, which holds at most 34 digits or 14 bytes"},
+        {{"--type", "qr", std::string(2332, 'a')},
+         "QR Code: the data does not fit in version 40 at error correction level M, which holds at most 5596 digits or 2331 "
+         "bytes"},
+        {{"--type", "qr", "--ecc", "H", std::string(7090, '1')},
+         "QR Code: the data does not fit in version 40 at error correction level H, which holds at most 3057 digits or 1273 "
+         "bytes"},
+        {{"--type", "gs1-qr", "--qr-version", "2", "(01)09506000134352(10)" + std::string(20, 'A') + "(21)" + std::string(20, 'B')},
+         "GS1 QR: the data does not fit in version 2 at error correction level M, which holds at most 61 digits or 26 bytes"},
+        {{"--type", "datamatrix", "--dm-size", "10x10", "1234567"},
+         "Data Matrix: the data does not fit in 10x10, which holds at most 6 digits or 1 byte"},
+        {{"--type", "datamatrix", std::string(3117, '1')},
+         "Data Matrix: the data does not fit in 144x144, which holds at most 3116 digits or 1555 bytes"},
+        {{"--type", "gs1-datamatrix", "--dm-size", "8x18", "(01)09506000134352"},
+         "GS1 DataMatrix: the data does not fit in 8x18, which holds at most 8 digits or 4 bytes"},
+        {{"--type", "datamatrix", "caf\xc3\xa9 \xe2\x82\xac"},
+         "datamatrix cannot carry \"\xe2\x82\xac\" at position 6; it takes the characters of Latin-1 (ISO 8859-1)"},
+        {{"--addon", "12", "--type", "qr", "x"}, "--addon 12: qr takes no add-on (ean13, upca and bookland do)"},
         // UTF-8: only valid sequences, and no character outside the symbology.
         {{"--type", "code128b", "\xff"}, "the data is not valid UTF-8 (byte 1 is 0xFF)"},
         {{"--type", "code128b", "A\xc3"}, "the data is not valid UTF-8 (byte 2 is 0xC3)"},
@@ -111,6 +150,11 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         {{"--lenient", "--type", "code128b", "A\tB"}, "BarcoLL: Code128 error"},
         {{"--lenient", "--type", "gs1-128", "(01)1"}, "AI (01): 1 digit, expected 14"},
         {{"--lenient", "--type", "gs1-128", "(10)" + std::string(69, 'A')}, "the data has 73 characters; at most 72 are taken"},
+        // ... and changes no two-dimensional data.
+        {{"--lenient", "--type", "qr", "--qr-version", "1", std::string(35, '1')},
+         "QR Code: the data does not fit in version 1 at error correction level M, which holds at most 34 digits or 14 bytes"},
+        {{"--lenient", "--type", "datamatrix", "\xe2\x82\xac"},
+         "datamatrix cannot carry \"\xe2\x82\xac\" at position 1; it takes the characters of Latin-1 (ISO 8859-1)"},
     };
     test::ScratchFolder folder;
     for (const Row& r : rows) {
@@ -157,6 +201,9 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
         {"codabar", "123", "123"},
         {"gs1-128", "(01)09501101530003(10)AB-12", "01095011015300031" "0AB-12"},
         {"itf14", "0950110153000", "09501101530003"},
+        {"qr", "Hello, World", "Hello, World"},
+        {"datamatrix", "Hello, World", "Hello, World"},
+        {"dl-qr", "(01)09506000134352(21)12", "https://id.gs1.org/01/09506000134352/21/12"},
     };
     test::ScratchFolder folder;
     std::vector<std::string> reader = {"/usr/bin/ZXingReader", "-1"};
