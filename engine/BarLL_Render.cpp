@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "engine/BarLL.h"
@@ -420,18 +421,19 @@ TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int 
 
 TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas, int X, int Y) {
     const Resolution res = resolutionOf(canvas.GetDeviceCaps(LOGPIXELSX), canvas.GetDeviceCaps(LOGPIXELSY));
-    Layout layout(symbol, params, res);
+    // Module matrices (engine/Matrix.cpp): rectangles and text lines, painted as the bars are below.
+    const bool matrix = symbol.Kind == TBarKind::Matrix;
+    std::optional<Layout> layout;
+    if (!matrix) layout.emplace(symbol, params, res);
+    const int font = matrix ? MatrixFontHeight(params, res.dpmmY) : layout->f;
     const SavedSurfaceState saved(canvas);
     canvas.SetTextAlign(TA_CENTER | TA_TOP);
     canvas.SetFontName(params.FontName);
-    // Module matrices (engine/Matrix.cpp): rectangles and text lines, painted as the bars are below.
-    const bool matrix = symbol.Kind == TBarKind::Matrix;
-    if (matrix) layout.f = MatrixFontHeight(params, res.dpmmY);
-    canvas.SetFontHeight(layout.f);
+    canvas.SetFontHeight(font);
     TMatrixDrawing drawing;
     if (matrix) drawing = LayoutMatrix(symbol, params, res.dpmmX, res.dpmmY, canvas.TextHeight("Ay"), canvas, X, Y);
-    else layout.place(canvas.TextHeight("Ay"), X, Y, canvas);
-    const int W = matrix ? drawing.Size.cx : layout.W, H = matrix ? drawing.Size.cy : layout.H;
+    else layout->place(canvas.TextHeight("Ay"), X, Y, canvas);
+    const int W = matrix ? drawing.Size.cx : layout->W, H = matrix ? drawing.Size.cy : layout->H;
     const TSize size = exchanged(params.Rotation, W, H);
 
     PaintBackground(canvas, params, TRect{X, Y, X + size.cx, Y + size.cy});
@@ -440,25 +442,25 @@ TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas
     if (matrix) {
         for (const TRect& rect : drawing.Dark) fill(rect);
     } else {
-        layout.forEachBar(fill);
-        layout.forEachBearer(fill);
+        layout->forEachBar(fill);
+        layout->forEachBearer(fill);
     }
 
     canvas.SetBrushColor(clWhite);
     canvas.SetBrushStyle(bsClear);
-    if (!layout.postal()) canvas.SetBkColor(clWhite);
+    if (matrix || !layout->postal()) canvas.SetBkColor(clWhite);
     canvas.SetBkMode(TRANSPARENT);
 
     if (params.HumanReadable) {
         const TColor textColor = canvas.SetTextColor(params.Foreground);
         if (matrix) {
             for (const TMatrixDrawing::Line& line : drawing.Lines)
-                drawRotatedText(canvas, params.Rotation, params.FontName, layout.f, X, Y, line.At.X, line.At.Y, W, H,
+                drawRotatedText(canvas, params.Rotation, params.FontName, font, X, Y, line.At.X, line.At.Y, W, H,
                                 line.Text);
         } else {
             for (const TTextSlot& slot : symbol.Text)
-                drawRotatedText(canvas, params.Rotation, params.FontName, layout.slotFont(slot.Scale), X, Y,
-                                layout.slotX(slot), layout.slotY(slot), W, H, slot.Text);
+                drawRotatedText(canvas, params.Rotation, params.FontName, layout->slotFont(slot.Scale), X, Y,
+                                layout->slotX(slot), layout->slotY(slot), W, H, slot.Text);
         }
         canvas.SetTextColor(textColor);
     }

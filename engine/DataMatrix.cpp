@@ -40,7 +40,7 @@ std::string DataMatrixCapacityError(btCodeTypes type, const TDmSize& size) {
     const int words = size.dataCodewords - (gs1 ? 1 : 0);
     const int bytes = gs1 ? words : words - 2 <= 249 ? words - 2 : words - 3;
     return std::string(MatrixTypeName(type)) + ": the data does not fit in " + sizeName(size) + ", which holds at most " +
-           std::to_string(2 * words) + " digits or " + std::to_string(bytes) + " bytes";
+           std::to_string(2 * words) + " digits or " + std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
 std::span<const TDmSize> DataMatrixSizes() { return kSizes; }

@@ -83,7 +83,6 @@ std::string checkPairOf(std::string_view data) {
 
 // The rule of one component, `value` its characters, `at` its place in the AI's data.
 void checkPart(const std::string& ai, TAICheck check, std::string_view value, std::size_t at) {
-    const std::string digits = "digits " + std::to_string(at + 1) + " to " + std::to_string(at + value.size());
     switch (check) {
         case TAICheck::None: break;
         case TAICheck::CheckDigit: {
@@ -120,7 +119,9 @@ void checkPart(const std::string& ai, TAICheck check, std::string_view value, st
             if (value != "0") refuse(ai, "first digit " + std::string(value) + " must be 0");
             break;
         case TAICheck::NonZero:
-            if (value.find_first_not_of('0') == std::string_view::npos) refuse(ai, digits + " must not all be 0");
+            if (value.find_first_not_of('0') == std::string_view::npos)
+                refuse(ai, "digits " + std::to_string(at + 1) + " to " + std::to_string(at + value.size()) +
+                               " must not all be 0");
             break;
         case TAICheck::Winding:
             if (value != "0" && value != "1" && value != "9")
@@ -155,38 +156,44 @@ int partCount(const TAIFormat& f) {
     return n;
 }
 
-// The lengths a format takes when each of its components has a fixed length ("6 or 12"), or empty.
-std::vector<std::size_t> fixedLengths(const TAIFormat& f) {
+void checkLength(const std::string& ai, const TAIFormat& f, std::size_t size) {
+    std::size_t min = 0, max = 0;
+    bool numeric = true, fixedParts = true, optional = false;
+    for (int i = 0; i < partCount(f); ++i) {
+        const TAIPart& p = f.parts[i];
+        if (!p.optional) min += p.min;
+        max += p.max;
+        numeric = numeric && p.set == 'N';
+        fixedParts = fixedParts && p.min == p.max;
+        optional = optional || p.optional;
+    }
+    const auto length = [&] { return std::to_string(size) + (numeric ? " digit" : " character") + (size == 1 ? "" : "s"); };
+    if (min == max && size != min) refuse(ai, length() + ", expected " + std::to_string(min));
+    if (size < min) refuse(ai, length() + ", expected " + std::to_string(min) + " to " + std::to_string(max));
+    if (size > max) refuse(ai, length() + ", at most " + std::to_string(max) + " allowed");
+    if (!fixedParts || !optional) return;
+    // Components of fixed lengths, some optional at the end: only whole components ("6 or 12").
     std::vector<std::size_t> lengths;
     std::size_t total = 0;
     for (int i = 0; i < partCount(f); ++i) {
-        const TAIPart& p = f.parts[i];
-        if (p.min != p.max) return {};
-        if (p.optional) lengths.push_back(total);
-        total += p.max;
+        if (f.parts[i].optional) lengths.push_back(total);
+        total += f.parts[i].max;
     }
     lengths.push_back(total);
-    return lengths;
+    if (std::find(lengths.begin(), lengths.end(), size) != lengths.end()) return;
+    std::string list;
+    for (std::size_t i = 0; i < lengths.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == lengths.size() ? " or " : ", ") + std::to_string(lengths[i]);
+    refuse(ai, length() + ", expected " + list);
 }
 
-void checkLength(const std::string& ai, const TAIFormat& f, std::size_t size) {
-    std::size_t min = 0, max = 0;
-    bool numeric = true;
-    for (int i = 0; i < partCount(f); ++i) {
-        if (!f.parts[i].optional) min += f.parts[i].min;
-        max += f.parts[i].max;
-        numeric = numeric && f.parts[i].set == 'N';
-    }
-    const std::string length = std::to_string(size) + (numeric ? " digit" : " character") + (size == 1 ? "" : "s");
-    if (min == max && size != min) refuse(ai, length + ", expected " + std::to_string(min));
-    if (size < min) refuse(ai, length + ", expected " + std::to_string(min) + " to " + std::to_string(max));
-    if (size > max) refuse(ai, length + ", at most " + std::to_string(max) + " allowed");
-    const std::vector<std::size_t> lengths = fixedLengths(f);
-    if (lengths.size() > 1 && std::find(lengths.begin(), lengths.end(), size) == lengths.end()) {
-        std::string list;
-        for (std::size_t i = 0; i < lengths.size(); ++i)
-            list += (i == 0 ? "" : i + 1 == lengths.size() ? " or " : ", ") + std::to_string(lengths[i]);
-        refuse(ai, length + ", expected " + list);
+bool inPartSet(char set, unsigned char c, std::string_view data, std::size_t i) {
+    switch (set) {
+        case 'N': return isDigit(static_cast<char>(c));
+        case 'Y': return inSet(kSet39, c);
+        // "=" pads the end of base 64 data only.
+        case 'Z': return inSet(kSet64, c) || (c == '=' && data.find_first_not_of('=', i) == std::string_view::npos);
+        default: return c <= 127 && inSet(kSet82, c);
     }
 }
 
@@ -198,37 +205,31 @@ void checkElement(const std::string& ai, const TAIFormat& f, std::string_view da
     struct Span {
         const TAIPart* part;
         std::size_t at, length;
-    };
-    std::vector<Span> spans;
+    } spans[5];
+    std::size_t count = 0;
     for (std::size_t i = 0, at = 0; i < static_cast<std::size_t>(partCount(f)) && at < data.size(); ++i) {
         const TAIPart& p = f.parts[i];
         const std::size_t length = std::min<std::size_t>(p.max, data.size() - at);
-        spans.push_back({&p, at, length});
+        spans[count++] = {&p, at, length};
         at += length;
     }
 
-    for (const Span& s : spans) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const Span& s = spans[k];
         for (std::size_t i = s.at; i < s.at + s.length; ++i) {
             const unsigned char c = static_cast<unsigned char>(data[i]);
+            if (inPartSet(s.part->set, c, data, i)) continue;
             const std::string where = quoted(c) + " at position " + std::to_string(i + 1);
             switch (s.part->set) {
-                case 'N':
-                    if (!isDigit(static_cast<char>(c))) refuse(ai, where + " is not a digit");
-                    break;
-                case 'Y':
-                    if (!inSet(kSet39, c)) refuse(ai, where + " is not in the GS1 character set 39");
-                    break;
-                case 'Z':
-                    // "=" pads the end of base 64 data only.
-                    if (!inSet(kSet64, c) && !(c == '=' && data.find_first_not_of('=', i) == std::string_view::npos))
-                        refuse(ai, where + " is not in the GS1 character set 64");
-                    break;
-                default:
-                    if (c > 127 || !inSet(kSet82, c)) refuse(ai, where + " is not in the GS1 character set");
+                case 'N': refuse(ai, where + " is not a digit");
+                case 'Y': refuse(ai, where + " is not in the GS1 character set 39");
+                case 'Z': refuse(ai, where + " is not in the GS1 character set 64");
+                default: refuse(ai, where + " is not in the GS1 character set");
             }
         }
     }
-    for (const Span& s : spans) checkPart(ai, s.part->check, data.substr(s.at, s.length), s.at);
+    for (std::size_t k = 0; k < count; ++k)
+        checkPart(ai, spans[k].part->check, data.substr(spans[k].at, spans[k].length), spans[k].at);
 }
 
 // Whether `ai` is `pattern`, where "n" in the pattern stands for any digit.

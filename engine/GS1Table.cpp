@@ -7,8 +7,6 @@
 //
 // Formats: N(n) n digits, Nv(m) 1 to m digits, X/Xv the same in the GS1 AI encodable character set
 // 82, Yv in set 39, Zv in set 64; opt() a component that may be left off at the end.
-#include <cstring>
-
 #include "engine/GS1.h"
 
 namespace varlen {
@@ -218,10 +216,9 @@ constexpr TAIFormat kAITable[] = {
 };
 
 bool covers(const TAIFormat& row, std::string_view ai) {
-    if (ai.size() != std::strlen(row.first)) return false;
     for (std::size_t i = 0; i < ai.size(); ++i)
-        if (ai[i] < row.first[i] || ai[i] > row.last[i]) return false;
-    return true;
+        if (row.first[i] == '\0' || ai[i] < row.first[i] || ai[i] > row.last[i]) return false;
+    return row.first[ai.size()] == '\0';
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ TMatrixGeometry MatrixGeometry(const TSymbol& symbol, int moduleX, int moduleY) 
         std::size_t rect;
     };
     std::vector<Open> open, next;
+    open.reserve(static_cast<std::size_t>(symbol.Columns));
+    next.reserve(static_cast<std::size_t>(symbol.Columns));
+    g.Dark.reserve(static_cast<std::size_t>(symbol.Rows * symbol.Columns / 3));
     for (int row = 0; row < symbol.Rows; ++row) {
         const std::uint8_t* m = symbol.Modules.data() + static_cast<std::size_t>(row) * symbol.Columns;
         next.clear();

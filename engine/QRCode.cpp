@@ -79,7 +79,7 @@ std::string QrCapacityError(btCodeTypes type, int version, TQrEcc ecc, int heade
     const TQrCapacity c = QrCapacity(version, ecc, headerBits);
     return std::string(MatrixTypeName(type)) + ": the data does not fit in version " + std::to_string(version) +
            " at error correction level " + levelName(ecc) + ", which holds at most " + std::to_string(c.digits) +
-           " digits or " + std::to_string(c.bytes) + " bytes";
+           " digits or " + std::to_string(c.bytes) + (c.bytes == 1 ? " byte" : " bytes");
 }
 
 int QrHeaderBits(btCodeTypes type, std::string_view text) {

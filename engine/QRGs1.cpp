@@ -257,7 +257,7 @@ unsigned bch(unsigned value, unsigned generator, int dataBits, int checkBits) {
 
 class Matrix {
 public:
-    explicit Matrix(int version) : version_(version), size_(17 + 4 * version), dark_(cells(), 0), function_(cells(), 0) {
+    explicit Matrix(int version) : size_(17 + 4 * version), dark_(cells(), 0), function_(cells(), 0) {
         for (const auto& [x, y] : {std::pair{0, 0}, {size_ - 7, 0}, {0, size_ - 7}}) finder(x, y);
         for (int i = 8; i < size_ - 8; ++i) {
             set(i, 6, i % 2 == 0);
@@ -313,17 +313,20 @@ public:
 
     // The masked symbol of each mask pattern; the one of the lowest penalty stays.
     std::vector<std::uint8_t> masked(TQrEcc ecc) const {
-        std::vector<std::uint8_t> best;
+        std::vector<std::uint8_t> best, m(cells()), columns(cells());
         long bestPenalty = 0;
         for (int mask = 0; mask < 8; ++mask) {
-            std::vector<std::uint8_t> m = dark_;
             for (int y = 0; y < size_; ++y)
-                for (int x = 0; x < size_; ++x)
-                    if (!function(x, y) && inverts(mask, x, y)) m[index(x, y)] ^= 1;
+                for (int x = 0; x < size_; ++x) {
+                    const std::size_t i = index(x, y);
+                    m[i] = static_cast<std::uint8_t>(dark_[i] ^ (!function_[i] && inverts(mask, x, y)));
+                }
             writeFormat(m, ecc, mask);
-            const long p = penalty(m);
+            for (int y = 0; y < size_; ++y)
+                for (int x = 0; x < size_; ++x) columns[index(y, x)] = m[index(x, y)];
+            const long p = penalty(m, columns);
             if (best.empty() || p < bestPenalty) {
-                best = std::move(m);
+                best = m;
                 bestPenalty = p;
             }
         }
@@ -386,48 +389,46 @@ private:
         for (int i = 8; i < 15; ++i) m[index(8, size_ - 15 + i)] = bit(i);
     }
 
-    // The four penalty rules: runs of five or more, 2 x 2 blocks, finder-like patterns with four
-    // light modules on one side, and the deviation of the dark share from half.
-    long penalty(const std::vector<std::uint8_t>& m) const {
+    // The four penalty rules: runs of five or more, 2 x 2 blocks, 1:1:3:1:1 patterns with four light
+    // modules before or after them (beyond the edge the light quiet zone), and the deviation of the
+    // dark share from half. The columns come as the rows of a copy of their own.
+    long penalty(const std::vector<std::uint8_t>& rows, const std::vector<std::uint8_t>& columns) const {
         long total = 0;
-        const auto line = [&](auto at) {
-            int run = 0;
-            std::uint8_t colour = 2;
-            for (int i = 0; i < size_; ++i) {
-                const std::uint8_t c = at(i);
-                run = c == colour ? run + 1 : 1;
-                colour = c;
-                if (run == 5) total += 3;
-                else if (run > 5) ++total;
+        for (const std::vector<std::uint8_t>* m : {&rows, &columns}) {
+            for (int y = 0; y < size_; ++y) {
+                const std::uint8_t* line = m->data() + index(0, y);
+                int run = 1;
+                for (int x = 1; x < size_; ++x) {
+                    if (line[x] == line[x - 1]) {
+                        ++run;
+                    } else {
+                        if (run >= 5) total += run - 2;
+                        run = 1;
+                    }
+                }
+                if (run >= 5) total += run - 2;
+                // The last 11 modules as bits, with the light quiet zone before and after the line.
+                unsigned window = 0;
+                for (int x = 0; x < size_ + 4; ++x) {
+                    window = ((window << 1) | (x < size_ ? line[x] : 0u)) & 0x7ffu;
+                    if (window == 0b00001011101u || (window == 0b10111010000u && x >= 10)) total += 40;
+                }
             }
-            // 1011101 with four light modules before or after it; beyond the edge is the light
-            // quiet zone.
-            const auto light = [&](int from, int to) {
-                for (int i = std::max(from, 0); i < std::min(to, size_); ++i)
-                    if (at(i)) return false;
-                return true;
-            };
-            for (int i = 0; i + 7 <= size_; ++i) {
-                if (at(i) && !at(i + 1) && at(i + 2) && at(i + 3) && at(i + 4) && !at(i + 5) && at(i + 6) &&
-                    (light(i - 4, i) || light(i + 7, i + 11)))
-                    total += 40;
-            }
-        };
-        for (int y = 0; y < size_; ++y) line([&](int x) { return m[index(x, y)]; });
-        for (int x = 0; x < size_; ++x) line([&](int y) { return m[index(x, y)]; });
-        for (int y = 0; y + 1 < size_; ++y)
-            for (int x = 0; x + 1 < size_; ++x) {
-                const std::uint8_t c = m[index(x, y)];
-                if (c == m[index(x + 1, y)] && c == m[index(x, y + 1)] && c == m[index(x + 1, y + 1)]) total += 3;
-            }
+        }
         long dark = 0;
-        for (const std::uint8_t c : m) dark += c;
-        const long cellCount = static_cast<long>(m.size());
+        for (int y = 0; y < size_; ++y) {
+            const std::uint8_t* a = rows.data() + index(0, y);
+            for (int x = 0; x < size_; ++x) dark += a[x];
+            if (y + 1 == size_) break;
+            const std::uint8_t* b = a + size_;
+            for (int x = 0; x + 1 < size_; ++x)
+                if (a[x] == a[x + 1] && a[x] == b[x] && a[x] == b[x + 1]) total += 3;
+        }
+        const long cellCount = static_cast<long>(rows.size());
         total += 10 * (std::labs(dark * 20 - cellCount * 10) / cellCount);
         return total;
     }
 
-    int version_;
     int size_;
     std::vector<std::uint8_t> dark_;
     std::vector<std::uint8_t> function_;
