@@ -7,14 +7,22 @@
 # processor time per run, the ratio, and the peak memory (maximum resident set) of one run of each.
 # Both write text under the bars: zint with its own built-in font, varlen-cli in the face fontconfig
 # gives for "Arial".
-#   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs]
+# KIND qr: one QR Code of a Digital Link URI instead (varlen-cli --type qr, zint -b QRCODE at
+# level M), without text.
+#   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs] [ean13|qr]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
 ROUNDS=${2:-7}
 RUNS=${3:-200}
+KIND=${4:-ean13}
 source "$(dirname "$0")/common.sh"
 bench_start 1
 data=400638133393
+ours_args=(--type ean13) zint_args=(-b EANX)
+if [ "$KIND" = qr ]; then
+    data=https://id.gs1.org/01/09506000134352/10/AB12345?17=271231
+    ours_args=(--type qr) zint_args=(-b QRCODE --secure=2)
+fi
 
 # The children's processor time so far, in seconds (user + system), from the shell's `times` (run
 # in this shell, not in a subshell, whose children are others).
@@ -28,9 +36,9 @@ cpu_per_run() {
     mkdir "$dir"
     children_cpu >"$work/before"
     if [ "$1" = varlen ]; then
-        for ((i = 0; i < RUNS; i++)); do "$CLI" --type ean13 -o "$dir/$i.png" $data; done
+        for ((i = 0; i < RUNS; i++)); do "$CLI" "${ours_args[@]}" -o "$dir/$i.png" "$data"; done
     else
-        for ((i = 0; i < RUNS; i++)); do zint -b EANX --filetype=PNG -o "$dir/$i.png" -d $data; done
+        for ((i = 0; i < RUNS; i++)); do zint "${zint_args[@]}" --filetype=PNG -o "$dir/$i.png" -d "$data"; done
     fi
     children_cpu >"$work/after"
     echo "($(cat "$work/after") - $(cat "$work/before")) * 1000 / $RUNS" | bc -l
@@ -40,8 +48,8 @@ cpu_per_run() {
 # one of this benchmark's, made by the first label below, as every later run of a user finds it.
 export XDG_CACHE_HOME=$work/cache
 # The labels first, once, so that both programs' files and caches are warm and the outputs exist.
-"$CLI" --type ean13 -o "$work/check.png" $data
-zint -b EANX --filetype=PNG -o "$work/zint.png" -d $data
+"$CLI" "${ours_args[@]}" -o "$work/check.png" "$data"
+zint "${zint_args[@]}" --filetype=PNG -o "$work/zint.png" -d "$data"
 declare -a ours theirs
 for ((r = 0; r < ROUNDS; r++)); do
     if ((r % 2 == 0)); then
@@ -62,9 +70,9 @@ peak() {  # the largest maximum resident set of five runs, in KiB
 }
 m_ours=$(median "${ours[@]}")
 m_zint=$(median "${theirs[@]}")
-printf 'one EAN-13 PNG per process: %s rounds of %s runs each, load average %s\n' "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf 'one %s PNG per process: %s rounds of %s runs each, load average %s\n' "$KIND" "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
 printf 'varlen-cli: median %.3f ms CPU per run (%s)\n' "$m_ours" "$(printf '%.3f ' "${ours[@]}")"
 printf 'zint:       median %.3f ms CPU per run (%s)\n' "$m_zint" "$(printf '%.3f ' "${theirs[@]}")"
 printf 'varlen-cli / zint: %.2f\n' "$(echo "$m_ours / $m_zint" | bc -l)"
 printf 'peak memory: varlen-cli %s KiB, zint %s KiB\n' \
-    "$(peak "$CLI" --type ean13 -o "$work/peak.png" $data)" "$(peak zint -b EANX --filetype=PNG -o "$work/peakz.png" -d $data)"
+    "$(peak "$CLI" "${ours_args[@]}" -o "$work/peak.png" "$data")" "$(peak zint "${zint_args[@]}" --filetype=PNG -o "$work/peakz.png" -d "$data")"

@@ -65,4 +65,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libvarlen.so.1 in /usr/lib: the package declares it and has the linker's cache updated.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
+# The encoders of QR Code and Data Matrix are loaded on first use (engine/QRCode.cpp,
+# engine/DataMatrix.cpp), so no program names them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqrencode4, libdmtx0b")
 include(CPack)

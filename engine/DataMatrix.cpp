@@ -2,9 +2,13 @@
 // GS1 element strings with FNC1 in first position and as separators (DmtxPropFnc1) in ASCII
 // encodation, where each pair of digits and each FNC1 is one codeword: GS1 data is mostly digits,
 // and the library's search over all encodations costs twenty times as much.
+//
+// libdmtx is loaded when a run first draws a Data Matrix, as libqrencode is (QRCode.cpp).
+#include <dlfcn.h>
 #include <dmtx.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/MatrixCodes.h"
@@ -24,8 +28,41 @@ constexpr TDmSize kSizes[] = {
     {8, 18, 5},       {8, 32, 10},      {12, 26, 16},     {12, 36, 22},     {16, 36, 32},     {16, 48, 49},
 };
 
+// The functions of libdmtx this file calls, with the types of its own header.
+struct DmtxApi {
+    decltype(&::dmtxEncodeCreate) create;
+    decltype(&::dmtxEncodeSetProp) setProp;
+    decltype(&::dmtxEncodeDataMatrix) encode;
+    decltype(&::dmtxEncodeDestroy) destroy;
+};
+
+template <class F>
+bool lookUp(void* library, const char* name, F* function) {
+    *function = reinterpret_cast<F>(::dlsym(library, name));
+    return *function != nullptr;
+}
+
+const DmtxApi& dmtx() {
+    static std::once_flag once;
+    static DmtxApi api;
+    static std::string failure;
+    std::call_once(once, [] {
+        void* library = ::dlopen("libdmtx.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            const char* why = ::dlerror();
+            failure = why ? why : "libdmtx.so.0 cannot be loaded";
+            return;
+        }
+        if (!(lookUp(library, "dmtxEncodeCreate", &api.create) && lookUp(library, "dmtxEncodeSetProp", &api.setProp) &&
+              lookUp(library, "dmtxEncodeDataMatrix", &api.encode) && lookUp(library, "dmtxEncodeDestroy", &api.destroy)))
+            failure = "libdmtx.so.0 lacks a function of its interface";
+    });
+    if (!failure.empty()) throw EOverflow("Data Matrix: " + failure);
+    return api;
+}
+
 struct EncodeFree {
-    void operator()(DmtxEncode* encode) const { dmtxEncodeDestroy(&encode); }
+    void operator()(DmtxEncode* encode) const { dmtx().destroy(&encode); }
 };
 
 std::string sizeName(const TDmSize& size) { return std::to_string(size.rows) + "x" + std::to_string(size.columns); }
@@ -58,22 +95,22 @@ TSymbol EncodeDataMatrix(btCodeTypes type, const std::string& data, const TBarco
         throw EOverflow(std::string(MatrixTypeName(type)) + ": " + std::to_string(params.DmRows) + "x" +
                         std::to_string(params.DmColumns) + " is not an ECC 200 size");
 
-    const std::unique_ptr<DmtxEncode, EncodeFree> encode(dmtxEncodeCreate());
+    const DmtxApi& lib = dmtx();
+    const std::unique_ptr<DmtxEncode, EncodeFree> encode(lib.create());
     if (!encode) throw EOverflow("Out of memory");
     const bool gs1 = type == GS1_DataMatrix;
     std::string input = data;
     if (gs1) {
         // GS stands for FNC1: first, and as the separators the element string already holds.
         input.insert(input.begin(), '\x1d');
-        dmtxEncodeSetProp(encode.get(), DmtxPropFnc1, 0x1d);
+        lib.setProp(encode.get(), DmtxPropFnc1, 0x1d);
     }
-    dmtxEncodeSetProp(encode.get(), DmtxPropScheme, gs1 ? DmtxSchemeAscii : DmtxSchemeAutoBest);
-    dmtxEncodeSetProp(encode.get(), DmtxPropSizeRequest, chosen ? static_cast<int>(size - kSizes) : DmtxSymbolSquareAuto);
+    lib.setProp(encode.get(), DmtxPropScheme, gs1 ? DmtxSchemeAscii : DmtxSchemeAutoBest);
+    lib.setProp(encode.get(), DmtxPropSizeRequest, chosen ? static_cast<int>(size - kSizes) : DmtxSymbolSquareAuto);
     // One pixel a module and no margin: the picture is the module matrix.
-    dmtxEncodeSetProp(encode.get(), DmtxPropModuleSize, 1);
-    dmtxEncodeSetProp(encode.get(), DmtxPropMarginSize, 0);
-    if (dmtxEncodeDataMatrix(encode.get(), static_cast<int>(input.size()),
-                             reinterpret_cast<unsigned char*>(input.data())) != DmtxPass)
+    lib.setProp(encode.get(), DmtxPropModuleSize, 1);
+    lib.setProp(encode.get(), DmtxPropMarginSize, 0);
+    if (lib.encode(encode.get(), static_cast<int>(input.size()), reinterpret_cast<unsigned char*>(input.data())) != DmtxPass)
         throw EOverflow(DataMatrixCapacityError(type, *size));
 
     const DmtxImage* image = encode->image;

@@ -1,8 +1,14 @@
 // QR Code by libqrencode: UTF-8 text and GS1 Digital Link URIs. GS1 element strings with FNC1 in
 // first position, which the library cannot write, come from QRGs1.cpp.
+//
+// libqrencode is loaded when a run first draws a QR Code, as libcups is when it first prints: a
+// program that draws one EAN-13 and ends maps no library but the C library, and every library
+// loaded at start costs such a run more than its drawing.
+#include <dlfcn.h>
 #include <qrencode.h>
 
 #include <cerrno>
+#include <mutex>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -50,9 +56,47 @@ const char* levelName(TQrEcc ecc) {
     return kNames[static_cast<int>(ecc) & 3];
 }
 
+// The functions of libqrencode this file calls, with the types of its own header.
+struct QrencodeApi {
+    decltype(&::QRcode_encodeString) encodeString;
+    decltype(&::QRinput_new2) newInput;
+    decltype(&::QRinput_appendECIheader) appendEci;
+    decltype(&::QRinput_append) append;
+    decltype(&::QRcode_encodeInput) encodeInput;
+    decltype(&::QRinput_free) freeInput;
+    decltype(&::QRcode_free) freeCode;
+};
+
+template <class F>
+bool lookUp(void* library, const char* name, F* function) {
+    *function = reinterpret_cast<F>(::dlsym(library, name));
+    return *function != nullptr;
+}
+
+const QrencodeApi& qrencode() {
+    static std::once_flag once;
+    static QrencodeApi api;
+    static std::string failure;
+    std::call_once(once, [] {
+        void* library = ::dlopen("libqrencode.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            const char* why = ::dlerror();
+            failure = why ? why : "libqrencode.so.4 cannot be loaded";
+            return;
+        }
+        if (!(lookUp(library, "QRcode_encodeString", &api.encodeString) && lookUp(library, "QRinput_new2", &api.newInput) &&
+              lookUp(library, "QRinput_appendECIheader", &api.appendEci) && lookUp(library, "QRinput_append", &api.append) &&
+              lookUp(library, "QRcode_encodeInput", &api.encodeInput) && lookUp(library, "QRinput_free", &api.freeInput) &&
+              lookUp(library, "QRcode_free", &api.freeCode)))
+            failure = "libqrencode.so.4 lacks a function of its interface";
+    });
+    if (!failure.empty()) throw EOverflow("QR Code: " + failure);
+    return api;
+}
+
 struct QrFree {
-    void operator()(QRcode* code) const { QRcode_free(code); }
-    void operator()(QRinput* input) const { QRinput_free(input); }
+    void operator()(QRcode* code) const { qrencode().freeCode(code); }
+    void operator()(QRinput* input) const { qrencode().freeInput(input); }
 };
 using QrCodePtr = std::unique_ptr<QRcode, QrFree>;
 using QrInputPtr = std::unique_ptr<QRinput, QrFree>;
@@ -60,13 +104,13 @@ using QrInputPtr = std::unique_ptr<QRinput, QrFree>;
 // UTF-8 text: as libqrencode segments it when it is ASCII; otherwise one byte segment behind the
 // ECI designator 26 (UTF-8), so that a reader need not guess the character set.
 QRcode* encodeText(const std::string& text, bool ascii, int version, QRecLevel level) {
-    if (ascii) return QRcode_encodeString(text.c_str(), version, level, QR_MODE_8, 1);
-    QrInputPtr input(QRinput_new2(version, level));
-    if (!input || QRinput_appendECIheader(input.get(), 26) != 0 ||
-        QRinput_append(input.get(), QR_MODE_8, static_cast<int>(text.size()),
-                       reinterpret_cast<const unsigned char*>(text.data())) != 0)
+    const QrencodeApi& qr = qrencode();
+    if (ascii) return qr.encodeString(text.c_str(), version, level, QR_MODE_8, 1);
+    QrInputPtr input(qr.newInput(version, level));
+    if (!input || qr.appendEci(input.get(), 26) != 0 ||
+        qr.append(input.get(), QR_MODE_8, static_cast<int>(text.size()), reinterpret_cast<const unsigned char*>(text.data())) != 0)
         return nullptr;
-    return QRcode_encodeInput(input.get());
+    return qr.encodeInput(input.get());
 }
 
 [[noreturn]] void refuseCapacity(btCodeTypes type, int version, TQrEcc ecc, int headerBits) {
