@@ -1,14 +1,11 @@
 // Data Matrix ECC 200 by libdmtx: Latin-1 text in the encodation that gives the smallest symbol, and
 // GS1 element strings with FNC1 in first position and as separators (DmtxPropFnc1) in ASCII
 // encodation, where each pair of digits and each FNC1 is one codeword: GS1 data is mostly digits,
-// and the library's search over all encodations costs twenty times as much.
-//
-// libdmtx is loaded when a run first draws a Data Matrix, as libqrencode is (QRCode.cpp).
-#include <dlfcn.h>
+// and the library's search over all encodations costs twenty times as much. libdmtx is loaded when a
+// run first draws a Data Matrix (TEncoderLibrary).
 #include <dmtx.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "engine/MatrixCodes.h"
@@ -34,30 +31,21 @@ struct DmtxApi {
     decltype(&::dmtxEncodeSetProp) setProp;
     decltype(&::dmtxEncodeDataMatrix) encode;
     decltype(&::dmtxEncodeDestroy) destroy;
+    std::string failure;
 };
 
-template <class F>
-bool lookUp(void* library, const char* name, F* function) {
-    *function = reinterpret_cast<F>(::dlsym(library, name));
-    return *function != nullptr;
-}
-
 const DmtxApi& dmtx() {
-    static std::once_flag once;
-    static DmtxApi api;
-    static std::string failure;
-    std::call_once(once, [] {
-        void* library = ::dlopen("libdmtx.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            const char* why = ::dlerror();
-            failure = why ? why : "libdmtx.so.0 cannot be loaded";
-            return;
-        }
-        if (!(lookUp(library, "dmtxEncodeCreate", &api.create) && lookUp(library, "dmtxEncodeSetProp", &api.setProp) &&
-              lookUp(library, "dmtxEncodeDataMatrix", &api.encode) && lookUp(library, "dmtxEncodeDestroy", &api.destroy)))
-            failure = "libdmtx.so.0 lacks a function of its interface";
-    });
-    if (!failure.empty()) throw EOverflow("Data Matrix: " + failure);
+    static const DmtxApi api = [] {
+        TEncoderLibrary library("libdmtx.so.0");
+        DmtxApi a;
+        library.find("dmtxEncodeCreate", &a.create);
+        library.find("dmtxEncodeSetProp", &a.setProp);
+        library.find("dmtxEncodeDataMatrix", &a.encode);
+        library.find("dmtxEncodeDestroy", &a.destroy);
+        a.failure = library.failure();
+        return a;
+    }();
+    if (!api.failure.empty()) throw EOverflow("Data Matrix: " + api.failure);
     return api;
 }
 

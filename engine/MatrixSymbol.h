@@ -1,6 +1,8 @@
 #pragma once
 // Inside the engine: the two encoders of the module matrices and the symbol they fill. EncodeMatrix
 // (MatrixCodes.cpp) checks the data, hands it to one of them and adds the text lines.
+#include <dlfcn.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,6 +11,29 @@
 #include "engine/BarLL.h"
 
 namespace varlen {
+
+// An encoder's shared library, opened when a run first draws its symbol, as libcups is when it
+// first prints: a run that draws one EAN-13 maps no library it does not use. `find` fills a
+// function pointer of the type the library's own header gives; `failure` says why one is missing.
+class TEncoderLibrary {
+public:
+    explicit TEncoderLibrary(const char* soname) : handle_(::dlopen(soname, RTLD_NOW | RTLD_LOCAL)) {
+        if (!handle_) {
+            const char* why = ::dlerror();
+            failure_ = why ? why : std::string(soname) + " cannot be loaded";
+        }
+    }
+    template <class F>
+    void find(const char* name, F* function) {
+        *function = handle_ ? reinterpret_cast<F>(::dlsym(handle_, name)) : nullptr;
+        if (handle_ && !*function && failure_.empty()) failure_ = std::string("no ") + name + " in the encoder's library";
+    }
+    const std::string& failure() const { return failure_; }
+
+private:
+    void* handle_;
+    std::string failure_;
+};
 
 // An all-light matrix symbol of the type, with its quiet zone on every side.
 TSymbol MatrixSymbol(btCodeTypes type, int rows, int columns, int quietModules);

@@ -1,18 +1,11 @@
 // QR Code by libqrencode: UTF-8 text and GS1 Digital Link URIs. GS1 element strings with FNC1 in
-// first position, which the library cannot write, come from QRGs1.cpp.
-//
-// libqrencode is loaded when a run first draws a QR Code, as libcups is when it first prints: a
-// program that draws one EAN-13 and ends maps no library but the C library, and every library
-// loaded at start costs such a run more than its drawing.
-#include <dlfcn.h>
+// first position, which the library cannot write, come from QRGs1.cpp. libqrencode is loaded when a
+// run first draws a QR Code (TEncoderLibrary).
 #include <qrencode.h>
 
 #include <cerrno>
-#include <mutex>
-#include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/MatrixCodes.h"
 #include "engine/MatrixSymbol.h"
@@ -65,32 +58,24 @@ struct QrencodeApi {
     decltype(&::QRcode_encodeInput) encodeInput;
     decltype(&::QRinput_free) freeInput;
     decltype(&::QRcode_free) freeCode;
+    std::string failure;
 };
 
-template <class F>
-bool lookUp(void* library, const char* name, F* function) {
-    *function = reinterpret_cast<F>(::dlsym(library, name));
-    return *function != nullptr;
-}
-
 const QrencodeApi& qrencode() {
-    static std::once_flag once;
-    static QrencodeApi api;
-    static std::string failure;
-    std::call_once(once, [] {
-        void* library = ::dlopen("libqrencode.so.4", RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            const char* why = ::dlerror();
-            failure = why ? why : "libqrencode.so.4 cannot be loaded";
-            return;
-        }
-        if (!(lookUp(library, "QRcode_encodeString", &api.encodeString) && lookUp(library, "QRinput_new2", &api.newInput) &&
-              lookUp(library, "QRinput_appendECIheader", &api.appendEci) && lookUp(library, "QRinput_append", &api.append) &&
-              lookUp(library, "QRcode_encodeInput", &api.encodeInput) && lookUp(library, "QRinput_free", &api.freeInput) &&
-              lookUp(library, "QRcode_free", &api.freeCode)))
-            failure = "libqrencode.so.4 lacks a function of its interface";
-    });
-    if (!failure.empty()) throw EOverflow("QR Code: " + failure);
+    static const QrencodeApi api = [] {
+        TEncoderLibrary library("libqrencode.so.4");
+        QrencodeApi a;
+        library.find("QRcode_encodeString", &a.encodeString);
+        library.find("QRinput_new2", &a.newInput);
+        library.find("QRinput_appendECIheader", &a.appendEci);
+        library.find("QRinput_append", &a.append);
+        library.find("QRcode_encodeInput", &a.encodeInput);
+        library.find("QRinput_free", &a.freeInput);
+        library.find("QRcode_free", &a.freeCode);
+        a.failure = library.failure();
+        return a;
+    }();
+    if (!api.failure.empty()) throw EOverflow("QR Code: " + api.failure);
     return api;
 }
 
