@@ -176,7 +176,7 @@ std::string helpText() {
            "                     https://id.gs1.org)\n"
            "                     Two-dimensional symbols have square modules of a whole number of dots\n"
            "                     and their quiet zone (QR Code 4 modules, Data Matrix 1) always; the\n"
-           "                     GS1 ones show their element strings below, one a line\n"
+           "                     GS1 ones show their element strings below\n"
            "  --fg RRGGBB        colour of bars and text (default 000000)\n"
            "  --bg RRGGBB|none   colour of the ground (default FFFFFF); none: transparent (PNG, SVG,\n"
            "                     PDF and EPS)\n"
