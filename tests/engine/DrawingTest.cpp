@@ -16,6 +16,7 @@
 
 #include "engine/BarLL.h"
 #include "engine/DataRules.h"
+#include "engine/Drawing.h"
 #include "support/RecordingCanvas.h"
 
 using namespace varlen;
@@ -116,7 +117,8 @@ std::string recorded(int seed) {
     canvas.SetBrushColor(0x123456);
     canvas.SetTextAlign(TA_RIGHT | TA_BASELINE);
     const TSymbol symbol = Encode(c.params);
-    const TSize size = Render(symbol, RenderParamsOf(c.params), canvas, c.X, c.Y);
+    const TDrawing drawing = Layout(symbol, c.params, c.dpiX, c.dpiY, canvas);
+    const TSize size = Paint(drawing, canvas, c.X, c.Y);
     return std::to_string(size.cx) + ' ' + std::to_string(size.cy) + ' ' + digestOf(transcript(canvas, size));
 }
 
