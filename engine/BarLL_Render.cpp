@@ -200,7 +200,9 @@ public:
         } else if (!look_.HumanReadable) {
             H = (h - r) + 2 * bearer_ + 1;
         } else if (!s_.Guards.empty()) {
-            H = t + nearest(h * 0.9336L - r) + 1;
+            // The text line starts under the shorter data bars; a low one must not leave the
+            // guard bars, which reach the full height, standing out of the drawn area.
+            H = std::max(t + nearest(h * 0.9336L - r) + 1, h - r);
         } else {
             H = t + (h - r) + 2 * bearer_ + 1;
         }
@@ -323,7 +325,17 @@ private:
     }
 
     // Width of the bars, quiet zones and bearers, one column of slack included.
-    int barWidth() const { return last() + p + eR_ + side_ - x0_ + 1; }
+    int barWidth() const {
+        int right = last() + p + eR_ + side_;
+        // FIM's bars stand at whole multiples of the rounded pitch, which may run a dot or two
+        // past the rounded positions the width is counted from.
+        if (s_.Kind == TBarKind::FimPositions) {
+            int i = count_;
+            while (i >= 1 && s_.Modules[i - 1] != 1) --i;
+            if (i >= 1) right = std::max(right, (i - 1) * nearest(q_) + x0_ + p);
+        }
+        return right - x0_ + 1;
+    }
 
     // Data bars stop above the text; guard bars, add-on bars and every bar of a symbology
     // without guards reach the full height.

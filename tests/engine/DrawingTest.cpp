@@ -142,3 +142,54 @@ TEST(Drawing, PaintsWhatTheRendererDrewForEverySeed) {
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(kSeeds));
     for (const auto& [seed, digest] : expected) EXPECT_EQ(recorded(seed), digest) << "seed " << seed;
 }
+
+// The layout is a value: what it measures with a surface of its own is what is painted on another,
+// and every bar lies inside the drawn area it reports, whatever the seed.
+TEST(Drawing, BarsLieInsideTheSizeTheLayoutReports) {
+    for (int seed = 1; seed <= kSeeds; ++seed) {
+        const Case c = caseOf(seed);
+        const TSymbol symbol = Encode(c.params);
+        RecordingCanvas metrics(c.dpiX, c.dpiY);
+        const TDrawing drawing = Layout(symbol, c.params, c.dpiX, c.dpiY, metrics);
+        RecordingCanvas canvas(c.dpiX, c.dpiY);
+        canvas.SetFontHeight(3);  // a surface font of another size changes nothing
+        EXPECT_EQ(Render(symbol, c.params, canvas, c.X, c.Y), drawing.Size) << "seed " << seed;
+        for (const TRect& bar : drawing.Bars) {
+            EXPECT_TRUE(0 <= bar.Left && bar.Left <= bar.Right && bar.Right <= drawing.Size.cx && 0 <= bar.Top &&
+                        bar.Top <= bar.Bottom && bar.Bottom <= drawing.Size.cy)
+                << "seed " << seed << ": bar " << bar.Left << "," << bar.Top << " - " << bar.Right << "," << bar.Bottom
+                << " in " << drawing.Size.cx << " x " << drawing.Size.cy;
+        }
+    }
+}
+
+// A look from a caller that skipped the control's setters is refused with the setters' words.
+TEST(Drawing, CheckLookRefusesWhatTheSettersRefuse) {
+    const struct {
+        void (*spoil)(TLook&);
+        const char* message;  // nullptr: accepted
+    } rows[] = {
+        {[](TLook&) {}, nullptr},
+        {[](TLook& l) { l.HeightPercent = -100; }, "Bar_HeightPercent must be in the range 20..200!"},
+        {[](TLook& l) { l.HeightPercent = 201; }, "Bar_HeightPercent must be in the range 20..200!"},
+        {[](TLook& l) { l.FontScaling = 19; }, "Bar_Fontscaling must be in the range 20..200!"},
+        {[](TLook& l) { l.ModuleWidth = static_cast<btCodeSizes>(10); }, "Bar_SC_Size must be in the range 0..9!"},
+        {[](TLook& l) { l.Rotation = static_cast<btCodeRotate>(4); },
+         "Bar_Rotate must be in the range rotate_000..rotate_270!"},
+        {[](TLook& l) { l.Bearer = static_cast<TBearer>(3); }, "Bar_Bearer must be Frame, Bars or None!"},
+    };
+    for (const auto& row : rows) {
+        TLook look;
+        row.spoil(look);
+        if (!row.message) {
+            EXPECT_NO_THROW(CheckLook(look));
+            continue;
+        }
+        try {
+            CheckLook(look);
+            ADD_FAILURE() << row.message << ": accepted";
+        } catch (const EOverflow& e) {
+            EXPECT_STREQ(e.what(), row.message);
+        }
+    }
+}
