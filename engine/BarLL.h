@@ -68,7 +68,8 @@ public:
 //
 // Encode keeps nothing between calls and changes nothing it is given; Layout and Paint keep
 // nothing either. The same symbol can be laid out and drawn any number of times. Measure and
-// Render are the two steps as they were named before the drawing became a value.
+// Render take both steps at once, for callers that want only the size, or the picture on one
+// surface.
 
 // Module numbers counted from 1, both ends included; empty when Last < First.
 struct TModuleRange {

@@ -1,8 +1,8 @@
 // The renderer of the engine. Layout lays a symbol's module row out at the physical size the
 // module width asks for on a resolution, makes every dark run one rectangle, places the
 // human-readable text where the symbol's text slots put it, applies the quarter-turn rotation and
-// hands all of it back as a TDrawing. Paint draws a TDrawing on any surface; Measure and Render are
-// the two together, as the programs called them before the drawing became a value.
+// hands all of it back as a TDrawing. Paint draws a TDrawing on any surface; Measure and Render take
+// both steps at once.
 //
 // All real arithmetic is long double, evaluated in the order the formulas are written, and every
 // real-to-integer step goes through nearest() (halves to even), so that a drawing comes out the same

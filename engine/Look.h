@@ -43,7 +43,7 @@ struct TLook {
     bool TransparentBackground = false;
 };
 
-// The name the look had while it was a parameter record of the renderer alone.
+// The look by the name the renderer's callers use for it.
 using TRenderParams = TLook;
 
 // Module width in millimetres: SC0..SC9 (any other value counts as SC2), halved at high density.
@@ -58,7 +58,9 @@ struct TRange {
     long long Min;
     long long Max;
     const char* OptionMessage;       // varlen-cli's refusal (after "varlen-cli: ")
-    const char* OptionBelowMessage;  // its refusal of a value below Min where it has its own; or nullptr
+    // Its refusal of a value below Min where that has words of its own, older than the maximum,
+    // which scripts may already look for; nullptr: OptionMessage.
+    const char* OptionBelowMessage;
     const char* PropertyMessage;     // the control's EOverflow; nullptr with no property
 
     constexpr bool Contains(long long value) const { return value >= Min && value <= Max; }
