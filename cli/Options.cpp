@@ -9,6 +9,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -43,6 +44,25 @@ bool parseReal(std::string_view text, double& value) {
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end;
+}
+
+// A whole number, all of the text; one too large for 64 bits counts as the largest (or smallest),
+// so that it is refused by its range rather than taken for something else than a number.
+bool parseWhole(std::string_view text, long long& value) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ptr != end) return false;
+    if (ec == std::errc::result_out_of_range) value = text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+    return ec == std::errc() || ec == std::errc::result_out_of_range;
+}
+
+// The number of an option, within its row of the range table.
+int rangedNumber(std::string_view text, const TRange& range, const std::string& notNumber) {
+    long long number = 0;
+    if (!parseWhole(text, number)) throw UsageError(notNumber);
+    if (const char* refusal = range.OptionRefusal(number)) throw UsageError(refusal);
+    return static_cast<int>(number);
 }
 
 // Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
@@ -174,11 +194,13 @@ std::string helpText() {
            "                     .eps, what the window's Save writes, byte for byte (vector types: a\n"
            "                     page the symbol's size, at physical size); written whole or not at all\n"
            "  -o - --format EXT  the file to standard output, EXT one of bmp gif tif jpg emf png svg pdf eps\n"
-           "  --scale F          magnification of the pixel types (the window's Save Size, default 1)\n"
-           "  --margin N         pixels of background around the symbol (default 2, the window's)\n"
-           "  --dpi N            lay out for an N dots-per-inch printer: every module a whole number of\n"
-           "                     dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and EPS at N\n"
-           "                     dots per inch (TIFF keeps its fixed 87.7)\n"
+           "  --scale F          magnification of the pixel types, 1..100 (the window's Save Size,\n"
+           "                     default 1)\n"
+           "  --margin N         pixels of background around the symbol, 0..10000 (default 2, the\n"
+           "                     window's)\n"
+           "  --dpi N            lay out for an N dots-per-inch printer, 1..10000: every module a whole\n"
+           "                     number of dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and\n"
+           "                     EPS at N dots per inch (TIFF keeps its fixed 87.7)\n"
            "  --print            print on the default printer at physical size, 200/200 dots from\n"
            "                     the corner of the printable area, as the window's Print does\n"
            "  --batch FILE|-     one data set per line of FILE (- standard input), each written to the\n"
@@ -285,47 +307,42 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             const std::string_view text = value();
             if (text == "3") options.ratio = Ratio_3;
             else if (text == "2") options.ratio = Ratio_2;
-            else throw UsageError("--ratio takes 2 or 3");
+            else throw UsageError(kRatioRange.OptionMessage);
         } else if (name == "-o" || name == "--output") {
             options.output = std::string(value());
             if (options.output.empty()) throw UsageError(std::string(name) + " needs a file name");
             drawing = true;
         } else if (name == "--module") {
             const std::string_view text = value();
-            if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), options.module) ||
-                options.module < SC0 || options.module > SC9)
-                throw UsageError("--module takes SC0 to SC9");
+            int module = -1;
+            if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), module) ||
+                !kModuleWidthRange.Contains(module))
+                throw UsageError(kModuleWidthRange.OptionMessage);
+            options.look.ModuleWidth = static_cast<btCodeSizes>(module);
         } else if (name == "--rotate") {
             int degrees = 0;
-            if (!parseInt(value(), degrees) || degrees % 90 != 0 || degrees < 0 || degrees > 270)
-                throw UsageError("--rotate takes 0, 90, 180 or 270");
-            options.rotation = degrees / 90;
+            if (!parseInt(value(), degrees) || degrees % 90 != 0 || !kRotationRange.Contains(degrees / 90))
+                throw UsageError(kRotationRange.OptionMessage);
+            options.look.Rotation = static_cast<btCodeRotate>(degrees / 90);
         } else if (name == "--height" || name == "--text-height" || name == "--margin" || name == "--scale" ||
                    name == "--dpi") {
-            const std::string_view text = value();
-            int number = 0;
-            if (!parseInt(text, number)) throw UsageError(std::string(name) + " takes a whole number");
-            if (name == "--height" || name == "--text-height") {
-                if (number < 20 || number > 200) throw UsageError(std::string(name) + " must be between 20 and 200");
-                (name == "--height" ? options.heightPercent : options.textHeight) = number;
-            } else if (name == "--scale") {
-                if (number < 1) throw UsageError("--scale must be 1 or more");
-                options.scale = number;
-            } else if (name == "--margin") {
-                if (number < 0) throw UsageError("--margin takes 0 or more pixels");
-                options.margin = number;
-            } else {
-                if (number < 1) throw UsageError("--dpi takes 1 or more dots per inch");
-                options.dpi = number;
-            }
+            const TRange& range = name == "--height"        ? kHeightPercentRange
+                                  : name == "--text-height" ? kFontScalingRange
+                                  : name == "--margin"      ? kMarginRange
+                                  : name == "--scale"       ? kScaleRange
+                                                            : kResolutionRange;
+            const int number = rangedNumber(value(), range, std::string(name) + " takes a whole number");
+            if (name == "--height") options.look.HeightPercent = number;
+            else if (name == "--text-height") options.look.FontScaling = number;
+            else if (name == "--margin") options.margin = number;
+            else if (name == "--scale") options.scale = number;
+            else options.dpi = number;
         } else if (name == "--batch") {
             options.batchFile = std::string(value());
             if (options.batchFile.empty()) throw UsageError("--batch needs a file name or -");
             options.batch = true;
         } else if (name == "--jobs") {
-            const std::string_view text = value();
-            if (!parseInt(text, options.jobs) || options.jobs < 0 || options.jobs > 1024)
-                throw UsageError("--jobs takes a number of threads from 0 (one per core) to 1024");
+            options.jobs = rangedNumber(value(), kJobsRange, kJobsRange.OptionMessage);
         } else if (name == "--shard") {
             const std::string_view text = value();
             const auto slash = text.find('/');
@@ -344,30 +361,30 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.target = Target::Printer;
             drawing = true;
         } else if (name == "--font") {
-            options.font = std::string(value());
+            options.look.FontName = std::string(value());
         } else if (name == "--bearer") {
             const std::string_view text = value();
-            if (equalNoCase(text, "frame")) options.bearer = TBearer::Frame;
-            else if (equalNoCase(text, "bars")) options.bearer = TBearer::Bars;
-            else if (equalNoCase(text, "none")) options.bearer = TBearer::None;
-            else throw UsageError("--bearer takes frame, bars or none");
+            if (equalNoCase(text, "frame")) options.look.Bearer = TBearer::Frame;
+            else if (equalNoCase(text, "bars")) options.look.Bearer = TBearer::Bars;
+            else if (equalNoCase(text, "none")) options.look.Bearer = TBearer::None;
+            else throw UsageError(kBearerRange.OptionMessage);
         } else if (name == "--fg") {
-            if (!parseColor(value(), options.foreground))
+            if (!parseColor(value(), options.look.Foreground))
                 throw UsageError("--fg takes a colour as RRGGBB, six hexadecimal digits");
         } else if (name == "--bg") {
             const std::string_view text = value();
-            options.transparent = equalNoCase(text, "none");
-            if (!options.transparent && !parseColor(text, options.background))
+            options.look.TransparentBackground = equalNoCase(text, "none");
+            if (!options.look.TransparentBackground && !parseColor(text, options.look.Background))
                 throw UsageError("--bg takes a colour as RRGGBB, six hexadecimal digits, or none");
         } else if (name == "--quiet-zones" || name == "--allow-inverse") {
             noValue();
-            (name == "--quiet-zones" ? options.quietZones : options.allowInverse) = true;
+            (name == "--quiet-zones" ? options.look.QuietZones : options.allowInverse) = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
-            if (name == "--no-text") options.humanReadable = false;
-            else if (name == "--exact") options.exact = true;
-            else if (name == "--high-density") options.highDensity = true;
-            else options.widthReduce = true;
+            if (name == "--no-text") options.look.HumanReadable = false;
+            else if (name == "--exact") options.look.ZoomSize = true;
+            else if (name == "--high-density") options.look.HighDensity = true;
+            else options.look.WidthReduce = true;
         } else if (name == "--csv" || name == "--outline" || name == "--fit") {
             noValue();
             (name == "--csv" ? options.csv : name == "--outline" ? options.sheet.outline : options.sheet.fit) = true;
@@ -425,12 +442,11 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (options.mode == Mode::None) throw UsageError("no mode given");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
     // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
-    if (!options.transparent && !options.allowInverse &&
-        luminance(options.foreground) >= luminance(options.background))
-        throw UsageError("--fg " + hexColor(options.foreground) + " is not darker than --bg " +
-                         hexColor(options.background) + ": scanners need dark bars on a light ground " +
-                         "(--allow-inverse draws it all the same)");
-    if (options.transparent && options.target != Target::Printer && options.mode == Mode::Draw) {
+    const TLook& look = options.look;
+    if (!look.TransparentBackground && !options.allowInverse && luminance(look.Foreground) >= luminance(look.Background))
+        throw UsageError("--fg " + hexColor(look.Foreground) + " is not darker than --bg " + hexColor(look.Background) +
+                         ": scanners need dark bars on a light ground (--allow-inverse draws it all the same)");
+    if (look.TransparentBackground && options.target != Target::Printer && options.mode == Mode::Draw) {
         const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
                                                                             : SaveFileTypeOf(options.output);
         if (const char* why = transparencyRefusal(type))

@@ -60,23 +60,12 @@ struct CliOptions {
 
     // Drawing (-o FILE). Out-of-range numbers are usage errors naming their option.
     std::string output;          // a file name (any of the save types), "-", or a batch pattern
-    int module = SC2;            // --module SCn: n
-    int rotation = rotate_000;   // --rotate 0|90|180|270 as an ordinal
-    int heightPercent = 100;     // --height
-    int textHeight = 100;        // --text-height
-    std::string font = "Arial";  // --font
-    bool humanReadable = true;   // --no-text turns it off
-    bool exact = false;          // --exact: module edges at their exact positions (ZoomSize)
-    bool highDensity = false;
-    bool widthReduce = false;
+    TLook look;                  // --module, --rotate, --height, --text-height, --font, --no-text,
+                                 // --exact, --high-density, --width-reduce, --quiet-zones,
+                                 // --bearer, --fg, --bg
     int margin = 2;              // white pixels around the symbol, before scaling
     int scale = 1;               // every pixel this many times
-    int dpi = 0;                 // 0: the screen's resolution
-    bool quietZones = false;     // --quiet-zones: the standard's light margins, besides the margin
-    TBearer bearer = TBearer::Frame;  // --bearer frame|bars|none (ITF-14)
-    TColor foreground = clBlack;      // --fg RRGGBB
-    TColor background = clWhite;      // --bg RRGGBB
-    bool transparent = false;         // --bg none
+    int dpi = 0;                 // 0: the headless display's resolution
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
 };
 
