@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "cli/Batch.h"
+#include "cli/Validate.h"
 #include "engine/DataRules.h"
 #include "imaging/BarcodeImage.h"
 #include "imaging/SaveFile.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
-#include "platform/Screen.h"
 #include "vector/Vector.h"
 
 namespace varlen::cli {
@@ -24,23 +24,10 @@ namespace {
 // The options as the control's properties would hold them (the options are checked already).
 TBarcodeParams paramsOf(const CliOptions& o) {
     TBarcodeParams params;
+    static_cast<TLook&>(params) = o.look;
     setSymbolOptions(params, o);
     params.Ratio = o.ratio;
     StoreAddon(params, o.addon);
-    params.ModuleWidth = static_cast<btCodeSizes>(o.module);
-    params.Rotation = static_cast<btCodeRotate>(o.rotation);
-    params.HeightPercent = o.heightPercent;
-    params.FontScaling = o.textHeight;
-    params.FontName = o.font;
-    params.HumanReadable = o.humanReadable;
-    params.ZoomSize = o.exact;
-    params.HighDensity = o.highDensity;
-    params.WidthReduce = o.widthReduce;
-    params.QuietZones = o.quietZones;
-    params.Bearer = o.bearer;
-    params.Foreground = o.foreground;
-    params.Background = o.background;
-    params.TransparentBackground = o.transparent;
     return params;
 }
 
@@ -48,8 +35,8 @@ TSaveOptions saveOptions(const CliOptions& o) {
     TSaveOptions save;
     save.RecordDpi = o.dpi;
     save.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
-    save.Background = o.background;
-    save.TransparentBackground = o.transparent;
+    save.Background = o.look.Background;
+    save.TransparentBackground = o.look.TransparentBackground;
     return save;
 }
 
@@ -58,12 +45,15 @@ TSaveOptions saveOptions(const CliOptions& o) {
 void print(const TSaveSource& source) { PrintOnDefaultQueue(source.Vector, TVectorOptions{}, "Varlen"); }
 
 // Draws and writes labels of one barcode; the batch makes one per thread.
+// A label printer's resolution: the labels are laid out in whole dots of that printer, and the
+// bitmap files record it. Without --dpi, the headless display's.
 class Labels : public LabelWriter {
 public:
     Labels(const TBarcodeParams& params, const CliOptions& o)
-        : o_(o), image_(params), source_(SaveSourceOf(image_, o.margin)), save_(saveOptions(o)) {}
+        : o_(o), image_(params, ScreenAt(o.dpi, o.dpi)), source_(SaveSourceOf(image_, o.margin)),
+          save_(saveOptions(o)) {}
 
-    void setCaption(const std::string& caption) override { image_.setBar_Caption(caption); }
+    void setLabel(const Label& label) override { image_.setBar_Caption(label.caption); }
 
     void write(const std::string& fileName) override {
         switch (o_.target) {
@@ -90,17 +80,14 @@ private:
 }  // namespace
 
 int runDraw(const CliOptions& o, const MessageSink& errors) {
-    // A label printer's resolution: bitmaps report it, so the renderer lays every module out in
-    // whole dots of that printer, and the bitmap files record it.
-    if (o.dpi > 0) {
-        ScreenInfo screen = Screen();
-        screen.logPixelsX = screen.logPixelsY = o.dpi;
-        SetScreenInfo(screen);
-    }
+    // Text lines and sheets are read and checked already, but not drawn yet: say so rather than
+    // leave them out of the labels.
+    if (!o.textLines.empty()) throw InputError("--text-line: this version does not draw text lines yet");
+    if (o.onSheet) throw InputError("--sheet: this version does not draw sheets of labels yet");
     const TBarcodeParams params = paramsOf(o);
     if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o); }, errors);
     Labels labels(params, o);
-    labels.setCaption(o.caption);
+    labels.setLabel(Label{o.caption, o.textLines});
     labels.write(o.output);
     return 0;
 }

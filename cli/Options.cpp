@@ -1,6 +1,7 @@
 // Parsing the command line of varlen-cli.
 #include "cli/Options.h"
 
+#include "cli/Labels.h"
 #include "cli/Pattern.h"
 #include "engine/DataRules.h"
 #include "engine/GS1.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -46,6 +48,33 @@ bool parseInt(std::string_view text, int& value) {
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// A number in decimal notation (digits and at most one point), all of the text.
+bool parseReal(std::string_view text, double& value) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos) return false;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+// A whole number, all of the text; one too large for 64 bits counts as the largest (or smallest),
+// so that it is refused by its range rather than taken for something else than a number.
+bool parseWhole(std::string_view text, long long& value) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ptr != end) return false;
+    if (ec == std::errc::result_out_of_range) value = text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+    return ec == std::errc() || ec == std::errc::result_out_of_range;
+}
+
+// The number of an option, within its row of the range table.
+int rangedNumber(std::string_view text, const TRange& range, const std::string& notNumber) {
+    long long number = 0;
+    if (!parseWhole(text, number)) throw UsageError(notNumber);
+    if (const char* refusal = range.OptionRefusal(number)) throw UsageError(refusal);
+    return static_cast<int>(number);
 }
 
 // Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
@@ -121,8 +150,10 @@ std::string usageText() {
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
            "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
+           "       varlen-cli --batch FILE|- --csv [--data-column NAME] -o PATTERN [OPTIONS]\n"
+           "       varlen-cli --sheet NAME|SPEC -o FILE.pdf|--print [OPTIONS] DATA|--batch FILE|-\n"
            "       varlen-cli --print [OPTIONS] DATA\n"
-           "       varlen-cli --help | --version\n";
+           "       varlen-cli --sheet list | --help | --version\n";
 }
 
 std::string helpText() {
@@ -188,11 +219,13 @@ std::string helpText() {
            "                     .eps, what the window's Save writes, byte for byte (vector types: a\n"
            "                     page the symbol's size, at physical size); written whole or not at all\n"
            "  -o - --format EXT  the file to standard output, EXT one of bmp gif tif jpg emf png svg pdf eps\n"
-           "  --scale F          magnification of the pixel types (the window's Save Size, default 1)\n"
-           "  --margin N         pixels of background around the symbol (default 2, the window's)\n"
-           "  --dpi N            lay out for an N dots-per-inch printer: every module a whole number of\n"
-           "                     dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and EPS at N\n"
-           "                     dots per inch (TIFF keeps its fixed 87.7)\n"
+           "  --scale F          magnification of the pixel types, 1..100 (the window's Save Size,\n"
+           "                     default 1)\n"
+           "  --margin N         pixels of background around the symbol, 0..10000 (default 2, the\n"
+           "                     window's)\n"
+           "  --dpi N            lay out for an N dots-per-inch printer, 1..10000: every module a whole\n"
+           "                     number of dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and\n"
+           "                     EPS at N dots per inch (TIFF keeps its fixed 87.7)\n"
            "  --print            print on the default printer at physical size, 200/200 dots from\n"
            "                     the corner of the printable area, as the window's Print does\n"
            "  --batch FILE|-     one data set per line of FILE (- standard input), each written to the\n"
@@ -211,6 +244,31 @@ std::string helpText() {
            "  --help, -h         this text\n"
            "  --version, -V      the version\n"
            "\n"
+           "Labels:\n"
+           "  --csv              the batch file is CSV (RFC 4180): a header row naming the columns, then\n"
+           "                     a label per record; quoted fields may hold the delimiter, doubled quotes\n"
+           "                     and line breaks; UTF-8 with or without a byte-order mark, CRLF or LF.\n"
+           "                     Messages and %n give the line a record starts on, --shard counts\n"
+           "                     records; a record without a column the run needs fails alone\n"
+           "  --csv-delimiter C  the field delimiter: , (default), ; or tab\n"
+           "  --data-column NAME the column with the symbol's data (default the first)\n"
+           "  {NAME}             in -o PATTERN and --text-line: the record's column NAME (in -o with\n"
+           "                     characters unsafe in file names as \"_\"); {{ and }} are braces\n"
+           "  --text-line TEXT   a line of text under the symbol, centred; up to 10\n"
+           "  --text-size PT     the size of the text lines, 4 to 72 points (default 8)\n"
+           "  --sheet NAME|SPEC  the labels laid out on sheets of labels, as one PDF (-o FILE.pdf) or\n"
+           "                     printed: NAME a built-in sheet, SPEC \"PAGE COLSxROWS WxH LEFT,TOP\n"
+           "                     PITCHXxPITCHY\" in millimetres, PAGE a4, letter or WxH, for example\n"
+           "                     \"a4 3x7 63.5x38.1 7.25,15.15 66.04x38.1\"\n"
+           "  --sheet list       the built-in sheets with their sizes\n"
+           "  --copies N         each label N times, side by side (1 to 1000)\n"
+           "  --skip N           leave the first N cells of the first page empty (cells already used)\n"
+           "  --outline          thin cut lines round each cell, for plain paper\n"
+           "  --fit              a label too large for its cell gets the widest module width that fits\n"
+           "                     (whole dots at --dpi)\n"
+           "  This version reads and checks --text-line and --sheet but does not draw them yet: a run\n"
+           "  that asks for them stops with a message.\n"
+           "\n"
            "Exit status: 0 success, 1 refused data or an encoding or file error (its message on standard\n"
            "error; with --batch, any line failed), 2 a command line that cannot be understood.\n";
 }
@@ -219,6 +277,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     CliOptions options;
     bool optionsEnded = false;
     bool drawing = false;
+    bool listSheets = false;  // --sheet list
 
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -274,47 +333,42 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             const std::string_view text = value();
             if (text == "3") options.ratio = Ratio_3;
             else if (text == "2") options.ratio = Ratio_2;
-            else throw UsageError("--ratio takes 2 or 3");
+            else throw UsageError(kRatioRange.OptionMessage);
         } else if (name == "-o" || name == "--output") {
             options.output = std::string(value());
             if (options.output.empty()) throw UsageError(std::string(name) + " needs a file name");
             drawing = true;
         } else if (name == "--module") {
             const std::string_view text = value();
-            if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), options.module) ||
-                options.module < SC0 || options.module > SC9)
-                throw UsageError("--module takes SC0 to SC9");
+            int module = -1;
+            if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), module) ||
+                !kModuleWidthRange.Contains(module))
+                throw UsageError(kModuleWidthRange.OptionMessage);
+            options.look.ModuleWidth = static_cast<btCodeSizes>(module);
         } else if (name == "--rotate") {
             int degrees = 0;
-            if (!parseInt(value(), degrees) || degrees % 90 != 0 || degrees < 0 || degrees > 270)
-                throw UsageError("--rotate takes 0, 90, 180 or 270");
-            options.rotation = degrees / 90;
+            if (!parseInt(value(), degrees) || degrees % 90 != 0 || !kRotationRange.Contains(degrees / 90))
+                throw UsageError(kRotationRange.OptionMessage);
+            options.look.Rotation = static_cast<btCodeRotate>(degrees / 90);
         } else if (name == "--height" || name == "--text-height" || name == "--margin" || name == "--scale" ||
                    name == "--dpi") {
-            const std::string_view text = value();
-            int number = 0;
-            if (!parseInt(text, number)) throw UsageError(std::string(name) + " takes a whole number");
-            if (name == "--height" || name == "--text-height") {
-                if (number < 20 || number > 200) throw UsageError(std::string(name) + " must be between 20 and 200");
-                (name == "--height" ? options.heightPercent : options.textHeight) = number;
-            } else if (name == "--scale") {
-                if (number < 1) throw UsageError("--scale must be 1 or more");
-                options.scale = number;
-            } else if (name == "--margin") {
-                if (number < 0) throw UsageError("--margin takes 0 or more pixels");
-                options.margin = number;
-            } else {
-                if (number < 1) throw UsageError("--dpi takes 1 or more dots per inch");
-                options.dpi = number;
-            }
+            const TRange& range = name == "--height"        ? kHeightPercentRange
+                                  : name == "--text-height" ? kFontScalingRange
+                                  : name == "--margin"      ? kMarginRange
+                                  : name == "--scale"       ? kScaleRange
+                                                            : kResolutionRange;
+            const int number = rangedNumber(value(), range, std::string(name) + " takes a whole number");
+            if (name == "--height") options.look.HeightPercent = number;
+            else if (name == "--text-height") options.look.FontScaling = number;
+            else if (name == "--margin") options.margin = number;
+            else if (name == "--scale") options.scale = number;
+            else options.dpi = number;
         } else if (name == "--batch") {
             options.batchFile = std::string(value());
             if (options.batchFile.empty()) throw UsageError("--batch needs a file name or -");
             options.batch = true;
         } else if (name == "--jobs") {
-            const std::string_view text = value();
-            if (!parseInt(text, options.jobs) || options.jobs < 0 || options.jobs > 1024)
-                throw UsageError("--jobs takes a number of threads from 0 (one per core) to 1024");
+            options.jobs = rangedNumber(value(), kJobsRange, kJobsRange.OptionMessage);
         } else if (name == "--shard") {
             const std::string_view text = value();
             const auto slash = text.find('/');
@@ -333,20 +387,20 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.target = Target::Printer;
             drawing = true;
         } else if (name == "--font") {
-            options.font = std::string(value());
+            options.look.FontName = std::string(value());
         } else if (name == "--bearer") {
             const std::string_view text = value();
-            if (equalNoCase(text, "frame")) options.bearer = TBearer::Frame;
-            else if (equalNoCase(text, "bars")) options.bearer = TBearer::Bars;
-            else if (equalNoCase(text, "none")) options.bearer = TBearer::None;
-            else throw UsageError("--bearer takes frame, bars or none");
+            if (equalNoCase(text, "frame")) options.look.Bearer = TBearer::Frame;
+            else if (equalNoCase(text, "bars")) options.look.Bearer = TBearer::Bars;
+            else if (equalNoCase(text, "none")) options.look.Bearer = TBearer::None;
+            else throw UsageError(kBearerRange.OptionMessage);
         } else if (name == "--fg") {
-            if (!parseColor(value(), options.foreground))
+            if (!parseColor(value(), options.look.Foreground))
                 throw UsageError("--fg takes a colour as RRGGBB, six hexadecimal digits");
         } else if (name == "--bg") {
             const std::string_view text = value();
-            options.transparent = equalNoCase(text, "none");
-            if (!options.transparent && !parseColor(text, options.background))
+            options.look.TransparentBackground = equalNoCase(text, "none");
+            if (!options.look.TransparentBackground && !parseColor(text, options.look.Background))
                 throw UsageError("--bg takes a colour as RRGGBB, six hexadecimal digits, or none");
         } else if (name == "--ecc") {
             const std::string_view text = value();
@@ -376,16 +430,47 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.matrixOptions.push_back("--dl-stem");
         } else if (name == "--quiet-zones" || name == "--allow-inverse") {
             noValue();
-            (name == "--quiet-zones" ? options.quietZones : options.allowInverse) = true;
+            (name == "--quiet-zones" ? options.look.QuietZones : options.allowInverse) = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
-            if (name == "--no-text") options.humanReadable = false;
-            else if (name == "--exact") options.exact = true;
-            else if (name == "--high-density") options.highDensity = true;
-            else options.widthReduce = true;
+            if (name == "--no-text") options.look.HumanReadable = false;
+            else if (name == "--exact") options.look.ZoomSize = true;
+            else if (name == "--high-density") options.look.HighDensity = true;
+            else options.look.WidthReduce = true;
+        } else if (name == "--csv" || name == "--outline" || name == "--fit") {
+            noValue();
+            (name == "--csv" ? options.csv : name == "--outline" ? options.sheet.outline : options.sheet.fit) = true;
+        } else if (name == "--csv-delimiter") {
+            const std::string_view text = value();
+            if (text == "," || text == ";") options.csvDelimiter = text[0];
+            else if (text == "tab" || text == "\t") options.csvDelimiter = '\t';
+            else throw UsageError("--csv-delimiter takes , ; or tab");
+        } else if (name == "--data-column") {
+            options.dataColumn = std::string(value());
+            if (options.dataColumn.empty()) throw UsageError("--data-column needs the name of a column");
+        } else if (name == "--text-line") {
+            options.textLines.emplace_back(value());
+        } else if (name == "--text-size") {
+            if (!parseReal(value(), options.textSize) || options.textSize < 4 || options.textSize > 72)
+                throw UsageError("--text-size takes a size in points from 4 to 72");
+        } else if (name == "--sheet") {
+            const std::string_view text = value();
+            listSheets = text == "list";
+            if (!listSheets) options.sheet.sheet = parseSheetOption(text);
+            options.onSheet = !listSheets;
+        } else if (name == "--copies" || name == "--skip") {
+            int& number = name == "--copies" ? options.sheet.copies : options.sheet.skip;
+            if (!parseInt(value(), number) || number < (name == "--copies" ? 1 : 0) || number > 1000)
+                throw UsageError(name == "--copies" ? "--copies takes a number of copies from 1 to 1000"
+                                                    : "--skip takes the number of cells already used on the first page");
         } else {
             throw UsageError("unknown option " + std::string(name));
         }
+    }
+
+    if (listSheets && options.mode != Mode::Help) {
+        options.mode = Mode::Sheets;
+        return options;
     }
 
     if (drawing) {
@@ -395,13 +480,13 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (!options.output.empty()) throw UsageError("--print and -o exclude each other");
         } else if (options.output == "-") {
             if (options.format.empty()) throw UsageError("-o - needs --format");
-            if (options.batch) throw UsageError("--batch writes files: -o needs a name pattern");
+            if (options.batch && !options.onSheet) throw UsageError("--batch writes files: -o needs a name pattern");
             options.target = Target::StandardOutput;
         } else {
             if (!options.format.empty()) throw UsageError("--format goes with -o - only");
             if (SaveFileTypeOf(options.output) == TSaveFileType::Unknown)
                 throw UsageError(UnknownFileTypeMessage(options.output));
-            if (options.batch) checkPattern(options.output);
+            if (options.batch && !options.onSheet) checkPattern(options.output, options.csv);
         }
     } else if (options.batch && options.mode != Mode::Help && options.mode != Mode::Version) {
         throw UsageError(options.mode == Mode::Dump ? "--dump takes one DATA, not --batch" : "--batch needs -o or --print");
@@ -417,12 +502,11 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                                                     : "qr, gs1-qr or dl-qr"));
     }
     // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
-    if (!options.transparent && !options.allowInverse &&
-        luminance(options.foreground) >= luminance(options.background))
-        throw UsageError("--fg " + hexColor(options.foreground) + " is not darker than --bg " +
-                         hexColor(options.background) + ": scanners need dark bars on a light ground " +
-                         "(--allow-inverse draws it all the same)");
-    if (options.transparent && options.target != Target::Printer && options.mode == Mode::Draw) {
+    const TLook& look = options.look;
+    if (!look.TransparentBackground && !options.allowInverse && luminance(look.Foreground) >= luminance(look.Background))
+        throw UsageError("--fg " + hexColor(look.Foreground) + " is not darker than --bg " + hexColor(look.Background) +
+                         ": scanners need dark bars on a light ground (--allow-inverse draws it all the same)");
+    if (look.TransparentBackground && options.target != Target::Printer && options.mode == Mode::Draw) {
         const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
                                                                             : SaveFileTypeOf(options.output);
         if (const char* why = transparencyRefusal(type))
@@ -435,6 +519,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         throw UsageError("--print prints one label after the other: no --jobs");
     if ((options.mode == Mode::Dump || options.mode == Mode::Draw) && !options.haveData && !options.batch)
         throw UsageError("DATA missing");
+    checkLabelOptions(options);
     return options;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/BarLL.h"
+#include "engine/Sheet.h"
 
 namespace varlen::cli {
 
@@ -16,7 +17,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { None, Dump, Draw, Help, Version };
+enum class Mode { None, Dump, Draw, Help, Version, Sheets };
 
 // Where a drawn barcode goes.
 enum class Target { File, StandardOutput, Printer };
@@ -41,25 +42,30 @@ struct CliOptions {
     Target target = Target::File;
     std::string format;  // --format for -o -: an extension such as "png"
 
+    // A CSV batch (--csv): its header row names the columns, the column dataColumn (empty: the
+    // first) is the symbol's data, and {NAME} in -o and in the text lines is a column.
+    bool csv = false;
+    char csvDelimiter = ',';
+    std::string dataColumn;
+
+    // A label: the symbol and lines of text under it (--text-line, with {NAME} fields), centred,
+    // in the font at textSize points.
+    std::vector<std::string> textLines;
+    double textSize = 8;
+
+    // Sheets of labels (--sheet): the labels laid out on the pages of sheet.sheet, each copies
+    // times from cell skip on; -o is then one PDF, not a pattern.
+    bool onSheet = false;
+    TSheetRun sheet;
+
     // Drawing (-o FILE). Out-of-range numbers are usage errors naming their option.
     std::string output;          // a file name (any of the save types), "-", or a batch pattern
-    int module = SC2;            // --module SCn: n
-    int rotation = rotate_000;   // --rotate 0|90|180|270 as an ordinal
-    int heightPercent = 100;     // --height
-    int textHeight = 100;        // --text-height
-    std::string font = "Arial";  // --font
-    bool humanReadable = true;   // --no-text turns it off
-    bool exact = false;          // --exact: module edges at their exact positions (ZoomSize)
-    bool highDensity = false;
-    bool widthReduce = false;
+    TLook look;                  // --module, --rotate, --height, --text-height, --font, --no-text,
+                                 // --exact, --high-density, --width-reduce, --quiet-zones,
+                                 // --bearer, --fg, --bg
     int margin = 2;              // white pixels around the symbol, before scaling
     int scale = 1;               // every pixel this many times
-    int dpi = 0;                 // 0: the screen's resolution
-    bool quietZones = false;     // --quiet-zones: the standard's light margins, besides the margin
-    TBearer bearer = TBearer::Frame;  // --bearer frame|bars|none (ITF-14)
-    TColor foreground = clBlack;      // --fg RRGGBB
-    TColor background = clWhite;      // --bg RRGGBB
-    bool transparent = false;         // --bg none
+    int dpi = 0;                 // 0: the headless display's resolution
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
 
     // Two-dimensional symbols; each option is refused with a type it does not belong to.

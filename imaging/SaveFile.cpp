@@ -12,7 +12,6 @@
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/Metafile.h"
-#include "platform/Screen.h"
 
 namespace varlen {
 
@@ -30,9 +29,10 @@ std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& nam
                                       const TSaveOptions& options) {
     TVectorOptions vector;
     vector.Dpi = options.VectorDpi > 0 ? options.VectorDpi : 1200;
-    // The margin is given in screen pixels; at the vector resolution it keeps its physical width.
-    const int screenDpi = Screen().logPixelsX > 0 ? Screen().logPixelsX : 96;
-    vector.MarginDots = static_cast<int>(std::lround(static_cast<double>(source.Margin) * vector.Dpi / screenDpi));
+    // The margin is given in pixels of the device; at the vector resolution it keeps its physical
+    // width.
+    const int deviceDpi = source.Device.logPixelsX > 0 ? source.Device.logPixelsX : kDefaultDpi;
+    vector.MarginDots = static_cast<int>(std::lround(static_cast<double>(source.Margin) * vector.Dpi / deviceDpi));
     vector.PrintPlacement = type == TSaveFileType::Pdf && options.PrintPage;
     vector.Name = name;
     vector.Background = options.Background;
@@ -106,6 +106,7 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
         case TSaveFileType::Emf: {
             const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
             TMetafile metafile;
+            metafile.SetReferenceDevice(source.Device);
             metafile.SetHeight(bitmap->Height());
             metafile.SetWidth(bitmap->Width());
             {

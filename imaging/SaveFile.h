@@ -32,6 +32,7 @@
 #include "engine/BarLL.h"
 #include "imaging/SaveFileType.h"
 #include "platform/FileIO.h"
+#include "platform/Screen.h"
 #include "raster/Bitmap.h"
 #include "vector/Vector.h"
 
@@ -46,30 +47,34 @@ struct TSaveSource {
     // (MagnifiedBitmap(margin, false, factor, true)), a third of the memory to draw and encode.
     std::function<std::unique_ptr<TBitmap>(int factor)> GreyBitmap;
     // The drawn size of the bitmap's barcode, margin not included, on a surface of `dpi` dots per
-    // inch (0: the screen's, which the bitmap is drawn at), known without drawing
+    // inch (0: the device's, which the bitmap is drawn at), known without drawing
     // (TBarcodeImage::MeasuredSize): a picture too large is refused before it is drawn.
     std::function<TSize(int dpi)> DrawnSize;
     // SVG, PDF and EPS: the barcode measured and drawn by the vector surface.
     TVectorSource Vector;
     // The margin of the bitmap in pixels; the vector types take it over at its physical width.
     int Margin = 2;
+    // The screen the bitmaps are drawn for (TBarcodeImage::Device): its resolution is the
+    // margin's, and an EMF file names it as its reference device.
+    ScreenInfo Device;
 };
 
-// A source over anything with the control's MagnifiedBitmap, MeasuredSize, Symbol and Params (a
-// TBarcodeImage, a TBarcode). The barcode must outlive the source; a new caption given to it
-// later is what the source draws.
+// A source over anything with the control's MagnifiedBitmap, MeasuredSize, Symbol, Params and
+// Device (a TBarcodeImage, a TBarcode). The barcode must outlive the source; a new caption given
+// to it later is what the source draws.
 template <class Barcode>
 TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
     source.Margin = margin;
+    source.Device = barcode.Device();
     source.MagnifiedBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor); };
     source.GreyBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor, true); };
     source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
     source.Vector.DrawnSize = [&barcode](int dpi) {
-        return VectorSourceOf(barcode.Symbol(), RenderParamsOf(barcode.Params())).DrawnSize(dpi);
+        return VectorSourceOf(barcode.Symbol(), barcode.Params()).DrawnSize(dpi);
     };
     source.Vector.Draw = [&barcode](TCanvas& canvas, int x, int y) {
-        Render(barcode.Symbol(), RenderParamsOf(barcode.Params()), canvas, x, y);
+        Render(barcode.Symbol(), barcode.Params(), canvas, x, y);
     };
     return source;
 }

@@ -6,6 +6,9 @@
 
 namespace varlen {
 
+// The resolution of a surface, or of a drawing, that names none: the headless display's.
+constexpr int kDefaultDpi = 96;
+
 using TColor = std::uint32_t;  // 0x00BBGGRR, as on the desktop platform the program comes from
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
@@ -70,13 +73,20 @@ struct TLogFont {
 // Handle of a font created on a surface; 0 is the surface's own font.
 using HFONT = std::uintptr_t;
 
-// What a layout must know of a font engine before anything is drawn: how wide it sets a string.
+// What a layout must know of a font engine before anything is drawn: how wide it sets a string
+// and how high a line is.
 class TTextMetrics {
 public:
     virtual ~TTextMetrics() = default;
     // Width in logical units of a string (Latin-1 bytes) in `face` at the character-cell height
     // `height` (positive, logical units), upright.
     virtual int MeasureText(const std::string& face, int height, const std::string& text) = 0;
+    // Height of a line of text in `face` at the character-cell height `height`: the cell itself,
+    // which is what every surface's TextHeight answers for such a font.
+    virtual int LineHeight(const std::string& face, int height) {
+        (void)face;
+        return height;
+    }
 };
 
 class TCanvas : public TTextMetrics {

@@ -72,7 +72,7 @@ protected:
     int BkMode() const { return bkMode_; }
 
 private:
-    int dpiX_ = 96, dpiY_ = 96;
+    int dpiX_ = kDefaultDpi, dpiY_ = kDefaultDpi;
     TColor brushColor_ = clWhite;
     TBrushStyle brushStyle_ = bsSolid;
     std::string fontName_ = "Arial";

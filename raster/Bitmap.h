@@ -55,8 +55,11 @@ public:
     // The 256 greys of SetGrey's colour table.
     static const std::vector<RGBQuad>& GreyRamp();
 
-    // The drawing surface; it reports the screen's resolution and stays the same object for the
-    // bitmap's lifetime.
+    // The resolution the picture is drawn at and records (pixels per metre): the surface reports
+    // it. kDefaultDpi unless told; 0 or less on either axis is kDefaultDpi on both.
+    void SetResolution(int dpiX, int dpiY);
+
+    // The drawing surface; it stays the same object for the bitmap's lifetime.
     TRasterCanvas& Canvas();
 
     void Assign(const TBitmap& other);

@@ -30,7 +30,7 @@ struct TRasterTarget {
 
 class TRasterCanvas : public TCanvasState {
 public:
-    // A surface without pixels yet: it measures at the screen's resolution, draws nothing.
+    // A surface without pixels yet: it measures (at kDefaultDpi unless told), draws nothing.
     TRasterCanvas();
     explicit TRasterCanvas(const TRasterTarget& target);
 

@@ -11,7 +11,8 @@
 
 namespace varlen {
 
-constexpr int kVectorModuleVersion = 1;
+// Raised whenever the surfaces the module draws on change shape (2: text metrics give line heights).
+constexpr int kVectorModuleVersion = 2;
 
 struct TVectorModule {
     int Version;

@@ -90,10 +90,40 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         std::vector<std::string> args;
         int exitCode;
         const char* err;  // the first line of standard error
+        const char* output = "x.png";
     };
     const Row rows[] = {
         {{"--scale", "0"}, 2, "varlen-cli: --scale must be 1 or more"},
         {{"--scale", "-2"}, 2, "varlen-cli: --scale must be 1 or more"},
+        // Every number at both ends of its range and one beyond (the range table's rows).
+        {{"--scale", "1"}, 0, ""},
+        {{"--scale", "100", "--height", "20", "--no-text"}, 0, ""},
+        {{"--scale", "101"}, 2, "varlen-cli: --scale must be between 1 and 100"},
+        {{"--height", "20"}, 0, ""},
+        {{"--height", "200"}, 0, ""},
+        {{"--text-height", "20"}, 0, ""},
+        {{"--text-height", "200"}, 0, ""},
+        {{"--module", "SC0"}, 0, ""},
+        {{"--module", "SC9"}, 0, ""},
+        {{"--rotate", "0"}, 0, ""},
+        {{"--rotate", "270"}, 0, ""},
+        {{"--rotate", "-90"}, 2, "varlen-cli: --rotate takes 0, 90, 180 or 270"},
+        {{"--ratio", "2"}, 0, ""},
+        {{"--ratio", "4"}, 2, "varlen-cli: --ratio takes 2 or 3"},
+        {{"--margin", "0"}, 0, ""},
+        {{"--margin", "10000"}, 0, "", "x.svg"},
+        {{"--margin", "10001"}, 2, "varlen-cli: --margin takes 0 to 10000 pixels"},
+        // A margin of two thousand million pixels once overflowed into the default margin of the
+        // vector types, a resolution as large into a 2.7 mm SVG or a negative picture size.
+        {{"--margin", "2000000000"}, 2, "varlen-cli: --margin takes 0 to 10000 pixels", "x.svg"},
+        {{"--dpi", "1"}, 0, ""},
+        {{"--dpi", "10000", "--high-density"}, 0, ""},
+        {{"--dpi", "10001"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch"},
+        {{"--dpi", "2000000000"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch", "x.svg"},
+        {{"--dpi", "2147483647"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch"},
+        {{"--dpi", "99999999999999999999"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch"},
+        {{"--dpi", "-99999999999999999999"}, 2, "varlen-cli: --dpi takes 1 or more dots per inch"},
+        {{"--jobs", "1025"}, 2, "varlen-cli: --jobs takes a number of threads from 0 (one per core) to 1024"},
         {{"--height", "19"}, 2, "varlen-cli: --height must be between 20 and 200"},
         {{"--height", "201"}, 2, "varlen-cli: --height must be between 20 and 200"},
         {{"--text-height", "201"}, 2, "varlen-cli: --text-height must be between 20 and 200"},
@@ -149,7 +179,7 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args.front() + " " + (r.args.size() > 1 ? r.args[1] : ""));
-        std::vector<std::string> args = {"-o", file("x.png")};
+        std::vector<std::string> args = {"-o", file(r.output)};
         args.insert(args.end(), r.args.begin(), r.args.end());
         args.push_back("400638133393");
         const ProcessResult p = cli(args);
@@ -158,9 +188,14 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         if (r.exitCode == 2) {
             EXPECT_NE(p.err.find("\nusage: "), std::string::npos) << "the usage hint follows";
         }
-        EXPECT_EQ(fs::exists(file("x.png")), r.exitCode == 0);
-        fs::remove(file("x.png"));
+        EXPECT_EQ(fs::exists(file(r.output)), r.exitCode == 0);
+        fs::remove(file(r.output));
     }
+    // The largest margin reaches the vector types at its physical width: 10000 pixels of 96 dots
+    // per inch on either side of the 38.97 mm symbol.
+    ASSERT_EQ(cli({"-o", file("m.svg"), "--margin", "10000", "400638133393"}).exitCode, 0);
+    const std::string svg = test::readFile(file("m.svg"));
+    EXPECT_NEAR(std::stod(svg.substr(svg.find(" width=\"") + 8)), 2 * 10000 * 25.4 / 96 + 38.97, 0.01);
     // A name of no known type is a usage error with the pipeline's message; nothing is written.
     const ProcessResult unknown = cli({"-o", file("x.xyz"), "400638133393"});
     EXPECT_EQ(unknown.exitCode, 2);
