@@ -410,8 +410,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.ecc = static_cast<TQrEcc>(level);
             options.matrixOptions.push_back("--ecc");
         } else if (name == "--qr-version") {
-            if (!parseInt(value(), options.qrVersion) || options.qrVersion < 1 || options.qrVersion > 40)
-                throw UsageError("--qr-version takes 1 to 40");
+            options.qrVersion = rangedNumber(value(), kQrVersionRange, kQrVersionRange.OptionMessage);
             options.matrixOptions.push_back("--qr-version");
         } else if (name == "--dm-size") {
             const std::string_view text = value();
