@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The help viewer: a window of its own that shows the program's help file (HTML) with working
 // links, the way the desktop's help program showed the old help files. One viewer per main window;

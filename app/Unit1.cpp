@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1: start-up, symbology selection and data entry, the settings file and the menu commands.
 #include "app/Unit1.h"
 

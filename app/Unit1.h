@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TForm1: the main window. Two toolbars (commands, font list and symbology list; data box and
 // add-on box), the menu bar, the white scroll area with the preview Barcode1, and the status bar.

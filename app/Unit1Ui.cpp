@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1's parts: actions, menus, toolbars, the scroll area with the preview, the save dialog.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming, parallel batch of varlen-cli.
 #include "cli/Batch.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing the command line of varlen-cli.
 #include "cli/Options.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Command-line options of varlen-cli. Parsing is kept apart from what the tool does with them, so
 // that further modes and options only add a field here and a branch in parseOptions().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What varlen-cli hands to the engine: by default only data the engine encodes exactly as given
 // (the symbology's characters and lengths, a typed check digit verified, valid UTF-8), with

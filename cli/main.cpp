@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli: the headless generator. Exit codes: 0 success, 1 refused data or an error of the
 // engine or a file (its message on standard error; in a batch, any line failed), 2 a command line
 // that cannot be understood. Every message starts with the program's name.
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
                 return 0;
             }
             case Mode::Version: {
-                const std::string text = std::string("varlen-cli ") + varlen::kVersion + "\n";
+                const std::string text = std::string("varlen-cli ") + varlen::kVersion + "\n" + varlen::kCopyrightNotice;
                 varlen::WriteStandardOutput(text.data(), text.size());
                 return 0;
             }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The renderer of the engine: lays a symbol's module row out at the physical size the module width
 // asks for on a resolution, fills every dark run as one rectangle, writes the human-readable text
 // where the symbol's text slots put it, applies the quarter-turn rotation and reports the drawn

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The data rules of the symbology entries: the strict check of the command-line tool and the notes
 // of the window come from the same reading of what the engine does with each character and length.
 #include "engine/DataRules.h"

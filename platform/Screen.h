@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the program knows of the screen: its resolution (asked by the renderer when a surface
 // reports none, and reported by every bitmap surface) and its size in pixels (the extents of a

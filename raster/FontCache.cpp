@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fonts kept between runs: reading, checking and writing $XDG_CACHE_HOME/varlen/fonts.
 //
 // The file is text, one item a line, fields separated by tabs:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the runs of a program keep of fonts between them, in $XDG_CACHE_HOME/varlen/fonts
 // (~/.cache/varlen/fonts): fontconfig's answers, and per font file its metrics, the characters

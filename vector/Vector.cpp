@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programs' side of the vector module: finding and loading it once, and the calls that go
 // through it.
 #include "vector/Vector.h"

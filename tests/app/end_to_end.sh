@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # The real program on a virtual X display: data typed with xdotool, Help opened from its menu,
 # quit through its File menu. The settings file must then hold exactly the first start's keys with
 # the typed data, no error box may have shown, and nothing else may have been written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Symbology selection, data entry and the menu settings, driven through the widgets.
 #include <QClipboard>
 #include <QFileInfo>

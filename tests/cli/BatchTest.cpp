@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli's batch mode, standard output, type short forms, label-printer resolutions and the
 // options added with them, judged by ImageMagick, PIL and ZXingReader.
 #include <gtest/gtest.h>

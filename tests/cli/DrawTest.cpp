@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli -o FILE, judged by programs that are not ours: ImageMagick for format and size,
 // ZXingReader and zbarimg for the content, pdftoppm for the PDF page.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli --dump, run as a separate program the way scripts and other checks use it.
 #include <gtest/gtest.h>
 
@@ -162,7 +163,8 @@ TEST(CliDump, HelpAndVersionGoToStandardOutput) {
     for (const char* option : {"--version", "-V"}) {
         const ProcessResult v = cli({option});
         EXPECT_EQ(v.exitCode, 0);
-        EXPECT_EQ(v.out, std::string("varlen-cli ") + kVersion + "\n");
+        EXPECT_EQ(v.out.substr(0, v.out.find('\n') + 1), std::string("varlen-cli ") + kVersion + "\n");
+        EXPECT_NE(v.out.find("Released under the MIT licence"), std::string::npos) << v.out;
         EXPECT_EQ(v.err, "");
     }
 }

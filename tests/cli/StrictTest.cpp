@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli is strict by default: data the engine would change is refused with one line and
 // nothing written; what it takes is read back by ZXingReader as given, its check digit included.
 #include <gtest/gtest.h>

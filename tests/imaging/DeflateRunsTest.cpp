@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run-length deflate of the PNG writer, inflated again by zlib: zlib checks the stream and its
 // Adler-32, so a wrong bit, length or checksum fails the round trip.
 #include <zlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows bitmap file: what we write must read back pixel for pixel in independent readers
 // (Python's PIL, ImageMagick), what they write must read back in ours, and no byte sequence may
 // crash the reader.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WriteFileAtomic on real files: new files (written unnamed, then linked), replaced files, links,
 // failures. Each case checks the bytes, the permissions and that nothing else is left in the folder.
 #include <sys/resource.h>
