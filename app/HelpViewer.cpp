@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QUrl>
@@ -39,6 +40,14 @@ void THelpViewer::ShowContents(const QString& fileName) {
     show();
     raise();
     activateWindow();
+}
+
+void THelpViewer::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QString ResolveHelpFile(const QString& helpFile, const QString& dataFolder) {

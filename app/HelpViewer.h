@@ -23,6 +23,10 @@ public:
     QTextBrowser* Browser = nullptr;
     QString FileName() const { return fileName_; }
 
+protected:
+    // Escape closes the window, as it does a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QString fileName_;
 };

@@ -250,6 +250,10 @@ private:
     bool settingsUnwritable_ = false;  // a failed write of the settings file has been reported
 };
 
+// Makes the list's popup at least as wide as its widest entry, whatever the width of the box
+// itself; the toolbar's boxes are narrow and their entries (font families) are not.
+void FitPopupToItems(QComboBox* list);
+
 // Text for the engine: Latin-1 bytes, "?" for each character outside Latin-1.
 std::string ToLatin1(const QString& text);
 

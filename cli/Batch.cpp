@@ -40,15 +40,18 @@ class LineReader {
 public:
     LineReader(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(64 * 1024) {}
 
-    // The next line without its "\n" (at most kLongestLine bytes of it); false at the end.
-    bool next(std::string& line) {
+    // The next line without its "\n" (at most kLongestLine bytes of it; `cut` tells whether it had
+    // more); false at the end.
+    bool next(std::string& line, bool& cut) {
         line.clear();
+        cut = false;
         bool any = false;
         for (;;) {
             if (begin_ == end_ && !fill()) return any;
             const char* start = buffer_.data() + begin_;
             const auto* end = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
             const std::size_t length = std::size_t((end ? end : buffer_.data() + end_) - start);
+            if (line.size() + length > kLongestLine) cut = true;
             if (line.size() < kLongestLine) line.append(start, std::min(length, kLongestLine - line.size()));
             any = true;
             begin_ += length;
@@ -87,6 +90,7 @@ struct Line {
     std::uint64_t seq;
     long number;
     std::string text;
+    bool tooLong = false;  // the text is the line's first kLongestLine bytes
 };
 
 // Lines that produce nothing and take no turn: empty once the line end of Windows (and, on the
@@ -292,12 +296,13 @@ private:
     template <class Take>
     void forEachLine(LineReader& reader, Take take) {
         std::string text;
+        bool cut = false;
         std::uint64_t seq = 0;
-        while (reader.next(text)) {
+        while (reader.next(text, cut)) {
             ++lines_;
             if (isEmptyLine(text, lines_)) continue;
             if (options_.shardCount && lines_ % options_.shardCount != options_.shardIndex % options_.shardCount) continue;
-            take(Line{seq++, lines_, std::move(text)});
+            take(Line{seq++, lines_, std::move(text), cut});
             text = std::string();
         }
     }
@@ -336,6 +341,7 @@ private:
     // line's message (empty when the label was written).
     std::string processLine(LabelWriter& writer, const Line& line) {
         NameLedger::Turn turn(ledger_, line);
+        if (line.tooLong) return "the line is longer than the 64 KiB a line may have";
         try {
             const CheckedData checked = checkData(options_, batchLineData(line.text, line.number));
             writer.setCaption(checked.caption);

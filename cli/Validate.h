@@ -31,6 +31,11 @@ CheckedData checkData(const CliOptions& options, std::string_view utf8);
 // add-on. Lenient: the control's clean-up (NormaliseAddon). Throws InputError.
 std::string checkAddon(const CliOptions& options);
 
+// DATA "-": one label's data read from the descriptor (standard input) to its end, without the line
+// end that follows it ("\n" or "\r\n"). More than one line, or more than the 64 KiB a line of a
+// batch may have, is refused (InputError); a failed read raises EInOutError.
+std::string dataFromStandardInput(int fd);
+
 // The data of one line of a batch file as read without its line feed: a UTF-8 byte-order mark at
 // the start of the first line and a carriage return before the line feed are not data.
 std::string_view batchLineData(std::string_view line, long lineNumber);

@@ -6,6 +6,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 #include "VarlenVersion.h"
 #include "cli/Draw.h"
 #include "cli/Dump.h"
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
             case Mode::Dump:
             case Mode::Draw:
                 // Everything refused is refused before anything is written.
+                if (options.dataFromInput && !options.batch) options.data = dataFromStandardInput(STDIN_FILENO);
                 options.addon = checkAddon(options);
                 if (!options.batch) options.caption = checkData(options, options.data).caption;
                 break;
