@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/Batch.h"
+#include "cli/Validate.h"
 #include "engine/DataRules.h"
 #include "imaging/BarcodeImage.h"
 #include "imaging/SaveFile.h"
@@ -64,7 +65,7 @@ public:
     Labels(const TBarcodeParams& params, const CliOptions& o)
         : o_(o), image_(params), source_(SaveSourceOf(image_, o.margin)), save_(saveOptions(o)) {}
 
-    void setCaption(const std::string& caption) override { image_.setBar_Caption(caption); }
+    void setLabel(const Label& label) override { image_.setBar_Caption(label.caption); }
 
     void write(const std::string& fileName) override {
         switch (o_.target) {
@@ -91,6 +92,10 @@ private:
 }  // namespace
 
 int runDraw(const CliOptions& o, const MessageSink& errors) {
+    // Text lines and sheets are read and checked already, but not drawn yet: say so rather than
+    // leave them out of the labels.
+    if (!o.textLines.empty()) throw InputError("--text-line: this version does not draw text lines yet");
+    if (o.onSheet) throw InputError("--sheet: this version does not draw sheets of labels yet");
     // A label printer's resolution: bitmaps report it, so the renderer lays every module out in
     // whole dots of that printer, and the bitmap files record it.
     if (o.dpi > 0) {
@@ -101,7 +106,7 @@ int runDraw(const CliOptions& o, const MessageSink& errors) {
     const TBarcodeParams params = paramsOf(o);
     if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o); }, errors);
     Labels labels(params, o);
-    labels.setCaption(o.caption);
+    labels.setLabel(Label{o.caption, o.textLines});
     labels.write(o.output);
     return 0;
 }

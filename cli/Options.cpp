@@ -2,6 +2,7 @@
 // Parsing the command line of varlen-cli.
 #include "cli/Options.h"
 
+#include "cli/Labels.h"
 #include "cli/Pattern.h"
 #include "engine/DataRules.h"
 #include "imaging/SaveFileType.h"
@@ -35,6 +36,14 @@ bool parseInt(std::string_view text, int& value) {
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// A number in decimal notation (digits and at most one point), all of the text.
+bool parseReal(std::string_view text, double& value) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos) return false;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
 }
 
 // Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
@@ -110,8 +119,10 @@ std::string usageText() {
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
            "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
+           "       varlen-cli --batch FILE|- --csv [--data-column NAME] -o PATTERN [OPTIONS]\n"
+           "       varlen-cli --sheet NAME|SPEC -o FILE.pdf|--print [OPTIONS] DATA|--batch FILE|-\n"
            "       varlen-cli --print [OPTIONS] DATA\n"
-           "       varlen-cli --help | --version\n";
+           "       varlen-cli --sheet list | --help | --version\n";
 }
 
 std::string helpText() {
@@ -187,6 +198,31 @@ std::string helpText() {
            "  --help, -h         this text\n"
            "  --version, -V      the version\n"
            "\n"
+           "Labels:\n"
+           "  --csv              the batch file is CSV (RFC 4180): a header row naming the columns, then\n"
+           "                     a label per record; quoted fields may hold the delimiter, doubled quotes\n"
+           "                     and line breaks; UTF-8 with or without a byte-order mark, CRLF or LF.\n"
+           "                     Messages and %n give the line a record starts on, --shard counts\n"
+           "                     records; a record without a column the run needs fails alone\n"
+           "  --csv-delimiter C  the field delimiter: , (default), ; or tab\n"
+           "  --data-column NAME the column with the symbol's data (default the first)\n"
+           "  {NAME}             in -o PATTERN and --text-line: the record's column NAME (in -o with\n"
+           "                     characters unsafe in file names as \"_\"); {{ and }} are braces\n"
+           "  --text-line TEXT   a line of text under the symbol, centred; up to 10\n"
+           "  --text-size PT     the size of the text lines, 4 to 72 points (default 8)\n"
+           "  --sheet NAME|SPEC  the labels laid out on sheets of labels, as one PDF (-o FILE.pdf) or\n"
+           "                     printed: NAME a built-in sheet, SPEC \"PAGE COLSxROWS WxH LEFT,TOP\n"
+           "                     PITCHXxPITCHY\" in millimetres, PAGE a4, letter or WxH, for example\n"
+           "                     \"a4 3x7 63.5x38.1 7.25,15.15 66.04x38.1\"\n"
+           "  --sheet list       the built-in sheets with their sizes\n"
+           "  --copies N         each label N times, side by side (1 to 1000)\n"
+           "  --skip N           leave the first N cells of the first page empty (cells already used)\n"
+           "  --outline          thin cut lines round each cell, for plain paper\n"
+           "  --fit              a label too large for its cell gets the widest module width that fits\n"
+           "                     (whole dots at --dpi)\n"
+           "  This version reads and checks --text-line and --sheet but does not draw them yet: a run\n"
+           "  that asks for them stops with a message.\n"
+           "\n"
            "Exit status: 0 success, 1 refused data or an encoding or file error (its message on standard\n"
            "error; with --batch, any line failed), 2 a command line that cannot be understood.\n";
 }
@@ -195,6 +231,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     CliOptions options;
     bool optionsEnded = false;
     bool drawing = false;
+    bool listSheets = false;  // --sheet list
 
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -334,9 +371,40 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             else if (name == "--exact") options.exact = true;
             else if (name == "--high-density") options.highDensity = true;
             else options.widthReduce = true;
+        } else if (name == "--csv" || name == "--outline" || name == "--fit") {
+            noValue();
+            (name == "--csv" ? options.csv : name == "--outline" ? options.sheet.outline : options.sheet.fit) = true;
+        } else if (name == "--csv-delimiter") {
+            const std::string_view text = value();
+            if (text == "," || text == ";") options.csvDelimiter = text[0];
+            else if (text == "tab" || text == "\t") options.csvDelimiter = '\t';
+            else throw UsageError("--csv-delimiter takes , ; or tab");
+        } else if (name == "--data-column") {
+            options.dataColumn = std::string(value());
+            if (options.dataColumn.empty()) throw UsageError("--data-column needs the name of a column");
+        } else if (name == "--text-line") {
+            options.textLines.emplace_back(value());
+        } else if (name == "--text-size") {
+            if (!parseReal(value(), options.textSize) || options.textSize < 4 || options.textSize > 72)
+                throw UsageError("--text-size takes a size in points from 4 to 72");
+        } else if (name == "--sheet") {
+            const std::string_view text = value();
+            listSheets = text == "list";
+            if (!listSheets) options.sheet.sheet = parseSheetOption(text);
+            options.onSheet = !listSheets;
+        } else if (name == "--copies" || name == "--skip") {
+            int& number = name == "--copies" ? options.sheet.copies : options.sheet.skip;
+            if (!parseInt(value(), number) || number < (name == "--copies" ? 1 : 0) || number > 1000)
+                throw UsageError(name == "--copies" ? "--copies takes a number of copies from 1 to 1000"
+                                                    : "--skip takes the number of cells already used on the first page");
         } else {
             throw UsageError("unknown option " + std::string(name));
         }
+    }
+
+    if (listSheets && options.mode != Mode::Help) {
+        options.mode = Mode::Sheets;
+        return options;
     }
 
     if (drawing) {
@@ -346,13 +414,13 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (!options.output.empty()) throw UsageError("--print and -o exclude each other");
         } else if (options.output == "-") {
             if (options.format.empty()) throw UsageError("-o - needs --format");
-            if (options.batch) throw UsageError("--batch writes files: -o needs a name pattern");
+            if (options.batch && !options.onSheet) throw UsageError("--batch writes files: -o needs a name pattern");
             options.target = Target::StandardOutput;
         } else {
             if (!options.format.empty()) throw UsageError("--format goes with -o - only");
             if (SaveFileTypeOf(options.output) == TSaveFileType::Unknown)
                 throw UsageError(UnknownFileTypeMessage(options.output));
-            if (options.batch) checkPattern(options.output);
+            if (options.batch && !options.onSheet) checkPattern(options.output, options.csv);
         }
     } else if (options.batch && options.mode != Mode::Help && options.mode != Mode::Version) {
         throw UsageError(options.mode == Mode::Dump ? "--dump takes one DATA, not --batch" : "--batch needs -o or --print");
@@ -378,6 +446,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         throw UsageError("--print prints one label after the other: no --jobs");
     if ((options.mode == Mode::Dump || options.mode == Mode::Draw) && !options.haveData && !options.batch)
         throw UsageError("DATA missing");
+    checkLabelOptions(options);
     return options;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/BarLL.h"
+#include "engine/Sheet.h"
 
 namespace varlen::cli {
 
@@ -17,7 +18,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { None, Dump, Draw, Help, Version };
+enum class Mode { None, Dump, Draw, Help, Version, Sheets };
 
 // Where a drawn barcode goes.
 enum class Target { File, StandardOutput, Printer };
@@ -42,6 +43,22 @@ struct CliOptions {
     long shardCount = 0;
     Target target = Target::File;
     std::string format;  // --format for -o -: an extension such as "png"
+
+    // A CSV batch (--csv): its header row names the columns, the column dataColumn (empty: the
+    // first) is the symbol's data, and {NAME} in -o and in the text lines is a column.
+    bool csv = false;
+    char csvDelimiter = ',';
+    std::string dataColumn;
+
+    // A label: the symbol and lines of text under it (--text-line, with {NAME} fields), centred,
+    // in the font at textSize points.
+    std::vector<std::string> textLines;
+    double textSize = 8;
+
+    // Sheets of labels (--sheet): the labels laid out on the pages of sheet.sheet, each copies
+    // times from cell skip on; -o is then one PDF, not a pattern.
+    bool onSheet = false;
+    TSheetRun sheet;
 
     // Drawing (-o FILE). Out-of-range numbers are usage errors naming their option.
     std::string output;          // a file name (any of the save types), "-", or a batch pattern

@@ -11,6 +11,7 @@
 #include "VarlenVersion.h"
 #include "cli/Draw.h"
 #include "cli/Dump.h"
+#include "cli/Labels.h"
 #include "cli/Options.h"
 #include "cli/Validate.h"
 #include "platform/Errors.h"
@@ -38,6 +39,11 @@ int main(int argc, char** argv) {
             }
             case Mode::Version: {
                 const std::string text = std::string("varlen-cli ") + varlen::kVersion + "\n" + varlen::kCopyrightNotice;
+                varlen::WriteStandardOutput(text.data(), text.size());
+                return 0;
+            }
+            case Mode::Sheets: {
+                const std::string text = sheetListText();
                 varlen::WriteStandardOutput(text.data(), text.size());
                 return 0;
             }
