@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1: start-up, symbology selection and data entry, the settings file and the menu commands.
 #include "app/Unit1.h"
 
@@ -180,6 +181,7 @@ void TForm1::FormCreate() {
             ComboBox2->addItems(QFontDatabase::families());
             ComboBox2->setCurrentIndex(-1);
             ComboBox2->setEditText(text);
+            FitPopupToItems(ComboBox2);
         }
         ComboBox2->setEditText(readSetting(ini, "varlen", QStringLiteral("font"), QStringLiteral("Arial")));
         Barcode1->setBar_Fontname(ToLatin1(ComboBox2->currentText()));
@@ -189,6 +191,7 @@ void TForm1::FormCreate() {
             for (const Entry& entry : kEntries) ComboBox1->addItem(QString::fromLatin1(entry.text));
             ComboBox1->setCurrentIndex(-1);
             ComboBox1->setEditText(text);
+            FitPopupToItems(ComboBox1);
         }
         const int stored = StrToInt(readSetting(ini, "varlen", QStringLiteral("bctype"), QStringLiteral("2")));
         {

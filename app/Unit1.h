@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TForm1: the main window. Two toolbars (commands, font list and symbology list; data box and
 // add-on box), the menu bar, the white scroll area with the preview Barcode1, and the status bar.
@@ -248,6 +249,10 @@ private:
     QWidget* canvas_ = nullptr;  // the white sheet inside ScrollBox1 that holds Barcode1
     bool settingsUnwritable_ = false;  // a failed write of the settings file has been reported
 };
+
+// Makes the list's popup at least as wide as its widest entry, whatever the width of the box
+// itself; the toolbar's boxes are narrow and their entries (font families) are not.
+void FitPopupToItems(QComboBox* list);
 
 // Text for the engine: Latin-1 bytes, "?" for each character outside Latin-1.
 std::string ToLatin1(const QString& text);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1's parts: actions, menus, toolbars, the scroll area with the preview, the save dialog.
 #include <algorithm>
 
@@ -12,7 +13,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QAbstractItemView>
 #include <QScrollArea>
+#include <QStyle>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
@@ -357,6 +360,13 @@ void TForm1::selectSaveType(const QString& extension) {
         if (filter.endsWith(pattern)) SaveDialog1->selectNameFilter(filter);
     }
     SaveDialog1->setDefaultSuffix(extension.toLower());
+}
+
+void FitPopupToItems(QComboBox* list) {
+    QAbstractItemView* view = list->view();
+    // Room for the scroll bar, which a list longer than the popup shows beside the entries.
+    const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    view->setMinimumWidth(view->sizeHintForColumn(0) + scrollBar + 2 * view->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
 }
 
 // No menu of the toolbars: it would offer to hide them under their internal names.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # varlen-cli --batch against zint --batch on the same 10,000 EAN-13 data lines, both writing PNG
 # files with modules 2 pixels wide (varlen-cli: SC2 at 96 dots per inch is 1 pixel, --scale 2;
 # zint: its default scale 1 is 2 pixels a module), one job. Each program runs ROUNDS times,

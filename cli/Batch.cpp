@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming, parallel batch of varlen-cli.
 #include "cli/Batch.h"
 
@@ -37,16 +38,18 @@ class LineReader {
 public:
     explicit LineReader(InputBuffer& input) : input_(input) {}
 
-    // The next line without its "\n" (at most kLongestRecord bytes of it, so that a longer line
-    // still fails as too long and a line without an end cannot take the memory); false at the end.
-    bool next(std::string& line) {
+    // The next line without its "\n" (at most kLongestRecord bytes of it, so that a line without
+    // an end cannot take the memory; `cut` tells whether it had more); false at the end.
+    bool next(std::string& line, bool& cut) {
         line.clear();
+        cut = false;
         bool any = false;
         for (;;) {
             const std::string_view bytes = input_.available();
             if (bytes.empty()) return any;
             const auto* end = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
             const std::size_t length = end ? std::size_t(end - bytes.data()) : bytes.size();
+            if (line.size() + length > kLongestRecord) cut = true;
             if (line.size() < kLongestRecord) line.append(bytes.data(), std::min(length, kLongestRecord - line.size()));
             any = true;
             input_.take(length + (end ? 1 : 0));
@@ -289,10 +292,12 @@ private:
         }
         LineReader reader(input);
         Record record;
-        while (reader.next(record.bytes)) {
+        bool cut = false;
+        while (reader.next(record.bytes, cut)) {
             ++lines_;
             if (isEmptyLine(record.bytes, lines_) || !ofShard(lines_)) continue;
             record.line = lines_;
+            if (cut) record.error = "the line is longer than the 64 KiB a line may have";
             take(Line{seq++, lines_, std::move(record)});
             record = Record();
         }

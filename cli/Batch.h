@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The batch of varlen-cli: one data set per line of a file or of standard input, each drawn and
 // written as the label the -o pattern names.

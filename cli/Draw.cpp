@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing modes of varlen-cli: the options become one parameter record, drawn by the off-screen
 // barcode the window's Save and Copy draw with, and saved through the window's Save pipeline. A
 // batch gives each of its threads its own barcode over that record and only a new caption per

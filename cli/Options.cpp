@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing the command line of varlen-cli.
 #include "cli/Options.h"
 
@@ -152,7 +153,8 @@ std::string helpText() {
            "\n"
            "The data must be what the symbology carries, as it is: its characters, a length it takes\n"
            "(EAN-13 12 digits, or 13 with a check digit, which must be right), valid UTF-8; anything else\n"
-           "is refused with a message and nothing is written.\n"
+           "is refused with a message and nothing is written. DATA - reads one label's data from\n"
+           "standard input, without the line end that follows it.\n"
            "\n"
            "Symbol:\n"
            "  --type TYPE        symbology (default EAN_13): EAN_8 EAN_13 UPC_A UPC_E CODE39 CODE25i\n"
@@ -260,6 +262,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (options.haveData) throw UsageError("more than one DATA argument");
             options.data = std::string(arg);
             options.haveData = true;
+            options.dataFromInput = arg == "-";
             continue;
         }
         if (arg == "--") {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The look of a barcode: every choice of how a symbol is drawn (module width, bar and text height,
 // font, rotation, quiet zones, bearers, colours), apart from what it says (TBarcodeParams adds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Save pipeline: the barcode drawn once into a bitmap in memory, encoded by file type.
 #include "imaging/SaveFile.h"
 

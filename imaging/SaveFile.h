@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Saving a barcode as a file of the type its name asks for: the Save command's pipeline, shared by
 // the window and by varlen-cli, so that both write the same bytes for the same barcode and factor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programs' side of the vector module: finding and loading it once, and the calls that go
 // through it.
 #include "vector/Vector.h"
@@ -23,14 +24,20 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// Where the module lies: in lib/varlen beside the bin/ folder of the running program (installed
-// under a prefix, and in the build tree, where every program lies one folder below the top); and
-// in varlen/ beside the shared library this code is part of, for programs elsewhere that link it.
+// Where the module lies: beside the running program (a portable copy carries it in its own folder,
+// and an installed or built program has none there); in lib/varlen beside the bin/ folder of the
+// running program (installed under a prefix, and in the build tree, where every program lies one
+// folder below the top); and in varlen/ beside the shared library this code is part of, for
+// programs elsewhere that link it.
 std::vector<std::string> moduleCandidates() {
     std::vector<std::string> candidates;
     char exe[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) candidates.push_back(folderOf(std::string(exe, std::size_t(n))) + "/../" VARLEN_MODULE_DIR "/" + kModuleFile);
+    if (n > 0) {
+        const std::string folder = folderOf(std::string(exe, std::size_t(n)));
+        candidates.push_back(folder + "/" + kModuleFile);
+        candidates.push_back(folder + "/../" VARLEN_MODULE_DIR "/" + kModuleFile);
+    }
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&moduleCandidates), &info) && info.dli_fname && *info.dli_fname)
         candidates.push_back(folderOf(info.dli_fname) + "/varlen/" + kModuleFile);
@@ -38,11 +45,21 @@ std::vector<std::string> moduleCandidates() {
 }
 
 const TVectorModule* loadModule(std::string* failure) {
-    std::string first;
+    // The reason given is the first module found that failed (another build, a library it lacks),
+    // or else the first place looked at: beside the program, where a portable copy wants it.
+    std::string reason;
+    bool onlyAbsent = true;
+    const auto note = [&](const std::string& path, const std::string& why) {
+        const bool absent = ::access(path.c_str(), F_OK) != 0;
+        if (reason.empty() || (onlyAbsent && !absent)) {
+            reason = why;
+            onlyAbsent = absent;
+        }
+    };
     for (const std::string& path : moduleCandidates()) {
         void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
-            if (first.empty()) first = ::dlerror();
+            note(path, ::dlerror());
             continue;
         }
         const auto entry = reinterpret_cast<const TVectorModule* (*)()>(::dlsym(handle, kVectorModuleEntry));
@@ -50,10 +67,10 @@ const TVectorModule* loadModule(std::string* failure) {
         if (module && module->Version == kVectorModuleVersion && module->SourceSize == sizeof(TVectorSource) &&
             module->OptionsSize == sizeof(TVectorOptions))
             return module;  // stays loaded for the rest of the process
-        if (first.empty()) first = path + " belongs to another build of Varlen";
+        note(path, path + " belongs to another build of Varlen");
         ::dlclose(handle);
     }
-    *failure = "SVG, PDF and EPS output is not available: " + first;
+    *failure = "SVG, PDF and EPS output is not available: " + reason;
     return nullptr;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Symbology selection, data entry and the menu settings, driven through the widgets.
 #include <QClipboard>
 #include <QFileInfo>
@@ -242,6 +243,7 @@ TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
         {4, "AB*c", "",
          "\"*\" at position 3 is the start and stop character: readers will not find the symbol; \"c\" at position 4 "
          "drawn as \"C\""},
+        {5, "1234567", "", "check digit 0 added: the digits are drawn in pairs"},
         {6, "12x3y", "", "\"x\" at position 3 left out (and 1 more)"},
         {7, "Ab", "", "\"b\" at position 2 drawn as a control character"},
         {8, "a\xE2\x82\xAC", "", "\"\xE2\x82\xAC\" at position 2 drawn as \"?\""},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli's batch mode, standard output, type short forms, label-printer resolutions and the
 // options added with them, judged by ImageMagick, PIL and ZXingReader.
 #include <gtest/gtest.h>
@@ -87,6 +88,7 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
         {{"-o", "x.png", "--format", "png", "4711"}, 2, "--format goes with -o - only", "a name has its type"},
         {{"-o", "x.png", "--batch", "-"}, 2, "%n or %s", "every line would write the same file"},
         {{"-o", "x%q.png", "--batch", "-"}, 2, "use %n, %0Nn, %s or %%", "unknown field"},
+        {{"-o", "x%5s.png", "--batch", "-"}, 2, "use %n, %0Nn, %s or %%", "a width on %s"},
         {{"-o", "x%n.png", "--batch", "-", "4711"}, 2, "not DATA", "data from the file, not the line"},
         {{"--batch", "-"}, 2, "--batch needs -o or --print", "nowhere to write"},
         {{"--dump", "--batch", "-"}, 2, "--dump takes one DATA", "dump is one symbol"},
@@ -270,7 +272,7 @@ TEST_F(CliBatch, MemoryDoesNotGrowWithTheInput) {
         ASSERT_EQ(small.exitCode, 0) << small.err;
         const ProcessResult big = cli({"--batch", "-", "-o", file(std::string("b") + jobs + "/%n.png"), "--jobs", jobs, "--lenient"}, large);
         EXPECT_EQ(big.exitCode, 1);
-        EXPECT_EQ(big.err, "varlen-cli: line " + std::to_string((64 << 20) + 3) + ": the data has 65536 characters; at most 50 are taken\n");
+        EXPECT_EQ(big.err, "varlen-cli: line " + std::to_string((64 << 20) + 3) + ": the line is longer than the 64 KiB a line may have\n");
         EXPECT_TRUE(fs::exists(file(std::string("b") + jobs + "/" + std::to_string((64 << 20) + 2) + ".png")));
         EXPECT_LT(big.peakKib - small.peakKib, 8 * 1024) << "peak " << big.peakKib << " KiB against " << small.peakKib;
     }
@@ -366,6 +368,7 @@ TEST_F(CliBatch, NamesFoldersAndCollisions) {
         std::string input;
         std::vector<std::string> files;
         std::string err;  // "@" stands for the test's folder
+        std::string inTheWay = "";  // a folder made before the run where a label's name is
     };
     fs::create_directories(dir / "x");
     std::ofstream(file("x/blocked")) << "a file where a folder is wanted";
@@ -380,6 +383,8 @@ TEST_F(CliBatch, NamesFoldersAndCollisions) {
          "varlen-cli: line 2: @/d/A_B.png was already written by line 1\n"
          "varlen-cli: line 4: @/d/A_B.png was already written by line 1\n"
          "varlen-cli: line 5: @/d/C.png was already written by line 3\n"},
+        {"a line whose write failed keeps no claim on the name", "e/%s.png", "A\nB\nA\n", {"e/B.png"},
+         "varlen-cli: line 1: @/e/A.png: Is a directory\nvarlen-cli: line 3: @/e/A.png: Is a directory\n", "e/A.png"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -393,6 +398,7 @@ TEST_F(CliBatch, NamesFoldersAndCollisions) {
                 fs::create_directories(dir / "x");
                 std::ofstream(file("x/blocked")) << "a file where a folder is wanted";
             }
+            if (!r.inTheWay.empty()) fs::create_directories(dir / r.inTheWay);
             const ProcessResult p = cli({"--batch", "-", "-o", file(r.pattern), "--type", "code128b", "--jobs", jobs}, r.input);
             EXPECT_EQ(p.exitCode, err.empty() ? 0 : 1);
             EXPECT_EQ(p.err, err);
@@ -526,9 +532,11 @@ TEST_F(CliBatch, ThreadsWriteTheSameFilesAndShardsSplitTheLines) {
 TEST_F(CliBatch, LabelPrinterResolutions) {
     struct Row {
         int dpi;
-        int moduleDots;  // SC2, 0.33 mm, in whole dots of the printer
+        int moduleDots;       // SC2, 0.33 mm, in whole dots of the printer
+        int dotsPerMetre;     // the PNG's pHYs: the resolution rounded to the nearest
     };
-    for (const Row r : {Row{203, 3}, Row{300, 4}, Row{600, 8}}) {
+    for (const Row r : {Row{203, 3, 7992}, Row{300, 4, 11811}, Row{600, 8, 23622}, Row{96, 1, 3780}, Row{72, 1, 2835},
+                        Row{150, 2, 5906}}) {
         SCOPED_TRACE(r.dpi);
         const std::string dpi = std::to_string(r.dpi);
         for (const char* ext : {".png", ".bmp", ".jpg", ".tif"}) {
@@ -540,6 +548,9 @@ TEST_F(CliBatch, LabelPrinterResolutions) {
             EXPECT_EQ(x.substr(0, std::string(ext) == ".tif" ? 4 : dpi.size()), std::string(ext) == ".tif" ? "87.6" : dpi)
                 << ext;
         }
+        const std::string phys = std::to_string(r.dotsPerMetre);
+        EXPECT_EQ(test::runProcess({"/usr/bin/identify", "-format", "%[png:pHYs]", file(dpi + ".png")}).out,
+                  "x_res=" + phys + ", y_res=" + phys + ", units=1");
         // The narrowest bar of a row through the bars, measured by PIL.
         const ProcessResult m = test::runProcess(
             {"/usr/bin/python3", "-c",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli -o FILE, judged by programs that are not ours: ImageMagick for format and size,
 // ZXingReader and zbarimg for the content, pdftoppm for the PDF page.
 #include <gtest/gtest.h>
@@ -470,8 +471,34 @@ TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
     label("first.png");
     ASSERT_TRUE(fs::exists(file("cache/varlen/fonts"))) << "the first run keeps what it found";
     EXPECT_TRUE(label("kept.png")) << "drawn from the kept glyphs";
-    std::ofstream(file("cache/varlen/fonts")) << "varlen fonts 2\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n";
-    EXPECT_TRUE(label("damaged.png")) << "a damaged file is not believed";
+    const std::string kept = test::readFile(file("cache/varlen/fonts"));
+
+    // A damaged file is not believed, and the run writes it anew.
+    const auto field = [](std::string text, const std::string& lineStart, int index, const std::string& value) {
+        std::size_t at = text.find("\n" + lineStart);
+        if (at == std::string::npos) return std::string();
+        for (int i = 0; i <= index; ++i) at = text.find('\t', at + 1);
+        const std::size_t end = text.find_first_of("\t\n", at + 1);
+        return text.replace(at + 1, end - at - 1, value);
+    };
+    const struct {
+        const char* why;
+        std::string file;
+        const char* damage;  // what must be gone from the file the run writes
+    } damaged[] = {
+        {"lines of the wrong shape", "varlen fonts 2\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n", "nonsense"},
+        {"the advance of \"K\" out of range", field(kept, "c\t75\t", 2, "-2147483648"), "-2147483648"},
+        {"the face's ascender and descender out of range", field(field(kept, "face\t", 3, "99999999"), "face\t", 4, "-99999999"),
+         "99999999"},
+        {"a glyph's offset past any label", field(kept, "g\t", 3, "2147483647"), "2147483647"},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.why);
+        ASSERT_FALSE(d.file.empty()) << "no such line in the kept file";
+        test::writeFile(file("cache/varlen/fonts"), d.file);
+        EXPECT_TRUE(label("damaged.png")) << "the label drawn as without a kept file";
+        EXPECT_EQ(test::readFile(file("cache/varlen/fonts")).find(d.damage), std::string::npos) << "written anew";
+    }
 
     // A family of this test's own configuration, first a serif face, then a monospaced one.
     auto configure = [&](const char* face) {
