@@ -17,15 +17,17 @@ foreach(program varlen varlen-cli)
   endif()
 endforeach()
 
-# The vector module, where the programs look for it: lib/varlen beside bin/.
-if(TARGET varlen_vector_module)
-  install(TARGETS varlen_vector_module LIBRARY DESTINATION ${VARLEN_MODULE_DIR})
-  add_dependencies(varlen_install_files varlen_vector_module)
-endif()
+# The modules (vector files, reading back), where the programs look for them: lib/varlen beside bin/.
+foreach(module varlen_vector_module varlen_reader_module)
+  if(TARGET ${module})
+    install(TARGETS ${module} LIBRARY DESTINATION ${VARLEN_MODULE_DIR})
+    add_dependencies(varlen_install_files ${module})
+  endif()
+endforeach()
 
 # libvarlen: the shared library (with its version links) and the static one in lib/, the API's
 # headers under include/varlen/, varlen.pc for pkg-config, and the example program's source. The
-# vector module in lib/varlen/ is where the shared library looks for it too.
+# modules in lib/varlen/ are where the shared library looks for them too.
 if(TARGET libvarlen_shared)
   install(TARGETS libvarlen_shared libvarlen_static LIBRARY DESTINATION lib ARCHIVE DESTINATION lib)
   install(FILES ${PROJECT_SOURCE_DIR}/lib/varlen.h DESTINATION include/varlen)

@@ -10,6 +10,8 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libgif-dev zlib1g-dev
+  # reading every symbol back before it is written (--verify, the window's status bar): zxing-cpp
+  libzxing-dev
   # vector files (SVG, PDF, EPS) and their text: cairo, FreeType, fontconfig
   libcairo2-dev libfreetype-dev libfontconfig-dev
   # the static archives varlen-cli is linked with besides those (FreeType's and fontconfig's own
