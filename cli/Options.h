@@ -61,6 +61,7 @@ struct CliOptions {
     TColor background = clWhite;      // --bg RRGGBB
     bool transparent = false;         // --bg none
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
+    bool verify = false;              // --verify: every label read back before it is written
 };
 
 // Parses argv[1..argc-1]. Throws UsageError.
