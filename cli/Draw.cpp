@@ -88,10 +88,11 @@ public:
             }
             case Target::Printer:
                 if (save_.ReadBack) {
-                    // The page as the printer's resolution lays it out, on its white paper.
+                    // The page as the printer's resolution lays it out: the symbol 200 dots from the
+                    // printable area's corner, paper all round it.
                     const TPrintQueue queue = DefaultPrintQueue();
                     const int dpi = queue.Dpi > 0 ? queue.Dpi : TVectorOptions{}.Dpi;
-                    readBack(VectorPageRaster(source_, dpi, 0, save_)->View(), dpi, 1);
+                    readBack(VectorPageRaster(source_, dpi, 200, save_)->View(), dpi, 1);
                 }
                 print(source_);
                 break;
