@@ -107,11 +107,14 @@ void TReadBackStatus::run() {
             job = std::move(*pending_);
             pending_.reset();
         }
-        const auto [text, detail] = readBack(job.params, job.factor, job.dataChanged);
         // Handed to the window's thread; dropped there if a newer request came meanwhile, and
         // never delivered once this object is gone.
         QMetaObject::invokeMethod(
-            this, [this, number = job.number, text, detail] { answer(number, text, detail); }, Qt::QueuedConnection);
+            this,
+            [this, number = job.number, reply = readBack(job.params, job.factor, job.dataChanged)] {
+                answer(number, reply.first, reply.second);
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -506,9 +506,11 @@ TReadBack ReadBack(const TDibView& picture, int dpi, int scale, const TBarcodePa
         check.Message = "the symbol reads as " + as + ", not " + not_;
         return check;
     }
-    // Turned by half a turn, or by a quarter and transposed, the symbol's start is on the right.
-    const bool reversed = look.Rotation == rotate_180 || (look.Rotation == rotate_090 && row.linear);
-    if (quick) check.Warning = quietZoneWarning(view, read, !addon.empty(), reversed, Encode(params), row.name, module);
+    // The quiet zones of rows of bars, on the row read. Turned by half a turn, or by a quarter and
+    // transposed, the symbol starts on the right.
+    const bool reversed = look.Rotation == rotate_180 || look.Rotation == rotate_090;
+    if (quick && row.linear)
+        check.Warning = quietZoneWarning(view, read, !addon.empty(), reversed, Encode(params), row.name, module);
     return check;
 }
 
