@@ -24,6 +24,7 @@
 #include "app/Artwork.h"
 #include "app/HelpViewer.h"
 #include "app/Places.h"
+#include "app/ReadBackStatus.h"
 #include "app/Unit2.h"
 #include "VarlenVersion.h"
 #include "engine/DataRules.h"
@@ -414,6 +415,14 @@ void TForm1::saveSize(QAction* item, const QString& factor) {
     item->setChecked(true);
     lblsaveRatio = factor;
     writeSetting("Varlen", "sratio", lblsaveRatio);
+    requestReadBack();
+}
+
+void TForm1::requestReadBack() {
+    bool number = false;
+    const int factor = lblsaveRatio.toInt(&number);
+    // A status note on data that encodes says the symbol carries other data than was typed.
+    ReadBackStatus->request(Barcode1->Engine().Params, Barcode1->Device(), number && factor >= 1 ? factor : 1, !StatusNote->text().isEmpty());
 }
 
 void TForm1::C11Click() { saveSize(C11, QStringLiteral("1")); }

@@ -37,6 +37,7 @@ namespace varlen {
 
 class TAboutBox;
 class THelpViewer;
+class TReadBackStatus;
 
 // How Save asks for the target file: given the prepared save dialog, returns the chosen name as a
 // full path, or the empty text when the user cancels. The window's own runs the dialog; tests put
@@ -108,6 +109,8 @@ public:
     QToolBar* ToolBar2 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusNote = nullptr;  // the status bar's panel: how the symbol differs from the data
+    QLabel* ReadBackNote = nullptr;  // and whether the symbol, as Save writes it, reads back
+    TReadBackStatus* ReadBackStatus = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
@@ -232,6 +235,8 @@ private:
     // failure is reported again.
     void writeSetting(const std::string& section, const std::string& key, const QString& value);
     void updateStatusNote() noexcept;
+    // Asks for the read-back of the symbol as Save would now write it (ReadBackNote shows it).
+    void requestReadBack();
     // Chooses the save dialog's file type by its extension ("tif"), which a bare name then gets.
     void selectSaveType(const QString& extension);
     // Puts text into a box from the program; the change operation runs when it really changed.

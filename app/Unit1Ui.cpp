@@ -22,6 +22,7 @@
 
 #include "app/Application.h"
 #include "app/Artwork.h"
+#include "app/ReadBackStatus.h"
 #include "app/Unit1.h"
 
 namespace varlen {
@@ -328,7 +329,15 @@ void TForm1::createCentralArea() {
     StatusNote = new QLabel;
     StatusNote->setObjectName(QStringLiteral("StatusNote"));
     StatusBar1->addWidget(StatusNote, 1);
+    ReadBackNote = new QLabel;
+    ReadBackNote->setObjectName(QStringLiteral("ReadBackNote"));
+    StatusBar1->addPermanentWidget(ReadBackNote);
     setStatusBar(StatusBar1);
+    ReadBackStatus = new TReadBackStatus(this);
+    connect(ReadBackStatus, &TReadBackStatus::answered, ReadBackNote, [this](const QString& text, const QString& detail) {
+        ReadBackNote->setText(text);
+        ReadBackNote->setToolTip(detail);
+    });
 }
 
 void TForm1::createSaveDialog() {
@@ -376,6 +385,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Barcode1 && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
         canvas_->setMinimumSize(Barcode1->x() + Barcode1->width(), Barcode1->y() + Barcode1->height());
     }
+    // Each redraw asks whether the symbol reads back; the reading itself happens elsewhere.
+    if (watched == Barcode1 && event->type() == QEvent::Paint) requestReadBack();
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -216,6 +216,11 @@ std::string helpText() {
            "                     core): the same files and messages, in line order\n"
            "  --shard K/N        only the lines whose number is K modulo N (K from 1 to N), so that N\n"
            "                     machines share one batch file\n"
+           "  --verify           read every label back before it is written or printed: one that does\n"
+           "                     not read as its data (in a scanner's red light, with white round it) is\n"
+           "                     not written and its reason given; a picture narrower in its quiet\n"
+           "                     zones than the standard asks is written with a warning; Postnet, FIM\n"
+           "                     and MSI cannot be verified and are written as they are\n"
            "  --dump             print the encoded text and the module row (1 dark, 0 light)\n"
            "  --help, -h         this text\n"
            "  --version, -V      the version\n"
@@ -379,9 +384,9 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.look.TransparentBackground = equalNoCase(text, "none");
             if (!options.look.TransparentBackground && !parseColor(text, options.look.Background))
                 throw UsageError("--bg takes a colour as RRGGBB, six hexadecimal digits, or none");
-        } else if (name == "--quiet-zones" || name == "--allow-inverse") {
+        } else if (name == "--quiet-zones" || name == "--allow-inverse" || name == "--verify") {
             noValue();
-            (name == "--quiet-zones" ? options.look.QuietZones : options.allowInverse) = true;
+            (name == "--quiet-zones" ? options.look.QuietZones : name == "--verify" ? options.verify : options.allowInverse) = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
             if (name == "--no-text") options.look.HumanReadable = false;
@@ -443,6 +448,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         throw UsageError(options.mode == Mode::Dump ? "--dump takes one DATA, not --batch" : "--batch needs -o or --print");
     }
     if (options.mode == Mode::None) throw UsageError("no mode given");
+    if (options.verify && options.mode == Mode::Dump) throw UsageError("--verify reads drawn labels: -o, --print or --batch");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
     // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
     const TLook& look = options.look;

@@ -69,6 +69,7 @@ struct CliOptions {
     int scale = 1;               // every pixel this many times
     int dpi = 0;                 // 0: the headless display's resolution
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
+    bool verify = false;              // --verify: every label read back before it is written
 };
 
 // Parses argv[1..argc-1]. Throws UsageError.

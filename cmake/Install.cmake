@@ -43,12 +43,15 @@ foreach(program varlen varlen-cli)
   endif()
 endforeach()
 
-# The vector module, where the programs and the shared library look for it: lib/varlen beside bin/
-# (a private folder, as Debian's policy has it for a module that no other program links).
-if(TARGET varlen_vector_module)
-  install(TARGETS varlen_vector_module LIBRARY DESTINATION ${VARLEN_MODULE_DIR} COMPONENT ${VARLEN_LIBRARY_COMPONENT})
-  add_dependencies(varlen_install_files varlen_vector_module)
-endif()
+# The modules (vector files, reading back), where the programs and the shared library look for them:
+# lib/varlen beside bin/ (a private folder, as Debian's policy has it for modules that no other
+# program links).
+foreach(module varlen_vector_module varlen_reader_module)
+  if(TARGET ${module})
+    install(TARGETS ${module} LIBRARY DESTINATION ${VARLEN_MODULE_DIR} COMPONENT ${VARLEN_LIBRARY_COMPONENT})
+    add_dependencies(varlen_install_files ${module})
+  endif()
+endforeach()
 
 # libvarlen: the shared library (with its version links) and the static one in lib/, the API's
 # headers under include/varlen/, varlen.pc for pkg-config, and the example program's source. The

@@ -42,6 +42,8 @@ struct TLook {
     TColor Foreground = clBlack;
     TColor Background = clWhite;
     bool TransparentBackground = false;
+
+    friend bool operator==(const TLook&, const TLook&) = default;
 };
 
 // The look by the name the renderer's callers use for it.

@@ -14,6 +14,7 @@ struct ScreenInfo {
     int logPixelsY = kDefaultDpi;
     int width = 800;
     int height = 800;
+    friend bool operator==(const ScreenInfo&, const ScreenInfo&) = default;
 };
 
 // A screen of that resolution, of the headless display's size.

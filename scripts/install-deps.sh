@@ -22,6 +22,8 @@ RUNTIME=(
   libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6svg6 qt6-qpa-plugins
   # text, pictures, vector files and printing
   libfreetype6 libfontconfig1 libjpeg62-turbo zlib1g libpng16-16 libcairo2 libcups2
+  # reading symbols back (--verify, the window's status bar)
+  libzxing2
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
 )
@@ -32,6 +34,8 @@ BUILD=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev zlib1g-dev libcups2-dev
+  # reading every symbol back before it is written (--verify, the window's status bar): zxing-cpp
+  libzxing-dev
   # vector files (SVG, PDF, EPS) and their text: cairo, FreeType, fontconfig
   libcairo2-dev libfreetype-dev libfontconfig-dev
   # the static archives varlen-cli is linked with besides those (FreeType's and fontconfig's own

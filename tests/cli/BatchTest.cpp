@@ -92,6 +92,7 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
         {{"-o", "x%n.png", "--batch", "-", "4711"}, 2, "not DATA", "data from the file, not the line"},
         {{"--batch", "-"}, 2, "--batch needs -o or --print", "nowhere to write"},
         {{"--dump", "--batch", "-"}, 2, "--dump takes one DATA", "dump is one symbol"},
+        {{"--dump", "--verify", "4711"}, 2, "--verify reads drawn labels: -o, --print or --batch", "nothing drawn"},
         {{"--print", "-o", "x.png", "4711"}, 2, "--print and -o exclude each other", "one target"},
         {{"-o", "x.webp", "4711"}, 2, "Unknown file type \"x.webp\"", "unknown extension"},
         {{"--type", "ean12", "--dump", "1"}, 2, "unknown type ean12", "no such entry"},
@@ -173,7 +174,7 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
                                "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland", "--jobs",
                                "--shard", "--csv", "--csv-delimiter", "--data-column", "{NAME}", "--text-line",
                                "--text-size", "--sheet NAME|SPEC", "--sheet list", "--copies", "--skip", "--outline",
-                               "--fit"})
+                               "--fit", "--verify"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
@@ -527,6 +528,31 @@ TEST_F(CliBatch, ThreadsWriteTheSameFilesAndShardsSplitTheLines) {
         return lines;
     };
     EXPECT_EQ(sortedLines(messages), sortedLines(oneJob));
+}
+
+// --verify in a batch: a line whose symbol does not read as its data is reported and not written,
+// the others are; a note every label shares is said once, at its first line (the quiet zones; that
+// the reader does not know Postnet). With two jobs the same.
+TEST_F(CliBatch, VerifiedBatchWritesWhatReadsBack) {
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs);
+        const std::string folder = std::string("j") + jobs;
+        const ProcessResult p = cli({"--batch", "-", "--verify", "--lenient", "--margin", "0", "-o", file(folder + "/%n.png"),
+                                     "--jobs", jobs},
+                                    "400638133393\n4006381333932\n590123412345\n");
+        EXPECT_EQ(p.exitCode, 1);
+        EXPECT_EQ(p.err,
+                  "varlen-cli: line 1: the quiet zones are 10 pixels left and 11 right of the bars, where EAN-13 asks for "
+                  "11 modules (11 pixels) on the left and 7 (7 pixels) on the right; the symbol read with white added "
+                  "round it (--quiet-zones draws them)\n"
+                  "varlen-cli: line 2: the symbol reads as \"4006381333931\", not \"4006381333932\"\n");
+        EXPECT_EQ(filesUnder(dir / folder), (std::vector<std::string>{"1.png", "3.png"}));
+    }
+    const ProcessResult postnet =
+        cli({"--batch", "-", "--verify", "--type", "postnet", "-o", file("p/%n.png")}, "12345\n123456789\n");
+    EXPECT_EQ(postnet.exitCode, 0);
+    EXPECT_EQ(postnet.err, "varlen-cli: line 1: the symbol cannot be verified: the decoder does not read Postnet\n");
+    EXPECT_EQ(filesUnder(dir / "p"), (std::vector<std::string>{"1.png", "2.png"}));
 }
 
 TEST_F(CliBatch, LabelPrinterResolutions) {

@@ -138,6 +138,7 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         {{"--margin", "-1"}, 2, "varlen-cli: --margin takes 0 or more pixels"},
         {{"--dpi", "0"}, 2, "varlen-cli: --dpi takes 1 or more dots per inch"},
         {{"--no-text=yes"}, 2, "varlen-cli: --no-text takes no value"},
+        {{"--verify=yes"}, 2, "varlen-cli: --verify takes no value"},
         {{"--dump"}, 2, "varlen-cli: --dump and -o or --print exclude each other"},
         {{"--bearer", "box"}, 2, "varlen-cli: --bearer takes frame, bars or none"},
         {{"--fg", "red"}, 2, "varlen-cli: --fg takes a colour as RRGGBB, six hexadecimal digits"},
@@ -405,6 +406,116 @@ TEST_F(CliDraw, LogisticsSymbolsReadBack) {
     EXPECT_EQ(test::zxingIdentified(file("carton-1.png")), "]C1" "0109501101530003" "10A1");
     EXPECT_EQ(test::zxingIdentified(file("carton-3.png")), "]C1" "00106141412345678908");
     EXPECT_FALSE(fs::exists(file("carton-2.png")));
+}
+
+// --verify: every label is read back before it is written. The rows that must read cover every
+// symbology the reader knows and every file type; the rows that must not are refused with their
+// reason and nothing is written. Independent readers judge each file as it is drawn without
+// --verify, the way the read-back sees it: its red component (a scanner's red light) with white
+// round it. `read` is what ZXingReader and zbarimg then transmit; "" nothing, nullptr not asked.
+TEST_F(CliDraw, VerifyReadsEveryLabelBackBeforeWritingIt) {
+    if (!test::haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
+    const std::string qz = "the symbol read with white added round it (--quiet-zones draws them)\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* ext;
+        int exitCode;
+        std::string err;
+        const char* read;
+    } rows[] = {
+        {{"--type", "ean13", "--quiet-zones", "400638133393"}, "png", 0, "", "4006381333931"},
+        {{"--type", "upca", "--addon", "12345", "--quiet-zones", "--rotate", "90", "03600029145"}, "gif", 0, "", nullptr},
+        {{"--type", "code128b", "--quiet-zones", "--scale", "2", "--rotate", "180", "Hello, World!"}, "tif", 0, "",
+         "Hello, World!"},
+        {{"--type", "gs1-128", "--quiet-zones", "--dpi", "203", "(01)09501101530003(10)AB-12"}, "bmp", 0, "",
+         "0109501101530003" "10AB-12"},
+        // The bearer frame holds ITF-14's quiet zones.
+        {{"--type", "itf14", "--dpi", "300", "--rotate", "270", "0950110153000"}, "jpg", 0, "", "09501101530003"},
+        {{"--type", "codabar", "--quiet-zones", "--scale", "2", "A123-$B"}, "emf", 0, "", nullptr},
+        {{"--type", "code39", "--quiet-zones", "ABC-1 23"}, "svg", 0, "", nullptr},
+        {{"--type", "ean8", "--quiet-zones", "4711000"}, "pdf", 0, "", nullptr},
+        {{"--type", "upce", "--quiet-zones", "--fg", "003366", "--bg", "none", "425261"}, "eps", 0, "", nullptr},
+        {{"--type", "itf-grouped", "--quiet-zones", "--scale", "2", "--fg", "003366", "--bg", "FFFFCC", "12345670"}, "png",
+         0, "", "12345670"},
+        // The renderer narrows no bar of a module under 3 dots: 1-dot modules with --width-reduce read.
+        {{"--type", "bookland", "--quiet-zones", "--dpi", "203", "--high-density", "--module", "SC0", "--width-reduce",
+          "030640615"},
+         "png", 0, "", "9780306406157"},
+        {{"--type", "code128c", "--quiet-zones", "--dpi", "300", "--width-reduce", "123456"}, "png", 0, "", "123456"},
+        // Written with a warning: a quiet zone of a pixel a module; readers forgive it, the standard does not.
+        {{"--type", "code128b", "--scale", "2", "--margin", "1", "Hello"}, "png", 0,
+         "varlen-cli: the quiet zones are 2 pixels left and 4 right of the bars, where Code 128 asks for 10 modules (20 "
+         "pixels) on either side; " + qz,
+         "Hello"},
+        // Symbologies the reader does not know: said, and written as they are.
+        {{"--type", "postnet", "12345"}, "png", 0, "varlen-cli: the symbol cannot be verified: the decoder does not read Postnet\n",
+         nullptr},
+        {{"--type", "fim", "A"}, "svg", 0, "varlen-cli: the symbol cannot be verified: the decoder does not read FIM\n", nullptr},
+        {{"--type", "msi", "1234"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read MSI Plessey\n", nullptr},
+        // Lengths no reader takes.
+        {{"--type", "itf", "--quiet-zones", "--scale", "3", "1234"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read Interleaved 2 of 5 of fewer than 6 "
+         "digits\n",
+         ""},
+        {{"--type", "codabar", "--quiet-zones", "--scale", "3", "A1B"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read Codabar of fewer than 2 characters\n", ""},
+        // Refused: modules too narrow for their exact positions, with the module width that reads.
+        {{"--type", "ean13", "--exact", "--high-density", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: modules of 0.6 dots at their exact positions; leave out "
+         "--exact, or use a higher --dpi\n",
+         ""},
+        {{"--type", "ean13", "--dpi", "150", "--exact", "--module", "SC0", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 150 dpi: modules of 1.6 dots at their exact positions; leave out "
+         "--exact, or use --module SC7 or a higher --dpi\n",
+         ""},
+        // Colours the brightness rule lets through or --allow-inverse allows, which no scanner reads.
+        {{"--type", "ean13", "--fg", "FF0000", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's red "
+         "light, where 20 % is the least; use darker bars or a lighter ground\n",
+         ""},
+        {{"--type", "ean13", "--fg", "FF0000", "400638133393"}, "pdf", 1,
+         "varlen-cli: the symbol could not be read at 1200 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's "
+         "red light, where 20 % is the least; use darker bars or a lighter ground\n",
+         nullptr},
+        {{"--type", "ean13", "--fg", "808080", "--bg", "909090", "--allow-inverse", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of 808080 on 909090 differ by 6 % in a scanner's red "
+         "light, where 20 % is the least; use darker bars or a lighter ground\n",
+         ""},
+        {{"--type", "ean13", "--fg", "FFFFFF", "--bg", "000000", "--allow-inverse", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of FFFFFF on 000000 are lighter than their ground in "
+         "a scanner's red light; scanners need dark bars on a light ground\n",
+         ""},
+        // Data the engine changes (--lenient) reads as what it became.
+        {{"--type", "ean13", "--lenient", "4006381333932"}, "png", 1,
+         "varlen-cli: the symbol reads as \"4006381333931\", not \"4006381333932\"\n", "4006381333931"},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string name = file("v" + std::to_string(++n) + "." + r.ext);
+        std::vector<std::string> args = {"--verify", "-o", name};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(std::to_string(n) + ": " + r.args[1] + " " + r.args.back());
+        const ProcessResult p = cli(args);
+        EXPECT_EQ(p.exitCode, r.exitCode);
+        EXPECT_EQ(p.err, r.err);
+        EXPECT_EQ(fs::exists(name), r.exitCode == 0);
+        if (!r.read) continue;
+        args.erase(args.begin());
+        ASSERT_EQ(cli(args).exitCode, 0);
+        const std::string seen = file("seen" + std::to_string(n) + ".png");
+        ASSERT_EQ(test::runProcess({"/usr/bin/convert", name, "-channel", "R", "-separate", "-bordercolor", "white",
+                                    "-border", "40", seen})
+                      .exitCode,
+                  0);
+        const std::string zxing = test::zxingIdentified(seen);
+        EXPECT_EQ(zxing.empty() ? zxing : zxing.substr(3), r.read);
+        EXPECT_EQ(test::zbarRaw(seen), r.read);
+    }
+    // The warning's two pixels, as PIL finds them half way down the bars.
+    const test::PixelRuns row = test::pixelRuns(file("v13.png"), 40);
+    ASSERT_FALSE(row.runs.empty());
+    EXPECT_EQ(row.runs.front().length, 2);
 }
 
 TEST_F(CliDraw, PdfPageHasPhysicalModules) {

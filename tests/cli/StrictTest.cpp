@@ -149,7 +149,8 @@ TEST(CliStrict, RefusedDataWritesNothing) {
 }
 
 // Each accepted symbol decodes to the data with its check digit (ZXingReader leaves Codabar's
-// start and stop letters out and reads UPC-E with its number system).
+// start and stop letters out and reads UPC-E with its number system); each reads back itself
+// (--verify) without a word.
 TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
     if (access("/usr/bin/ZXingReader", X_OK) != 0) GTEST_SKIP() << "ZXingReader not installed";
     const struct {
@@ -173,6 +174,7 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
         {"code39", "ABC-1 23", "ABC-1 23"},
         {"itf", "12345678", "12345678"},
         {"itf", "08661045", "08661045"},
+        {"itf-grouped", "08661045", "08661045"},
         {"code128a", "HELLO_123", "HELLO_123"},
         {"code128b", "Hello, World!", "Hello, World!"},
         {"code128c", "12345", "12345"},
@@ -190,8 +192,9 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
     int n = 0;
     for (const auto& r : rows) {
         const std::string file = folder.file("s" + std::to_string(++n) + ".png");
-        const ProcessResult p = cli({"-o", file, "--scale", "2", "--type", r.type, r.data}, r.input);
+        const ProcessResult p = cli({"-o", file, "--scale", "2", "--quiet-zones", "--verify", "--type", r.type, r.data}, r.input);
         ASSERT_EQ(p.exitCode, 0) << r.type << " " << r.data << ": " << p.err;
+        EXPECT_EQ(p.err, "") << r.type << " " << r.data;
         reader.push_back(file);
         expected[file] = r.read;
     }

@@ -60,7 +60,7 @@ grep -q -- '--settings-path' "$scratch/varlen.txt" || fail "varlen(1) does not d
 for program in varlen varlen-cli; do
   ! ldd "$root/bin/$program" | grep 'not found' || fail "$program misses a library"
 done
-for file in bin/varlen-cli lib/libvarlen.so lib/varlen/libvarlen-vector.so; do
+for file in bin/varlen-cli lib/libvarlen.so lib/varlen/libvarlen-vector.so lib/varlen/libvarlen-reader.so; do
   ! ldd "$root/$file" | grep -q 'libQt' || fail "$file links Qt: $(ldd "$root/$file" | grep -o 'libQt[^ ]*' | tr '\n' ' ')"
 done
 
