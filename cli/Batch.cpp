@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming, parallel batch of varlen-cli.
 #include "cli/Batch.h"
 
@@ -37,16 +38,18 @@ class LineReader {
 public:
     explicit LineReader(InputBuffer& input) : input_(input) {}
 
-    // The next line without its "\n" (at most kLongestRecord bytes of it, so that a longer line
-    // still fails as too long and a line without an end cannot take the memory); false at the end.
-    bool next(std::string& line) {
+    // The next line without its "\n" (at most kLongestRecord bytes of it, so that a line without
+    // an end cannot take the memory; `cut` tells whether it had more); false at the end.
+    bool next(std::string& line, bool& cut) {
         line.clear();
+        cut = false;
         bool any = false;
         for (;;) {
             const std::string_view bytes = input_.available();
             if (bytes.empty()) return any;
             const auto* end = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
             const std::size_t length = end ? std::size_t(end - bytes.data()) : bytes.size();
+            if (line.size() + length > kLongestRecord) cut = true;
             if (line.size() < kLongestRecord) line.append(bytes.data(), std::min(length, kLongestRecord - line.size()));
             any = true;
             input_.take(length + (end ? 1 : 0));
@@ -146,20 +149,31 @@ private:
     std::unordered_map<std::size_t, std::uint64_t> writing_;  // name -> the line writing it now
 };
 
+// What became of a line: its failure, or a warning on the label written (each may be empty).
+struct Outcome {
+    std::string error;
+    std::string warning;
+};
+
 // The outcomes of the lines, reported in line order whichever thread finished them, with an
 // optional progress line on a terminal.
 class Reporter {
 public:
     Reporter(const MessageSink& errors, bool progress) : errors_(errors), progress_(progress) {}
 
-    void done(const Line& line, std::string message) {
+    void done(const Line& line, Outcome outcome) {
         std::lock_guard lock(mutex_);
-        waiting_.emplace(line.seq, std::make_pair(line.number, std::move(message)));
+        waiting_.emplace(line.seq, std::make_pair(line.number, std::move(outcome)));
         while (!waiting_.empty() && waiting_.begin()->first == reported_) {
-            const auto& [number, text] = waiting_.begin()->second;
-            if (!text.empty()) {
-                errors_(std::string(progress_ ? "\r" : "") + "varlen-cli: " + batchLineMessage(number, text) + '\n');
+            const auto& [number, result] = waiting_.begin()->second;
+            if (!result.error.empty()) {
+                errors_(std::string(progress_ ? "\r" : "") + "varlen-cli: " + batchLineMessage(number, result.error) + '\n');
                 failed_ = true;
+            }
+            // Every label of a batch is drawn alike: a warning the labels share is said once.
+            if (!result.warning.empty() && result.warning != lastWarning_) {
+                errors_(std::string(progress_ ? "\r" : "") + "varlen-cli: " + batchLineMessage(number, result.warning) + '\n');
+                lastWarning_ = result.warning;
             }
             if (progress_ && reported_ % 1000 == 999) errors_("\rline " + std::to_string(number));
             waiting_.erase(waiting_.begin());
@@ -192,7 +206,8 @@ private:
     const bool progress_;
     std::mutex mutex_;
     std::condition_variable roomy_;
-    std::map<std::uint64_t, std::pair<long, std::string>> waiting_;
+    std::map<std::uint64_t, std::pair<long, Outcome>> waiting_;
+    std::string lastWarning_;
     std::uint64_t reported_ = 0;
     std::uint64_t wakeAt_ = UINT64_MAX;  // the reader waits until this many lines are reported
     bool failed_ = false;
@@ -289,10 +304,12 @@ private:
         }
         LineReader reader(input);
         Record record;
-        while (reader.next(record.bytes)) {
+        bool cut = false;
+        while (reader.next(record.bytes, cut)) {
             ++lines_;
             if (isEmptyLine(record.bytes, lines_) || !ofShard(lines_)) continue;
             record.line = lines_;
+            if (cut) record.error = "the line is longer than the 64 KiB a line may have";
             take(Line{seq++, lines_, std::move(record)});
             record = Record();
         }
@@ -350,7 +367,7 @@ private:
 
     // The whole of one line: its text to data, the data to a label written under its name, or the
     // line's message (empty when the label was written).
-    std::string processLine(LabelWriter& writer, const Line& line) {
+    Outcome processLine(LabelWriter& writer, const Line& line) {
         NameLedger::Turn turn(ledger_, line);
         try {
             const Record& record = line.record;
@@ -386,15 +403,15 @@ private:
                 }
             }
             turn.written();
-            return {};
+            return {{}, writer.takeWarning()};
         } catch (const InputError& e) {
-            return e.what();
+            return {e.what(), {}};
         } catch (const Exception& e) {
-            return e.what();
+            return {e.what(), {}};
         } catch (const std::bad_alloc&) {
-            return "Out of memory";
+            return {"Out of memory", {}};
         } catch (const std::exception& e) {
-            return e.what();
+            return {e.what(), {}};
         }
     }
 

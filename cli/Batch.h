@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The batch of varlen-cli: one data set per line of a file or of standard input, each drawn and
 // written as the label the -o pattern names.
@@ -35,6 +36,8 @@ public:
     virtual void setLabel(const Label& label) = 0;
     // Draws the label and writes it under fileName (empty when the target is no file).
     virtual void write(const std::string& fileName) = 0;
+    // A note on the label just written that is no failure (empty: none); it is taken once.
+    virtual std::string takeWarning() { return {}; }
 };
 using LabelWriterFactory = std::function<std::unique_ptr<LabelWriter>()>;
 
@@ -42,7 +45,8 @@ using LabelWriterFactory = std::function<std::unique_ptr<LabelWriter>()>;
 using MessageSink = std::function<void(const std::string&)>;
 
 // Runs the batch the options describe; reports each failed line on `errors` as "line N: message"
-// and returns 1 when any line failed, else 0. Raises EInOutError when the batch file cannot be
+// (a warning the same way, without failing; the same warning once) and returns 1 when any line
+// failed, else 0. Raises EInOutError when the batch file cannot be
 // opened or read (lines already done stay done and reported), and InputError for a CSV header that
 // lacks a column the run needs (before any label).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing modes of varlen-cli: the options become one parameter record, drawn by the off-screen
 // barcode the window's Save and Copy draw with, and saved through the window's Save pipeline. A
 // batch gives each of its threads its own barcode over that record and only a new caption per
@@ -6,13 +7,16 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Batch.h"
 #include "cli/Validate.h"
 #include "engine/DataRules.h"
 #include "imaging/BarcodeImage.h"
+#include "imaging/ReadBack.h"
 #include "imaging/SaveFile.h"
+#include "platform/CupsPrint.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "vector/Vector.h"
@@ -50,12 +54,18 @@ void print(const TSaveSource& source) { PrintOnDefaultQueue(source.Vector, TVect
 class Labels : public LabelWriter {
 public:
     Labels(const TBarcodeParams& params, const CliOptions& o)
-        : o_(o), image_(params, ScreenAt(o.dpi, o.dpi)), source_(SaveSourceOf(image_, o.margin)),
-          save_(saveOptions(o)) {}
+        : o_(o), image_(params, ScreenAt(o.dpi, o.dpi)), source_(SaveSourceOf(image_, o.margin)), save_(saveOptions(o)) {
+        // --verify: every picture is read back on its way into the file; one that does not read as
+        // its data stops the save, one the reader cannot judge is written with a note.
+        if (o.verify) save_.ReadBack = [this](const TDibView& picture, int dpi, int scale) { readBack(picture, dpi, scale); };
+    }
 
     void setLabel(const Label& label) override { image_.setBar_Caption(label.caption); }
 
+    std::string takeWarning() override { return std::exchange(warning_, {}); }
+
     void write(const std::string& fileName) override {
+        warning_.clear();
         switch (o_.target) {
             case Target::File: SaveBarcodeToFile(fileName, o_.scale, source_, save_); break;
             case Target::StandardOutput: {
@@ -66,15 +76,35 @@ public:
                 for (const ByteSpan& part : bytes.Parts()) WriteStandardOutput(part.data, part.size);
                 break;
             }
-            case Target::Printer: print(source_); break;
+            case Target::Printer:
+                if (save_.ReadBack) {
+                    // The page as the printer's resolution lays it out: the symbol 200 dots from the
+                    // printable area's corner, paper all round it.
+                    const TPrintQueue queue = DefaultPrintQueue();
+                    const int dpi = queue.Dpi > 0 ? queue.Dpi : TVectorOptions{}.Dpi;
+                    readBack(VectorPageRaster(source_, dpi, 200, save_)->View(), dpi, 1);
+                }
+                print(source_);
+                break;
         }
     }
 
 private:
+    void readBack(const TDibView& picture, int dpi, int scale) {
+        const TReadBack check = ReadBack(picture, dpi, scale, image_.Params());
+        if (check.Verdict == TReadBackVerdict::Unverifiable) {
+            warning_ = check.Message;
+            return;
+        }
+        if (!check.Ok()) throw EReadBack(check.Message);
+        warning_ = check.Warning;
+    }
+
     const CliOptions& o_;
     TBarcodeImage image_;
     TSaveSource source_;
     TSaveOptions save_;
+    std::string warning_;
 };
 
 }  // namespace
@@ -89,6 +119,7 @@ int runDraw(const CliOptions& o, const MessageSink& errors) {
     Labels labels(params, o);
     labels.setLabel(Label{o.caption, o.textLines});
     labels.write(o.output);
+    if (const std::string warning = labels.takeWarning(); !warning.empty()) errors("varlen-cli: " + warning + '\n');
     return 0;
 }
 

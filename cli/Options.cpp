@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing the command line of varlen-cli.
 #include "cli/Options.h"
 
@@ -164,7 +165,8 @@ std::string helpText() {
            "\n"
            "The data must be what the symbology carries, as it is: its characters, a length it takes\n"
            "(EAN-13 12 digits, or 13 with a check digit, which must be right), valid UTF-8; anything else\n"
-           "is refused with a message and nothing is written.\n"
+           "is refused with a message and nothing is written. DATA - reads one label's data from\n"
+           "standard input, without the line end that follows it.\n"
            "\n"
            "Symbol:\n"
            "  --type TYPE        symbology (default EAN_13): EAN_8 EAN_13 UPC_A UPC_E CODE39 CODE25i\n"
@@ -239,6 +241,11 @@ std::string helpText() {
            "                     core): the same files and messages, in line order\n"
            "  --shard K/N        only the lines whose number is K modulo N (K from 1 to N), so that N\n"
            "                     machines share one batch file\n"
+           "  --verify           read every label back before it is written or printed: one that does\n"
+           "                     not read as its data (in a scanner's red light, with white round it) is\n"
+           "                     not written and its reason given; a picture narrower in its quiet\n"
+           "                     zones than the standard asks is written with a warning; Postnet, FIM\n"
+           "                     and MSI cannot be verified and are written as they are\n"
            "  --dump             print the encoded text and the module row (1 dark, 0 light); for a\n"
            "                     two-dimensional symbol its rows, dl-qr's URI first\n"
            "  --help, -h         this text\n"
@@ -286,6 +293,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (options.haveData) throw UsageError("more than one DATA argument");
             options.data = std::string(arg);
             options.haveData = true;
+            options.dataFromInput = arg == "-";
             continue;
         }
         if (arg == "--") {
@@ -427,9 +435,9 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (const std::string why = digitalLinkStemError(options.dlStem); !why.empty())
                 throw UsageError("--dl-stem " + options.dlStem + ": the stem " + why);
             options.matrixOptions.push_back("--dl-stem");
-        } else if (name == "--quiet-zones" || name == "--allow-inverse") {
+        } else if (name == "--quiet-zones" || name == "--allow-inverse" || name == "--verify") {
             noValue();
-            (name == "--quiet-zones" ? options.look.QuietZones : options.allowInverse) = true;
+            (name == "--quiet-zones" ? options.look.QuietZones : name == "--verify" ? options.verify : options.allowInverse) = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
             if (name == "--no-text") options.look.HumanReadable = false;
@@ -491,6 +499,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         throw UsageError(options.mode == Mode::Dump ? "--dump takes one DATA, not --batch" : "--batch needs -o or --print");
     }
     if (options.mode == Mode::None) throw UsageError("no mode given");
+    if (options.verify && options.mode == Mode::Dump) throw UsageError("--verify reads drawn labels: -o, --print or --batch");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
     for (const std::string& name : options.matrixOptions) {
         if (name == "--dm-size" ? !isDataMatrix(options.type) : name == "--dl-stem" ? options.type != GS1_DL_QR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Command-line options of varlen-cli. Parsing is kept apart from what the tool does with them, so
 // that further modes and options only add a field here and a branch in parseOptions().
@@ -27,7 +28,8 @@ struct CliOptions {
     btCodeTypes type = EAN_13;
     btCodeRatio ratio = Ratio_3;
     std::string addon;    // as given; checkAddon() makes it the control's
-    std::string data;     // DATA as given (UTF-8)
+    std::string data;     // DATA as given (UTF-8), or as read from standard input for "-"
+    bool dataFromInput = false;  // DATA "-": one label's data is standard input
     std::string caption;  // DATA once checked (checkData), as the control gets it
     bool haveData = false;
     bool bookland = false;  // --type bookland: EAN-13 of "978" and the first nine characters
@@ -67,6 +69,7 @@ struct CliOptions {
     int scale = 1;               // every pixel this many times
     int dpi = 0;                 // 0: the headless display's resolution
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
+    bool verify = false;              // --verify: every label read back before it is written
 
     // Two-dimensional symbols; each option is refused with a type it does not belong to.
     TQrEcc ecc = TQrEcc::M;           // --ecc L|M|Q|H

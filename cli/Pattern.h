@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The file-name pattern of --batch: %n the line number, %0Nn (or %Nn) the line number
 // zero-padded to N digits, %s the data made safe for a file name, %% a percent sign, and with --csv

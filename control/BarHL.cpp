@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TCustomBarcode: properties with their validation, painting and drawing on any surface.
 #include "control/BarHL.h"
 

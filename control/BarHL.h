@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TCustomBarcode: the reusable barcode widget. It owns one engine, exposes every engine parameter
 // as a validated property and paints by letting the engine draw on its own surface.

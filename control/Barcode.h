@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TBarcode: TCustomBarcode with AutoSize and the operations that take the barcode off the screen:
 // printing on any surface, a magnified Windows-bitmap export and a copy to the clipboard. The

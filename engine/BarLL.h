@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The low-level barcode engine: the symbology catalogue, the parameter record, the encoder that
 // turns the parameters into a symbol (a prepared text, a row of modules and where its text goes),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The renderer of the engine. Layout lays a symbol's module row out at the physical size the
 // module width asks for on a resolution, makes every dark run one rectangle, places the
 // human-readable text where the symbol's text slots put it, applies the quarter-turn rotation and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Data Matrix ECC 200 by libdmtx: Latin-1 text in the encodation that gives the smallest symbol, and
 // GS1 element strings with FNC1 in first position and as separators (DmtxPropFnc1) in ASCII
 // encodation, where each pair of digits and each FNC1 is one codeword: GS1 data is mostly digits,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GS1 Digital Link URIs of GS1 element strings (GS1 Digital Link: URI Syntax, release 1.4): the
 // stem, the primary key and its key qualifiers as path segments in the order the standard gives
 // them, every other AI as a query attribute in the order of the data; every value percent-encoded

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A barcode laid out for a resolution, as a plain value: its size, its bars as filled rectangles
 // and its text as strings with a position, a height and an angle. Every surface draws one the same

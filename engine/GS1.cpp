@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GS1-128: the human form, checked by parseGS1 and checkAssociations, encoded as Code 128 (ISO/IEC
 // 15417) with FNC1 in first position and FNC1 separators, in the code sets that give the fewest
 // symbol characters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The GS1 element strings of the human form, checked as every GS1 carrier needs them: each AI's data
 // against its format in the AI table (lengths, character sets, check digits and characters, dates
 // and times, the other component rules), then the AIs of one symbol against each other (the same AI

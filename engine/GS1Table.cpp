@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every Application Identifier GS1 assigns, with its data format, its predefined-length flag, its
 // mandatory associations and invalid pairs, and its part in a GS1 Digital Link URI, from the GS1
 // General Specifications (section 3, the AI definitions; section 4.14, the association rules) and

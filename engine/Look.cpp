@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The look's module widths and its range checks.
 #include "engine/Look.h"
 

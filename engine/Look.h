@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The look of a barcode: every choice of how a symbol is drawn (module width, bar and text height,
 // font, rotation, quiet zones, bearers, colours), apart from what it says (TBarcodeParams adds
@@ -41,6 +42,8 @@ struct TLook {
     TColor Foreground = clBlack;
     TColor Background = clWhite;
     bool TransparentBackground = false;
+
+    friend bool operator==(const TLook&, const TLook&) = default;
 };
 
 // The look by the name the renderer's callers use for it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module matrices laid out in whole dots: the geometry of the symbol and the text lines below it.
 #include "engine/Matrix.h"
 

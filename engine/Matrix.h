@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing of a module matrix (TBarKind::Matrix): square modules of a whole number of dots, the
 // quiet zone round them, the text lines centred below. Plain values, no surface: the renderer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two-dimensional symbols as the engine hands them out: the data checked, GS1 element strings
 // parsed and turned into what the symbol carries (the element string, or the Digital Link URI),
 // the encoder of the type, and the text lines under the symbol.

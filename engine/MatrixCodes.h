@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The two-dimensional symbols: QR Code (ISO/IEC 18004) made by libqrencode and Data Matrix ECC 200
 // (ISO/IEC 16022) made by libdmtx, each plain and carrying GS1 element strings (FNC1 in first

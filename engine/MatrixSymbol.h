@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Inside the engine: the two encoders of the module matrices and the symbol they fill. EncodeMatrix
 // (MatrixCodes.cpp) checks the data, hands it to one of them and adds the text lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QR Code by libqrencode: UTF-8 text and GS1 Digital Link URIs. GS1 element strings with FNC1 in
 // first position, which the library cannot write, come from QRGs1.cpp. libqrencode is loaded when a
 // run first draws a QR Code (TEncoderLibrary).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QR Code with FNC1 in first position (GS1 QR Code), made here after ISO/IEC 18004: libqrencode 4.1
 // has the mode in its interface but cannot write it. Its input check refuses the empty entry it makes
 // for QRinput_setFNC1First, so the encoding fails, and an FNC1 entry appended with data writes no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the renderer. Any parameters the control admits (every code type byte, caption,
 // add-on, ratio, module width, density, zoom, bar and text height, font name, rotation,
 // human-readable switch, standard quiet zones, ITF-14's bearers, colours and a transparent

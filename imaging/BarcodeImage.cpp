@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The barcode off the screen: metric drawing, the magnified bitmap and its file.
 #include "imaging/BarcodeImage.h"
 

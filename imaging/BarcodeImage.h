@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A barcode taken off the screen without a window: the control's off-screen operations (drawing in
 // metric units, the magnified bitmap, the bitmap file) on a parameter record of its own. It is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Pixel conversions the writers share: colour indices of a palette bitmap, colour rows of any
 // bitmap, and the reduction of a true-colour bitmap to the fixed 216-colour palette.

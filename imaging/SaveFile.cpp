@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: MIT
 // The Save pipeline: the barcode drawn once into a bitmap in memory, encoded by file type.
 #include "imaging/SaveFile.h"
 
 #include <cmath>
 #include <cstdint>
 
+#include "imaging/BarcodeImage.h"
 #include "imaging/DibConvert.h"
 #include "imaging/GIFImage.h"
 #include "imaging/PngFile.h"
@@ -25,8 +27,8 @@ std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& op
     return EncodePng(view, dotsPerMeter);
 }
 
-std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& name, const TSaveSource& source,
-                                      const TSaveOptions& options) {
+TVectorOptions vectorOptions(TSaveFileType type, const std::string& name, const TSaveSource& source,
+                             const TSaveOptions& options) {
     TVectorOptions vector;
     vector.Dpi = options.VectorDpi > 0 ? options.VectorDpi : 1200;
     // The margin is given in pixels of the device; at the vector resolution it keeps its physical
@@ -37,10 +39,27 @@ std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& nam
     vector.Name = name;
     vector.Background = options.Background;
     vector.TransparentBackground = options.TransparentBackground;
+    return vector;
+}
+
+std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& name, const TSaveSource& source,
+                                      const TSaveOptions& options) {
+    const TVectorOptions vector = vectorOptions(type, name, source, options);
+    if (options.ReadBack) {
+        // The symbol with its margin; on the Print command's page the rest of the sheet is paper.
+        const std::unique_ptr<TBitmap> page = VectorPageRaster(source, vector.Dpi, vector.MarginDots, options);
+        options.ReadBack(page->View(), vector.Dpi, 1);
+    }
     const TVectorFormat format = type == TSaveFileType::Svg   ? TVectorFormat::Svg
                                  : type == TSaveFileType::Pdf ? TVectorFormat::Pdf
                                                               : TVectorFormat::Eps;
     return VectorFileBytes(format, source.Vector, vector);
+}
+
+// The picture the file will hold, handed to the read-back with the resolution it records, which
+// is the one the barcode was laid out at.
+void readBack(const TSaveOptions& options, const TDibView& picture, int factor) {
+    if (options.ReadBack) options.ReadBack(picture, static_cast<int>(std::lround(picture.xPelsPerMeter * 0.0254)), factor);
 }
 
 // The bitmap of a pixel type, drawn only once its size is known to fit the type.
@@ -77,27 +96,48 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
         case TSaveFileType::Unknown:
             throw EInOutError(UnknownFileTypeMessage(name));
 
-        case TSaveFileType::Bmp:
-            return TFileBytes(bitmapFor(type, name, factor, source));
+        case TSaveFileType::Bmp: {
+            std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            readBack(options, bitmap->View(), factor);
+            return TFileBytes(std::move(bitmap));
+        }
 
-        case TSaveFileType::Png:
-            return TFileBytes(pngBytes(*bitmapFor(type, name, factor, source), options));
+        case TSaveFileType::Png: {
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            readBack(options, bitmap->View(), factor);
+            return TFileBytes(pngBytes(*bitmap, options));
+        }
 
         case TSaveFileType::Gif: {
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            const TDibView view = bitmap->View();
+            if (options.ReadBack && !IsPaletteDib(view)) {
+                // The colours the file will hold: each pixel's on the 216-colour palette.
+                const TDib reduced = ReduceTo216Colors(view);
+                readBack(options, reduced, factor);
+            } else {
+                readBack(options, view, factor);
+            }
             TGIFImage gif;
-            gif.Assign(*bitmapFor(type, name, factor, source));
+            gif.Assign(*bitmap);
             std::vector<std::uint8_t> bytes;
             gif.SaveToStream(bytes);
             return TFileBytes(std::move(bytes));
         }
 
-        case TSaveFileType::Tif:
-            return TFileBytes(TiffFileBytes(ToHalftone8(bitmapFor(type, name, factor, source)->View())));
+        case TSaveFileType::Tif: {
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            const TDib halftone = ToHalftone8(bitmap->View());
+            readBack(options, halftone, factor);
+            return TFileBytes(TiffFileBytes(halftone));
+        }
 
         case TSaveFileType::Jpg: {
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            readBack(options, bitmap->View(), factor);
             TJPEGImage jpeg;
             if (options.RecordDpi > 0) jpeg.Density = options.RecordDpi;
-            jpeg.Assign(bitmapFor(type, name, factor, source)->GetDIBits());
+            jpeg.Assign(bitmap->GetDIBits());
             std::vector<std::uint8_t> bytes;
             jpeg.SaveToStream(bytes);
             return TFileBytes(std::move(bytes));
@@ -105,6 +145,7 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
 
         case TSaveFileType::Emf: {
             const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            readBack(options, bitmap->View(), factor);
             TMetafile metafile;
             metafile.SetReferenceDevice(source.Device);
             metafile.SetHeight(bitmap->Height());
@@ -124,6 +165,31 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
             return TFileBytes(vectorBytes(type, name, source, options));
     }
     throw EInOutError(UnknownFileTypeMessage(name));
+}
+
+std::unique_ptr<TBitmap> VectorPageRaster(const TSaveSource& source, int dpi, int marginDots, const TSaveOptions& options) {
+    const TSize size = source.DrawnSize(dpi);
+    const int width = MagnifiedSide(marginDots, size.cx, 1);
+    const int height = MagnifiedSide(marginDots, size.cy, 1);
+    const char* const tooLarge = "Barcode: Bitmap for \"MagnifyBy\" too large";
+    if (static_cast<std::int64_t>(width) * height > kMaxSavePixels) throw EOverflow(tooLarge);
+    // Grey first, a third of the memory; drawn again in full colour when colour was drawn.
+    for (const bool grey : {true, false}) {
+        auto page = std::make_unique<TBitmap>();
+        page->Canvas().SetResolution(dpi, dpi);
+        if (grey) page->SetGrey();
+        page->SetSize(width, height);
+        if (page->Width() != width || page->Height() != height) throw EOverflow(tooLarge);
+        TRasterCanvas& canvas = page->Canvas();
+        if (!options.TransparentBackground && options.Background != clWhite) {
+            canvas.SetBrushColor(options.Background);
+            canvas.SetBrushStyle(bsSolid);
+            canvas.FillRect(TRect{0, 0, width, height});
+        }
+        source.Vector.Draw(canvas, marginDots, marginDots);
+        if (!grey || !canvas.DrewColour()) return page;
+    }
+    return nullptr;  // not reached
 }
 
 void SaveBarcodeToFile(const std::string& fileName, int factor, const TSaveSource& source, const TSaveOptions& options) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Saving a barcode as a file of the type its name asks for: the Save command's pipeline, shared by
 // the window and by varlen-cli, so that both write the same bytes for the same barcode and factor.
@@ -94,6 +95,13 @@ struct TSaveOptions {
     // transparent. The symbol itself is drawn in the barcode's colours on every type.
     TColor Background = clWhite;
     bool TransparentBackground = false;
+    // Called with the picture exactly as the file will hold it, before anything is encoded: the
+    // bitmap of the pixel types (TIFF's reduced to its halftone palette, GIF's to its 216 colours,
+    // JPEG's before its lossy compression), for SVG, PDF and EPS the page drawn by the raster
+    // surface at VectorDpi (VectorPageRaster). `dpi`: the resolution the symbol was laid out at;
+    // `scale`: pixels per dot of it (the factor; 1 for a vector page). What it raises stops the
+    // save: nothing is written. Empty: nothing is called.
+    std::function<void(const TDibView& picture, int dpi, int scale)> ReadBack;
 };
 
 // A file's bytes in memory, in pieces (a large bitmap's rows are not copied into one block).
@@ -119,6 +127,13 @@ private:
 // control's EOverflow (factor below 1, encoding), GIFException, EJPEG.
 TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
                             const TSaveOptions& options = {});
+
+// A vector page as pixels: the barcode drawn by the raster surface at `dpi` with `marginDots` of
+// the page's ground round it (white paper where the ground is transparent). Its bars are the
+// vector file's: at a resolution the renderer puts every edge of a bar on a whole dot, whichever
+// surface it draws on; only the glyphs of the text are another font engine's.
+std::unique_ptr<TBitmap> VectorPageRaster(const TSaveSource& source, int dpi, int marginDots,
+                                          const TSaveOptions& options = {});
 
 // Saves the barcode under fileName as the type its extension names: BarcodeFileBytes, then the
 // safe writer. Raises as BarcodeFileBytes, and EInOutError "<fileName>: <reason>" when the file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing surface the engine draws on. It knows nothing of Qt: the renderer only needs these
 // GDI-like operations, and each platform (a Qt painter, a recording surface in the tests) provides them.

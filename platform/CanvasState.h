@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The state every drawing surface keeps the same way, whatever it draws on: brush, own font, text
 // alignment and colours, the fonts created for single text outputs, and the mapping from logical

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Enhanced metafiles (EMF), written by the program itself. A metafile has a size in pixels of its
 // reference device (a screen) and a list of drawing records; a canvas opened on it records bitmaps

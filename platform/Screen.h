@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A screen as a value: its resolution and its size in pixels. The pictures the programs make are
 // laid out for one (the resolution), and an enhanced metafile names one as its reference device.
@@ -13,6 +14,7 @@ struct ScreenInfo {
     int logPixelsY = kDefaultDpi;
     int width = 800;
     int height = 800;
+    friend bool operator==(const ScreenInfo&, const ScreenInfo&) = default;
 };
 
 // A screen of that resolution, of the headless display's size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "raster/Bitmap.h"
 
 #include <algorithm>

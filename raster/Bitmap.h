@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Bitmaps in plain memory with the pixel formats the program writes: 1 bit (black and white),
 // 4 and 8 bits with a colour table, 24 and 32 bits. The default format is 24 bits, in which black

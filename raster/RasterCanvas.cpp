@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "raster/RasterCanvas.h"
 
 #include <algorithm>

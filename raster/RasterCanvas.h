@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing surface of every picture the programs make, in plain C++: fills of whole device
 // pixels without anti-aliasing, and text set by FreeType in the font fontconfig gives for the face

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The table of functions the vector module (libvarlen-vector.so) hands to the programs that load
 // it. Module and programs are built together from one source tree; the version and the sizes of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing surface over a QPainter. One implementation serves a QImage, a widget, a QPrinter, a
 // QSvgGenerator and a QPdfWriter: every logical coordinate is mapped to device coordinates here

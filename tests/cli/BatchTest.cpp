@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli's batch mode, standard output, type short forms, label-printer resolutions and the
 // options added with them, judged by ImageMagick, PIL and ZXingReader.
 #include <gtest/gtest.h>
@@ -92,9 +93,11 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
         {{"-o", "x.png", "--format", "png", "4711"}, 2, "--format goes with -o - only", "a name has its type"},
         {{"-o", "x.png", "--batch", "-"}, 2, "%n or %s", "every line would write the same file"},
         {{"-o", "x%q.png", "--batch", "-"}, 2, "use %n, %0Nn, %s or %%", "unknown field"},
+        {{"-o", "x%5s.png", "--batch", "-"}, 2, "use %n, %0Nn, %s or %%", "a width on %s"},
         {{"-o", "x%n.png", "--batch", "-", "4711"}, 2, "not DATA", "data from the file, not the line"},
         {{"--batch", "-"}, 2, "--batch needs -o or --print", "nowhere to write"},
         {{"--dump", "--batch", "-"}, 2, "--dump takes one DATA", "dump is one symbol"},
+        {{"--dump", "--verify", "4711"}, 2, "--verify reads drawn labels: -o, --print or --batch", "nothing drawn"},
         {{"--print", "-o", "x.png", "4711"}, 2, "--print and -o exclude each other", "one target"},
         {{"-o", "x.webp", "4711"}, 2, "Unknown file type \"x.webp\"", "unknown extension"},
         {{"--type", "ean12", "--dump", "1"}, 2, "unknown type ean12", "no such entry"},
@@ -176,7 +179,7 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
                                "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland", "--jobs",
                                "--shard", "--csv", "--csv-delimiter", "--data-column", "{NAME}", "--text-line",
                                "--text-size", "--sheet NAME|SPEC", "--sheet list", "--copies", "--skip", "--outline",
-                               "--fit", "--ecc", "--qr-version", "--dm-size", "--dl-stem", "gs1-datamatrix", "dl-qr"})
+                               "--fit", "--verify", "--ecc", "--qr-version", "--dm-size", "--dl-stem", "gs1-datamatrix", "dl-qr"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
@@ -275,7 +278,7 @@ TEST_F(CliBatch, MemoryDoesNotGrowWithTheInput) {
         ASSERT_EQ(small.exitCode, 0) << small.err;
         const ProcessResult big = cli({"--batch", "-", "-o", file(std::string("b") + jobs + "/%n.png"), "--jobs", jobs, "--lenient"}, large);
         EXPECT_EQ(big.exitCode, 1);
-        EXPECT_EQ(big.err, "varlen-cli: line " + std::to_string((64 << 20) + 3) + ": the data has 65536 characters; at most 50 are taken\n");
+        EXPECT_EQ(big.err, "varlen-cli: line " + std::to_string((64 << 20) + 3) + ": the line is longer than the 64 KiB a line may have\n");
         EXPECT_TRUE(fs::exists(file(std::string("b") + jobs + "/" + std::to_string((64 << 20) + 2) + ".png")));
         EXPECT_LT(big.peakKib - small.peakKib, 8 * 1024) << "peak " << big.peakKib << " KiB against " << small.peakKib;
     }
@@ -371,6 +374,7 @@ TEST_F(CliBatch, NamesFoldersAndCollisions) {
         std::string input;
         std::vector<std::string> files;
         std::string err;  // "@" stands for the test's folder
+        std::string inTheWay = "";  // a folder made before the run where a label's name is
     };
     fs::create_directories(dir / "x");
     std::ofstream(file("x/blocked")) << "a file where a folder is wanted";
@@ -385,6 +389,8 @@ TEST_F(CliBatch, NamesFoldersAndCollisions) {
          "varlen-cli: line 2: @/d/A_B.png was already written by line 1\n"
          "varlen-cli: line 4: @/d/A_B.png was already written by line 1\n"
          "varlen-cli: line 5: @/d/C.png was already written by line 3\n"},
+        {"a line whose write failed keeps no claim on the name", "e/%s.png", "A\nB\nA\n", {"e/B.png"},
+         "varlen-cli: line 1: @/e/A.png: Is a directory\nvarlen-cli: line 3: @/e/A.png: Is a directory\n", "e/A.png"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -398,6 +404,7 @@ TEST_F(CliBatch, NamesFoldersAndCollisions) {
                 fs::create_directories(dir / "x");
                 std::ofstream(file("x/blocked")) << "a file where a folder is wanted";
             }
+            if (!r.inTheWay.empty()) fs::create_directories(dir / r.inTheWay);
             const ProcessResult p = cli({"--batch", "-", "-o", file(r.pattern), "--type", "code128b", "--jobs", jobs}, r.input);
             EXPECT_EQ(p.exitCode, err.empty() ? 0 : 1);
             EXPECT_EQ(p.err, err);
@@ -528,12 +535,39 @@ TEST_F(CliBatch, ThreadsWriteTheSameFilesAndShardsSplitTheLines) {
     EXPECT_EQ(sortedLines(messages), sortedLines(oneJob));
 }
 
+// --verify in a batch: a line whose symbol does not read as its data is reported and not written,
+// the others are; a note every label shares is said once, at its first line (the quiet zones; that
+// the reader does not know Postnet). With two jobs the same.
+TEST_F(CliBatch, VerifiedBatchWritesWhatReadsBack) {
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs);
+        const std::string folder = std::string("j") + jobs;
+        const ProcessResult p = cli({"--batch", "-", "--verify", "--lenient", "--margin", "0", "-o", file(folder + "/%n.png"),
+                                     "--jobs", jobs},
+                                    "400638133393\n4006381333932\n590123412345\n");
+        EXPECT_EQ(p.exitCode, 1);
+        EXPECT_EQ(p.err,
+                  "varlen-cli: line 1: the quiet zones are 10 pixels left and 11 right of the bars, where EAN-13 asks for "
+                  "11 modules (11 pixels) on the left and 7 (7 pixels) on the right; the symbol read with white added "
+                  "round it (--quiet-zones draws them)\n"
+                  "varlen-cli: line 2: the symbol reads as \"4006381333931\", not \"4006381333932\"\n");
+        EXPECT_EQ(filesUnder(dir / folder), (std::vector<std::string>{"1.png", "3.png"}));
+    }
+    const ProcessResult postnet =
+        cli({"--batch", "-", "--verify", "--type", "postnet", "-o", file("p/%n.png")}, "12345\n123456789\n");
+    EXPECT_EQ(postnet.exitCode, 0);
+    EXPECT_EQ(postnet.err, "varlen-cli: line 1: the symbol cannot be verified: the decoder does not read Postnet\n");
+    EXPECT_EQ(filesUnder(dir / "p"), (std::vector<std::string>{"1.png", "2.png"}));
+}
+
 TEST_F(CliBatch, LabelPrinterResolutions) {
     struct Row {
         int dpi;
-        int moduleDots;  // SC2, 0.33 mm, in whole dots of the printer
+        int moduleDots;       // SC2, 0.33 mm, in whole dots of the printer
+        int dotsPerMetre;     // the PNG's pHYs: the resolution rounded to the nearest
     };
-    for (const Row r : {Row{203, 3}, Row{300, 4}, Row{600, 8}}) {
+    for (const Row r : {Row{203, 3, 7992}, Row{300, 4, 11811}, Row{600, 8, 23622}, Row{96, 1, 3780}, Row{72, 1, 2835},
+                        Row{150, 2, 5906}}) {
         SCOPED_TRACE(r.dpi);
         const std::string dpi = std::to_string(r.dpi);
         for (const char* ext : {".png", ".bmp", ".jpg", ".tif"}) {
@@ -545,6 +579,9 @@ TEST_F(CliBatch, LabelPrinterResolutions) {
             EXPECT_EQ(x.substr(0, std::string(ext) == ".tif" ? 4 : dpi.size()), std::string(ext) == ".tif" ? "87.6" : dpi)
                 << ext;
         }
+        const std::string phys = std::to_string(r.dotsPerMetre);
+        EXPECT_EQ(test::runProcess({"/usr/bin/identify", "-format", "%[png:pHYs]", file(dpi + ".png")}).out,
+                  "x_res=" + phys + ", y_res=" + phys + ", units=1");
         // The narrowest bar of a row through the bars, measured by PIL.
         const ProcessResult m = test::runProcess(
             {"/usr/bin/python3", "-c",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli -o FILE, judged by programs that are not ours: ImageMagick for format and size,
 // ZXingReader and zbarimg for the content, pdftoppm for the PDF page.
 #include <gtest/gtest.h>
@@ -138,6 +139,7 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         {{"--margin", "-1"}, 2, "varlen-cli: --margin takes 0 or more pixels"},
         {{"--dpi", "0"}, 2, "varlen-cli: --dpi takes 1 or more dots per inch"},
         {{"--no-text=yes"}, 2, "varlen-cli: --no-text takes no value"},
+        {{"--verify=yes"}, 2, "varlen-cli: --verify takes no value"},
         {{"--dump"}, 2, "varlen-cli: --dump and -o or --print exclude each other"},
         {{"--bearer", "box"}, 2, "varlen-cli: --bearer takes frame, bars or none"},
         {{"--fg", "red"}, 2, "varlen-cli: --fg takes a colour as RRGGBB, six hexadecimal digits"},
@@ -563,6 +565,127 @@ TEST_F(CliDraw, MatrixModulesInWholeDots) {
     }
 }
 
+// --verify: every label is read back before it is written. The rows that must read cover every
+// symbology the reader knows and every file type; the rows that must not are refused with their
+// reason and nothing is written. Independent readers judge each file as it is drawn without
+// --verify, the way the read-back sees it: its red component (a scanner's red light) with white
+// round it. `read` is what ZXingReader and zbarimg then transmit; "" nothing, nullptr not asked.
+TEST_F(CliDraw, VerifyReadsEveryLabelBackBeforeWritingIt) {
+    if (!test::haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
+    const std::string qz = "the symbol read with white added round it (--quiet-zones draws them)\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* ext;
+        int exitCode;
+        std::string err;
+        const char* read;
+    } rows[] = {
+        {{"--type", "ean13", "--quiet-zones", "400638133393"}, "png", 0, "", "4006381333931"},
+        {{"--type", "upca", "--addon", "12345", "--quiet-zones", "--rotate", "90", "03600029145"}, "gif", 0, "", nullptr},
+        {{"--type", "code128b", "--quiet-zones", "--scale", "2", "--rotate", "180", "Hello, World!"}, "tif", 0, "",
+         "Hello, World!"},
+        {{"--type", "gs1-128", "--quiet-zones", "--dpi", "203", "(01)09501101530003(10)AB-12"}, "bmp", 0, "",
+         "0109501101530003" "10AB-12"},
+        // The bearer frame holds ITF-14's quiet zones.
+        {{"--type", "itf14", "--dpi", "300", "--rotate", "270", "0950110153000"}, "jpg", 0, "", "09501101530003"},
+        {{"--type", "codabar", "--quiet-zones", "--scale", "2", "A123-$B"}, "emf", 0, "", nullptr},
+        {{"--type", "code39", "--quiet-zones", "ABC-1 23"}, "svg", 0, "", nullptr},
+        {{"--type", "ean8", "--quiet-zones", "4711000"}, "pdf", 0, "", nullptr},
+        {{"--type", "upce", "--quiet-zones", "--fg", "003366", "--bg", "none", "425261"}, "eps", 0, "", nullptr},
+        {{"--type", "itf-grouped", "--quiet-zones", "--scale", "2", "--fg", "003366", "--bg", "FFFFCC", "12345670"}, "png",
+         0, "", "12345670"},
+        // The renderer narrows no bar of a module under 3 dots: 1-dot modules with --width-reduce read.
+        {{"--type", "bookland", "--quiet-zones", "--dpi", "203", "--high-density", "--module", "SC0", "--width-reduce",
+          "030640615"},
+         "png", 0, "", "9780306406157"},
+        {{"--type", "code128c", "--quiet-zones", "--dpi", "300", "--width-reduce", "123456"}, "png", 0, "", "123456"},
+        // Matrix symbols: the identifier and the data as transmitted, the GS1 ones as element strings or URI.
+        {{"--type", "qr", "--dpi", "203", "--ecc", "H", "Hello, World"}, "png", 0, "", "Hello, World"},
+        {{"--type", "qr", "--dpi", "300", "--rotate", "90", "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac"}, "gif", 0, "", nullptr},
+        {{"--type", "datamatrix", "--dpi", "300", "--dm-size", "8x32", "Hello"}, "svg", 0, "", nullptr},
+        {{"--type", "gs1-datamatrix", "--dpi", "300", "(01)09506000134352(10)ABC(17)271231"}, "pdf", 0, "", nullptr},
+        {{"--type", "gs1-qr", "--dpi", "300", "(01)09506000134352(10)ABC(17)271231"}, "tif", 0, "", nullptr},
+        {{"--type", "dl-qr", "--dpi", "203", "--dl-stem", "https://example.com/p", "(01)09506000134352(10)AB-C(17)271231"}, "png", 0, "",
+         "https://example.com/p/01/09506000134352/10/AB-C?17=271231"},
+        // Data Matrix modules of one dot are not found by the reader.
+        {{"--type", "datamatrix", "Hello"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: modules of 1 dot; use --module SC5 or a higher --dpi\n", ""},
+        // Written with a warning: a quiet zone of a pixel a module; readers forgive it, the standard does not.
+        {{"--type", "code128b", "--scale", "2", "--margin", "1", "Hello"}, "png", 0,
+         "varlen-cli: the quiet zones are 2 pixels left and 4 right of the bars, where Code 128 asks for 10 modules (20 "
+         "pixels) on either side; " + qz,
+         "Hello"},
+        // Symbologies the reader does not know: said, and written as they are.
+        {{"--type", "postnet", "12345"}, "png", 0, "varlen-cli: the symbol cannot be verified: the decoder does not read Postnet\n",
+         nullptr},
+        {{"--type", "fim", "A"}, "svg", 0, "varlen-cli: the symbol cannot be verified: the decoder does not read FIM\n", nullptr},
+        {{"--type", "msi", "1234"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read MSI Plessey\n", nullptr},
+        // Lengths no reader takes.
+        {{"--type", "itf", "--quiet-zones", "--scale", "3", "1234"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read Interleaved 2 of 5 of fewer than 6 "
+         "digits\n",
+         ""},
+        {{"--type", "codabar", "--quiet-zones", "--scale", "3", "A1B"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read Codabar of fewer than 2 characters\n", ""},
+        // Refused: modules too narrow for their exact positions, with the module width that reads.
+        {{"--type", "ean13", "--exact", "--high-density", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: modules of 0.6 dots at their exact positions; leave out "
+         "--exact, or use a higher --dpi\n",
+         ""},
+        {{"--type", "ean13", "--dpi", "150", "--exact", "--module", "SC0", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 150 dpi: modules of 1.6 dots at their exact positions; leave out "
+         "--exact, or use --module SC7 or a higher --dpi\n",
+         ""},
+        // Colours the brightness rule lets through or --allow-inverse allows, which no scanner reads.
+        {{"--type", "ean13", "--fg", "FF0000", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's red "
+         "light, where 20 % is the least; use darker bars or a lighter ground\n",
+         ""},
+        {{"--type", "ean13", "--fg", "FF0000", "400638133393"}, "pdf", 1,
+         "varlen-cli: the symbol could not be read at 1200 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's "
+         "red light, where 20 % is the least; use darker bars or a lighter ground\n",
+         nullptr},
+        {{"--type", "ean13", "--fg", "808080", "--bg", "909090", "--allow-inverse", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of 808080 on 909090 differ by 6 % in a scanner's red "
+         "light, where 20 % is the least; use darker bars or a lighter ground\n",
+         ""},
+        {{"--type", "ean13", "--fg", "FFFFFF", "--bg", "000000", "--allow-inverse", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of FFFFFF on 000000 are lighter than their ground in "
+         "a scanner's red light; scanners need dark bars on a light ground\n",
+         ""},
+        // Data the engine changes (--lenient) reads as what it became.
+        {{"--type", "ean13", "--lenient", "4006381333932"}, "png", 1,
+         "varlen-cli: the symbol reads as \"4006381333931\", not \"4006381333932\"\n", "4006381333931"},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string name = file("v" + std::to_string(++n) + "." + r.ext);
+        std::vector<std::string> args = {"--verify", "-o", name};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(std::to_string(n) + ": " + r.args[1] + " " + r.args.back());
+        const ProcessResult p = cli(args);
+        EXPECT_EQ(p.exitCode, r.exitCode);
+        EXPECT_EQ(p.err, r.err);
+        EXPECT_EQ(fs::exists(name), r.exitCode == 0);
+        if (!r.read) continue;
+        args.erase(args.begin());
+        ASSERT_EQ(cli(args).exitCode, 0);
+        const std::string seen = file("seen" + std::to_string(n) + ".png");
+        ASSERT_EQ(test::runProcess({"/usr/bin/convert", name, "-channel", "R", "-separate", "-bordercolor", "white",
+                                    "-border", "40", seen})
+                      .exitCode,
+                  0);
+        const std::string zxing = test::zxingIdentified(seen);
+        EXPECT_EQ(zxing.empty() ? zxing : zxing.substr(3), r.read);
+        EXPECT_EQ(test::zbarRaw(seen), r.read);
+    }
+    // The warning's two pixels, as PIL finds them half way down the bars.
+    const test::PixelRuns row = test::pixelRuns(file("v20.png"), 40);
+    ASSERT_FALSE(row.runs.empty());
+    EXPECT_EQ(row.runs.front().length, 2);
+}
+
 TEST_F(CliDraw, PdfPageHasPhysicalModules) {
     if (!have("/usr/bin/pdftoppm") || !have("/usr/bin/zbarimg")) GTEST_SKIP() << "pdftoppm or zbarimg not installed";
     ASSERT_EQ(cli({"-o", file("u.pdf"), "--type", "UPC_A", "03600029145"}).exitCode, 0);
@@ -627,8 +750,34 @@ TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
     label("first.png");
     ASSERT_TRUE(fs::exists(file("cache/varlen/fonts"))) << "the first run keeps what it found";
     EXPECT_TRUE(label("kept.png")) << "drawn from the kept glyphs";
-    std::ofstream(file("cache/varlen/fonts")) << "varlen fonts 2\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n";
-    EXPECT_TRUE(label("damaged.png")) << "a damaged file is not believed";
+    const std::string kept = test::readFile(file("cache/varlen/fonts"));
+
+    // A damaged file is not believed, and the run writes it anew.
+    const auto field = [](std::string text, const std::string& lineStart, int index, const std::string& value) {
+        std::size_t at = text.find("\n" + lineStart);
+        if (at == std::string::npos) return std::string();
+        for (int i = 0; i <= index; ++i) at = text.find('\t', at + 1);
+        const std::size_t end = text.find_first_of("\t\n", at + 1);
+        return text.replace(at + 1, end - at - 1, value);
+    };
+    const struct {
+        const char* why;
+        std::string file;
+        const char* damage;  // what must be gone from the file the run writes
+    } damaged[] = {
+        {"lines of the wrong shape", "varlen fonts 2\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n", "nonsense"},
+        {"the advance of \"K\" out of range", field(kept, "c\t75\t", 2, "-2147483648"), "-2147483648"},
+        {"the face's ascender and descender out of range", field(field(kept, "face\t", 3, "99999999"), "face\t", 4, "-99999999"),
+         "99999999"},
+        {"a glyph's offset past any label", field(kept, "g\t", 3, "2147483647"), "2147483647"},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.why);
+        ASSERT_FALSE(d.file.empty()) << "no such line in the kept file";
+        test::writeFile(file("cache/varlen/fonts"), d.file);
+        EXPECT_TRUE(label("damaged.png")) << "the label drawn as without a kept file";
+        EXPECT_EQ(test::readFile(file("cache/varlen/fonts")).find(d.damage), std::string::npos) << "written anew";
+    }
 
     // A family of this test's own configuration, first a serif face, then a monospaced one.
     auto configure = [&](const char* face) {

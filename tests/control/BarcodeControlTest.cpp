@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The barcode control: property validation, add-on normalisation, AutoSize, painting errors, and
 // drawing on surfaces in the metric mapping modes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rendered pixels and the exports: bar pixels, rotations as turned images, the magnified bitmap
 // file and the clipboard image.
 #include <gtest/gtest.h>

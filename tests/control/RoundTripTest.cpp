@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Round trip through independent readers: every symbology that ZXingReader and zbarimg both know is
 // rendered at several module widths and all four rotations, written as BMP or PNG, decoded, and
 // the text compared with what was encoded. The pass rate per symbology and reader is printed;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing as a value: a few hundred seeded parameter sets (every symbology, rotations, exact
 // layout, height and text percentages, quiet zones, bearers, colours, resolutions) painted on a
 // recording surface must give the very calls the renderer made before the layout became a value;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The renderer's geometry on a recording surface: drawn sizes, module widths, bar rectangles,
 // text placement, rotation, the postal codes and the surface state after a draw.
 #include <gtest/gtest.h>

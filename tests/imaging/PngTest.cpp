@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PNG writer judged by PIL: every kind of picture it is given comes back pixel for pixel, in
 // the smallest form that holds it (1-bit, grey, RGB, with alpha only where a pixel is not opaque).
 #include <gtest/gtest.h>

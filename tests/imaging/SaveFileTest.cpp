@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Save pipeline: the files of every type opened by readers that are not ours and decoded, the
 // two passes giving exactly what the writers give when fed by hand, the temporary files, the
 // failures, and the same bytes from varlen-cli as from the window's call.

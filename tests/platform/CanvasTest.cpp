@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The painter surface's own matters: its font is the desktop's Liberation Sans, the screen's
 // resolution reaches the bitmaps, and vector devices report theirs. What every surface must do is
 // checked on both surfaces in tests/raster/CanvasTest.cpp.

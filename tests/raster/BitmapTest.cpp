@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bitmaps: white when new or enlarged, the pixel formats and their conversions, the DIB layout.
 #include <cstdlib>
 #include <set>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing surfaces: what the bar renderer relies on (cell heights, exact bar fills, rotated
 // text, resolutions, mapping modes), checked on the pixels of both surfaces: the raster surface of
 // every picture and the Qt painter of the screen and the printer.
