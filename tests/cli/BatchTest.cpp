@@ -558,6 +558,17 @@ TEST_F(CliBatch, VerifiedBatchWritesWhatReadsBack) {
     EXPECT_EQ(postnet.exitCode, 0);
     EXPECT_EQ(postnet.err, "varlen-cli: line 1: the symbol cannot be verified: the decoder does not read Postnet\n");
     EXPECT_EQ(filesUnder(dir / "p"), (std::vector<std::string>{"1.png", "2.png"}));
+    // Matrix symbols of different sizes on two threads, each compared as its URI or element string.
+    for (const char* type : {"dl-qr", "gs1-datamatrix"}) {
+        SCOPED_TRACE(type);
+        const ProcessResult matrix = cli({"--batch", "-", "--verify", "--jobs", "2", "--dpi", "203", "--type", type, "-o",
+                                          file(std::string(type) + "/%n.png")},
+                                         "(01)09506000134352(21)1\n(01)09506000134352(10)AB-C(17)271231(21)X" + std::string(19, '7') + "(240)" +
+                                             std::string(30, 'B') + "\n(01)09506000134352(3103)000500\n");
+        EXPECT_EQ(matrix.exitCode, 0);
+        EXPECT_EQ(matrix.err, "");
+        EXPECT_EQ(filesUnder(dir / type), (std::vector<std::string>{"1.png", "2.png", "3.png"}));
+    }
 }
 
 TEST_F(CliBatch, LabelPrinterResolutions) {
