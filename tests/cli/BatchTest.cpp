@@ -561,10 +561,12 @@ TEST_F(CliBatch, VerifiedBatchWritesWhatReadsBack) {
     // Matrix symbols of different sizes on two threads, each compared as its URI or element string.
     for (const char* type : {"dl-qr", "gs1-datamatrix"}) {
         SCOPED_TRACE(type);
+        const std::string lines = "(01)09506000134352(21)1\n(01)09506000134352(10)AB-C(17)271231(21)X" +
+                                  std::string(19, '7') + "(240)" + std::string(30, 'B') +
+                                  "\n(01)09506000134352(3103)000500\n";
         const ProcessResult matrix = cli({"--batch", "-", "--verify", "--jobs", "2", "--dpi", "203", "--type", type, "-o",
                                           file(std::string(type) + "/%n.png")},
-                                         "(01)09506000134352(21)1\n(01)09506000134352(10)AB-C(17)271231(21)X" + std::string(19, '7') + "(240)" +
-                                             std::string(30, 'B') + "\n(01)09506000134352(3103)000500\n");
+                                         lines);
         EXPECT_EQ(matrix.exitCode, 0);
         EXPECT_EQ(matrix.err, "");
         EXPECT_EQ(filesUnder(dir / type), (std::vector<std::string>{"1.png", "2.png", "3.png"}));
