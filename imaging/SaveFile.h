@@ -59,9 +59,17 @@ struct TSaveSource {
     ScreenInfo Device;
 };
 
+// The lines of text under a barcode that has them (a TBarcodeImage), none for one that has not.
+template <class Barcode>
+TTextLines TextLinesOf(const Barcode& barcode) {
+    if constexpr (requires { barcode.TextLines(); }) return barcode.TextLines();
+    else return {};
+}
+
 // A source over anything with the control's MagnifiedBitmap, MeasuredSize, Symbol, Params and
 // Device (a TBarcodeImage, a TBarcode). The barcode must outlive the source; a new caption given
-// to it later is what the source draws.
+// to it later is what the source draws. A barcode with lines of text under it is drawn as the
+// whole label on every type.
 template <class Barcode>
 TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
@@ -71,10 +79,10 @@ TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     source.GreyBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor, true); };
     source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
     source.Vector.DrawnSize = [&barcode](int dpi) {
-        return VectorSourceOf(barcode.Symbol(), barcode.Params()).DrawnSize(dpi);
+        return VectorSourceOf(barcode.Symbol(), barcode.Params(), TextLinesOf(barcode)).DrawnSize(dpi);
     };
     source.Vector.Draw = [&barcode](TCanvas& canvas, int x, int y) {
-        Render(barcode.Symbol(), barcode.Params(), canvas, x, y);
+        RenderLabel(barcode.Symbol(), barcode.Params(), TextLinesOf(barcode), canvas, x, y);
     };
     return source;
 }
