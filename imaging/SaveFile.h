@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "engine/BarLL.h"
+#include "engine/Sheet.h"
 #include "imaging/SaveFileType.h"
 #include "platform/FileIO.h"
 #include "platform/Screen.h"
@@ -127,6 +128,14 @@ private:
 // control's EOverflow (factor below 1, encoding), GIFException, EJPEG.
 TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
                             const TSaveOptions& options = {});
+
+// Saves a label on a sheet of labels under fileName as one PDF of the sheet's pages, laid out in
+// whole dots of `dpi` and written through the safe writer as the pages fill: the label (the symbol
+// with its lines) at its physical size in each cell of the run (its copies, after the cells it
+// skips, with cut lines where it asks for them). Raises EOverflow when the label does not fit its
+// cell (LabelFitError), EInOutError when the file cannot be written; nothing is written then.
+void SaveSheetToFile(const std::string& fileName, const TSheetRun& run, const TSymbol& symbol, const TLook& look,
+                     const TTextLines& lines = {}, int dpi = 1200);
 
 // Saves the barcode under fileName as the type its extension names: BarcodeFileBytes, then the
 // safe writer. Raises as BarcodeFileBytes, and EInOutError "<fileName>: <reason>" when the file
