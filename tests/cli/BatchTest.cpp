@@ -288,6 +288,21 @@ TEST_F(CliBatch, MemoryDoesNotGrowWithTheInput) {
     EXPECT_EQ(open.err, "varlen-cli: line 3: the record is longer than 64 KiB\n");
     EXPECT_TRUE(fs::exists(file("cb/2.png")));
     EXPECT_LT(open.peakKib - small.peakKib, 8 * 1024) << "peak " << open.peakKib << " KiB against " << small.peakKib;
+
+    // A sheet's pages go out as they fill: 15,000 labels (715 pages, a PDF of about 3 MB) take no
+    // more than three.
+    std::string many;
+    for (int n = 0; n < 15000; ++n) many += "400638133393\n";
+    const std::vector<std::string> sheet = {"--sheet", "L7160", "--text-line", "Label", "--batch", "-", "-o"};
+    std::vector<std::string> args = sheet;
+    args.push_back(file("few.pdf"));
+    const ProcessResult few = cli(args, "400638133393\n400638133393\n400638133393\n");
+    ASSERT_EQ(few.exitCode, 0) << few.err;
+    args.back() = file("many.pdf");
+    const ProcessResult lots = cli(args, many);
+    ASSERT_EQ(lots.exitCode, 0) << lots.err;
+    EXPECT_GT(fs::file_size(file("many.pdf")), 2000000u);
+    EXPECT_LT(lots.peakKib - few.peakKib, 1024) << "peak " << lots.peakKib << " KiB against " << few.peakKib;
 }
 
 // --sheet list names every built-in sheet with a spec that --sheet takes as it is printed.
