@@ -53,7 +53,7 @@ const void* LoadModule(const char* fileName, const char* entry, const std::funct
         }
     };
     for (const std::string& path : moduleCandidates(fileName)) {
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!handle) {
             note(path, ::dlerror());
             continue;
