@@ -1,11 +1,16 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
-# One EAN-13 PNG per process, the way scripts, Makefiles and web back ends call a generator:
-# varlen-cli against zint, side by side in one run. Each round runs each program RUNS times, every
-# run writing a label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the
-# processor time (user + system) its runs used, read from the shell's accounting of its children;
-# the rounds alternate which program goes first. Reported: the median over the rounds of the
-# processor time per run, the ratio, and the peak memory (maximum resident set) of one run of each.
+# One label per process, the way scripts, Makefiles and web back ends call a generator: varlen-cli
+# against zint, side by side in one run. Each round runs every case RUNS times, every run writing a
+# label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the processor time
+# (user + system) its runs used, read from the shell's accounting of its children; the rounds
+# alternate the order of the cases. Reported: the median over the rounds of the processor time per
+# run of each case, the ratios the targets name, and the peak memory (maximum resident set).
+# The cases:
+#   png          varlen-cli, one EAN-13 PNG at zint's picture size (--scale 2), its fonts kept
+#   png-homeless the same run as a service's user: HOME=/nonexistent, XDG_CACHE_HOME empty
+#   svg          varlen-cli, one EAN-13 SVG
+#   zint-png     zint's PNG, zint-svg zint's SVG
 # Both write text under the bars: zint with its own built-in font, varlen-cli in the face fontconfig
 # gives for "Arial".
 #   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs]
@@ -23,16 +28,22 @@ children_cpu() {
     times >"$work/times"
     awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, "m"); sub("s", "", t[2]); s += t[1] * 60 + t[2] } print s }' "$work/times"
 }
-# cpu_per_run NAME: runs the program RUNS times, prints the processor time per run in milliseconds.
+# label CASE FILE: one run of the case.
+label() {
+    case $1 in
+        png) "$CLI" --type ean13 --scale 2 -o "$2.png" $data ;;
+        png-homeless) XDG_CACHE_HOME= HOME=/nonexistent TMPDIR="$work/tmp" "$CLI" --type ean13 --scale 2 -o "$2.png" $data ;;
+        svg) "$CLI" --type ean13 -o "$2.svg" $data ;;
+        zint-png) zint -b EANX --filetype=PNG -o "$2.png" -d $data ;;
+        zint-svg) zint -b EANX --filetype=SVG -o "$2.svg" -d $data ;;
+    esac
+}
+# cpu_per_run CASE: runs the case RUNS times, prints the processor time per run in milliseconds.
 cpu_per_run() {
     local dir=$work/$1-$r i
     mkdir "$dir"
     children_cpu >"$work/before"
-    if [ "$1" = varlen ]; then
-        for ((i = 0; i < RUNS; i++)); do "$CLI" --type ean13 -o "$dir/$i.png" $data; done
-    else
-        for ((i = 0; i < RUNS; i++)); do zint -b EANX --filetype=PNG -o "$dir/$i.png" -d $data; done
-    fi
+    for ((i = 0; i < RUNS; i++)); do label "$1" "$dir/$i"; done
     children_cpu >"$work/after"
     echo "($(cat "$work/after") - $(cat "$work/before")) * 1000 / $RUNS" | bc -l
 }
@@ -40,17 +51,15 @@ cpu_per_run() {
 # varlen-cli keeps the fonts it used in a cache of its own for the next run (raster/FontCache.h):
 # one of this benchmark's, made by the first label below, as every later run of a user finds it.
 export XDG_CACHE_HOME=$work/cache
-# The labels first, once, so that both programs' files and caches are warm and the outputs exist.
-"$CLI" --type ean13 -o "$work/check.png" $data
-zint -b EANX --filetype=PNG -o "$work/zint.png" -d $data
-declare -a ours theirs
+mkdir "$work/tmp"
+cases=(png png-homeless svg zint-png zint-svg)
+# Every case once first, so that files and caches are warm and the outputs exist.
+for c in "${cases[@]}"; do label "$c" "$work/check-$c"; done
+declare -A samples
 for ((r = 0; r < ROUNDS; r++)); do
-    if ((r % 2 == 0)); then
-        ours+=("$(cpu_per_run varlen)"); theirs+=("$(cpu_per_run zint)")
-    else
-        theirs+=("$(cpu_per_run zint)"); ours+=("$(cpu_per_run varlen)")
-    fi
-    rm -rf "$work"/varlen-* "$work"/zint-*
+    if ((r % 2)); then order=($(printf '%s\n' "${cases[@]}" | tac)); else order=("${cases[@]}"); fi
+    for c in "${order[@]}"; do samples[$c]+="$(cpu_per_run "$c") "; done
+    rm -rf "$work"/*-"$r"
 done
 peak() {  # the largest maximum resident set of five runs, in KiB
     local m=0 k i
@@ -61,11 +70,15 @@ peak() {  # the largest maximum resident set of five runs, in KiB
     done
     echo $m
 }
-m_ours=$(median "${ours[@]}")
-m_zint=$(median "${theirs[@]}")
-printf 'one EAN-13 PNG per process: %s rounds of %s runs each, load average %s\n' "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
-printf 'varlen-cli: median %.3f ms CPU per run (%s)\n' "$m_ours" "$(printf '%.3f ' "${ours[@]}")"
-printf 'zint:       median %.3f ms CPU per run (%s)\n' "$m_zint" "$(printf '%.3f ' "${theirs[@]}")"
-printf 'varlen-cli / zint: %.2f\n' "$(echo "$m_ours / $m_zint" | bc -l)"
-printf 'peak memory: varlen-cli %s KiB, zint %s KiB\n' \
-    "$(peak "$CLI" --type ean13 -o "$work/peak.png" $data)" "$(peak zint -b EANX --filetype=PNG -o "$work/peakz.png" -d $data)"
+declare -A m
+printf 'one EAN-13 per process: %s rounds of %s runs each, load average %s\n' "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
+for c in "${cases[@]}"; do
+    m[$c]=$(median ${samples[$c]})
+    printf '%-13s median %.3f ms CPU per run (%s)\n' "$c" "${m[$c]}" "$(printf '%.3f ' ${samples[$c]})"
+done
+ratio() { printf '%-34s %.2f\n' "$1" "$(echo "${m[$2]} / ${m[$3]}" | bc -l)"; }
+ratio "PNG: varlen-cli / zint" png zint-png
+ratio "PNG without a cache folder / PNG" png-homeless png
+ratio "SVG: varlen-cli / zint" svg zint-svg
+printf 'peak memory of the PNG: varlen-cli %s KiB, zint %s KiB\n' \
+    "$(peak "$CLI" --type ean13 --scale 2 -o "$work/peak.png" $data)" "$(peak zint -b EANX --filetype=PNG -o "$work/peakz.png" -d $data)"
