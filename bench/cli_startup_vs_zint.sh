@@ -1,15 +1,20 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
-# One EAN-13 PNG per process, the way scripts, Makefiles and web back ends call a generator:
-# varlen-cli against zint, side by side in one run. Each round runs each program RUNS times, every
-# run writing a label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the
-# processor time (user + system) its runs used, read from the shell's accounting of its children;
-# the rounds alternate which program goes first. Reported: the median over the rounds of the
-# processor time per run, the ratio, and the peak memory (maximum resident set) of one run of each.
+# One label per process, the way scripts, Makefiles and web back ends call a generator: varlen-cli
+# against zint, side by side in one run. Each round runs every case RUNS times, every run writing a
+# label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the processor time
+# (user + system) its runs used, read from the shell's accounting of its children; the rounds
+# alternate the order of the cases. Reported: the median over the rounds of the processor time per
+# run of each case, the ratios the targets name, and the peak memory (maximum resident set).
+# The cases:
+#   png          varlen-cli, one EAN-13 PNG at zint's picture size (--scale 2), its fonts kept
+#   png-homeless the same run as a service's user: HOME=/nonexistent, XDG_CACHE_HOME empty
+#   svg          varlen-cli, one EAN-13 SVG
+#   zint-png     zint's PNG, zint-svg zint's SVG
 # Both write text under the bars: zint with its own built-in font, varlen-cli in the face fontconfig
 # gives for "Arial".
-# KIND qr: one QR Code of a Digital Link URI instead (varlen-cli --type qr, zint -b QRCODE at
-# level M), without text.
+# KIND qr: one QR Code of a Digital Link URI instead, with 2-pixel modules as zint's and without
+# text (case qr, varlen-cli --type qr --scale 2; zint-qr, zint -b QRCODE at level M).
 #   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs] [ean13|qr]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
@@ -19,11 +24,7 @@ KIND=${4:-ean13}
 source "$(dirname "$0")/common.sh"
 bench_start 1
 data=400638133393
-ours_args=(--type ean13) zint_args=(-b EANX)
-if [ "$KIND" = qr ]; then
-    data=https://id.gs1.org/01/09506000134352/10/AB12345?17=271231
-    ours_args=(--type qr) zint_args=(-b QRCODE --secure=2)
-fi
+uri=https://id.gs1.org/01/09506000134352/10/AB12345?17=271231
 
 # The children's processor time so far, in seconds (user + system), from the shell's `times` (run
 # in this shell, not in a subshell, whose children are others).
@@ -31,16 +32,24 @@ children_cpu() {
     times >"$work/times"
     awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, "m"); sub("s", "", t[2]); s += t[1] * 60 + t[2] } print s }' "$work/times"
 }
-# cpu_per_run NAME: runs the program RUNS times, prints the processor time per run in milliseconds.
+# label CASE FILE: one run of the case.
+label() {
+    case $1 in
+        png) "$CLI" --type ean13 --scale 2 -o "$2.png" $data ;;
+        png-homeless) XDG_CACHE_HOME= HOME=/nonexistent TMPDIR="$work/tmp" "$CLI" --type ean13 --scale 2 -o "$2.png" $data ;;
+        svg) "$CLI" --type ean13 -o "$2.svg" $data ;;
+        zint-png) zint -b EANX --filetype=PNG -o "$2.png" -d $data ;;
+        zint-svg) zint -b EANX --filetype=SVG -o "$2.svg" -d $data ;;
+        qr) "$CLI" --type qr --scale 2 -o "$2.png" "$uri" ;;
+        zint-qr) zint -b QRCODE --secure=2 --filetype=PNG -o "$2.png" -d "$uri" ;;
+    esac
+}
+# cpu_per_run CASE: runs the case RUNS times, prints the processor time per run in milliseconds.
 cpu_per_run() {
     local dir=$work/$1-$r i
     mkdir "$dir"
     children_cpu >"$work/before"
-    if [ "$1" = varlen ]; then
-        for ((i = 0; i < RUNS; i++)); do "$CLI" "${ours_args[@]}" -o "$dir/$i.png" "$data"; done
-    else
-        for ((i = 0; i < RUNS; i++)); do zint "${zint_args[@]}" --filetype=PNG -o "$dir/$i.png" -d "$data"; done
-    fi
+    for ((i = 0; i < RUNS; i++)); do label "$1" "$dir/$i"; done
     children_cpu >"$work/after"
     echo "($(cat "$work/after") - $(cat "$work/before")) * 1000 / $RUNS" | bc -l
 }
@@ -48,17 +57,16 @@ cpu_per_run() {
 # varlen-cli keeps the fonts it used in a cache of its own for the next run (raster/FontCache.h):
 # one of this benchmark's, made by the first label below, as every later run of a user finds it.
 export XDG_CACHE_HOME=$work/cache
-# The labels first, once, so that both programs' files and caches are warm and the outputs exist.
-"$CLI" "${ours_args[@]}" -o "$work/check.png" "$data"
-zint "${zint_args[@]}" --filetype=PNG -o "$work/zint.png" -d "$data"
-declare -a ours theirs
+mkdir "$work/tmp"
+cases=(png png-homeless svg zint-png zint-svg)
+[ "$KIND" = qr ] && cases=(qr zint-qr)
+# Every case once first, so that files and caches are warm and the outputs exist.
+for c in "${cases[@]}"; do label "$c" "$work/check-$c"; done
+declare -A samples
 for ((r = 0; r < ROUNDS; r++)); do
-    if ((r % 2 == 0)); then
-        ours+=("$(cpu_per_run varlen)"); theirs+=("$(cpu_per_run zint)")
-    else
-        theirs+=("$(cpu_per_run zint)"); ours+=("$(cpu_per_run varlen)")
-    fi
-    rm -rf "$work"/varlen-* "$work"/zint-*
+    if ((r % 2)); then order=($(printf '%s\n' "${cases[@]}" | tac)); else order=("${cases[@]}"); fi
+    for c in "${order[@]}"; do samples[$c]+="$(cpu_per_run "$c") "; done
+    rm -rf "$work"/*-"$r"
 done
 peak() {  # the largest maximum resident set of five runs, in KiB
     local m=0 k i
@@ -69,11 +77,22 @@ peak() {  # the largest maximum resident set of five runs, in KiB
     done
     echo $m
 }
-m_ours=$(median "${ours[@]}")
-m_zint=$(median "${theirs[@]}")
-printf 'one %s PNG per process: %s rounds of %s runs each, load average %s\n' "$KIND" "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
-printf 'varlen-cli: median %.3f ms CPU per run (%s)\n' "$m_ours" "$(printf '%.3f ' "${ours[@]}")"
-printf 'zint:       median %.3f ms CPU per run (%s)\n' "$m_zint" "$(printf '%.3f ' "${theirs[@]}")"
-printf 'varlen-cli / zint: %.2f\n' "$(echo "$m_ours / $m_zint" | bc -l)"
-printf 'peak memory: varlen-cli %s KiB, zint %s KiB\n' \
-    "$(peak "$CLI" "${ours_args[@]}" -o "$work/peak.png" "$data")" "$(peak zint "${zint_args[@]}" --filetype=PNG -o "$work/peakz.png" -d "$data")"
+declare -A m
+printf 'one %s per process: %s rounds of %s runs each, load average %s\n' "$KIND" "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
+for c in "${cases[@]}"; do
+    m[$c]=$(median ${samples[$c]})
+    printf '%-13s median %.3f ms CPU per run (%s)\n' "$c" "${m[$c]}" "$(printf '%.3f ' ${samples[$c]})"
+done
+ratio() { printf '%-34s %.2f\n' "$1" "$(echo "${m[$2]} / ${m[$3]}" | bc -l)"; }
+if [ "$KIND" = qr ]; then
+    ratio "QR PNG: varlen-cli / zint" qr zint-qr
+    printf 'peak memory of the QR PNG: varlen-cli %s KiB, zint %s KiB\n' \
+        "$(peak "$CLI" --type qr --scale 2 -o "$work/peak.png" "$uri")" \
+        "$(peak zint -b QRCODE --secure=2 --filetype=PNG -o "$work/peakz.png" -d "$uri")"
+    exit 0
+fi
+ratio "PNG: varlen-cli / zint" png zint-png
+ratio "PNG without a cache folder / PNG" png-homeless png
+ratio "SVG: varlen-cli / zint" svg zint-svg
+printf 'peak memory of the PNG: varlen-cli %s KiB, zint %s KiB\n' \
+    "$(peak "$CLI" --type ean13 --scale 2 -o "$work/peak.png" $data)" "$(peak zint -b EANX --filetype=PNG -o "$work/peakz.png" -d $data)"

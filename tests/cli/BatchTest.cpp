@@ -175,7 +175,9 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
         const ProcessResult p = test::runProcess(args, "", outputGone);
         EXPECT_EQ(p.exitCode, r.exitCode);
         EXPECT_NE(p.err.find(r.err), std::string::npos) << p.err;
-        if (r.exitCode != 0) EXPECT_EQ(p.out, "");
+        if (r.exitCode != 0) {
+            EXPECT_EQ(p.out, "");
+        }
     }
     const ProcessResult help = cli({"--help"});
     for (const char* option : {"--dump", "--type", "--addon", "--ratio", "--module", "--rotate", "--height", "--text-height",
@@ -513,7 +515,7 @@ TEST_F(CliBatch, ThreadsWriteTheSameFilesAndShardsSplitTheLines) {
     for (const char* ext : {"png", "gif", "svg"}) {
         SCOPED_TRACE(ext);
         std::map<std::string, std::string> runs;  // stderr per way of running
-        for (const std::vector<std::string> way : {std::vector<std::string>{"--jobs", "1"}, {"--jobs", "2"}, {"--jobs", "0"}}) {
+        for (const std::vector<std::string>& way : {std::vector<std::string>{"--jobs", "1"}, {"--jobs", "2"}, {"--jobs", "0"}}) {
             const std::string folder = std::string(ext) + way[1];
             std::vector<std::string> args = {"--batch", "-", "-o", file(folder + "/%03n." + ext), "--type", "code128b"};
             args.insert(args.end(), way.begin(), way.end());

@@ -968,6 +968,45 @@ TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
     EXPECT_EQ(test::runProcess({"/usr/bin/cmp", "-s", file("mono.png"), file("mono-fresh.png")}).exitCode, 0)
         << "the kept answer went with the configuration";
     EXPECT_NE(test::runProcess({"/usr/bin/cmp", "-s", file("mono.png"), file("serif.png")}).exitCode, 0);
+
+    // A user without a cache folder it may write (a service's HOME=/nonexistent) keeps the fonts in
+    // the session's runtime folder, else in a folder of its own in the temporary folder, which is
+    // not used when others may write in it. The home folder is never made.
+    const std::string own = file("tmp/varlen-" + std::to_string(::geteuid()));
+    const Environment noCache("XDG_CACHE_HOME", ""), home("HOME", file("nonexistent")), tmp("TMPDIR", file("tmp"));
+    fs::create_directory(file("tmp"));
+    fs::create_directory(file("run"));
+    const struct {
+        const char* why;
+        const char* runtime;  // $XDG_RUNTIME_DIR
+        fs::perms ownMode;    // of the folder in the temporary folder, made before the run; none: not made
+        std::string kept;     // where the file must be; empty: nowhere
+    } homeless[] = {
+        {"the runtime folder", "run", fs::perms::none, file("run/varlen/fonts")},
+        {"a private folder in the temporary folder", "", fs::perms::none, own + "/fonts"},
+        {"not a folder others may write in", "", fs::perms::all, ""},
+    };
+    for (const auto& h : homeless) {
+        SCOPED_TRACE(h.why);
+        fs::remove_all(own);
+        if (h.ownMode != fs::perms::none) {
+            fs::create_directory(own);
+            fs::permissions(own, h.ownMode);
+        }
+        const Environment runtime("XDG_RUNTIME_DIR", *h.runtime ? file(h.runtime) : "");
+        EXPECT_TRUE(label("homeless.png"));
+        EXPECT_EQ(fs::exists(h.kept), !h.kept.empty());
+        if (!h.kept.empty()) {
+            EXPECT_TRUE(label("homeless-kept.png")) << "drawn from the kept file";
+        }
+        if (h.ownMode != fs::perms::none) {
+            EXPECT_TRUE(fs::is_empty(own));
+        }
+        if (h.kept == own + "/fonts") {
+            EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all) << "the user's alone";
+        }
+        EXPECT_FALSE(fs::exists(file("nonexistent")));
+    }
 }
 
 }  // namespace
