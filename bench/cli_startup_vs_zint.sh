@@ -13,14 +13,18 @@
 #   zint-png     zint's PNG, zint-svg zint's SVG
 # Both write text under the bars: zint with its own built-in font, varlen-cli in the face fontconfig
 # gives for "Arial".
-#   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs]
+# KIND qr: one QR Code of a Digital Link URI instead, with 2-pixel modules as zint's and without
+# text (case qr, varlen-cli --type qr --scale 2; zint-qr, zint -b QRCODE at level M).
+#   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs] [ean13|qr]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
 ROUNDS=${2:-7}
 RUNS=${3:-200}
+KIND=${4:-ean13}
 source "$(dirname "$0")/common.sh"
 bench_start 1
 data=400638133393
+uri=https://id.gs1.org/01/09506000134352/10/AB12345?17=271231
 
 # The children's processor time so far, in seconds (user + system), from the shell's `times` (run
 # in this shell, not in a subshell, whose children are others).
@@ -36,6 +40,8 @@ label() {
         svg) "$CLI" --type ean13 -o "$2.svg" $data ;;
         zint-png) zint -b EANX --filetype=PNG -o "$2.png" -d $data ;;
         zint-svg) zint -b EANX --filetype=SVG -o "$2.svg" -d $data ;;
+        qr) "$CLI" --type qr --scale 2 -o "$2.png" "$uri" ;;
+        zint-qr) zint -b QRCODE --secure=2 --filetype=PNG -o "$2.png" -d "$uri" ;;
     esac
 }
 # cpu_per_run CASE: runs the case RUNS times, prints the processor time per run in milliseconds.
@@ -53,6 +59,7 @@ cpu_per_run() {
 export XDG_CACHE_HOME=$work/cache
 mkdir "$work/tmp"
 cases=(png png-homeless svg zint-png zint-svg)
+[ "$KIND" = qr ] && cases=(qr zint-qr)
 # Every case once first, so that files and caches are warm and the outputs exist.
 for c in "${cases[@]}"; do label "$c" "$work/check-$c"; done
 declare -A samples
@@ -71,12 +78,19 @@ peak() {  # the largest maximum resident set of five runs, in KiB
     echo $m
 }
 declare -A m
-printf 'one EAN-13 per process: %s rounds of %s runs each, load average %s\n' "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf 'one %s per process: %s rounds of %s runs each, load average %s\n' "$KIND" "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
 for c in "${cases[@]}"; do
     m[$c]=$(median ${samples[$c]})
     printf '%-13s median %.3f ms CPU per run (%s)\n' "$c" "${m[$c]}" "$(printf '%.3f ' ${samples[$c]})"
 done
 ratio() { printf '%-34s %.2f\n' "$1" "$(echo "${m[$2]} / ${m[$3]}" | bc -l)"; }
+if [ "$KIND" = qr ]; then
+    ratio "QR PNG: varlen-cli / zint" qr zint-qr
+    printf 'peak memory of the QR PNG: varlen-cli %s KiB, zint %s KiB\n' \
+        "$(peak "$CLI" --type qr --scale 2 -o "$work/peak.png" "$uri")" \
+        "$(peak zint -b QRCODE --secure=2 --filetype=PNG -o "$work/peakz.png" -d "$uri")"
+    exit 0
+fi
 ratio "PNG: varlen-cli / zint" png zint-png
 ratio "PNG without a cache folder / PNG" png-homeless png
 ratio "SVG: varlen-cli / zint" svg zint-svg

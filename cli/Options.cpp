@@ -5,6 +5,8 @@
 #include "cli/Labels.h"
 #include "cli/Pattern.h"
 #include "engine/DataRules.h"
+#include "engine/GS1.h"
+#include "engine/MatrixCodes.h"
 #include "imaging/SaveFileType.h"
 
 #include <array>
@@ -18,10 +20,20 @@ namespace varlen::cli {
 
 namespace {
 
-constexpr std::array<const char*, 16> kTypeNames = {
+constexpr std::array<const char*, kCodeTypeCount> kTypeNames = {
     "EAN_8",     "EAN_13",    "UPC_A",     "UPC_E",       "CODE39",  "CODE25i", "CODE25iP",    "CODE128_A",
     "CODE128_B", "CODE128_C", "MSI_Plessey", "Codabar",   "Postnet", "Postnet_FIM", "GS1_128", "ITF14",
+    "QRCode",    "DataMatrix", "GS1_DataMatrix", "GS1_QR", "GS1_DL_QR",
 };
+
+bool isQr(btCodeTypes type) { return type == QRCode || type == GS1_QR || type == GS1_DL_QR; }
+bool isDataMatrix(btCodeTypes type) { return type == DataMatrix || type == GS1_DataMatrix; }
+
+// "--dm-size 10x10" ...: the ECC 200 sizes as the refusal lists them.
+std::string dmSizeUsage() {
+    return "--dm-size takes an ECC 200 size RxC: 10x10 to 26x26 in steps of 2, 32x32 to 52x52 in steps of 4, "
+           "64x64 to 104x104 in steps of 8, 120x120, 132x132, 144x144, or 8x18, 8x32, 12x26, 12x36, 16x36, 16x48";
+}
 
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -135,7 +147,7 @@ const char* codeTypeName(btCodeTypes type) {
 }
 
 std::string usageText() {
-    return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] DATA\n"
+    return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] [2D OPTIONS] DATA\n"
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
            "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
@@ -164,7 +176,11 @@ std::string helpText() {
            "                     msi gs1-128 ean128 itf14, and bookland (EAN-13 of \"978\" and the\n"
            "                     first nine characters). gs1-128 takes the human form, every\n"
            "                     Application Identifier in parentheses: (01)09501101530003(10)ABC;\n"
-           "                     itf14 13 digits, or 14 with the check digit\n"
+           "                     itf14 13 digits, or 14 with the check digit. Two-dimensional: qr\n"
+           "                     (QRCode: UTF-8 text), datamatrix (DataMatrix: Latin-1 text),\n"
+           "                     gs1-datamatrix, gs1-qr and dl-qr (GS1_DataMatrix, GS1_QR, GS1_DL_QR:\n"
+           "                     the GS1 human form as for gs1-128; dl-qr carries its GS1 Digital Link\n"
+           "                     URI)\n"
            "  --addon DIGITS     2- or 5-digit add-on (EAN-13, UPC-A, Bookland)\n"
            "  --lenient          hand the data over as the window does: characters the symbology cannot\n"
            "                     carry become \"0\" (or are left out), short data is filled up with\n"
@@ -185,6 +201,15 @@ std::string helpText() {
            "                     --margin: EAN-13 11 left and 7 right, EAN-8 7/7, UPC-A 9/9, UPC-E 9/7,\n"
            "                     5 after an add-on, MSI 12/12, the other linear types 10/10, Postnet\n"
            "                     1/8 inch, FIM none\n"
+           "  --ecc L|M|Q|H      QR Code's error correction level (default M)\n"
+           "  --qr-version N     QR Code's version 1..40 (default: the smallest that takes the data)\n"
+           "  --dm-size RxC      Data Matrix's ECC 200 size, square 10x10..144x144 or rectangular\n"
+           "                     8x18..16x48 (default: the smallest square that takes the data)\n"
+           "  --dl-stem URL      the http:// or https:// start of a dl-qr URI (default\n"
+           "                     https://id.gs1.org)\n"
+           "                     Two-dimensional symbols have square modules of a whole number of dots\n"
+           "                     and their quiet zone (QR Code 4 modules, Data Matrix 1) always; the\n"
+           "                     GS1 ones show their element strings below\n"
            "  --fg RRGGBB        colour of bars and text (default 000000)\n"
            "  --bg RRGGBB|none   colour of the ground (default FFFFFF); none: transparent (PNG, SVG,\n"
            "                     PDF and EPS)\n"
@@ -221,7 +246,8 @@ std::string helpText() {
            "                     not written and its reason given; a picture narrower in its quiet\n"
            "                     zones than the standard asks is written with a warning; Postnet, FIM\n"
            "                     and MSI cannot be verified and are written as they are\n"
-           "  --dump             print the encoded text and the module row (1 dark, 0 light)\n"
+           "  --dump             print the encoded text and the module row (1 dark, 0 light); for a\n"
+           "                     two-dimensional symbol its rows, dl-qr's URI first\n"
            "  --help, -h         this text\n"
            "  --version, -V      the version\n"
            "\n"
@@ -392,6 +418,31 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.look.TransparentBackground = equalNoCase(text, "none");
             if (!options.look.TransparentBackground && !parseColor(text, options.look.Background))
                 throw UsageError("--bg takes a colour as RRGGBB, six hexadecimal digits, or none");
+        } else if (name == "--ecc") {
+            const std::string_view text = value();
+            static constexpr std::string_view kLevels = "LMQH";
+            const std::size_t level = text.size() == 1 ? kLevels.find(static_cast<char>(std::toupper(text[0]))) : kLevels.npos;
+            if (level == kLevels.npos) throw UsageError("--ecc takes L, M, Q or H");
+            options.ecc = static_cast<TQrEcc>(level);
+            options.matrixOptions.push_back("--ecc");
+        } else if (name == "--qr-version") {
+            options.qrVersion = rangedNumber(value(), kQrVersionRange, kQrVersionRange.OptionMessage);
+            options.matrixOptions.push_back("--qr-version");
+        } else if (name == "--dm-size") {
+            const std::string_view text = value();
+            const std::size_t x = text.find_first_of("xX");
+            int rows = 0, columns = 0;
+            if (x == std::string_view::npos || !parseInt(text.substr(0, x), rows) ||
+                !parseInt(text.substr(x + 1), columns) || !FindDataMatrixSize(rows, columns))
+                throw UsageError(dmSizeUsage());
+            options.dmRows = rows;
+            options.dmColumns = columns;
+            options.matrixOptions.push_back("--dm-size");
+        } else if (name == "--dl-stem") {
+            options.dlStem = std::string(value());
+            if (const std::string why = digitalLinkStemError(options.dlStem); !why.empty())
+                throw UsageError("--dl-stem " + options.dlStem + ": the stem " + why);
+            options.matrixOptions.push_back("--dl-stem");
         } else if (name == "--quiet-zones" || name == "--allow-inverse" || name == "--verify") {
             noValue();
             (name == "--quiet-zones" ? options.look.QuietZones : name == "--verify" ? options.verify : options.allowInverse) = true;
@@ -458,6 +509,14 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (options.mode == Mode::None) throw UsageError("no mode given");
     if (options.verify && options.mode == Mode::Dump) throw UsageError("--verify reads drawn labels: -o, --print or --batch");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
+    for (const std::string& name : options.matrixOptions) {
+        if (name == "--dm-size" ? !isDataMatrix(options.type) : name == "--dl-stem" ? options.type != GS1_DL_QR
+                                                                                    : !isQr(options.type))
+            throw UsageError(name + " goes with --type " +
+                             (name == "--dm-size"   ? "datamatrix or gs1-datamatrix"
+                              : name == "--dl-stem" ? "dl-qr"
+                                                    : "qr, gs1-qr or dl-qr"));
+    }
     // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
     const TLook& look = options.look;
     if (!look.TransparentBackground && !options.allowInverse && luminance(look.Foreground) >= luminance(look.Background))

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/DataRules.h"
+#include "engine/MatrixCodes.h"
 #include "platform/Errors.h"
 #include "platform/Utf8.h"
 
@@ -16,7 +17,8 @@ namespace varlen::cli {
 CheckedData checkData(const CliOptions& options, std::string_view utf8) {
     const TDataRule& rule = DataRuleOf(options.type, options.bookland);
     CheckedData checked;
-    if (options.lenient) {
+    // --lenient changes nothing of two-dimensional data: they take any text their symbol holds.
+    if (options.lenient && !IsMatrixType(options.type)) {
         checked.data = Utf8ToLatin1(utf8);
     } else {
         if (const std::size_t bad = FindInvalidUtf8(utf8); bad != std::string_view::npos) {
@@ -35,11 +37,20 @@ CheckedData checkData(const CliOptions& options, std::string_view utf8) {
             i += c.length;
         }
         if (const std::string refusal = StrictDataError(rule, text); !refusal.empty()) throw InputError(refusal);
-        checked.data.reserve(text.size());
-        for (const char32_t c : text) checked.data += static_cast<char>(c);  // all ASCII once accepted
+        if (rule.chars == TDataChars::Text) {
+            checked.data = utf8;  // QR Code carries UTF-8
+        } else {
+            checked.data.reserve(text.size());
+            for (const char32_t c : text) checked.data += static_cast<char>(c);  // Latin-1 once accepted
+        }
     }
     checked.caption = rule.bookland ? BooklandCaption(checked.data) : checked.data;
     const int limit = MaxCaptionOf(options.type);
+    if (IsMatrixType(options.type) && checked.caption.size() > static_cast<std::size_t>(limit)) {
+        TBarcodeParams params;
+        setSymbolOptions(params, options);
+        throw InputError(MatrixCapacityError(params, checked.caption));
+    }
     if (checked.caption.size() > static_cast<std::size_t>(limit))
         throw InputError("the data has " + std::to_string(checked.caption.size()) + " characters; at most " +
                          std::to_string(limit) + " are taken");

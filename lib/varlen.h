@@ -7,7 +7,9 @@
 // glyphs of the process, which every thread shares.
 //
 // 1. Encode. A parameter record (engine/BarLL.h) says what to draw: the symbology, the data, an
-//    add-on, the module width, the bar height, the text and its font, the rotation.
+//    add-on, the module width, the bar height, the text and its font, the rotation; for the
+//    two-dimensional symbols (QRCode, DataMatrix, GS1_DataMatrix, GS1_QR, GS1_DL_QR) the fields that
+//    end the record (QrEcc, QrVersion, DmRows and DmColumns, DlStem).
 //        varlen::TBarcodeParams params;
 //        params.CodeType = varlen::EAN_13;
 //        varlen::StoreCaption(params, "400638133393");             // engine/DataRules.h
