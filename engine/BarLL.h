@@ -75,6 +75,10 @@ public:
     TColor Foreground = clBlack;
     TColor Background = clWhite;
     bool TransparentBackground = false;
+    // Label printers (TRenderParams says what each does).
+    double XDimensionMM = 0;
+    double BarHeightMM = 0;
+    bool Mono = false;
 };
 
 // ---- The engine as values -------------------------------------------------------------------
@@ -171,6 +175,15 @@ struct TRenderParams {
     TColor Foreground = clBlack;
     TColor Background = clWhite;
     bool TransparentBackground = false;
+    // Label printers. The module width in millimetres instead of ModuleWidth's size, HighDensity
+    // not applied (0: ModuleWidth). The data bars this many millimetres high (0: the symbology's
+    // height): guard bars reach below them as usual, HeightPercent still shortens every bar, the
+    // text keeps the height that follows the module width; the postal codes keep their fixed
+    // geometry. Mono: pictures are drawn in the two colours only, text without anti-aliasing
+    // (the bitmap's surface does it, TRasterCanvas::SetMonoText; vector files are unaffected).
+    double XDimensionMM = 0;
+    double BarHeightMM = 0;
+    bool Mono = false;
 };
 
 TRenderParams RenderParamsOf(const TBarcodeParams& params);
@@ -179,8 +192,20 @@ TRenderParams RenderParamsOf(const TBarcodeParams& params);
 // the engine's messages (engine/Messages.h).
 TSymbol Encode(const TBarcodeParams& params);
 
-// Module width in millimetres: SC0..SC9 (any other value counts as SC2), halved at high density.
+// Module width in millimetres: XDimensionMM when given, else SC0..SC9 (any other value counts as
+// SC2), halved at high density.
 long double ModuleWidthMM(const TRenderParams& params);
+
+// What a drawing at a resolution makes of the module and the bars, in dots: the X-dimension (whole
+// dots, or with ZoomSize the exact module; 0 for the postal codes, whose bars are fixed in
+// inches), the height of the data bars (beside guard bars, the shorter ones) and of the tallest
+// bars, bearer bars not included.
+struct TDrawnBars {
+    long double ModuleDots = 0;
+    int DataBarDots = 0;
+    int FullBarDots = 0;
+};
+TDrawnBars DrawnBars(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY);
 
 // The drawn size at a resolution (0 on either axis: the screen's), W and H exchanged for quarter
 // turns. It counts the bars, the quiet zones and the human-readable text, whose widths `metrics`

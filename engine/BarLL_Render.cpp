@@ -165,16 +165,27 @@ public:
             // deviates from the exact one, so that the symbol keeps its proportions.
             h = params.ZoomSize ? nearest(Hm * mw_ * res.dpmmY)
                                 : nearest(Hm * mw_ * res.dpmmY * (p / (mw_ * res.dpmmX)));
+            // --- label printers: data bars of a height in millimetres, to the nearest dot; the
+            // guard bars reach below them by the usual share; the text keeps the height the
+            // module width gives it.
+            textBase_ = h;
+            if (params.BarHeightMM > 0) h = heightForDataBars(std::max(1, nearest(params.BarHeightMM * res.dpmmY)));
+            // ---
             r = MulDiv(h, 100 - params.HeightPercent, 100);
         }
+        if (postal_) textBase_ = h;
         // The surface's text line has the font of the symbol's text, whose strings share one size.
         f = slotFont(symbol.Text.empty() ? 1 : symbol.Text.front().Scale);
     }
 
     // The font height of a text slot: that of a bar Scale times as high as the symbol's.
     int slotFont(int scale) const {
-        return fontHeightFor(s_.HeightModules == kEanHeightModules, scale * h, params_.FontScaling);
+        return fontHeightFor(s_.HeightModules == kEanHeightModules, scale * textBase_, params_.FontScaling);
     }
+
+    // The tallest bars' and the data bars' height, reduction included.
+    int fullBarHeight() const { return h - r; }
+    int dataBarHeight() const { return s_.Guards.empty() ? h - r : nearest(h * 0.917L) - r; }
 
     // Places the symbol for a text line of height t, its drawn area starting at (X, Y). Text
     // that would stand out of the bars' area on either side widens the drawn area: the bars move
@@ -335,6 +346,15 @@ private:
         return true;
     }
 
+    // The full height whose data bars (nearest(h * 0.917), which takes every whole value as h
+    // grows by one) are `data` dots high; the same for a symbology without guard bars.
+    int heightForDataBars(int data) const {
+        if (s_.Guards.empty()) return data;
+        int full = std::max(1, static_cast<int>(data / 0.917L) - 2);
+        while (nearest(full * 0.917L) < data) ++full;
+        return full;
+    }
+
     const TSymbol& s_;
     const TRenderParams& params_;
     Resolution res_;
@@ -347,6 +367,7 @@ private:
     int bearer_ = 0;       // thickness of the bearer bars, 0 for none
     int side_ = 0;         // the frame's bearers at either end, 0 for none
     int t_ = 0;
+    int textBase_ = 0;  // the bar height the text height follows
     int Y_ = 0, X0_ = 0;
     int first_ = 0, last_ = 0;
     std::vector<int> pos_;  // left edge of module i at pos_[i]
@@ -370,6 +391,9 @@ TRenderParams RenderParamsOf(const TBarcodeParams& params) {
     r.Foreground = params.Foreground;
     r.Background = params.Background;
     r.TransparentBackground = params.TransparentBackground;
+    r.XDimensionMM = params.XDimensionMM;
+    r.BarHeightMM = params.BarHeightMM;
+    r.Mono = params.Mono;
     return r;
 }
 
@@ -385,6 +409,7 @@ void PaintBackground(TCanvas& canvas, const TRenderParams& params, const TRect& 
 }
 
 long double ModuleWidthMM(const TRenderParams& params) {
+    if (params.XDimensionMM > 0) return params.XDimensionMM;
     real mw;
     switch (params.ModuleWidth) {
         case SC0: mw = 0.27L; break;
@@ -408,6 +433,17 @@ TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int 
     // The text line is as high as its font's character cell.
     layout.place(layout.f, 0, 0, metrics);
     return exchanged(params.Rotation, layout.W, layout.H);
+}
+
+TDrawnBars DrawnBars(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY) {
+    const Resolution res = resolutionOf(dpiX, dpiY);
+    const Layout layout(symbol, params, res);
+    TDrawnBars bars;
+    if (layout.postal()) return bars;
+    bars.ModuleDots = params.ZoomSize ? ModuleWidthMM(params) * res.dpmmX : layout.p;
+    bars.DataBarDots = layout.dataBarHeight();
+    bars.FullBarDots = layout.fullBarHeight();
+    return bars;
 }
 
 TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas, int X, int Y) {
