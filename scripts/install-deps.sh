@@ -20,7 +20,7 @@ PACKAGES=(
   fonts-liberation fontconfig
   # independent oracles used by the tests
   zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
-  imagemagick python3 python3-pil poppler-utils ghostscript valgrind
+  imagemagick python3 python3-pil poppler-utils ghostscript valgrind pngcheck
   # desktop and printing checks
   xvfb xauth xdotool xclip x11-utils cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev
   # checks of the installed files: menu entry, software-centre description, manual pages
