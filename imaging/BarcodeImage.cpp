@@ -123,8 +123,9 @@ std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochr
     // would only exhaust the memory or the 4 GB a bitmap file can hold.
     if (static_cast<std::int64_t>(width) * height > (std::int64_t{1} << 28)) throw EOverflow(kTooLarge);
     auto bitmap = std::make_unique<TBitmap>();
-    // The resolution the barcode was measured at.
+    // The resolution the barcode was measured at, and text of two colours for a label printer.
     bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
+    bitmap->Canvas().SetMonoText(params_.Mono);
     if (monochrome) bitmap->SetMonochrome(true);
     // A transparent ground needs an alpha channel: 32 bits, whatever is drawn.
     const bool transparent = params_.TransparentBackground && !monochrome;

@@ -139,4 +139,30 @@ TDib ToHalftone8(const TDibView& dib) {
     return out;
 }
 
+TDib TwoColourDib(const TDibView& dib, RGBQuad ink, RGBQuad ground) {
+    TDib out;
+    out.width = dib.width;
+    out.height = dib.height;
+    out.bitCount = 1;
+    out.xPelsPerMeter = dib.xPelsPerMeter;
+    out.yPelsPerMeter = dib.yPelsPerMeter;
+    out.colors = {ink, ground};
+    out.bits.assign(out.imageSize(), 0);
+    const auto distance = [](const std::uint8_t* rgb, RGBQuad q) {
+        const long dr = rgb[0] - q.rgbRed, dg = rgb[1] - q.rgbGreen, db = rgb[2] - q.rgbBlue;
+        return dr * dr + dg * dg + db * db;
+    };
+    const int w = dib.width;
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * 3);
+    for (int y = 0; y < dib.height; ++y) {
+        DibRowToRGB(dib, y, rgb.data());
+        std::uint8_t* dst = out.row(y);
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* p = &rgb[3 * static_cast<std::size_t>(x)];
+            if (distance(p, ground) <= distance(p, ink)) dst[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
+        }
+    }
+    return out;
+}
+
 }  // namespace varlen

@@ -11,6 +11,7 @@
 #include "imaging/jpeg.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "platform/BmpFile.h"
 #include "platform/Metafile.h"
 #include "platform/Screen.h"
 
@@ -18,12 +19,12 @@ namespace varlen {
 
 namespace {
 
-std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& options) {
+std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& options, int magnify = 1) {
     // The resolution the barcode was laid out at, unless another is asked for.
     const TDibView view = bitmap.View();
     const int dotsPerMeter = options.RecordDpi > 0 ? static_cast<int>(std::lround(options.RecordDpi / 0.0254))
                                                    : view.xPelsPerMeter;
-    return EncodePng(view, dotsPerMeter);
+    return EncodePng(view, dotsPerMeter, magnify);
 }
 
 std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& name, const TSaveSource& source,
@@ -43,15 +44,30 @@ std::vector<std::uint8_t> vectorBytes(TSaveFileType type, const std::string& nam
     return VectorFileBytes(format, source.Vector, vector);
 }
 
+RGBQuad quadOf(TColor color) {
+    return RGBQuad{std::uint8_t(color >> 16), std::uint8_t(color >> 8), std::uint8_t(color), 0};
+}
+
+// The two-colour picture of a bitmap (TSaveOptions::TwoColours).
+TDib twoColours(const TBitmap& bitmap, const TSaveOptions& options) {
+    return TwoColourDib(bitmap.View(), quadOf(options.Foreground), quadOf(options.Background));
+}
+
 // The bitmap of a pixel type, drawn only once its size is known to fit the type.
-std::unique_ptr<TBitmap> bitmapFor(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source) {
-    if (factor >= 1 && source.DrawnSize) {
-        const TSize size = source.DrawnSize(0);
-        const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
-        const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
-        if (!PictureFits(type, width, height)) throw EInOutError(PictureTooLargeMessage(name, width, height));
-    }
-    if (type == TSaveFileType::Png && source.GreyBitmap) return source.GreyBitmap(factor);
+// Refuses a picture too large for its type before it is drawn.
+void checkFits(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source) {
+    if (factor < 1 || !source.DrawnSize) return;
+    const TSize size = source.DrawnSize(0);
+    const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
+    const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
+    if (!PictureFits(type, width, height)) throw EInOutError(PictureTooLargeMessage(name, width, height));
+}
+
+std::unique_ptr<TBitmap> bitmapFor(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
+                                   const TSaveOptions& options = {}) {
+    checkFits(type, name, factor, source);
+    // The grey picture where it is read as pixels, not as the display format's rows.
+    if ((type == TSaveFileType::Png || options.TwoColours) && source.GreyBitmap) return source.GreyBitmap(factor);
     return source.MagnifiedBitmap(factor);  // refuses a factor below 1
 }
 
@@ -78,14 +94,24 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
             throw EInOutError(UnknownFileTypeMessage(name));
 
         case TSaveFileType::Bmp:
+            if (options.TwoColours)
+                return TFileBytes(EncodeBmp(twoColours(*bitmapFor(type, name, factor, source, options), options)));
             return TFileBytes(bitmapFor(type, name, factor, source));
 
         case TSaveFileType::Png:
+            // Two colours drawn magnified are the picture drawn once with every dot a square of
+            // `factor` pixels, text included (TRasterCanvas sets monochrome text in the surface's
+            // own dots): the writer magnifies the small picture.
+            if (options.TwoColours && factor > 1 && source.GreyBitmap && source.DrawnSize) {
+                checkFits(type, name, factor, source);
+                return TFileBytes(pngBytes(*source.GreyBitmap(1), options, factor));
+            }
             return TFileBytes(pngBytes(*bitmapFor(type, name, factor, source), options));
 
         case TSaveFileType::Gif: {
             TGIFImage gif;
-            gif.Assign(*bitmapFor(type, name, factor, source));
+            if (options.TwoColours) gif.Assign(twoColours(*bitmapFor(type, name, factor, source, options), options));
+            else gif.Assign(*bitmapFor(type, name, factor, source));
             std::vector<std::uint8_t> bytes;
             gif.SaveToStream(bytes);
             return TFileBytes(std::move(bytes));

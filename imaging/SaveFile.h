@@ -89,6 +89,11 @@ struct TSaveOptions {
     // transparent. The symbol itself is drawn in the barcode's colours on every type.
     TColor Background = clWhite;
     bool TransparentBackground = false;
+    // A picture of two colours, Foreground and Background (varlen-cli's --mono): BMP at one bit a
+    // pixel and GIF with a table of the two, each pixel the nearer of them. PNG finds its
+    // smallest form by itself; the window's Save keeps its formats.
+    bool TwoColours = false;
+    TColor Foreground = clBlack;
 };
 
 // A file's bytes in memory, in pieces (a large bitmap's rows are not copied into one block).

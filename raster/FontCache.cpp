@@ -9,6 +9,7 @@
 //   k  256 a + b  units
 //   glyphs  font-file  em-x  em-y                                  the glyphs of a size:
 //   g  char  phase  left  top  width  height  coverage-in-hex ("-": no ink)
+// (phase 0-3: anti-aliased, its pen on a quarter pixel; 4: monochrome, hinted)
 #include "raster/FontCache.h"
 
 #include <algorithm>
@@ -25,7 +26,8 @@ namespace varlen {
 
 namespace {
 
-constexpr const char* kHeader = "varlen fonts 2";
+// Version 3 added the monochrome glyphs, which a reader of version 2 would take for phase 0.
+constexpr const char* kHeader = "varlen fonts 3";
 constexpr int kLargestGlyphPixels = 64 * 64;
 constexpr std::size_t kGlyphBudget = 16 * 1024;  // bytes of coverage a file keeps
 
@@ -315,7 +317,9 @@ bool decode(const std::string& line, TKeptGlyph& g) {
     const std::vector<std::string> f = split(line, '\t');
     if (f.size() != 8) return false;
     g.Char = std::uint8_t(number(f[1]));
-    g.Phase = std::uint8_t(number(f[2]) & 3);
+    const long phase = number(f[2]);
+    if (phase < 0 || phase > TFontFace::kMonoPhase) return false;
+    g.Phase = std::uint8_t(phase);
     g.Image.Left = int(number(f[3]));
     g.Image.Top = int(number(f[4]));
     g.Image.Width = int(number(f[5]));
