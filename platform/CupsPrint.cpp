@@ -75,8 +75,13 @@ public:
 
     int Count() const { return count_; }
     cups_dest_t* Default() const { return count_ > 0 ? api_.getDest(nullptr, nullptr, count_, dests_) : nullptr; }
+    // "NAME" or "NAME/INSTANCE", as lp and lpstat write a queue's instance.
     cups_dest_t* Named(const std::string& name) const {
-        return count_ > 0 ? api_.getDest(name.c_str(), nullptr, count_, dests_) : nullptr;
+        if (count_ <= 0) return nullptr;
+        const auto slash = name.find('/');
+        const std::string queue = name.substr(0, slash);
+        const std::string instance = slash == std::string::npos ? std::string() : name.substr(slash + 1);
+        return api_.getDest(queue.c_str(), instance.empty() ? nullptr : instance.c_str(), count_, dests_);
     }
 
 private:
@@ -89,18 +94,10 @@ private:
     throw EInOutError(std::string("The print job failed: ") + api.lastErrorString());
 }
 
-}  // namespace
-
-TPrintQueue DefaultPrintQueue() {
-    const CupsApi* api = cups();
-    if (!api) throw EInOutError("No printer is installed");
-    const Destinations dests(*api);
-    if (dests.Count() == 0) throw EInOutError("No printer is installed");
-    cups_dest_t* dest = dests.Default();
-    if (!dest) throw EInOutError("No default printer is set");
-
+// What the queue's defaults say of its paper and resolution.
+TPrintQueue queueOf(const CupsApi* api, cups_dest_t* dest) {
     TPrintQueue queue;
-    queue.Name = dest->name;
+    queue.Name = dest->instance ? std::string(dest->name) + "/" + dest->instance : std::string(dest->name);
     if (cups_dinfo_t* info = api->copyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
         cups_size_t size{};
         if (api->getDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size) && size.width > 0 && size.length > 0) {
@@ -120,6 +117,25 @@ TPrintQueue DefaultPrintQueue() {
         api->freeDestInfo(info);
     }
     return queue;
+}
+
+}  // namespace
+
+TPrintQueue DefaultPrintQueue() { return PrintQueueNamed({}); }
+
+TPrintQueue PrintQueueNamed(const std::string& name) {
+    const CupsApi* api = cups();
+    if (!api) throw EInOutError(name.empty() ? "No printer is installed" : "No printer \"" + name + "\" is installed");
+    const Destinations dests(*api);
+    if (!name.empty()) {
+        cups_dest_t* dest = dests.Named(name);
+        if (!dest) throw EInOutError("No printer \"" + name + "\" is installed");
+        return queueOf(api, dest);
+    }
+    if (dests.Count() == 0) throw EInOutError("No printer is installed");
+    cups_dest_t* dest = dests.Default();
+    if (!dest) throw EInOutError("No default printer is set");
+    return queueOf(api, dest);
 }
 
 void PrintPdf(const TPrintQueue& queue, const std::vector<std::uint8_t>& pdf, const std::string& title) {

@@ -1,5 +1,5 @@
 #pragma once
-// Printing a finished PDF document on the system's default queue through libcups, without a
+// Printing a finished PDF document on the system's default queue, or one named, through libcups, without a
 // toolkit. The document is streamed to the scheduler as one job; nothing is written to the disk.
 //
 // libcups is loaded on the first call, not when the program starts: it brings the network,
@@ -25,6 +25,11 @@ struct TPrintQueue {
 // The default queue. Raises EInOutError "No printer is installed" when there is no queue (or no
 // print system), "No default printer is set" when there are queues but none is the default.
 TPrintQueue DefaultPrintQueue();
+
+// The queue of that name ("NAME" or "NAME/INSTANCE"), the default one for an empty name. Raises
+// as DefaultPrintQueue, and EInOutError "No printer "NAME" is installed" when the print system
+// knows no such queue.
+TPrintQueue PrintQueueNamed(const std::string& name);
 
 // Hands a PDF document to the queue as one job titled `title`, on the queue's paper at its
 // physical size (no scaling to fit). Raises EInOutError "The print job failed: <reason>" when the

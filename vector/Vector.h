@@ -25,6 +25,7 @@
 
 #include "engine/BarLL.h"
 #include "platform/Canvas.h"
+#include "platform/CupsPrint.h"
 
 namespace varlen {
 
@@ -84,5 +85,10 @@ TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params)
 // job. Raises EInOutError "No printer is installed", "No default printer is set" and
 // "The print job failed: <reason>" (platform/CupsPrint.h), and what VectorFileBytes raises.
 void PrintOnDefaultQueue(const TVectorSource& source, TVectorOptions options, const std::string& title = "Varlen");
+
+// The same on a queue found before (PrintQueueNamed), laid out at options.Dpi as given (a label
+// printer's resolution, which a raw or badly described queue may not report), on its paper.
+void PrintOnQueue(const TPrintQueue& queue, const TVectorSource& source, TVectorOptions options,
+                  const std::string& title = "Varlen");
 
 }  // namespace varlen

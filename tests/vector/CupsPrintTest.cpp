@@ -71,6 +71,19 @@ void childPrints(const std::string& prefix) {
         std::printf("JOB %s %d %d %d %d %d %d %s\n", row.tag, dpi, int(queue.LeftMM * dpi / 25.4 + 0.5),
                     int(queue.TopMM * dpi / 25.4 + 0.5), left, right, top, narrowest == 1 << 30 ? "0" : std::to_string(narrowest).c_str());
     }
+    // A label printer's queue beside the default one, chosen by name and laid out at the
+    // resolution the caller gives (a raw queue reports none).
+    const TPrintQueue label = PrintQueueNamed("VarlenLabel");
+    EXPECT_EQ(label.Name, "VarlenLabel");
+    TVectorOptions dots;
+    dots.Dpi = 203;
+    ASSERT_NO_THROW(PrintOnQueue(label, sourceOf(kRows[1]), dots, prefix + "label"));
+    test::RecordingCanvas layout(203, 203);
+    sourceOf(kRows[1]).Draw(layout, 200, 200);
+    int narrowest = 1 << 30;
+    for (const auto& f : layout.fills) narrowest = std::min(narrowest, f.rect.Right - f.rect.Left);
+    std::printf("LABEL %d\n", narrowest);
+    EXPECT_EQ(errorOf([] { PrintQueueNamed("VarlenNoSuch"); }), "No printer \"VarlenNoSuch\" is installed");
     ASSERT_EQ(test::runProcess({"/usr/sbin/cupsreject", "VarlenPDF"}).exitCode, 0);
     EXPECT_EQ(errorOf([&] { PrintOnDefaultQueue(sourceOf(kRows[0]), {}, prefix + "refused"); }).rfind("The print job failed: ", 0), 0u);
     std::fflush(stdout);
@@ -107,6 +120,8 @@ TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
         if (!skip.empty()) GTEST_SKIP() << "no CUPS scheduler can be started here: " << skip;
         FAIL() << error;
     }
+    const char* ppd = "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd";
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenLabel", "-v", "cups-pdf:/", "-E", "-P", ppd}).exitCode, 0);
     QProcessEnvironment env = cups.childEnvironment();
     env.insert("VARLEN_CUPS_CHILD", QString::fromStdString(cups.prefix));
     const std::string output = test::PrivateCups::runChild(env, "CupsPrint.PdfPageOnTheDefaultQueue", &failure);
@@ -146,9 +161,49 @@ TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
     }
     EXPECT_TRUE(test::filesStartingWith(cups.outDir, cups.prefix + "refused").empty());
 
+    // The job for the named queue went to it alone, its bars in whole dots of 203 per inch.
+    const auto jobsOn = [&](const char* queue) {
+        const std::string listed = cups.tool({"lpstat", "-W", "completed", "-o", queue}).out;
+        return std::count(listed.begin(), listed.end(), '\n');
+    };
+    EXPECT_EQ(jobsOn("VarlenLabel"), 1);
+    EXPECT_EQ(jobsOn("VarlenPDF"), long(std::size(kRows)));
+    const std::size_t labelAt = output.find("LABEL ");
+    ASSERT_NE(labelAt, std::string::npos) << output;
+    const int labelDots = std::stoi(output.substr(labelAt + 6));
+    EXPECT_EQ(labelDots, 5) << "Code 39 at SC8, 0.61 mm: 4.9 dots of 203 per inch";
+    const std::vector<std::string> labelPdfs = test::filesStartingWith(cups.outDir, cups.prefix + "label");
+    ASSERT_EQ(labelPdfs.size(), 1u);
+    const QImage labelPage = cups.rasterise(labelPdfs[0], "label", raster);
+    ASSERT_FALSE(labelPage.isNull());
+    int labelTop = 0;
+    while (labelTop < labelPage.height() && darkRuns(labelPage, labelTop).empty()) ++labelTop;
+    ASSERT_LT(labelTop, labelPage.height());
+    int printed = 1 << 30;
+    for (const auto& [from, to] : darkRuns(labelPage, labelTop + 20)) printed = std::min(printed, to - from);
+    // cups-pdf writes the page again at its own 300 dpi: within one of its dots.
+    EXPECT_NEAR(printed, labelDots * double(raster) / 203, double(raster) / 300);
+
+    // varlen-cli prints on the queue it names, with the printer's resolution it is given; a queue
+    // that does not exist is named in the refusal and nothing is printed.
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"/usr/bin/env", "CUPS_SERVER=" + cups.server, VARLEN_CLI});
+        return test::runProcess(args);
+    };
+    const test::ProcessResult printedByCli = cli({"--printer", "VarlenLabel", "--dpi", "203", "--mono", "--verbose",
+                                                 "--type", "ean13", "400638133393"});
+    EXPECT_EQ(printedByCli.exitCode, 0) << printedByCli.err;
+    EXPECT_EQ(printedByCli.err, "varlen-cli: X-dimension 0.375 mm (3 dots at 203 dpi), bar height 25.53 mm (204 dots)\n");
+    const test::ProcessResult missing = cli({"--printer", "VarlenNoSuch", "--type", "ean13", "400638133393"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "varlen-cli: No printer \"VarlenNoSuch\" is installed\n");
+    ASSERT_TRUE(cups.waitForJobs()) << "jobs stuck in the queue";
+    EXPECT_EQ(jobsOn("VarlenLabel"), 2);
+    EXPECT_EQ(jobsOn("VarlenPDF"), long(std::size(kRows)));
+    for (const std::string& f : test::filesStartingWith(cups.outDir, "Varlen.")) std::remove(f.c_str());
+
     // Queues, but none the default: another queue added, the default one removed.
-    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenOther", "-v", "cups-pdf:/", "-E", "-P",
-                         "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd"}).exitCode, 0);
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenOther", "-v", "cups-pdf:/", "-E", "-P", ppd}).exitCode, 0);
     ASSERT_EQ(cups.tool({"lpadmin", "-x", "VarlenPDF"}).exitCode, 0);
     env.insert("VARLEN_CUPS_CHILD", "nodefault");
     test::PrivateCups::runChild(env, "CupsPrint.PdfPageOnTheDefaultQueue", &failure);
