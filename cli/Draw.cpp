@@ -5,13 +5,18 @@
 #include "cli/Draw.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/Batch.h"
+#include "cli/Params.h"
+#include "cli/Validate.h"
 #include "engine/DataRules.h"
+#include "engine/GS1.h"
 #include "imaging/BarcodeImage.h"
 #include "imaging/SaveFile.h"
+#include "platform/CupsPrint.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/Screen.h"
@@ -21,47 +26,59 @@ namespace varlen::cli {
 
 namespace {
 
-// The options as the control's properties would hold them (the options are checked already).
-TBarcodeParams paramsOf(const CliOptions& o) {
-    TBarcodeParams params;
-    params.CodeType = o.type;
-    params.Ratio = o.ratio;
-    StoreAddon(params, o.addon);
-    params.ModuleWidth = static_cast<btCodeSizes>(o.module);
-    params.Rotation = static_cast<btCodeRotate>(o.rotation);
-    params.HeightPercent = o.heightPercent;
-    params.FontScaling = o.textHeight;
-    params.FontName = o.font;
-    params.HumanReadable = o.humanReadable;
-    params.ZoomSize = o.exact;
-    params.HighDensity = o.highDensity;
-    params.WidthReduce = o.widthReduce;
-    params.QuietZones = o.quietZones;
-    params.Bearer = o.bearer;
-    params.Foreground = o.foreground;
-    params.Background = o.background;
-    params.TransparentBackground = o.transparent;
-    return params;
-}
-
 TSaveOptions saveOptions(const CliOptions& o) {
     TSaveOptions save;
     save.RecordDpi = o.dpi;
     save.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
     save.Background = o.background;
     save.TransparentBackground = o.transparent;
+    save.TwoColours = o.mono;
+    save.Foreground = o.foreground;
     return save;
 }
 
-// One job on the default printer, the barcode 200 / 200 dots from the corner of the page's
-// printable area, as the window's Print puts it.
-void print(const TSaveSource& source) { PrintOnDefaultQueue(source.Vector, TVectorOptions{}, "Varlen"); }
+// The resolution the labels are laid out at, and how many times each dot is repeated: the file
+// type's (pictures at --dpi or the screen's, magnified --scale times; vector files at --dpi or
+// 1200), or the printer's.
+struct Resolution {
+    int dpi = 96;
+    int scale = 1;
+};
+
+Resolution resolutionOf(const CliOptions& o, const std::optional<TPrintQueue>& queue) {
+    if (queue) return {o.dpi > 0 ? o.dpi : queue->Dpi > 0 ? queue->Dpi : 1200, 1};
+    const TSaveFileType type =
+        o.target == Target::StandardOutput ? SaveFileTypeOfExtension(o.format) : SaveFileTypeOf(o.output);
+    if (IsVectorType(type)) return {o.dpi > 0 ? o.dpi : 1200, 1};
+    return {o.dpi > 0 ? o.dpi : kPictureDpi, o.scale};
+}
+
+// A symbol whose bars are those of every label of the batch: the sizes GS1 asks for depend on the
+// symbology, not on the data, and are checked before the first line is read.
+TSymbol sampleSymbol(TBarcodeParams params) {
+    const char* sample = params.CodeType == GS1_128       ? "(00)106141412345678908"
+                         : params.CodeType == Postnet_FIM ? "A"
+                                                          : "1234567890123";
+    StoreCaption(params, sample);
+    return Encode(params);
+}
+
+// Refuses (InputError, exit 1, before anything is written) a symbol outside GS1's table for it.
+void checkSize(const CliOptions& o, const TSymbol& symbol, const TBarcodeParams& params, Resolution at) {
+    const TSizeRule* rule = FindSizeRule(DataRuleOf(o.type, o.bookland).name);
+    if (!rule) return;  // the options refuse --check-size for such a symbology
+    const Drawn drawn = drawnOf(symbol, params, at.dpi, at.scale);
+    const std::string refusal = SizeRuleError(*rule, double(drawn.bars.ModuleDots) * drawn.dotMM,
+                                              drawn.bars.DataBarDots * drawn.dotMM, drawn.dotMM);
+    if (!refusal.empty()) throw InputError(refusal);
+}
 
 // Draws and writes labels of one barcode; the batch makes one per thread.
 class Labels : public LabelWriter {
 public:
-    Labels(const TBarcodeParams& params, const CliOptions& o)
-        : o_(o), image_(params), source_(SaveSourceOf(image_, o.margin)), save_(saveOptions(o)) {}
+    Labels(const TBarcodeParams& params, const CliOptions& o, const std::optional<TPrintQueue>& queue, int printDpi)
+        : o_(o), image_(params), source_(SaveSourceOf(image_, o.margin)), save_(saveOptions(o)), queue_(queue),
+          printDpi_(printDpi) {}
 
     void setCaption(const std::string& caption) override { image_.setBar_Caption(caption); }
 
@@ -76,7 +93,14 @@ public:
                 for (const ByteSpan& part : bytes.Parts()) WriteStandardOutput(part.data, part.size);
                 break;
             }
-            case Target::Printer: print(source_); break;
+            case Target::Printer: {
+                // One job on the queue, the barcode 200 / 200 dots from the corner of the page's
+                // printable area, as the window's Print puts it, in the printer's dots.
+                TVectorOptions page;
+                page.Dpi = printDpi_;
+                PrintOnQueue(*queue_, source_.Vector, page, "Varlen");
+                break;
+            }
         }
     }
 
@@ -85,6 +109,8 @@ private:
     TBarcodeImage image_;
     TSaveSource source_;
     TSaveOptions save_;
+    const std::optional<TPrintQueue>& queue_;
+    int printDpi_;
 };
 
 }  // namespace
@@ -98,8 +124,19 @@ int runDraw(const CliOptions& o, const MessageSink& errors) {
         SetScreenInfo(screen);
     }
     const TBarcodeParams params = paramsOf(o);
-    if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o); }, errors);
-    Labels labels(params, o);
+    // The printer is asked once what it is; its resolution (unless --dpi says) lays the page out.
+    std::optional<TPrintQueue> queue;
+    if (o.target == Target::Printer) queue = PrintQueueNamed(o.printer);
+    const Resolution at = resolutionOf(o, queue);
+    if (o.checkSize || o.verbose) {
+        TBarcodeParams one = params;
+        if (!o.batch) StoreCaption(one, o.caption);
+        const TSymbol symbol = o.batch ? sampleSymbol(params) : Encode(one);
+        if (o.checkSize) checkSize(o, symbol, params, at);
+        if (o.verbose) errors("varlen-cli: " + drawnSizeText(symbol, params, at.dpi, at.scale) + "\n");
+    }
+    if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o, queue, at.dpi); }, errors);
+    Labels labels(params, o, queue, at.dpi);
     labels.setCaption(o.caption);
     labels.write(o.output);
     return 0;

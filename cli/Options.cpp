@@ -3,6 +3,7 @@
 
 #include "cli/Pattern.h"
 #include "engine/DataRules.h"
+#include "engine/GS1.h"
 #include "imaging/SaveFileType.h"
 
 #include <array>
@@ -35,6 +36,22 @@ bool parseInt(std::string_view text, int& value) {
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end && !text.empty();
 }
+
+// The lengths the label-printer options take, in millimetres: narrower modules than 0.1 mm no
+// printer makes and no scanner resolves, and every GS1 table ends far below 10 mm; bars from 1 mm
+// (a tiny label's) to half a metre (a warehouse sign's).
+struct LengthRange {
+    std::string_view option;
+    double min, max;
+};
+constexpr LengthRange kLengthRanges[] = {
+    {"--x-dim", 0.1, 10},
+    {"--bar-height", 1, 500},
+};
+
+// A refused symbol contrast: below this, readers miss the bars (ISO/IEC 15416 grades a symbol
+// contrast under 20 % as failed, and GS1 asks for grade 1.5 and more, which needs about 50 %).
+constexpr double kLeastSymbolContrast = 0.5;
 
 // Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
 double luminance(TColor color) {
@@ -79,6 +96,28 @@ bool parseColor(std::string_view text, TColor& color) {
     return true;
 }
 
+bool parseLength(std::string_view text, double& millimetres) {
+    struct Unit {
+        std::string_view name;
+        double millimetres;
+    };
+    static constexpr Unit kUnits[] = {{"mm", 1}, {"mil", 0.0254}, {"in", 25.4}};
+    for (const Unit& unit : kUnits) {
+        if (text.size() <= unit.name.size() || !equalNoCase(text.substr(text.size() - unit.name.size()), unit.name))
+            continue;
+        const std::string_view number = text.substr(0, text.size() - unit.name.size());
+        double value = 0;
+        const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+        if (ec != std::errc() || ptr != number.data() + number.size() || !(value > 0) || !std::isfinite(value))
+            return false;
+        millimetres = value * unit.millimetres;
+        return true;
+    }
+    return false;
+}
+
+double symbolContrast(TColor foreground, TColor background) { return luminance(background) - luminance(foreground); }
+
 bool parseCodeType(std::string_view name, btCodeTypes& type) {
     for (std::size_t i = 0; i < kTypeNames.size(); ++i) {
         if (equalNoCase(name, kTypeNames[i])) {
@@ -109,7 +148,7 @@ std::string usageText() {
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
            "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
-           "       varlen-cli --print [OPTIONS] DATA\n"
+           "       varlen-cli --print [--printer NAME] [OPTIONS] DATA\n"
            "       varlen-cli --help | --version\n";
 }
 
@@ -157,6 +196,24 @@ std::string helpText() {
            "                     PDF and EPS)\n"
            "  --allow-inverse    draw a foreground that is not darker than the background (scanners\n"
            "                     need dark bars on a light ground, so it is refused without this)\n"
+           "  --allow-low-contrast  draw colours whose symbol contrast (the background's relative\n"
+           "                     luminance less the foreground's) is below 0.5, which is refused\n"
+           "                     without this: scanners miss such bars\n"
+           "\n"
+           "Label printers:\n"
+           "  --mono             two colours only: text without anti-aliasing (hinted for the dots\n"
+           "                     drawn), PNG and BMP at 1 bit a pixel, GIF with two colours; the\n"
+           "                     vector types are unchanged\n"
+           "  --x-dim LEN        module width (X-dimension) as a length: 0.33mm, 13mil, 0.013in, from\n"
+           "                     0.1 to 10 mm, instead of --module; with --dpi whole dots, the nearest,\n"
+           "                     at least one\n"
+           "  --bar-height LEN   height of the data bars (guard bars reach below them as usual), from\n"
+           "                     1 to 500 mm, instead of --height; with --dpi the nearest dot\n"
+           "  --check-size       refuse a symbol whose X-dimension or bar height lies outside GS1's\n"
+           "                     symbol specification table: EAN/UPC and bookland table 1 (retail),\n"
+           "                     itf14 table 2 (distribution), gs1-128 table 5 (logistic units)\n"
+           "  --verbose          say the X-dimension and bar height drawn (standard error; --dump: a\n"
+           "                     third line)\n"
            "\n"
            "Output:\n"
            "  -o FILE            the file type by its extension: .bmp .gif .tif .jpg .emf .png .svg .pdf\n"
@@ -169,7 +226,10 @@ std::string helpText() {
            "                     dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and EPS at N\n"
            "                     dots per inch (TIFF keeps its fixed 87.7)\n"
            "  --print            print on the default printer at physical size, 200/200 dots from\n"
-           "                     the corner of the printable area, as the window's Print does\n"
+           "                     the corner of the printable area, as the window's Print does, laid\n"
+           "                     out for the printer's resolution (--dpi N: for N dots per inch)\n"
+           "  --printer NAME     print on the CUPS queue NAME instead of the default one (implies\n"
+           "                     --print)\n"
            "  --batch FILE|-     one data set per line of FILE (- standard input), each written to the\n"
            "                     name -o PATTERN gives: %n the line number, %0Nn zero-padded to N\n"
            "                     digits, %s the data with characters unsafe in file names as \"_\",\n"
@@ -193,6 +253,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     CliOptions options;
     bool optionsEnded = false;
     bool drawing = false;
+    bool moduleGiven = false, heightGiven = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -258,6 +319,22 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), options.module) ||
                 options.module < SC0 || options.module > SC9)
                 throw UsageError("--module takes SC0 to SC9");
+            moduleGiven = true;
+        } else if (name == "--x-dim" || name == "--bar-height") {
+            const std::string_view text = value();
+            double millimetres = 0;
+            if (!parseLength(text, millimetres))
+                throw UsageError(std::string(name) + " takes a length with its unit: 0.33mm, 13mil or 0.013in");
+            for (const LengthRange& range : kLengthRanges) {
+                if (range.option != name) continue;
+                if (millimetres < range.min || millimetres > range.max) {
+                    char message[96];
+                    std::snprintf(message, sizeof message, "%s must be between %g mm and %g mm", range.option.data(),
+                                  range.min, range.max);
+                    throw UsageError(message);
+                }
+            }
+            (name == "--x-dim" ? options.xDimensionMM : options.barHeightMM) = millimetres;
         } else if (name == "--rotate") {
             int degrees = 0;
             if (!parseInt(value(), degrees) || degrees % 90 != 0 || degrees < 0 || degrees > 270)
@@ -271,6 +348,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (name == "--height" || name == "--text-height") {
                 if (number < 20 || number > 200) throw UsageError(std::string(name) + " must be between 20 and 200");
                 (name == "--height" ? options.heightPercent : options.textHeight) = number;
+                heightGiven = heightGiven || name == "--height";
             } else if (name == "--scale") {
                 if (number < 1) throw UsageError("--scale must be 1 or more");
                 options.scale = number;
@@ -306,6 +384,11 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             noValue();
             options.target = Target::Printer;
             drawing = true;
+        } else if (name == "--printer") {
+            options.printer = std::string(value());
+            if (options.printer.empty()) throw UsageError("--printer needs the name of a CUPS queue");
+            options.target = Target::Printer;
+            drawing = true;
         } else if (name == "--font") {
             options.font = std::string(value());
         } else if (name == "--bearer") {
@@ -325,6 +408,12 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         } else if (name == "--quiet-zones" || name == "--allow-inverse") {
             noValue();
             (name == "--quiet-zones" ? options.quietZones : options.allowInverse) = true;
+        } else if (name == "--mono" || name == "--check-size" || name == "--allow-low-contrast" || name == "--verbose") {
+            noValue();
+            if (name == "--mono") options.mono = true;
+            else if (name == "--check-size") options.checkSize = true;
+            else if (name == "--allow-low-contrast") options.allowLowContrast = true;
+            else options.verbose = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
             if (name == "--no-text") options.humanReadable = false;
@@ -340,7 +429,8 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         if (options.mode == Mode::Dump) throw UsageError("--dump and -o or --print exclude each other");
         if (options.mode != Mode::Help && options.mode != Mode::Version) options.mode = Mode::Draw;
         if (options.target == Target::Printer) {
-            if (!options.output.empty()) throw UsageError("--print and -o exclude each other");
+            if (!options.output.empty())
+                throw UsageError(options.printer.empty() ? "--print and -o exclude each other" : "--printer and -o exclude each other");
         } else if (options.output == "-") {
             if (options.format.empty()) throw UsageError("-o - needs --format");
             if (options.batch) throw UsageError("--batch writes files: -o needs a name pattern");
@@ -362,6 +452,41 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         throw UsageError("--fg " + hexColor(options.foreground) + " is not darker than --bg " +
                          hexColor(options.background) + ": scanners need dark bars on a light ground " +
                          "(--allow-inverse draws it all the same)");
+    // A dark enough foreground can still lie too close to the background for a reader: the symbol
+    // contrast (of an inverse symbol, light bars on a dark ground, the same difference the other
+    // way round) must reach kLeastSymbolContrast.
+    if (!options.transparent && !options.allowLowContrast) {
+        const double contrast = symbolContrast(options.foreground, options.background);
+        if ((options.allowInverse ? std::fabs(contrast) : contrast) < kLeastSymbolContrast) {
+            char value[16];
+            // Two decimals, cut rather than rounded: 0.497 is no 0.50 in a message that refuses it.
+            std::snprintf(value, sizeof value, "%.2f", std::floor((options.allowInverse ? std::fabs(contrast) : contrast) * 100) / 100);
+            throw UsageError("--fg " + hexColor(options.foreground) + " and --bg " + hexColor(options.background) +
+                             " have a symbol contrast of " + value + ", below 0.5: scanners miss such bars " +
+                             "(--allow-low-contrast draws them all the same)");
+        }
+    }
+    // Sizes in millimetres replace the classic size options, which would otherwise say otherwise.
+    if (options.xDimensionMM > 0 && moduleGiven)
+        throw UsageError("--module and --x-dim exclude each other: --x-dim gives the module width");
+    if (options.xDimensionMM > 0 && options.highDensity)
+        throw UsageError("--high-density and --x-dim exclude each other: --x-dim gives the module width");
+    if (options.barHeightMM > 0 && heightGiven)
+        throw UsageError("--height and --bar-height exclude each other: --bar-height gives the bars' height");
+    const TDataRule& rule = DataRuleOf(options.type, options.bookland);
+    if ((options.xDimensionMM > 0 || options.barHeightMM > 0) && (options.type == Postnet || options.type == Postnet_FIM))
+        throw UsageError(std::string(options.xDimensionMM > 0 ? "--x-dim" : "--bar-height") + " does not apply to " +
+                         rule.name + ": its bars are fixed in inches by the postal standard");
+    if (options.checkSize) {
+        if (options.mode != Mode::Draw) throw UsageError("--check-size goes with -o or --print");
+        if (!FindSizeRule(rule.name)) {
+            std::string covered;
+            for (const TSizeRule& size : SizeRules())
+                if (FindDataRule(size.symbology)) covered += std::string(covered.empty() ? "" : ", ") + size.symbology;
+            throw UsageError(std::string("--check-size: ") + rule.name +
+                             " is in no GS1 symbol specification table; these are: " + covered);
+        }
+    }
     if (options.transparent && options.target != Target::Printer && options.mode == Mode::Draw) {
         const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
                                                                             : SaveFileTypeOf(options.output);

@@ -61,6 +61,15 @@ struct CliOptions {
     TColor background = clWhite;      // --bg RRGGBB
     bool transparent = false;         // --bg none
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
+
+    // Label printers.
+    bool mono = false;              // --mono: two colours, text without anti-aliasing, 1-bit files
+    double xDimensionMM = 0;        // --x-dim LEN (0: --module's size)
+    double barHeightMM = 0;         // --bar-height LEN (0: the symbology's height and --height)
+    bool checkSize = false;         // --check-size: GS1's symbol specification table
+    bool allowLowContrast = false;  // --allow-low-contrast
+    std::string printer;            // --printer NAME (empty: the default queue)
+    bool verbose = false;           // --verbose: the X-dimension and bar height drawn
 };
 
 // Parses argv[1..argc-1]. Throws UsageError.
@@ -79,6 +88,13 @@ bool parseCodeType(std::string_view name, btCodeTypes& type);
 
 // A colour written RRGGBB (six hexadecimal digits) as the drawing surface's TColor.
 bool parseColor(std::string_view text, TColor& color);
+
+// A length with its unit, "0.33mm", "13mil" or "0.013in", in millimetres.
+bool parseLength(std::string_view text, double& millimetres);
+
+// The symbol contrast of a pair of colours: the background's relative luminance less the
+// foreground's (0 none, 1 black on white).
+double symbolContrast(TColor foreground, TColor background);
 const char* codeTypeName(btCodeTypes type);
 
 }  // namespace varlen::cli

@@ -1,0 +1,64 @@
+// The options as the engine's parameter record, and what a drawing makes of them on paper.
+#include "cli/Params.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "engine/DataRules.h"
+
+namespace varlen::cli {
+
+namespace {
+
+std::string dots(long double value) {
+    char text[32];
+    if (value == std::floor(value)) std::snprintf(text, sizeof text, "%.0Lf", value);
+    else std::snprintf(text, sizeof text, "%.2Lf", value);
+    return text;
+}
+
+}  // namespace
+
+Drawn drawnOf(const TSymbol& symbol, const TBarcodeParams& params, int dpi, int scale) {
+    Drawn drawn;
+    drawn.bars = DrawnBars(symbol, RenderParamsOf(params), dpi, dpi);
+    drawn.dotMM = 25.4 * scale / dpi;
+    return drawn;
+}
+
+TBarcodeParams paramsOf(const CliOptions& o) {
+    TBarcodeParams params;
+    params.CodeType = o.type;
+    params.Ratio = o.ratio;
+    StoreAddon(params, o.addon);
+    params.ModuleWidth = static_cast<btCodeSizes>(o.module);
+    params.Rotation = static_cast<btCodeRotate>(o.rotation);
+    params.HeightPercent = o.heightPercent;
+    params.FontScaling = o.textHeight;
+    params.FontName = o.font;
+    params.HumanReadable = o.humanReadable;
+    params.ZoomSize = o.exact;
+    params.HighDensity = o.highDensity;
+    params.WidthReduce = o.widthReduce;
+    params.QuietZones = o.quietZones;
+    params.Bearer = o.bearer;
+    params.Foreground = o.foreground;
+    params.Background = o.background;
+    params.TransparentBackground = o.transparent;
+    params.XDimensionMM = o.xDimensionMM;
+    params.BarHeightMM = o.barHeightMM;
+    params.Mono = o.mono;
+    return params;
+}
+
+std::string drawnSizeText(const TSymbol& symbol, const TBarcodeParams& params, int dpi, int scale) {
+    const Drawn drawn = drawnOf(symbol, params, dpi, scale);
+    if (drawn.bars.ModuleDots == 0) return "bars fixed in inches by the postal standard";
+    char text[160];
+    std::snprintf(text, sizeof text, "X-dimension %.3f mm (%s dots at %d dpi), bar height %.2f mm (%d dots)",
+                  double(drawn.bars.ModuleDots) * drawn.dotMM, dots(drawn.bars.ModuleDots * scale).c_str(), dpi,
+                  drawn.bars.DataBarDots * drawn.dotMM, drawn.bars.DataBarDots * scale);
+    return text;
+}
+
+}  // namespace varlen::cli
