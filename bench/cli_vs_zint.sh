@@ -4,11 +4,15 @@
 # zint: its default scale 1 is 2 pixels a module), one job. Each program runs ROUNDS times,
 # alternating which goes first, each into a fresh folder; the medians of each one's processor time
 # (user + system) and wall time are reported with the ratios. Run it on a memory file system
-# (BENCH_DIR=/dev/shm) to leave the disk out.
-#   bench/cli_vs_zint.sh [path/to/varlen-cli] [rounds]
+# (BENCH_DIR=/dev/shm) to leave the disk out. With "mono" varlen-cli draws for a label printer
+# (--mono: text without anti-aliasing, 1-bit PNG), the form zint writes; the total size of each
+# program's files is reported too.
+#   bench/cli_vs_zint.sh [path/to/varlen-cli] [rounds] [mono]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
 ROUNDS=${2:-5}
+MONO=()
+[ "${3:-}" = mono ] && MONO=(--mono)
 LINES=10000
 # BENCH_DIR picks the file system the files go to (see common.sh).
 source "$(dirname "$0")/common.sh"
@@ -18,7 +22,7 @@ cpu_of() { awk '{ print $1 + $2 }' "$1"; }
 run_ours() {
     local t0 t1
     t0=$(now)
-    /usr/bin/time -o "$work/time" -f "%U %S" "$CLI" --batch "$work/ean.txt" -o "$work/v$1/%05n.png" --type ean13 --scale 2 --jobs 1
+    /usr/bin/time -o "$work/time" -f "%U %S" "$CLI" --batch "$work/ean.txt" -o "$work/v$1/%05n.png" --type ean13 --scale 2 --jobs 1 ${MONO[@]+"${MONO[@]}"}
     t1=$(now)
     ours+=("$(echo "$t1 - $t0" | bc -l)")
     ours_cpu+=("$(cpu_of "$work/time")")
@@ -53,3 +57,9 @@ printf 'files: %s lines, %s rounds, load average %s\n' $LINES "$ROUNDS" "$(cut -
 printf 'varlen-cli --batch: CPU median %.3f s (%s), wall median %.3f s\n' "$c_ours" "${ours_cpu[*]}" "$m_ours"
 printf 'zint --batch:       CPU median %.3f s (%s), wall median %.3f s\n' "$c_zint" "${theirs_cpu[*]}" "$m_zint"
 printf 'varlen-cli / zint:  CPU %.2f, wall %.2f\n' "$(echo "$c_ours / $c_zint" | bc -l)" "$(echo "$m_ours / $m_zint" | bc -l)"
+# The bytes of the files of one round (du -b counts the folder's own entry too: the files only).
+bytes_in() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }'; }
+b_ours=$(bytes_in "$work/v0")
+b_zint=$(bytes_in "$work/z0")
+printf 'files:              varlen-cli %s bytes, zint %s bytes, varlen-cli / zint %.2f\n' "$b_ours" "$b_zint" \
+    "$(echo "$b_ours / $b_zint" | bc -l)"
