@@ -55,8 +55,9 @@ std::string drawnSizeText(const TSymbol& symbol, const TBarcodeParams& params, i
     const Drawn drawn = drawnOf(symbol, params, dpi, scale);
     if (drawn.bars.ModuleDots == 0) return "bars fixed in inches by the postal standard";
     char text[160];
-    std::snprintf(text, sizeof text, "X-dimension %.3f mm (%s dots at %d dpi), bar height %.2f mm (%d dots)",
-                  double(drawn.bars.ModuleDots) * drawn.dotMM, dots(drawn.bars.ModuleDots * scale).c_str(), dpi,
+    const long double module = drawn.bars.ModuleDots * scale;
+    std::snprintf(text, sizeof text, "X-dimension %.3f mm (%s %s at %d dpi), bar height %.2f mm (%d dots)",
+                  double(drawn.bars.ModuleDots) * drawn.dotMM, dots(module).c_str(), module == 1 ? "dot" : "dots", dpi,
                   drawn.bars.DataBarDots * drawn.dotMM, drawn.bars.DataBarDots * scale);
     return text;
 }

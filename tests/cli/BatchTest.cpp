@@ -120,7 +120,8 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
     for (const char* option : {"--dump", "--type", "--addon", "--ratio", "--module", "--rotate", "--height", "--text-height",
                                "--font", "--no-text", "--exact", "--high-density", "--width-reduce", "--margin", "--scale",
                                "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland", "--jobs",
-                               "--shard"})
+                               "--shard", "--mono", "--x-dim", "--bar-height", "--check-size", "--printer",
+                               "--allow-low-contrast", "--verbose"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
