@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string_view>
 
 #include <cups/cups.h>
 
@@ -21,6 +22,8 @@ struct CupsApi {
     decltype(&::cupsCopyDestInfo) copyDestInfo;
     decltype(&::cupsFreeDestInfo) freeDestInfo;
     decltype(&::cupsGetDestMediaDefault) getDestMediaDefault;
+    decltype(&::cupsGetDestMediaByName) getDestMediaByName;
+    decltype(&::ippGetString) getString;
     decltype(&::cupsFindDestDefault) findDestDefault;
     decltype(&::ippGetResolution) getResolution;
     decltype(&::cupsAddOption) addOption;
@@ -52,6 +55,8 @@ const CupsApi* cups() {
                  lookUp(library, "cupsCopyDestInfo", &api.copyDestInfo) &&
                  lookUp(library, "cupsFreeDestInfo", &api.freeDestInfo) &&
                  lookUp(library, "cupsGetDestMediaDefault", &api.getDestMediaDefault) &&
+                 lookUp(library, "cupsGetDestMediaByName", &api.getDestMediaByName) &&
+                 lookUp(library, "ippGetString", &api.getString) &&
                  lookUp(library, "cupsFindDestDefault", &api.findDestDefault) &&
                  lookUp(library, "ippGetResolution", &api.getResolution) &&
                  lookUp(library, "cupsAddOption", &api.addOption) && lookUp(library, "cupsFreeOptions", &api.freeOptions) &&
@@ -94,14 +99,36 @@ private:
     throw EInOutError(std::string("The print job failed: ") + api.lastErrorString());
 }
 
+// A destination's own option (the user's lpoptions or the queue's defaults), or nullptr.
+const char* cupsGetOptionOf(const cups_dest_t* dest, const char* name) {
+    for (int i = 0; i < dest->num_options; ++i)
+        if (std::string_view(dest->options[i].name) == name) return dest->options[i].value;
+    return nullptr;
+}
+
 // What the queue's defaults say of its paper and resolution.
 TPrintQueue queueOf(const CupsApi* api, cups_dest_t* dest) {
     TPrintQueue queue;
     queue.Name = dest->instance ? std::string(dest->name) + "/" + dest->instance : std::string(dest->name);
     if (cups_dinfo_t* info = api->copyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
         cups_size_t size{};
-        if (api->getDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size) && size.width > 0 && size.length > 0) {
-            queue.Media = size.media;
+        bool found = api->getDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size);
+        // For a label printer's driver cupsGetDestMediaDefault answers with the first of its custom
+        // sizes (a label of 1.25 x 0.25 inch for CUPS's Zebra driver set to 4 x 6 inch), which
+        // would put the symbol off the page: then the paper the queue names is looked up by name.
+        const char* chosen = cupsGetOptionOf(dest, "media");
+        ipp_attribute_t* media = chosen ? nullptr : api->findDestDefault(CUPS_HTTP_DEFAULT, dest, info, "media");
+        const char* name = chosen ? chosen : media ? api->getString(media, 0, nullptr) : nullptr;
+        const auto custom = [](const char* n) { return std::string_view(n).substr(0, 7) == "custom_"; };
+        bool named = false;
+        if ((!found || custom(size.media)) && name && !custom(name)) {
+            cups_size_t byName{};
+            named = api->getDestMediaByName(CUPS_HTTP_DEFAULT, dest, info, name, 0, &byName);
+            if (named) size = byName;
+            found = found || named;
+        }
+        if (found && size.width > 0 && size.length > 0) {
+            queue.Media = named ? name : size.media;
             queue.WidthMM = size.width / 100.0;
             queue.HeightMM = size.length / 100.0;
             queue.LeftMM = size.left / 100.0;

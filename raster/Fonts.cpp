@@ -35,8 +35,9 @@ std::mutex& freetypeLock() {
 }  // namespace varlen
 
 // FreeType's drivers for scalable fonts (TrueType, OpenType, Type 1, CID), their helpers, the
-// anti-aliasing renderer and the monochrome one. They are FreeType's own module classes, visible where the library is
-// linked from its archive (varlen-cli) and absent (null) where it is a shared library.
+// anti-aliasing renderer and the monochrome one. They are FreeType's own module classes, visible
+// where the library is linked from its archive (varlen-cli) and absent (null) where it is a shared
+// library.
 extern "C" {
 extern const FT_Module_Class sfnt_module_class __attribute__((weak));
 extern const FT_Module_Class tt_driver_class __attribute__((weak));

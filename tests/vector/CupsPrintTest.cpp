@@ -84,6 +84,12 @@ void childPrints(const std::string& prefix) {
     for (const auto& f : layout.fills) narrowest = std::min(narrowest, f.rect.Right - f.rect.Left);
     std::printf("LABEL %d\n", narrowest);
     EXPECT_EQ(errorOf([] { PrintQueueNamed("VarlenNoSuch"); }), "No printer \"VarlenNoSuch\" is installed");
+    // A queue with CUPS's Zebra label driver, as the manual sets one up, reports its 203 dpi and the
+    // label it is given.
+    const TPrintQueue zebra = PrintQueueNamed("VarlenZebra");
+    EXPECT_EQ(zebra.Dpi, 203);
+    EXPECT_NEAR(zebra.WidthMM, 101.6, 0.1);
+    EXPECT_NEAR(zebra.HeightMM, 152.4, 0.1);
     ASSERT_EQ(test::runProcess({"/usr/sbin/cupsreject", "VarlenPDF"}).exitCode, 0);
     EXPECT_EQ(errorOf([&] { PrintOnDefaultQueue(sourceOf(kRows[0]), {}, prefix + "refused"); }).rfind("The print job failed: ", 0), 0u);
     std::fflush(stdout);
@@ -122,6 +128,8 @@ TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
     }
     const char* ppd = "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd";
     ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenLabel", "-v", "cups-pdf:/", "-E", "-P", ppd}).exitCode, 0);
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenZebra", "-v", "cups-pdf:/", "-m", "drv:///sample.drv/zebra.ppd"}).exitCode, 0);
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenZebra", "-o", "Resolution=203dpi", "-o", "PageSize=w288h432"}).exitCode, 0);
     QProcessEnvironment env = cups.childEnvironment();
     env.insert("VARLEN_CUPS_CHILD", QString::fromStdString(cups.prefix));
     const std::string output = test::PrivateCups::runChild(env, "CupsPrint.PdfPageOnTheDefaultQueue", &failure);
