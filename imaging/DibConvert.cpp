@@ -4,6 +4,7 @@
 #include <array>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 
 namespace varlen {
 
@@ -76,17 +77,23 @@ void rowTo216(const TDibView& dib, int y, std::uint8_t* dst, std::vector<std::ui
     }
 }
 
-}  // namespace
-
-TDib ReduceTo216Colors(const TDibView& dib) {
+// A picture of the view's size and resolution, `bitCount` deep over `colors`, every index 0.
+TDib blankLike(const TDibView& dib, std::uint16_t bitCount, std::vector<RGBQuad> colors) {
     TDib out;
     out.width = dib.width;
     out.height = dib.height;
-    out.bitCount = 8;
+    out.bitCount = bitCount;
     out.xPelsPerMeter = dib.xPelsPerMeter;
     out.yPelsPerMeter = dib.yPelsPerMeter;
-    out.colors = Palette216();
+    out.colors = std::move(colors);
     out.bits.assign(out.imageSize(), 0);
+    return out;
+}
+
+}  // namespace
+
+TDib ReduceTo216Colors(const TDibView& dib) {
+    TDib out = blankLike(dib, 8, Palette216());
     std::vector<std::uint8_t> rgb;
     for (int y = 0; y < dib.height; ++y) rowTo216(dib, y, out.row(y), rgb);
     return out;
@@ -102,14 +109,7 @@ std::vector<std::uint8_t> Indices216(const TDibView& dib) {
 
 TDib ToHalftone8(const TDibView& dib) {
     const std::vector<RGBQuad>& palette = HalftonePalette();
-    TDib out;
-    out.width = dib.width;
-    out.height = dib.height;
-    out.bitCount = 8;
-    out.xPelsPerMeter = dib.xPelsPerMeter;
-    out.yPelsPerMeter = dib.yPelsPerMeter;
-    out.colors = palette;
-    out.bits.assign(out.imageSize(), 0);
+    TDib out = blankLike(dib, 8, palette);
     // Nearest by squared distance, the first of equals; remembered per colour, since a barcode
     // has few of them.
     std::unordered_map<std::uint32_t, std::uint8_t> found;
@@ -140,14 +140,7 @@ TDib ToHalftone8(const TDibView& dib) {
 }
 
 TDib TwoColourDib(const TDibView& dib, RGBQuad ink, RGBQuad ground) {
-    TDib out;
-    out.width = dib.width;
-    out.height = dib.height;
-    out.bitCount = 1;
-    out.xPelsPerMeter = dib.xPelsPerMeter;
-    out.yPelsPerMeter = dib.yPelsPerMeter;
-    out.colors = {ink, ground};
-    out.bits.assign(out.imageSize(), 0);
+    TDib out = blankLike(dib, 1, {ink, ground});
     const auto distance = [](const std::uint8_t* rgb, RGBQuad q) {
         const long dr = rgb[0] - q.rgbRed, dg = rgb[1] - q.rgbGreen, db = rgb[2] - q.rgbBlue;
         return dr * dr + dg * dg + db * db;
