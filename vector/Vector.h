@@ -25,9 +25,10 @@
 
 #include "engine/BarLL.h"
 #include "platform/Canvas.h"
-#include "platform/CupsPrint.h"
 
 namespace varlen {
+
+struct TPrintQueue;  // platform/CupsPrint.h
 
 enum class TVectorFormat { Svg, Pdf, Eps };
 
