@@ -744,6 +744,11 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter, int 
         return const_cast<const std::uint8_t*>(wide.data());
     };
     const std::size_t rowBytes = form.rowBytes(width);
+    const bool doubledBits = magnify == 2 && bpp == 1 && form.type == ColourType::Grey && form.depth == 1;
+    std::vector<std::uint8_t> narrow(doubledBits ? (std::size_t(view.width) + 7) / 8 : 0), wideBits(2 * narrow.size());
+    // Four bits each doubled: abcd becomes aabbccdd.
+    static constexpr std::uint8_t kDoubled[16] = {0x00, 0x03, 0x0C, 0x0F, 0x30, 0x33, 0x3C, 0x3F,
+                                                  0xC0, 0xC3, 0xCC, 0xCF, 0xF0, 0xF3, 0xFC, 0xFF};
 
     // Filtered rows: filter byte, then the row. Deflated a row at a time, without the filtered
     // picture in memory. Levels of grey and colours: "Up" after the first row, which makes a
@@ -791,7 +796,17 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter, int 
             y += times;
             continue;
         }
-        convertRow(form, sourceRow(y), bpp, width, set, greyIndex, current.data(), values.data());
+        if (doubledBits) {
+            // A black-and-white label magnified twice: its row at one bit a pixel, every bit twice.
+            packBlackWhite(narrow.data(), rows.row(y / 2), view.width);
+            for (std::size_t i = 0; i < narrow.size(); ++i) {
+                wideBits[2 * i] = kDoubled[narrow[i] >> 4];
+                wideBits[2 * i + 1] = kDoubled[narrow[i] & 15];
+            }
+            std::memcpy(current.data(), wideBits.data(), rowBytes);
+        } else {
+            convertRow(form, sourceRow(y), bpp, width, set, greyIndex, current.data(), values.data());
+        }
         if (up) {
             filtered[0] = y == 0 ? 0 : 2;
             subtractRow(filtered.data() + 1, current.data(), previous.data(), rowBytes);

@@ -326,8 +326,8 @@ void TRasterCanvas::blitUpright(const TGlyphImage& glyph, int x, int y, const st
     }
 }
 
-// A monochrome glyph (coverage 0 or 255) magnified `dot` times, upright, its top-left dot at (x,
-// y): each run of ink along a glyph row is one span of the ink `dot` rows high. Full coverage
+// A monochrome glyph (coverage 0 or 255) magnified `dot` times (or not, dot 1), upright, its
+// top-left dot at (x, y): each run of ink along a glyph row is one span of the ink `dot` rows high. Full coverage
 // lays the ink as it is, also over a transparent pixel, which becomes opaque.
 void TRasterCanvas::blitMagnified(const TGlyphImage& glyph, int x, int y, int dot, const std::uint8_t* ink) {
     const int bpp = m_target.bytesPerPixel;
@@ -437,12 +437,12 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
         const auto glyph = face.Glyph(c, emX, emY, phase);
         if (!glyph) continue;
         const int gx = ix + glyph->Left, gy = baseline - glyph->Top;
-        if (turn.q == 0 && dot == 1) {
-            blitUpright(*glyph, turn.rx + gx, turn.ry + gy, colour);
+        if (turn.q == 0 && m_monoText) {
+            blitMagnified(*glyph, turn.rx + gx * dot, turn.ry + gy * dot, dot, colour);
             continue;
         }
         if (turn.q == 0) {
-            blitMagnified(*glyph, turn.rx + gx * dot, turn.ry + gy * dot, dot, colour);
+            blitUpright(*glyph, turn.rx + gx, turn.ry + gy, colour);
             continue;
         }
         for (int row = 0; row < glyph->Height; ++row) {

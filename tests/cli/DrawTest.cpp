@@ -541,6 +541,12 @@ TEST_F(CliDraw, GS1SizeTablesOnBothSidesOfEveryLimit) {
         {{"--type", "gs1-128", "--x-dim", "0.9313mm", "--bar-height", "31.75mm", sscc}, ""},  // 22 dots
         {{"--type", "gs1-128", "--x-dim", "0.9737mm", "--bar-height", "31.75mm", sscc},       // 23 dots
          "gs1-128: X-dimension 0.974 mm drawn; " + logistics + " asks for 0.495 to 0.940 mm"},
+        {{"--type", "itf14", "--x-dim", "0.4657mm", "--bar-height", "32mm", "1234567890123"},
+         "itf14: X-dimension 0.466 mm drawn; GS1 symbol specification table 2 (general distribution) asks for 0.495 "
+         "to 1.016 mm"},
+        {{"--type", "itf14", "--x-dim", "0.508mm", "--bar-height", "31.7mm", "1234567890123"},
+         "itf14: bar height 31.71 mm drawn; GS1 symbol specification table 2 (general distribution) asks for at least "
+         "31.75 mm"},
         {{"--type", "itf14", "--x-dim", "1.016mm", "--bar-height", "32mm", "1234567890123"}, ""},  // 24 dots
         {{"--type", "itf14", "--x-dim", "1.058mm", "--bar-height", "32mm", "1234567890123"},
          "itf14: X-dimension 1.058 mm drawn; GS1 symbol specification table 2 (general distribution) asks for 0.495 "

@@ -74,12 +74,19 @@ TEST(Png, EveryKindOfPictureInItsSmallestExactForm) {
     TBitmap mono(30, 10);  // rows of 4 bytes, the last one partly padding
     mono.Canvas().SetBrushColor(clBlack);
     mono.Canvas().FillRect({3, 0, 9, 10});
+    TBitmap greyMono;  // 29 pixels: the last byte of a doubled row is partly padding
+    greyMono.SetGrey();
+    greyMono.SetSize(29, 6);
+    greyMono.Canvas().SetBrushColor(clBlack);
+    greyMono.Canvas().FillRect({1, 0, 4, 6});
+    greyMono.Canvas().FillRect({25, 2, 29, 4});
     TBitmap halftone = picture(false, true, false);
     halftone.SetPixelFormat(pf8bit);
     const auto grey = [](int v) { return 0xFF000000u | std::uint32_t(v) * 0x010101u; };
     std::vector<Row> rows = {
         {"black and white only", mono.GetDIBits(), "1-bit grayscale"},
         {"black and white, every pixel 3 x 3", mono.GetDIBits(), "1-bit grayscale", 3},
+        {"black and white on the grey ramp, every pixel 2 x 2", greyMono.GetDIBits(), "1-bit grayscale", 2},
         {"grey text on the display format", picture(false, false, false).GetDIBits(), "8-bit grayscale"},
         {"grey text drawn on the grey ramp", picture(true, false, false).GetDIBits(), "8-bit grayscale"},
         {"four greys, each exact at 2 bits", painted(23, 7, 24, [&](int x, int) { return grey(85 * (x % 4)); }), "2-bit grayscale"},
