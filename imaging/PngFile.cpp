@@ -727,8 +727,11 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter, int 
 
     // The rows of the picture written: each source row `magnify` times, each pixel as often.
     const int width = view.width * magnify, height = view.height * magnify;
-    std::vector<char> repeats(std::size_t(height), 0);
-    for (int y = 0; y < height; ++y) repeats[std::size_t(y)] = y % magnify != 0 || sourceRepeats[std::size_t(y / magnify)];
+    std::vector<char> repeats = sourceRepeats;
+    if (magnify > 1) {
+        repeats.assign(std::size_t(height), 1);
+        for (int y = 0; y < view.height; ++y) repeats[std::size_t(y) * magnify] = sourceRepeats[std::size_t(y)];
+    }
     std::vector<std::uint8_t> wide(magnify > 1 ? std::size_t(width) * bpp : 0);
     const auto sourceRow = [&](int y) {
         const std::uint8_t* p = rows.row(y / magnify);
