@@ -1,7 +1,9 @@
+# SPDX-License-Identifier: MIT
 # Varlen: `make run` builds the window and starts it; `make test` builds everything and runs every
 # test; `make programs` builds both programs, `make install` and `make deb` install or package
 # them. Each first installs what is missing (Debian packages, through scripts/install-deps.sh) and
-# builds out of tree in build/.
+# builds out of tree in build/: a user's targets only the `build` set (what building and running
+# take), the targets that build or run tests, fuzzers and benchmarks the `test` set as well.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= fuzz-build
@@ -15,17 +17,26 @@ FUZZ_SECONDS  ?= 600
 # The test programs of the sanitizer build.
 SANITIZED_SUITES := engine_tests;platform_tests;raster_tests;control_tests;imaging_tests;vector_tests
 
-.PHONY: all deps configure build run programs install deb test unit-test sanitize-test fuzzers fuzz-smoke fuzz bench clean
+.PHONY: all deps test-deps configure test-configure build run programs install deb test unit-test sanitize-test \
+	fuzzers fuzz-smoke fuzz bench clean
 
 all: build
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh build
 
+test-deps:
+	@bash scripts/install-deps.sh build test
+
+# Without GoogleTest (the `test` set) the configuration leaves the tests out.
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
 
-build: configure
+test-configure: test-deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+
+# Everything: the programs, the library, the tests and the benchmarks.
+build: test-configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # Only what the window needs: no tests, no benchmarks.
@@ -42,9 +53,11 @@ programs: configure
 install: programs
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
-# The Debian package of the same files under /usr: $(BUILD)/varlen_VERSION_ARCH.deb.
+# The Debian packages of the same files under /usr, in $(BUILD): varlen (the window), varlen-cli,
+# libvarlenN (the shared library and the vector module) and libvarlen-dev, each
+# NAME_VERSION_ARCH.deb.
 deb: programs
-	@cd $(BUILD) && cpack -G DEB >/dev/null && ls "$$PWD"/varlen_*.deb
+	@cd $(BUILD) && cpack -G DEB >/dev/null && ls "$$PWD"/*.deb
 
 # Everything CI proves: the tests of the normal build, then the same tests built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then one minute of fuzzing per target.
@@ -53,17 +66,17 @@ test: unit-test
 	@$(MAKE) --no-print-directory fuzz-smoke
 
 unit-test: build
-	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 # The sanitizers' options (halt on the first report, leak check, suppressions) are compiled into
 # the test programs (tests/support/SanitizerOptions.cpp).
-sanitize-test: deps
+sanitize-test: test-deps
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARLEN_SANITIZE=ON \
 	  -DVARLEN_BUILD_BENCH=OFF "-DVARLEN_TEST_SUITES=$(SANITIZED_SUITES)" $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target varlen_tests
-	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-fuzzers: deps
+fuzzers: test-deps
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVARLEN_FUZZ=ON -DVARLEN_WITH_QT=OFF -DVARLEN_BUILD_TESTS=OFF -DVARLEN_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target varlen_fuzzers

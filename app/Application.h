@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's application object: its title, its help file, and the standard error handler that
 // shows an error no command caught.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's own pictures, drawn at run time: the toolbar images, the window icon and the
 // picture of the splash window and the about box.

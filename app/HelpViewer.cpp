@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "app/HelpViewer.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QUrl>
@@ -38,6 +40,14 @@ void THelpViewer::ShowContents(const QString& fileName) {
     show();
     raise();
     activateWindow();
+}
+
+void THelpViewer::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QString ResolveHelpFile(const QString& helpFile, const QString& dataFolder) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The help viewer: a window of its own that shows the program's help file (HTML) with working
 // links, the way the desktop's help program showed the old help files. One viewer per main window;
@@ -21,6 +22,10 @@ public:
 
     QTextBrowser* Browser = nullptr;
     QString FileName() const { return fileName_; }
+
+protected:
+    // Escape closes the window, as it does a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString fileName_;

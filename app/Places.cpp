@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Places.h"
 
 #include <pwd.h>

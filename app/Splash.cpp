@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Splash.h"
 
 #include <QGuiApplication>

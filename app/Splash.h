@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TSplashScreen: the borderless window with the program's picture that stands while the main
 // window is being built. It has no behaviour of its own.

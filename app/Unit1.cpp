@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1: start-up, symbology selection and data entry, the settings file and the menu commands.
 #include "app/Unit1.h"
 
@@ -23,6 +24,7 @@
 #include "app/Artwork.h"
 #include "app/HelpViewer.h"
 #include "app/Places.h"
+#include "app/ReadBackStatus.h"
 #include "app/Unit2.h"
 #include "VarlenVersion.h"
 #include "engine/DataRules.h"
@@ -180,6 +182,7 @@ void TForm1::FormCreate() {
             ComboBox2->addItems(QFontDatabase::families());
             ComboBox2->setCurrentIndex(-1);
             ComboBox2->setEditText(text);
+            FitPopupToItems(ComboBox2);
         }
         ComboBox2->setEditText(readSetting(ini, "varlen", QStringLiteral("font"), QStringLiteral("Arial")));
         Barcode1->setBar_Fontname(ToLatin1(ComboBox2->currentText()));
@@ -189,6 +192,7 @@ void TForm1::FormCreate() {
             for (const Entry& entry : kEntries) ComboBox1->addItem(QString::fromLatin1(entry.text));
             ComboBox1->setCurrentIndex(-1);
             ComboBox1->setEditText(text);
+            FitPopupToItems(ComboBox1);
         }
         const int stored = StrToInt(readSetting(ini, "varlen", QStringLiteral("bctype"), QStringLiteral("2")));
         {
@@ -411,6 +415,14 @@ void TForm1::saveSize(QAction* item, const QString& factor) {
     item->setChecked(true);
     lblsaveRatio = factor;
     writeSetting("Varlen", "sratio", lblsaveRatio);
+    requestReadBack();
+}
+
+void TForm1::requestReadBack() {
+    bool number = false;
+    const int factor = lblsaveRatio.toInt(&number);
+    // A status note on data that encodes says the symbol carries other data than was typed.
+    ReadBackStatus->request(Barcode1->Engine().Params, Barcode1->Device(), number && factor >= 1 ? factor : 1, !StatusNote->text().isEmpty());
 }
 
 void TForm1::C11Click() { saveSize(C11, QStringLiteral("1")); }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TForm1: the main window. Two toolbars (commands, font list and symbology list; data box and
 // add-on box), the menu bar, the white scroll area with the preview Barcode1, and the status bar.
@@ -36,6 +37,7 @@ namespace varlen {
 
 class TAboutBox;
 class THelpViewer;
+class TReadBackStatus;
 
 // How Save asks for the target file: given the prepared save dialog, returns the chosen name as a
 // full path, or the empty text when the user cancels. The window's own runs the dialog; tests put
@@ -107,6 +109,8 @@ public:
     QToolBar* ToolBar2 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusNote = nullptr;  // the status bar's panel: how the symbol differs from the data
+    QLabel* ReadBackNote = nullptr;  // and whether the symbol, as Save writes it, reads back
+    TReadBackStatus* ReadBackStatus = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
@@ -231,6 +235,8 @@ private:
     // failure is reported again.
     void writeSetting(const std::string& section, const std::string& key, const QString& value);
     void updateStatusNote() noexcept;
+    // Asks for the read-back of the symbol as Save would now write it (ReadBackNote shows it).
+    void requestReadBack();
     // Chooses the save dialog's file type by its extension ("tif"), which a bare name then gets.
     void selectSaveType(const QString& extension);
     // Puts text into a box from the program; the change operation runs when it really changed.
@@ -248,6 +254,10 @@ private:
     QWidget* canvas_ = nullptr;  // the white sheet inside ScrollBox1 that holds Barcode1
     bool settingsUnwritable_ = false;  // a failed write of the settings file has been reported
 };
+
+// Makes the list's popup at least as wide as its widest entry, whatever the width of the box
+// itself; the toolbar's boxes are narrow and their entries (font families) are not.
+void FitPopupToItems(QComboBox* list);
 
 // Text for the engine: Latin-1 bytes, "?" for each character outside Latin-1.
 std::string ToLatin1(const QString& text);

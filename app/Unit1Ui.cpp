@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TForm1's parts: actions, menus, toolbars, the scroll area with the preview, the save dialog.
 #include <algorithm>
 
@@ -12,13 +13,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QAbstractItemView>
 #include <QScrollArea>
+#include <QStyle>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
 
 #include "app/Application.h"
 #include "app/Artwork.h"
+#include "app/ReadBackStatus.h"
 #include "app/Unit1.h"
 
 namespace varlen {
@@ -325,7 +329,15 @@ void TForm1::createCentralArea() {
     StatusNote = new QLabel;
     StatusNote->setObjectName(QStringLiteral("StatusNote"));
     StatusBar1->addWidget(StatusNote, 1);
+    ReadBackNote = new QLabel;
+    ReadBackNote->setObjectName(QStringLiteral("ReadBackNote"));
+    StatusBar1->addPermanentWidget(ReadBackNote);
     setStatusBar(StatusBar1);
+    ReadBackStatus = new TReadBackStatus(this);
+    connect(ReadBackStatus, &TReadBackStatus::answered, ReadBackNote, [this](const QString& text, const QString& detail) {
+        ReadBackNote->setText(text);
+        ReadBackNote->setToolTip(detail);
+    });
 }
 
 void TForm1::createSaveDialog() {
@@ -359,6 +371,13 @@ void TForm1::selectSaveType(const QString& extension) {
     SaveDialog1->setDefaultSuffix(extension.toLower());
 }
 
+void FitPopupToItems(QComboBox* list) {
+    QAbstractItemView* view = list->view();
+    // Room for the scroll bar, which a list longer than the popup shows beside the entries.
+    const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    view->setMinimumWidth(view->sizeHintForColumn(0) + scrollBar + 2 * view->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+}
+
 // No menu of the toolbars: it would offer to hide them under their internal names.
 QMenu* TForm1::createPopupMenu() { return nullptr; }
 
@@ -366,6 +385,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Barcode1 && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
         canvas_->setMinimumSize(Barcode1->x() + Barcode1->width(), Barcode1->y() + Barcode1->height());
     }
+    // Each redraw asks whether the symbol reads back; the reading itself happens elsewhere.
+    if (watched == Barcode1 && event->type() == QEvent::Paint) requestReadBack();
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Unit2.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TAboutBox: the about box, created once at start and shown modally on demand. A click anywhere
 // on it, a click on its picture, its button and the Enter key close it.

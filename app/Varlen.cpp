@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Varlen: the program's entry. The splash stands while the main window is built (including its
 // deliberate start-up wait), then the main window and the about box take over and the message
 // loop runs until the user quits.
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
     // Answered before the toolkit starts, so that they work without a display and open no window.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("varlen %s\n", varlen::kVersion);
+            std::printf("varlen %s\n%s", varlen::kVersion, varlen::kCopyrightNotice);
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         }
         if (std::strcmp(argv[i], "--settings-path") == 0) {

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # varlen-cli --batch on one thread against two (--jobs 1, --jobs 2), with zint --batch beside them,
 # on the same 10,000 EAN-13 data lines written as PNG files with modules 2 pixels wide (as in
 # cli_vs_zint.sh). Each round runs the three into fresh folders, in a rotating order; the median

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Per-barcode cost of varlen-cli's work, in process: the dump of one EAN-13 (encode and format the
 // two lines) and one EAN-13 saved through the Save pipeline as BMP and as PNG, one TBarcode reused
 // with a new caption each time, as --batch does.

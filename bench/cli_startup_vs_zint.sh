@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # One EAN-13 PNG per process, the way scripts, Makefiles and web back ends call a generator:
 # varlen-cli against zint, side by side in one run. Each round runs each program RUNS times, every
 # run writing a label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the

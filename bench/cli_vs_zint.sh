@@ -1,12 +1,14 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # varlen-cli --batch against zint --batch on the same 10,000 EAN-13 data lines, both writing PNG
 # files with modules 2 pixels wide (varlen-cli: SC2 at 96 dots per inch is 1 pixel, --scale 2;
 # zint: its default scale 1 is 2 pixels a module), one job. Each program runs ROUNDS times,
 # alternating which goes first, each into a fresh folder; the medians of each one's processor time
-# (user + system) and wall time are reported with the ratios. Run it on a memory file system
-# (BENCH_DIR=/dev/shm) to leave the disk out. With "mono" varlen-cli draws for a label printer
-# (--mono: text without anti-aliasing, 1-bit PNG), the form zint writes; the total size of each
-# program's files is reported too.
+# (user + system) and wall time are reported with the ratios. A third column is varlen-cli with
+# --verify, every label read back before it is written, against varlen-cli without. Run it on a
+# memory file system (BENCH_DIR=/dev/shm) to leave the disk out. With "mono" varlen-cli draws for a
+# label printer (--mono: text without anti-aliasing, 1-bit PNG), the form zint writes, in both of
+# its columns; the total size of each program's files is reported too.
 #   bench/cli_vs_zint.sh [path/to/varlen-cli] [rounds] [mono]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
@@ -27,6 +29,15 @@ run_ours() {
     ours+=("$(echo "$t1 - $t0" | bc -l)")
     ours_cpu+=("$(cpu_of "$work/time")")
 }
+run_verify() {
+    local t0 t1
+    t0=$(now)
+    /usr/bin/time -o "$work/time" -f "%U %S" "$CLI" --batch "$work/ean.txt" -o "$work/r$1/%05n.png" --type ean13 --scale 2 --jobs 1 \
+        --verify ${MONO[@]+"${MONO[@]}"}
+    t1=$(now)
+    verified+=("$(echo "$t1 - $t0" | bc -l)")
+    verified_cpu+=("$(cpu_of "$work/time")")
+}
 run_zint() {
     local t0 t1
     t0=$(now)
@@ -42,21 +53,30 @@ run_zint() {
 # minutes while their inode table is not yet written back), so a program that runs right after
 # thousands of files were deleted pays seconds for it in the kernel. Before each round the
 # file system is written back and given those few seconds; who goes first alternates.
-declare -a ours theirs ours_cpu theirs_cpu
+declare -a ours theirs ours_cpu theirs_cpu verified verified_cpu
 for ((r = 0; r < ROUNDS; r++)); do
-    mkdir "$work/v$r" "$work/z$r"
+    mkdir "$work/v$r" "$work/z$r" "$work/r$r"
     sync; sleep 6
     if ((r % 2 == 0)); then run_ours $r; run_zint $r; else run_zint $r; run_ours $r; fi
+    sync; sleep 6
+    run_verify $r
 done
-[ "$(ls "$work/v0" | wc -l)" -eq $LINES ] && [ "$(ls "$work/z0" | wc -l)" -eq $LINES ] || { echo "missing files" >&2; exit 1; }
+for folder in v0 z0 r0; do
+    [ "$(ls "$work/$folder" | wc -l)" -eq $LINES ] || { echo "missing files" >&2; exit 1; }
+done
 m_ours=$(median "${ours[@]}")
 m_zint=$(median "${theirs[@]}")
+m_verified=$(median "${verified[@]}")
 c_ours=$(median "${ours_cpu[@]}")
 c_zint=$(median "${theirs_cpu[@]}")
+c_verified=$(median "${verified_cpu[@]}")
 printf 'files: %s lines, %s rounds, load average %s\n' $LINES "$ROUNDS" "$(cut -d' ' -f1-3 /proc/loadavg)"
 printf 'varlen-cli --batch: CPU median %.3f s (%s), wall median %.3f s\n' "$c_ours" "${ours_cpu[*]}" "$m_ours"
 printf 'zint --batch:       CPU median %.3f s (%s), wall median %.3f s\n' "$c_zint" "${theirs_cpu[*]}" "$m_zint"
 printf 'varlen-cli / zint:  CPU %.2f, wall %.2f\n' "$(echo "$c_ours / $c_zint" | bc -l)" "$(echo "$m_ours / $m_zint" | bc -l)"
+printf 'varlen-cli --verify: CPU median %.3f s (%s), wall median %.3f s\n' "$c_verified" "${verified_cpu[*]}" "$m_verified"
+printf 'with --verify / without: CPU %.2f, wall %.2f\n' "$(echo "$c_verified / $c_ours" | bc -l)" \
+    "$(echo "$m_verified / $m_ours" | bc -l)"
 # The bytes of the files of one round (du -b counts the folder's own entry too: the files only).
 bytes_in() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }'; }
 b_ours=$(bytes_in "$work/v0")

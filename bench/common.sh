@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the shell benchmarks: the data, the clock and the median.
 
 # ean_lines N FILE: N 12-digit EAN-13 data lines from a fixed linear congruential sequence, the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoding runs once per change of the barcode's properties (Encode) and in EncodeBars, which fills
 // the engine's pattern fields from it: the cost per symbol of both.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GIF encoder speed and size on a ten times magnified barcode (over a million pixels), side by side
 // with giflib's EGif encoder on the same pixels.
 #include <benchmark/benchmark.h>

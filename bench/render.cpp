@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing and export speed: one UPC-A with its text onto a screen bitmap, a ten times magnified
 // UPC-A written as a Windows bitmap, and the largest symbol (Code 39, 50 characters, SC9)
 // magnified ten times, drawn and saved by the Save command as BMP and GIF into a memory file

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # What the vector layer costs a program's start, in CPU time (perf's task-clock), side by side in
 # one run: a program that does nothing; the same linked with varlen_vector (the module's loader);
 # the same linked with cairo, FreeType and fontconfig directly (what the module spares); and one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's speed: from a keystroke in the data box to the repainted preview, for the
 // longest symbols the entries allow, with the preview's paints counted, and from creating the
 // window to its first painted frame (the deliberate start-up wait left out: the clock given to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming, parallel batch of varlen-cli.
 #include "cli/Batch.h"
 
@@ -11,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -21,6 +23,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/Csv.h"
 #include "cli/Pattern.h"
 #include "cli/Validate.h"
 #include "platform/Errors.h"
@@ -30,62 +33,40 @@ namespace varlen::cli {
 
 namespace {
 
-// Bytes of one line that are kept. No symbol takes a fraction of this, so a longer line still
-// fails as too long, and a line without an end cannot take the memory.
-constexpr std::size_t kLongestLine = 64 * 1024;
-
 // Lines read from a descriptor through one fixed buffer.
 class LineReader {
 public:
-    LineReader(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(64 * 1024) {}
+    explicit LineReader(InputBuffer& input) : input_(input) {}
 
-    // The next line without its "\n" (at most kLongestLine bytes of it); false at the end.
-    bool next(std::string& line) {
+    // The next line without its "\n" (at most kLongestRecord bytes of it, so that a line without
+    // an end cannot take the memory; `cut` tells whether it had more); false at the end.
+    bool next(std::string& line, bool& cut) {
         line.clear();
+        cut = false;
         bool any = false;
         for (;;) {
-            if (begin_ == end_ && !fill()) return any;
-            const char* start = buffer_.data() + begin_;
-            const auto* end = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
-            const std::size_t length = std::size_t((end ? end : buffer_.data() + end_) - start);
-            if (line.size() < kLongestLine) line.append(start, std::min(length, kLongestLine - line.size()));
+            const std::string_view bytes = input_.available();
+            if (bytes.empty()) return any;
+            const auto* end = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+            const std::size_t length = end ? std::size_t(end - bytes.data()) : bytes.size();
+            if (line.size() + length > kLongestRecord) cut = true;
+            if (line.size() < kLongestRecord) line.append(bytes.data(), std::min(length, kLongestRecord - line.size()));
             any = true;
-            begin_ += length;
-            if (end) {
-                ++begin_;
-                return true;
-            }
+            input_.take(length + (end ? 1 : 0));
+            if (end) return true;
         }
     }
-
-    std::uint64_t bytesRead() const { return read_; }
 
 private:
-    bool fill() {
-        for (;;) {
-            const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw EInOutError(name_ + ": " + std::strerror(errno));
-            begin_ = 0;
-            end_ = std::size_t(n);
-            read_ += std::uint64_t(n);
-            return n > 0;
-        }
-    }
-
-    int fd_;
-    std::string name_;
-    std::vector<char> buffer_;
-    std::size_t begin_ = 0, end_ = 0;
-    std::uint64_t read_ = 0;
+    InputBuffer& input_;
 };
 
-// One line handed to the processing: its place among the lines processed (seq, without gaps), its
-// number in the input, and its text as read.
+// One line (or CSV record) handed to the processing: its place among the lines processed (seq,
+// without gaps), its number in the input (where a record starts), and its text as read.
 struct Line {
     std::uint64_t seq;
     long number;
-    std::string text;
+    Record record;
 };
 
 // Lines that produce nothing and take no turn: empty once the line end of Windows (and, on the
@@ -168,20 +149,31 @@ private:
     std::unordered_map<std::size_t, std::uint64_t> writing_;  // name -> the line writing it now
 };
 
+// What became of a line: its failure, or a warning on the label written (each may be empty).
+struct Outcome {
+    std::string error;
+    std::string warning;
+};
+
 // The outcomes of the lines, reported in line order whichever thread finished them, with an
 // optional progress line on a terminal.
 class Reporter {
 public:
     Reporter(const MessageSink& errors, bool progress) : errors_(errors), progress_(progress) {}
 
-    void done(const Line& line, std::string message) {
+    void done(const Line& line, Outcome outcome) {
         std::lock_guard lock(mutex_);
-        waiting_.emplace(line.seq, std::make_pair(line.number, std::move(message)));
+        waiting_.emplace(line.seq, std::make_pair(line.number, std::move(outcome)));
         while (!waiting_.empty() && waiting_.begin()->first == reported_) {
-            const auto& [number, text] = waiting_.begin()->second;
-            if (!text.empty()) {
-                errors_(std::string(progress_ ? "\r" : "") + "varlen-cli: " + batchLineMessage(number, text) + '\n');
+            const auto& [number, result] = waiting_.begin()->second;
+            if (!result.error.empty()) {
+                errors_(std::string(progress_ ? "\r" : "") + "varlen-cli: " + batchLineMessage(number, result.error) + '\n');
                 failed_ = true;
+            }
+            // Every label of a batch is drawn alike: a warning the labels share is said once.
+            if (!result.warning.empty() && result.warning != lastWarning_) {
+                errors_(std::string(progress_ ? "\r" : "") + "varlen-cli: " + batchLineMessage(number, result.warning) + '\n');
+                lastWarning_ = result.warning;
             }
             if (progress_ && reported_ % 1000 == 999) errors_("\rline " + std::to_string(number));
             waiting_.erase(waiting_.begin());
@@ -214,7 +206,8 @@ private:
     const bool progress_;
     std::mutex mutex_;
     std::condition_variable roomy_;
-    std::map<std::uint64_t, std::pair<long, std::string>> waiting_;
+    std::map<std::uint64_t, std::pair<long, Outcome>> waiting_;
+    std::string lastWarning_;
     std::uint64_t reported_ = 0;
     std::uint64_t wakeAt_ = UINT64_MAX;  // the reader waits until this many lines are reported
     bool failed_ = false;
@@ -258,7 +251,7 @@ class Batch {
 public:
     Batch(const CliOptions& options, const MessageSink& errors)
         : options_(options),
-          ledger_(options.target == Target::File && patternUsesData(options.output)),
+          ledger_(options.target == Target::File && !options.onSheet && patternUsesData(options.output)),
           reporter_(errors, ::isatty(STDERR_FILENO) != 0) {}
 
     int run(const LabelWriterFactory& makeWriter) {
@@ -273,37 +266,78 @@ public:
                 if (own) ::close(fd);
             }
         } closer{fd, !standardInput};
-        LineReader reader(fd, inputName);
+        InputBuffer input(fd, inputName);
 
         const int threads = jobThreads(options_.jobs);
         if (threads <= 1) {
             const std::unique_ptr<LabelWriter> writer = makeWriter();
-            forEachLine(reader, [&](Line line) { reporter_.done(line, processLine(*writer, line)); });
+            forEachLine(input, [&](Line line) { reporter_.done(line, processLine(*writer, line)); });
         } else {
-            runThreads(reader, makeWriter, threads);
+            runThreads(input, makeWriter, threads);
         }
         reporter_.finish(lines_);
         return reporter_.failed() ? 1 : 0;
     }
 
 private:
-    // Every line of the input this run takes (non-empty, of its shard), numbered.
+    bool ofShard(long number) const {
+        return !options_.shardCount || number % options_.shardCount == options_.shardIndex % options_.shardCount;
+    }
+
+    // Every line (or CSV record) of the input this run takes (non-empty, of its shard), numbered.
     template <class Take>
-    void forEachLine(LineReader& reader, Take take) {
-        std::string text;
+    void forEachLine(InputBuffer& input, Take take) {
         std::uint64_t seq = 0;
-        while (reader.next(text)) {
-            ++lines_;
-            if (isEmptyLine(text, lines_)) continue;
-            if (options_.shardCount && lines_ % options_.shardCount != options_.shardIndex % options_.shardCount) continue;
-            take(Line{seq++, lines_, std::move(text)});
-            text = std::string();
+        if (options_.csv) {
+            CsvReader reader(input, options_.csvDelimiter);
+            Record record;
+            if (!reader.next(record)) return;
+            readHeader(record);
+            for (long ordinal = 1; reader.next(record); ++ordinal) {
+                lines_ = reader.lines();
+                if (!ofShard(ordinal)) continue;
+                take(Line{seq++, record.line, std::move(record)});
+                record = Record();
+            }
+            lines_ = reader.lines();
+            return;
         }
+        LineReader reader(input);
+        Record record;
+        bool cut = false;
+        while (reader.next(record.bytes, cut)) {
+            ++lines_;
+            if (isEmptyLine(record.bytes, lines_) || !ofShard(lines_)) continue;
+            record.line = lines_;
+            if (cut) record.error = "the line is longer than the 64 KiB a line may have";
+            take(Line{seq++, lines_, std::move(record)});
+            record = Record();
+        }
+    }
+
+    // The columns a CSV batch needs, found in its header row.
+    void readHeader(const Record& header) {
+        std::vector<std::string> wanted = options_.target == Target::File && !options_.onSheet
+                                              ? fieldNames(options_.output, true)
+                                              : std::vector<std::string>();
+        for (const std::string& line : options_.textLines)
+            for (std::string& name : fieldNames(line, false)) wanted.push_back(std::move(name));
+        if (!options_.dataColumn.empty()) {
+            dataColumn_ = options_.dataColumn;
+        } else if (header.fields() > 0) {
+            dataColumn_ = std::string(header.field(0));
+            dataColumn_.erase(0, dataColumn_.find_first_not_of(' '));
+            dataColumn_.erase(dataColumn_.find_last_not_of(' ') + 1);
+        }
+        wanted.push_back(dataColumn_);
+        std::sort(wanted.begin(), wanted.end());
+        wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+        columns_.emplace(header, wanted);
     }
 
     // N threads, each with its own writer, take lines from a queue; the reading stays at most 16
     // lines per thread ahead of the reporting, so memory does not grow with the input.
-    void runThreads(LineReader& reader, const LabelWriterFactory& makeWriter, int threads) {
+    void runThreads(InputBuffer& input, const LabelWriterFactory& makeWriter, int threads) {
         std::vector<std::unique_ptr<LabelWriter>> writers;
         for (int i = 0; i < threads; ++i) writers.push_back(makeWriter());
         LineQueue queue;
@@ -318,7 +352,7 @@ private:
         std::exception_ptr failure;
         try {
             std::uint64_t handedOut = 0;
-            forEachLine(reader, [&](Line line) {
+            forEachLine(input, [&](Line line) {
                 reporter_.waitForRoom(handedOut, window);
                 queue.push(std::move(line));
                 ++handedOut;
@@ -333,16 +367,22 @@ private:
 
     // The whole of one line: its text to data, the data to a label written under its name, or the
     // line's message (empty when the label was written).
-    std::string processLine(LabelWriter& writer, const Line& line) {
+    Outcome processLine(LabelWriter& writer, const Line& line) {
         NameLedger::Turn turn(ledger_, line);
         try {
-            const CheckedData checked = checkData(options_, batchLineData(line.text, line.number));
-            writer.setCaption(checked.caption);
+            const Record& record = line.record;
+            if (!record.error.empty()) throw InputError(record.error);
+            const FieldLookup fields = [&](std::string_view name) { return columns_->field(record, name); };
+            const CheckedData checked =
+                checkData(options_, columns_ ? fields(dataColumn_) : batchLineData(record.bytes, line.number));
+            Label label{checked.caption, {}};
+            for (const std::string& text : options_.textLines) label.textLines.push_back(expandTextLine(text, fields));
+            writer.setLabel(label);
             std::string fileName;
-            if (options_.target != Target::File) {
+            if (options_.target != Target::File || options_.onSheet) {
                 writer.write(fileName);
             } else {
-                fileName = expandPattern(options_.output, line.number, checked.data);
+                fileName = expandPattern(options_.output, line.number, checked.data, fields);
                 turn.claim(fileName);
                 // A folder this thread has made (or found) before is not looked at again for every
                 // label; should it have gone meanwhile, the failed write makes it and tries once more
@@ -363,15 +403,15 @@ private:
                 }
             }
             turn.written();
-            return {};
+            return {{}, writer.takeWarning()};
         } catch (const InputError& e) {
-            return e.what();
+            return {e.what(), {}};
         } catch (const Exception& e) {
-            return e.what();
+            return {e.what(), {}};
         } catch (const std::bad_alloc&) {
-            return "Out of memory";
+            return {"Out of memory", {}};
         } catch (const std::exception& e) {
-            return e.what();
+            return {e.what(), {}};
         }
     }
 
@@ -379,6 +419,8 @@ private:
     NameLedger ledger_;
     Reporter reporter_;
     long lines_ = 0;  // lines read, empty ones included
+    std::optional<CsvColumns> columns_;  // of a CSV batch, once its header is read
+    std::string dataColumn_;             // the CSV column that holds the data
 };
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The batch of varlen-cli: one data set per line of a file or of standard input, each drawn and
 // written as the label the -o pattern names.
@@ -14,20 +15,29 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/Options.h"
 
 namespace varlen::cli {
+
+// One label: the symbol's caption and the lines of text under it, their fields filled in.
+struct Label {
+    std::string caption;
+    std::vector<std::string> textLines;
+};
 
 // Draws and writes the labels of a batch. The batch uses each object in one thread at a time and
 // makes one per thread, so an implementation needs no locking of its own.
 class LabelWriter {
 public:
     virtual ~LabelWriter() = default;
-    // The caption of the next label: raises (varlen::Exception) for data the drawing refuses.
-    virtual void setCaption(const std::string& caption) = 0;
+    // The next label: raises (varlen::Exception) for data the drawing refuses.
+    virtual void setLabel(const Label& label) = 0;
     // Draws the label and writes it under fileName (empty when the target is no file).
     virtual void write(const std::string& fileName) = 0;
+    // A note on the label just written that is no failure (empty: none); it is taken once.
+    virtual std::string takeWarning() { return {}; }
 };
 using LabelWriterFactory = std::function<std::unique_ptr<LabelWriter>()>;
 
@@ -35,8 +45,13 @@ using LabelWriterFactory = std::function<std::unique_ptr<LabelWriter>()>;
 using MessageSink = std::function<void(const std::string&)>;
 
 // Runs the batch the options describe; reports each failed line on `errors` as "line N: message"
-// and returns 1 when any line failed, else 0. Raises EInOutError when the batch file cannot be
-// opened or read (lines already done stay done and reported).
+// (a warning the same way, without failing; the same warning once) and returns 1 when any line
+// failed, else 0. Raises EInOutError when the batch file cannot be
+// opened or read (lines already done stay done and reported), and InputError for a CSV header that
+// lacks a column the run needs (before any label).
+//
+// With --csv a record takes the place of a line: messages and %n give the line it starts on,
+// --shard counts records (the header not among them).
 int runBatch(const CliOptions& options, const LabelWriterFactory& makeWriter, const MessageSink& errors);
 
 // The number of threads --jobs N stands for: N, or for 0 one per core this process may run on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // varlen-cli's drawing modes: -o FILE, -o - (standard output), --print and --batch. The symbol is
 // drawn by the off-screen barcode the window's Save draws with and saved through the window's Save

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/Dump.h"
 
 #include <cstdio>
@@ -46,10 +47,10 @@ void runDump(const CliOptions& options, std::ostream& out) {
         if (engine.Bars[i]) modules[static_cast<std::size_t>(i - 1)] = '1';
     out << escapeCodeText(engine.CodeText) << '\n' << modules << '\n';
     // Asked for a physical size, or told to say it: what a picture of it would draw.
-    if (options.verbose || options.xDimensionMM > 0 || options.barHeightMM > 0 || options.dpi > 0) {
+    if (options.verbose || options.look.XDimensionMM > 0 || options.look.BarHeightMM > 0 || options.dpi > 0) {
         TBarcodeParams params = paramsOf(options);
         StoreCaption(params, options.caption);
-        out << drawnSizeText(Encode(params), params, options.dpi > 0 ? options.dpi : kPictureDpi, options.scale) << '\n';
+        out << drawnSizeText(Encode(params), params, options.dpi > 0 ? options.dpi : kDefaultDpi, options.scale) << '\n';
     }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The dump mode: the prepared symbol text and the module row, as two text lines.
 #include <ostream>

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 // Parsing the command line of varlen-cli.
 #include "cli/Options.h"
 
+#include "cli/Labels.h"
 #include "cli/Pattern.h"
 #include "engine/DataRules.h"
 #include "engine/GS1.h"
@@ -9,6 +11,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -37,29 +40,31 @@ bool parseInt(std::string_view text, int& value) {
     return ec == std::errc() && ptr == end && !text.empty();
 }
 
-// The lengths the label-printer options take, in millimetres: narrower modules than 0.1 mm no
-// printer makes and no scanner resolves, and every GS1 table ends far below 10 mm; bars from 1 mm
-// (a tiny label's) to half a metre (a warehouse sign's).
-struct LengthRange {
-    std::string_view option;
-    double min, max;
-};
-constexpr LengthRange kLengthRanges[] = {
-    {"--x-dim", 0.1, 10},
-    {"--bar-height", 1, 500},
-};
+// A number in decimal notation (digits and at most one point), all of the text.
+bool parseReal(std::string_view text, double& value) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos) return false;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
 
-// A refused symbol contrast: below this, readers miss the bars (ISO/IEC 15416 grades a symbol
-// contrast under 20 % as failed, and GS1 asks for grade 1.5 and more, which needs about 50 %).
-constexpr double kLeastSymbolContrast = 0.5;
+// A whole number, all of the text; one too large for 64 bits counts as the largest (or smallest),
+// so that it is refused by its range rather than taken for something else than a number.
+bool parseWhole(std::string_view text, long long& value) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ptr != end) return false;
+    if (ec == std::errc::result_out_of_range) value = text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+    return ec == std::errc() || ec == std::errc::result_out_of_range;
+}
 
-// Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
-double luminance(TColor color) {
-    const auto linear = [](unsigned component) {
-        const double c = component / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(color & 0xFF) + 0.7152 * linear((color >> 8) & 0xFF) + 0.0722 * linear((color >> 16) & 0xFF);
+// The number of an option, within its row of the range table.
+int rangedNumber(std::string_view text, const TRange& range, const std::string& notNumber) {
+    long long number = 0;
+    if (!parseWhole(text, number)) throw UsageError(notNumber);
+    if (const char* refusal = range.OptionRefusal(number)) throw UsageError(refusal);
+    return static_cast<int>(number);
 }
 
 std::string hexColor(TColor color) {
@@ -107,16 +112,12 @@ bool parseLength(std::string_view text, double& millimetres) {
             continue;
         const std::string_view number = text.substr(0, text.size() - unit.name.size());
         double value = 0;
-        const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-        if (ec != std::errc() || ptr != number.data() + number.size() || !(value > 0) || !std::isfinite(value))
-            return false;
+        if (!parseReal(number, value) || !(value > 0)) return false;
         millimetres = value * unit.millimetres;
         return true;
     }
     return false;
 }
-
-double symbolContrast(TColor foreground, TColor background) { return luminance(background) - luminance(foreground); }
 
 bool parseCodeType(std::string_view name, btCodeTypes& type) {
     for (std::size_t i = 0; i < kTypeNames.size(); ++i) {
@@ -148,8 +149,10 @@ std::string usageText() {
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
            "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
+           "       varlen-cli --batch FILE|- --csv [--data-column NAME] -o PATTERN [OPTIONS]\n"
+           "       varlen-cli --sheet NAME|SPEC -o FILE.pdf|--print [OPTIONS] DATA|--batch FILE|-\n"
            "       varlen-cli --print [--printer NAME] [OPTIONS] DATA\n"
-           "       varlen-cli --help | --version\n";
+           "       varlen-cli --sheet list | --help | --version\n";
 }
 
 std::string helpText() {
@@ -160,7 +163,8 @@ std::string helpText() {
            "\n"
            "The data must be what the symbology carries, as it is: its characters, a length it takes\n"
            "(EAN-13 12 digits, or 13 with a check digit, which must be right), valid UTF-8; anything else\n"
-           "is refused with a message and nothing is written.\n"
+           "is refused with a message and nothing is written. DATA - reads one label's data from\n"
+           "standard input, without the line end that follows it.\n"
            "\n"
            "Symbol:\n"
            "  --type TYPE        symbology (default EAN_13): EAN_8 EAN_13 UPC_A UPC_E CODE39 CODE25i\n"
@@ -220,11 +224,13 @@ std::string helpText() {
            "                     .eps, what the window's Save writes, byte for byte (vector types: a\n"
            "                     page the symbol's size, at physical size); written whole or not at all\n"
            "  -o - --format EXT  the file to standard output, EXT one of bmp gif tif jpg emf png svg pdf eps\n"
-           "  --scale F          magnification of the pixel types (the window's Save Size, default 1)\n"
-           "  --margin N         pixels of background around the symbol (default 2, the window's)\n"
-           "  --dpi N            lay out for an N dots-per-inch printer: every module a whole number of\n"
-           "                     dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and EPS at N\n"
-           "                     dots per inch (TIFF keeps its fixed 87.7)\n"
+           "  --scale F          magnification of the pixel types, 1..100 (the window's Save Size,\n"
+           "                     default 1)\n"
+           "  --margin N         pixels of background around the symbol, 0..10000 (default 2, the\n"
+           "                     window's)\n"
+           "  --dpi N            lay out for an N dots-per-inch printer, 1..10000: every module a whole\n"
+           "                     number of dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and\n"
+           "                     EPS at N dots per inch (TIFF keeps its fixed 87.7)\n"
            "  --print            print on the default printer at physical size, 200/200 dots from\n"
            "                     the corner of the printable area, as the window's Print does, laid\n"
            "                     out for the printer's resolution (--dpi N: for N dots per inch)\n"
@@ -241,9 +247,39 @@ std::string helpText() {
            "                     core): the same files and messages, in line order\n"
            "  --shard K/N        only the lines whose number is K modulo N (K from 1 to N), so that N\n"
            "                     machines share one batch file\n"
+           "  --verify           read every label back before it is written or printed: one that does\n"
+           "                     not read as its data (in a scanner's red light, with white round it) is\n"
+           "                     not written and its reason given; a picture narrower in its quiet\n"
+           "                     zones than the standard asks is written with a warning; Postnet, FIM\n"
+           "                     and MSI cannot be verified and are written as they are\n"
            "  --dump             print the encoded text and the module row (1 dark, 0 light)\n"
            "  --help, -h         this text\n"
            "  --version, -V      the version\n"
+           "\n"
+           "Labels:\n"
+           "  --csv              the batch file is CSV (RFC 4180): a header row naming the columns, then\n"
+           "                     a label per record; quoted fields may hold the delimiter, doubled quotes\n"
+           "                     and line breaks; UTF-8 with or without a byte-order mark, CRLF or LF.\n"
+           "                     Messages and %n give the line a record starts on, --shard counts\n"
+           "                     records; a record without a column the run needs fails alone\n"
+           "  --csv-delimiter C  the field delimiter: , (default), ; or tab\n"
+           "  --data-column NAME the column with the symbol's data (default the first)\n"
+           "  {NAME}             in -o PATTERN and --text-line: the record's column NAME (in -o with\n"
+           "                     characters unsafe in file names as \"_\"); {{ and }} are braces\n"
+           "  --text-line TEXT   a line of text under the symbol, centred; up to 10\n"
+           "  --text-size PT     the size of the text lines, 4 to 72 points (default 8)\n"
+           "  --sheet NAME|SPEC  the labels laid out on sheets of labels, as one PDF (-o FILE.pdf) or\n"
+           "                     printed: NAME a built-in sheet, SPEC \"PAGE COLSxROWS WxH LEFT,TOP\n"
+           "                     PITCHXxPITCHY\" in millimetres, PAGE a4, letter or WxH, for example\n"
+           "                     \"a4 3x7 63.5x38.1 7.25,15.15 66.04x38.1\"\n"
+           "  --sheet list       the built-in sheets with their sizes\n"
+           "  --copies N         each label N times, side by side (1 to 1000)\n"
+           "  --skip N           leave the first N cells of the first page empty (cells already used)\n"
+           "  --outline          thin cut lines round each cell, for plain paper\n"
+           "  --fit              a label too large for its cell gets the widest module width that fits\n"
+           "                     (whole dots at --dpi)\n"
+           "  This version reads and checks --text-line and --sheet but does not draw them yet: a run\n"
+           "  that asks for them stops with a message.\n"
            "\n"
            "Exit status: 0 success, 1 refused data or an encoding or file error (its message on standard\n"
            "error; with --batch, any line failed), 2 a command line that cannot be understood.\n";
@@ -253,6 +289,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     CliOptions options;
     bool optionsEnded = false;
     bool drawing = false;
+    bool listSheets = false;  // --sheet list
     bool moduleGiven = false, heightGiven = false;
 
     for (int i = 1; i < argc; ++i) {
@@ -262,6 +299,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             if (options.haveData) throw UsageError("more than one DATA argument");
             options.data = std::string(arg);
             options.haveData = true;
+            options.dataFromInput = arg == "-";
             continue;
         }
         if (arg == "--") {
@@ -309,64 +347,51 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             const std::string_view text = value();
             if (text == "3") options.ratio = Ratio_3;
             else if (text == "2") options.ratio = Ratio_2;
-            else throw UsageError("--ratio takes 2 or 3");
+            else throw UsageError(kRatioRange.OptionMessage);
         } else if (name == "-o" || name == "--output") {
             options.output = std::string(value());
             if (options.output.empty()) throw UsageError(std::string(name) + " needs a file name");
             drawing = true;
         } else if (name == "--module") {
             const std::string_view text = value();
-            if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), options.module) ||
-                options.module < SC0 || options.module > SC9)
-                throw UsageError("--module takes SC0 to SC9");
+            int module = -1;
+            if (text.size() < 3 || !equalNoCase(text.substr(0, 2), "SC") || !parseInt(text.substr(2), module) ||
+                !kModuleWidthRange.Contains(module))
+                throw UsageError(kModuleWidthRange.OptionMessage);
+            options.look.ModuleWidth = static_cast<btCodeSizes>(module);
             moduleGiven = true;
         } else if (name == "--x-dim" || name == "--bar-height") {
-            const std::string_view text = value();
+            const TRange& range = name == "--x-dim" ? kXDimensionRange : kBarHeightRange;
             double millimetres = 0;
-            if (!parseLength(text, millimetres))
+            if (!parseLength(value(), millimetres))
                 throw UsageError(std::string(name) + " takes a length with its unit: 0.33mm, 13mil or 0.013in");
-            for (const LengthRange& range : kLengthRanges) {
-                if (range.option != name) continue;
-                if (millimetres < range.min || millimetres > range.max) {
-                    char message[96];
-                    std::snprintf(message, sizeof message, "%s must be between %g mm and %g mm", range.option.data(),
-                                  range.min, range.max);
-                    throw UsageError(message);
-                }
-            }
-            (name == "--x-dim" ? options.xDimensionMM : options.barHeightMM) = millimetres;
+            if (!range.ContainsReal(millimetres)) throw UsageError(range.OptionMessage);
+            (name == "--x-dim" ? options.look.XDimensionMM : options.look.BarHeightMM) = millimetres;
         } else if (name == "--rotate") {
             int degrees = 0;
-            if (!parseInt(value(), degrees) || degrees % 90 != 0 || degrees < 0 || degrees > 270)
-                throw UsageError("--rotate takes 0, 90, 180 or 270");
-            options.rotation = degrees / 90;
+            if (!parseInt(value(), degrees) || degrees % 90 != 0 || !kRotationRange.Contains(degrees / 90))
+                throw UsageError(kRotationRange.OptionMessage);
+            options.look.Rotation = static_cast<btCodeRotate>(degrees / 90);
         } else if (name == "--height" || name == "--text-height" || name == "--margin" || name == "--scale" ||
                    name == "--dpi") {
-            const std::string_view text = value();
-            int number = 0;
-            if (!parseInt(text, number)) throw UsageError(std::string(name) + " takes a whole number");
-            if (name == "--height" || name == "--text-height") {
-                if (number < 20 || number > 200) throw UsageError(std::string(name) + " must be between 20 and 200");
-                (name == "--height" ? options.heightPercent : options.textHeight) = number;
-                heightGiven = heightGiven || name == "--height";
-            } else if (name == "--scale") {
-                if (number < 1) throw UsageError("--scale must be 1 or more");
-                options.scale = number;
-            } else if (name == "--margin") {
-                if (number < 0) throw UsageError("--margin takes 0 or more pixels");
-                options.margin = number;
-            } else {
-                if (number < 1) throw UsageError("--dpi takes 1 or more dots per inch");
-                options.dpi = number;
-            }
+            const TRange& range = name == "--height"        ? kHeightPercentRange
+                                  : name == "--text-height" ? kFontScalingRange
+                                  : name == "--margin"      ? kMarginRange
+                                  : name == "--scale"       ? kScaleRange
+                                                            : kResolutionRange;
+            const int number = rangedNumber(value(), range, std::string(name) + " takes a whole number");
+            if (name == "--height") options.look.HeightPercent = number;
+            else if (name == "--text-height") options.look.FontScaling = number;
+            else if (name == "--margin") options.margin = number;
+            else if (name == "--scale") options.scale = number;
+            else options.dpi = number;
+            heightGiven = heightGiven || name == "--height";
         } else if (name == "--batch") {
             options.batchFile = std::string(value());
             if (options.batchFile.empty()) throw UsageError("--batch needs a file name or -");
             options.batch = true;
         } else if (name == "--jobs") {
-            const std::string_view text = value();
-            if (!parseInt(text, options.jobs) || options.jobs < 0 || options.jobs > 1024)
-                throw UsageError("--jobs takes a number of threads from 0 (one per core) to 1024");
+            options.jobs = rangedNumber(value(), kJobsRange, kJobsRange.OptionMessage);
         } else if (name == "--shard") {
             const std::string_view text = value();
             const auto slash = text.find('/');
@@ -390,39 +415,70 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.target = Target::Printer;
             drawing = true;
         } else if (name == "--font") {
-            options.font = std::string(value());
+            options.look.FontName = std::string(value());
         } else if (name == "--bearer") {
             const std::string_view text = value();
-            if (equalNoCase(text, "frame")) options.bearer = TBearer::Frame;
-            else if (equalNoCase(text, "bars")) options.bearer = TBearer::Bars;
-            else if (equalNoCase(text, "none")) options.bearer = TBearer::None;
-            else throw UsageError("--bearer takes frame, bars or none");
+            if (equalNoCase(text, "frame")) options.look.Bearer = TBearer::Frame;
+            else if (equalNoCase(text, "bars")) options.look.Bearer = TBearer::Bars;
+            else if (equalNoCase(text, "none")) options.look.Bearer = TBearer::None;
+            else throw UsageError(kBearerRange.OptionMessage);
         } else if (name == "--fg") {
-            if (!parseColor(value(), options.foreground))
+            if (!parseColor(value(), options.look.Foreground))
                 throw UsageError("--fg takes a colour as RRGGBB, six hexadecimal digits");
         } else if (name == "--bg") {
             const std::string_view text = value();
-            options.transparent = equalNoCase(text, "none");
-            if (!options.transparent && !parseColor(text, options.background))
+            options.look.TransparentBackground = equalNoCase(text, "none");
+            if (!options.look.TransparentBackground && !parseColor(text, options.look.Background))
                 throw UsageError("--bg takes a colour as RRGGBB, six hexadecimal digits, or none");
-        } else if (name == "--quiet-zones" || name == "--allow-inverse") {
+        } else if (name == "--quiet-zones" || name == "--allow-inverse" || name == "--verify") {
             noValue();
-            (name == "--quiet-zones" ? options.quietZones : options.allowInverse) = true;
+            (name == "--quiet-zones" ? options.look.QuietZones : name == "--verify" ? options.verify : options.allowInverse) = true;
         } else if (name == "--mono" || name == "--check-size" || name == "--allow-low-contrast" || name == "--verbose") {
             noValue();
-            if (name == "--mono") options.mono = true;
+            if (name == "--mono") options.look.Mono = true;
             else if (name == "--check-size") options.checkSize = true;
             else if (name == "--allow-low-contrast") options.allowLowContrast = true;
             else options.verbose = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
-            if (name == "--no-text") options.humanReadable = false;
-            else if (name == "--exact") options.exact = true;
-            else if (name == "--high-density") options.highDensity = true;
-            else options.widthReduce = true;
+            if (name == "--no-text") options.look.HumanReadable = false;
+            else if (name == "--exact") options.look.ZoomSize = true;
+            else if (name == "--high-density") options.look.HighDensity = true;
+            else options.look.WidthReduce = true;
+        } else if (name == "--csv" || name == "--outline" || name == "--fit") {
+            noValue();
+            (name == "--csv" ? options.csv : name == "--outline" ? options.sheet.outline : options.sheet.fit) = true;
+        } else if (name == "--csv-delimiter") {
+            const std::string_view text = value();
+            if (text == "," || text == ";") options.csvDelimiter = text[0];
+            else if (text == "tab" || text == "\t") options.csvDelimiter = '\t';
+            else throw UsageError("--csv-delimiter takes , ; or tab");
+        } else if (name == "--data-column") {
+            options.dataColumn = std::string(value());
+            if (options.dataColumn.empty()) throw UsageError("--data-column needs the name of a column");
+        } else if (name == "--text-line") {
+            options.textLines.emplace_back(value());
+        } else if (name == "--text-size") {
+            if (!parseReal(value(), options.textSize) || options.textSize < 4 || options.textSize > 72)
+                throw UsageError("--text-size takes a size in points from 4 to 72");
+        } else if (name == "--sheet") {
+            const std::string_view text = value();
+            listSheets = text == "list";
+            if (!listSheets) options.sheet.sheet = parseSheetOption(text);
+            options.onSheet = !listSheets;
+        } else if (name == "--copies" || name == "--skip") {
+            int& number = name == "--copies" ? options.sheet.copies : options.sheet.skip;
+            if (!parseInt(value(), number) || number < (name == "--copies" ? 1 : 0) || number > 1000)
+                throw UsageError(name == "--copies" ? "--copies takes a number of copies from 1 to 1000"
+                                                    : "--skip takes the number of cells already used on the first page");
         } else {
             throw UsageError("unknown option " + std::string(name));
         }
+    }
+
+    if (listSheets && options.mode != Mode::Help) {
+        options.mode = Mode::Sheets;
+        return options;
     }
 
     if (drawing) {
@@ -433,49 +489,48 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                 throw UsageError(options.printer.empty() ? "--print and -o exclude each other" : "--printer and -o exclude each other");
         } else if (options.output == "-") {
             if (options.format.empty()) throw UsageError("-o - needs --format");
-            if (options.batch) throw UsageError("--batch writes files: -o needs a name pattern");
+            if (options.batch && !options.onSheet) throw UsageError("--batch writes files: -o needs a name pattern");
             options.target = Target::StandardOutput;
         } else {
             if (!options.format.empty()) throw UsageError("--format goes with -o - only");
             if (SaveFileTypeOf(options.output) == TSaveFileType::Unknown)
                 throw UsageError(UnknownFileTypeMessage(options.output));
-            if (options.batch) checkPattern(options.output);
+            if (options.batch && !options.onSheet) checkPattern(options.output, options.csv);
         }
     } else if (options.batch && options.mode != Mode::Help && options.mode != Mode::Version) {
         throw UsageError(options.mode == Mode::Dump ? "--dump takes one DATA, not --batch" : "--batch needs -o or --print");
     }
     if (options.mode == Mode::None) throw UsageError("no mode given");
+    if (options.verify && options.mode == Mode::Dump) throw UsageError("--verify reads drawn labels: -o, --print or --batch");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
     // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
-    if (!options.transparent && !options.allowInverse &&
-        luminance(options.foreground) >= luminance(options.background))
-        throw UsageError("--fg " + hexColor(options.foreground) + " is not darker than --bg " +
-                         hexColor(options.background) + ": scanners need dark bars on a light ground " +
-                         "(--allow-inverse draws it all the same)");
-    // A dark enough foreground can still lie too close to the background for a reader: the symbol
-    // contrast (of an inverse symbol, light bars on a dark ground, the same difference the other
-    // way round) must reach kLeastSymbolContrast.
-    if (!options.transparent && !options.allowLowContrast) {
-        const double contrast = symbolContrast(options.foreground, options.background);
-        if ((options.allowInverse ? std::fabs(contrast) : contrast) < kLeastSymbolContrast) {
+    const TLook& look = options.look;
+    const double contrast = SymbolContrast(look.Foreground, look.Background);
+    if (!look.TransparentBackground && !options.allowInverse && contrast <= 0)
+        throw UsageError("--fg " + hexColor(look.Foreground) + " is not darker than --bg " + hexColor(look.Background) +
+                         ": scanners need dark bars on a light ground (--allow-inverse draws it all the same)");
+    // A dark enough foreground can still lie too close to the background for a reader (of an
+    // inverse symbol, light bars on a dark ground, the same difference the other way round).
+    if (!look.TransparentBackground && !options.allowLowContrast) {
+        const double judged = options.allowInverse ? std::fabs(contrast) : contrast;
+        if (!kSymbolContrastRange.ContainsReal(judged)) {
             char value[16];
             // Two decimals, cut rather than rounded: 0.497 is no 0.50 in a message that refuses it.
-            std::snprintf(value, sizeof value, "%.2f", std::floor((options.allowInverse ? std::fabs(contrast) : contrast) * 100) / 100);
-            throw UsageError("--fg " + hexColor(options.foreground) + " and --bg " + hexColor(options.background) +
-                             " have a symbol contrast of " + value + ", below 0.5: scanners miss such bars " +
-                             "(--allow-low-contrast draws them all the same)");
+            std::snprintf(value, sizeof value, "%.2f", std::floor(judged * 100) / 100);
+            throw UsageError("--fg " + hexColor(look.Foreground) + " and --bg " + hexColor(look.Background) +
+                             " have a symbol contrast of " + value + ", " + kSymbolContrastRange.OptionMessage);
         }
     }
     // Sizes in millimetres replace the classic size options, which would otherwise say otherwise.
-    if (options.xDimensionMM > 0 && moduleGiven)
+    if (look.XDimensionMM > 0 && moduleGiven)
         throw UsageError("--module and --x-dim exclude each other: --x-dim gives the module width");
-    if (options.xDimensionMM > 0 && options.highDensity)
+    if (look.XDimensionMM > 0 && look.HighDensity)
         throw UsageError("--high-density and --x-dim exclude each other: --x-dim gives the module width");
-    if (options.barHeightMM > 0 && heightGiven)
+    if (look.BarHeightMM > 0 && heightGiven)
         throw UsageError("--height and --bar-height exclude each other: --bar-height gives the bars' height");
     const TDataRule& rule = DataRuleOf(options.type, options.bookland);
-    if ((options.xDimensionMM > 0 || options.barHeightMM > 0) && (options.type == Postnet || options.type == Postnet_FIM))
-        throw UsageError(std::string(options.xDimensionMM > 0 ? "--x-dim" : "--bar-height") + " does not apply to " +
+    if ((look.XDimensionMM > 0 || look.BarHeightMM > 0) && (options.type == Postnet || options.type == Postnet_FIM))
+        throw UsageError(std::string(look.XDimensionMM > 0 ? "--x-dim" : "--bar-height") + " does not apply to " +
                          rule.name + ": its bars are fixed in inches by the postal standard");
     if (options.checkSize) {
         if (options.mode != Mode::Draw) throw UsageError("--check-size goes with -o or --print");
@@ -487,7 +542,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                              " is in no GS1 symbol specification table; these are: " + covered);
         }
     }
-    if (options.transparent && options.target != Target::Printer && options.mode == Mode::Draw) {
+    if (look.TransparentBackground && options.target != Target::Printer && options.mode == Mode::Draw) {
         const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
                                                                             : SaveFileTypeOf(options.output);
         if (const char* why = transparencyRefusal(type))
@@ -500,6 +555,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         throw UsageError("--print prints one label after the other: no --jobs");
     if ((options.mode == Mode::Dump || options.mode == Mode::Draw) && !options.haveData && !options.batch)
         throw UsageError("DATA missing");
+    checkLabelOptions(options);
     return options;
 }
 

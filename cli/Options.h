@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Command-line options of varlen-cli. Parsing is kept apart from what the tool does with them, so
 // that further modes and options only add a field here and a branch in parseOptions().
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "engine/BarLL.h"
+#include "engine/Sheet.h"
 
 namespace varlen::cli {
 
@@ -16,7 +18,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { None, Dump, Draw, Help, Version };
+enum class Mode { None, Dump, Draw, Help, Version, Sheets };
 
 // Where a drawn barcode goes.
 enum class Target { File, StandardOutput, Printer };
@@ -26,7 +28,8 @@ struct CliOptions {
     btCodeTypes type = EAN_13;
     btCodeRatio ratio = Ratio_3;
     std::string addon;    // as given; checkAddon() makes it the control's
-    std::string data;     // DATA as given (UTF-8)
+    std::string data;     // DATA as given (UTF-8), or as read from standard input for "-"
+    bool dataFromInput = false;  // DATA "-": one label's data is standard input
     std::string caption;  // DATA once checked (checkData), as the control gets it
     bool haveData = false;
     bool bookland = false;  // --type bookland: EAN-13 of "978" and the first nine characters
@@ -41,31 +44,35 @@ struct CliOptions {
     Target target = Target::File;
     std::string format;  // --format for -o -: an extension such as "png"
 
+    // A CSV batch (--csv): its header row names the columns, the column dataColumn (empty: the
+    // first) is the symbol's data, and {NAME} in -o and in the text lines is a column.
+    bool csv = false;
+    char csvDelimiter = ',';
+    std::string dataColumn;
+
+    // A label: the symbol and lines of text under it (--text-line, with {NAME} fields), centred,
+    // in the font at textSize points.
+    std::vector<std::string> textLines;
+    double textSize = 8;
+
+    // Sheets of labels (--sheet): the labels laid out on the pages of sheet.sheet, each copies
+    // times from cell skip on; -o is then one PDF, not a pattern.
+    bool onSheet = false;
+    TSheetRun sheet;
+
     // Drawing (-o FILE). Out-of-range numbers are usage errors naming their option.
     std::string output;          // a file name (any of the save types), "-", or a batch pattern
-    int module = SC2;            // --module SCn: n
-    int rotation = rotate_000;   // --rotate 0|90|180|270 as an ordinal
-    int heightPercent = 100;     // --height
-    int textHeight = 100;        // --text-height
-    std::string font = "Arial";  // --font
-    bool humanReadable = true;   // --no-text turns it off
-    bool exact = false;          // --exact: module edges at their exact positions (ZoomSize)
-    bool highDensity = false;
-    bool widthReduce = false;
+    TLook look;                  // --module, --rotate, --height, --text-height, --font, --no-text,
+                                 // --exact, --high-density, --width-reduce, --quiet-zones,
+                                 // --bearer, --fg, --bg, --x-dim, --bar-height, --mono
     int margin = 2;              // white pixels around the symbol, before scaling
     int scale = 1;               // every pixel this many times
-    int dpi = 0;                 // 0: the screen's resolution
-    bool quietZones = false;     // --quiet-zones: the standard's light margins, besides the margin
-    TBearer bearer = TBearer::Frame;  // --bearer frame|bars|none (ITF-14)
-    TColor foreground = clBlack;      // --fg RRGGBB
-    TColor background = clWhite;      // --bg RRGGBB
-    bool transparent = false;         // --bg none
+    int dpi = 0;                 // 0: the headless display's resolution
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
+    bool verify = false;              // --verify: every label read back before it is written
 
-    // Label printers.
-    bool mono = false;              // --mono: two colours, text without anti-aliasing, 1-bit files
-    double xDimensionMM = 0;        // --x-dim LEN (0: --module's size)
-    double barHeightMM = 0;         // --bar-height LEN (0: the symbology's height and --height)
+    // Label printers. --x-dim, --bar-height and --mono are the look's XDimensionMM, BarHeightMM
+    // and Mono.
     bool checkSize = false;         // --check-size: GS1's symbol specification table
     bool allowLowContrast = false;  // --allow-low-contrast
     std::string printer;            // --printer NAME (empty: the default queue)
@@ -92,9 +99,6 @@ bool parseColor(std::string_view text, TColor& color);
 // A length with its unit, "0.33mm", "13mil" or "0.013in", in millimetres.
 bool parseLength(std::string_view text, double& millimetres);
 
-// The symbol contrast of a pair of colours: the background's relative luminance less the
-// foreground's (0 none, 1 black on white).
-double symbolContrast(TColor foreground, TColor background);
 const char* codeTypeName(btCodeTypes type);
 
 }  // namespace varlen::cli

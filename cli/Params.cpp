@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options as the engine's parameter record, and what a drawing makes of them on paper.
 #include "cli/Params.h"
 
@@ -21,33 +22,17 @@ std::string dots(long double value) {
 
 Drawn drawnOf(const TSymbol& symbol, const TBarcodeParams& params, int dpi, int scale) {
     Drawn drawn;
-    drawn.bars = DrawnBars(symbol, RenderParamsOf(params), dpi, dpi);
+    drawn.bars = DrawnBars(symbol, params, dpi, dpi);
     drawn.dotMM = 25.4 * scale / dpi;
     return drawn;
 }
 
 TBarcodeParams paramsOf(const CliOptions& o) {
     TBarcodeParams params;
+    static_cast<TLook&>(params) = o.look;
     params.CodeType = o.type;
     params.Ratio = o.ratio;
     StoreAddon(params, o.addon);
-    params.ModuleWidth = static_cast<btCodeSizes>(o.module);
-    params.Rotation = static_cast<btCodeRotate>(o.rotation);
-    params.HeightPercent = o.heightPercent;
-    params.FontScaling = o.textHeight;
-    params.FontName = o.font;
-    params.HumanReadable = o.humanReadable;
-    params.ZoomSize = o.exact;
-    params.HighDensity = o.highDensity;
-    params.WidthReduce = o.widthReduce;
-    params.QuietZones = o.quietZones;
-    params.Bearer = o.bearer;
-    params.Foreground = o.foreground;
-    params.Background = o.background;
-    params.TransparentBackground = o.transparent;
-    params.XDimensionMM = o.xDimensionMM;
-    params.BarHeightMM = o.barHeightMM;
-    params.Mono = o.mono;
     return params;
 }
 

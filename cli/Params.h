@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The options as the engine's parameter record, and what a drawing of them makes on paper: shared by
 // the drawing modes and --dump.
@@ -6,10 +7,6 @@
 #include "cli/Options.h"
 
 namespace varlen::cli {
-
-// The resolution pictures are laid out at without --dpi: the 96 dots per inch of the screen a
-// program without a display reports (platform/Screen.h).
-constexpr int kPictureDpi = 96;
 
 // The options as the control's properties would hold them (the options are checked already).
 TBarcodeParams paramsOf(const CliOptions& options);

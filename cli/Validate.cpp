@@ -1,8 +1,14 @@
+// SPDX-License-Identifier: MIT
 #include "cli/Validate.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/DataRules.h"
+#include "platform/Errors.h"
 #include "platform/Utf8.h"
 
 namespace varlen::cli {
@@ -48,6 +54,27 @@ std::string checkAddon(const CliOptions& options) {
     if (!rule.addon)
         throw InputError("--addon " + options.addon + ": " + rule.name + " takes no add-on (ean13, upca and bookland do)");
     return options.addon;
+}
+
+std::string dataFromStandardInput(int fd) {
+    constexpr std::size_t kLongest = 64 * 1024;  // as a line of a batch
+    std::string text;
+    char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw EInOutError(std::string("standard input: ") + std::strerror(errno));
+        if (n == 0) break;
+        text.append(buffer, std::size_t(n));
+        if (text.size() > kLongest + 2)
+            throw InputError("standard input is longer than the 64 KiB a label's data may have");
+    }
+    if (text.ends_with('\n')) text.pop_back();
+    if (text.ends_with('\r')) text.pop_back();
+    if (text.size() > kLongest) throw InputError("standard input is longer than the 64 KiB a label's data may have");
+    if (text.find('\n') != std::string::npos)
+        throw InputError("standard input holds more than one line: DATA - is one label, --batch - takes one a line");
+    return text;
 }
 
 std::string_view batchLineData(std::string_view line, long lineNumber) {

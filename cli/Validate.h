@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What varlen-cli hands to the engine: by default only data the engine encodes exactly as given
 // (the symbology's characters and lengths, a typed check digit verified, valid UTF-8), with
@@ -29,6 +30,11 @@ CheckedData checkData(const CliOptions& options, std::string_view utf8);
 // The add-on the control gets. Strict: none, or exactly 2 or 5 digits for a type that takes an
 // add-on. Lenient: the control's clean-up (NormaliseAddon). Throws InputError.
 std::string checkAddon(const CliOptions& options);
+
+// DATA "-": one label's data read from the descriptor (standard input) to its end, without the line
+// end that follows it ("\n" or "\r\n"). More than one line, or more than the 64 KiB a line of a
+// batch may have, is refused (InputError); a failed read raises EInOutError.
+std::string dataFromStandardInput(int fd);
 
 // The data of one line of a batch file as read without its line feed: a UTF-8 byte-order mark at
 // the start of the first line and a carriage return before the line feed are not data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli: the headless generator. Exit codes: 0 success, 1 refused data or an error of the
 // engine or a file (its message on standard error; in a batch, any line failed), 2 a command line
 // that cannot be understood. Every message starts with the program's name.
@@ -5,9 +6,12 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 #include "VarlenVersion.h"
 #include "cli/Draw.h"
 #include "cli/Dump.h"
+#include "cli/Labels.h"
 #include "cli/Options.h"
 #include "cli/Validate.h"
 #include "platform/Errors.h"
@@ -34,13 +38,19 @@ int main(int argc, char** argv) {
                 return 0;
             }
             case Mode::Version: {
-                const std::string text = std::string("varlen-cli ") + varlen::kVersion + "\n";
+                const std::string text = std::string("varlen-cli ") + varlen::kVersion + "\n" + varlen::kCopyrightNotice;
+                varlen::WriteStandardOutput(text.data(), text.size());
+                return 0;
+            }
+            case Mode::Sheets: {
+                const std::string text = sheetListText();
                 varlen::WriteStandardOutput(text.data(), text.size());
                 return 0;
             }
             case Mode::Dump:
             case Mode::Draw:
                 // Everything refused is refused before anything is written.
+                if (options.dataFromInput && !options.batch) options.data = dataFromStandardInput(STDIN_FILENO);
                 options.addon = checkAddon(options);
                 if (!options.batch) options.caption = checkData(options, options.data).caption;
                 break;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One CMake library per source folder. Sources are picked up by folder so that a new file needs no
 # edit here; CONFIGURE_DEPENDS makes the build notice added and removed files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TCustomBarcode: properties with their validation, painting and drawing on any surface.
 #include "control/BarHL.h"
 
@@ -9,7 +10,6 @@
 #include "engine/DataRules.h"
 #include "engine/Messages.h"
 #include "platform/ErrorHandler.h"
-#include "platform/Screen.h"
 #include "platform/qt/QtCanvas.h"
 
 namespace varlen {
@@ -47,13 +47,16 @@ const TSymbol& TCustomBarcode::Symbol() {
     return encoded_->symbol;
 }
 
+ScreenInfo TCustomBarcode::Device() const { return ScreenOf(this); }
+
 TSize TCustomBarcode::MeasuredSize(int dpiX, int dpiY) {
-    // The control's own surface reports the screen's resolution.
+    // The control's own surface reports its screen's resolution.
     if (dpiX <= 0 || dpiY <= 0) {
-        dpiX = Screen().logPixelsX;
-        dpiY = Screen().logPixelsY;
+        const ScreenInfo screen = Device();
+        dpiX = screen.logPixelsX;
+        dpiY = screen.logPixelsY;
     }
-    return Measure(Symbol(), RenderParamsOf(engine_->Params), dpiX, dpiY, *metrics_);
+    return Layout(Symbol(), engine_->Params, dpiX, dpiY, *metrics_).Size;
 }
 
 void TCustomBarcode::ApplyMeasuredSize() {
@@ -98,7 +101,7 @@ void TCustomBarcode::setBar_Fontname(const std::string& name) {
 int TCustomBarcode::Bar_Fontscaling() const { return engine_->Params.FontScaling; }
 
 void TCustomBarcode::setBar_Fontscaling(int percent) {
-    if (percent < 20 || percent > 200) throw EOverflow("Bar_Fontscaling must be in the range 20..200!");
+    CheckProperty(kFontScalingRange, percent);
     engine_->Params.FontScaling = percent;
     propertyChanged();
 }
@@ -106,7 +109,7 @@ void TCustomBarcode::setBar_Fontscaling(int percent) {
 int TCustomBarcode::Bar_HeightPercent() const { return engine_->Params.HeightPercent; }
 
 void TCustomBarcode::setBar_HeightPercent(int percent) {
-    if (percent < 20 || percent > 200) throw EOverflow("Bar_HeightPercent must be in the range 20..200!");
+    CheckProperty(kHeightPercentRange, percent);
     engine_->Params.HeightPercent = percent;
     propertyChanged();
 }
@@ -128,7 +131,7 @@ void TCustomBarcode::setBar_HumanReadable(bool on) {
 btCodeSizes TCustomBarcode::Bar_ModuleWidth() const { return engine_->Params.ModuleWidth; }
 
 void TCustomBarcode::setBar_ModuleWidth(btCodeSizes size) {
-    if (static_cast<unsigned>(size) > SC9) throw EOverflow("Bar_SC_Size must be in the range 0..9!");
+    CheckProperty(kModuleWidthRange, size);
     engine_->Params.ModuleWidth = size;
     propertyChanged();
 }
@@ -136,8 +139,7 @@ void TCustomBarcode::setBar_ModuleWidth(btCodeSizes size) {
 btCodeRatio TCustomBarcode::Bar_Ratio() const { return engine_->Params.Ratio; }
 
 void TCustomBarcode::setBar_Ratio(btCodeRatio ratio) {
-    if (static_cast<unsigned>(ratio) > Ratio_2)
-        throw EOverflow("Bar_Ratio must be in the range 0..1 (Ratio_3 or Ratio_2)!");
+    CheckProperty(kRatioRange, ratio);
     engine_->Params.Ratio = ratio;
     propertyChanged();
 }
@@ -145,8 +147,7 @@ void TCustomBarcode::setBar_Ratio(btCodeRatio ratio) {
 btCodeRotate TCustomBarcode::Bar_Rotation() const { return engine_->Params.Rotation; }
 
 void TCustomBarcode::setBar_Rotation(btCodeRotate rotation) {
-    if (static_cast<unsigned>(rotation) > rotate_270)
-        throw EOverflow("Bar_Rotate must be in the range rotate_000..rotate_270!");
+    CheckProperty(kRotationRange, rotation);
     engine_->Params.Rotation = rotation;
     propertyChanged();
 }
@@ -175,8 +176,7 @@ void TCustomBarcode::setBar_QuietZones(bool on) {
 TBearer TCustomBarcode::Bar_Bearer() const { return engine_->Params.Bearer; }
 
 void TCustomBarcode::setBar_Bearer(TBearer bearer) {
-    if (static_cast<unsigned>(bearer) > static_cast<unsigned>(TBearer::None))
-        throw EOverflow("Bar_Bearer must be Frame, Bars or None!");
+    CheckProperty(kBearerRange, static_cast<int>(bearer));
     engine_->Params.Bearer = bearer;
     propertyChanged();
 }
@@ -203,7 +203,7 @@ void TCustomBarcode::setBar_TransparentBackground(bool on) {
 }
 
 void TCustomBarcode::DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size) {
-    const TSize drawn = Render(Symbol(), RenderParamsOf(engine_->Params), canvas, X, Y);
+    const TSize drawn = Render(Symbol(), engine_->Params, canvas, X, Y);
     if (size) *size = drawn;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TCustomBarcode: the reusable barcode widget. It owns one engine, exposes every engine parameter
 // as a validated property and paints by letting the engine draw on its own surface.
@@ -8,6 +9,7 @@
 
 #include "engine/BarLL.h"
 #include "engine/DataRules.h"
+#include "platform/Screen.h"
 
 namespace varlen {
 
@@ -49,7 +51,7 @@ public:
     void setBar_WidthReduce(bool on);
     bool Bar_ZoomSize() const;
     void setBar_ZoomSize(bool on);
-    // How the symbol is drawn beyond the classic properties (TRenderParams): the standard quiet
+    // How the symbol is drawn beyond the classic properties (TLook): the standard quiet
     // zones, ITF-14's bearer bars, the colours of bars and text and of the ground.
     bool Bar_QuietZones() const;
     void setBar_QuietZones(bool on);
@@ -69,9 +71,11 @@ public:
     // The encoded properties: encoded once after they change, drawn by every paint, print and
     // export until the next change. Raises the engine's error when they cannot be encoded.
     const TSymbol& Symbol();
-    // The size the barcode is drawn at on a surface of this resolution (0: the screen's), known
+    // The size the barcode is drawn at on a surface of this resolution (0: its screen's), known
     // before anything is drawn. Raises the engine's error as Symbol does.
     TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
+    // The screen the control is on (or would be shown on): what it draws and exports for.
+    ScreenInfo Device() const;
 
     // The parameter record the properties are kept in (the engine's).
     const TBarcodeParams& Params() const { return engine_->Params; }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TBarcode: AutoSize, and the three ways the barcode leaves the screen: drawing on a printer-like
 // surface in metric units, a magnified bitmap file and a bitmap on the clipboard.
 #include "control/Barcode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TBarcode: TCustomBarcode with AutoSize and the operations that take the barcode off the screen:
 // printing on any surface, a magnified Windows-bitmap export and a copy to the clipboard. The
@@ -28,8 +29,9 @@ public:
     // The bitmap MagnifyBy writes, for callers that want it in another form (the Save pipeline).
     // Same checks and geometry; drawn once, at the size measured beforehand.
     std::unique_ptr<TBitmap> MagnifiedBitmap(int margin, bool monochrome, int factor, bool grey = false);
-    // The control's parameters as an off-screen barcode (what the bitmaps are drawn with).
-    TBarcodeImage Image() const { return TBarcodeImage(Engine().Params); }
+    // The control's parameters as an off-screen barcode for its screen (what the bitmaps are
+    // drawn with).
+    TBarcodeImage Image() const { return TBarcodeImage(Engine().Params, Device()); }
     // Places the barcode with a margin on the clipboard as a bitmap.
     void CopyToClipboard(int margin);
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoding: the preparation of the symbol text that all symbologies share, the dispatch to the
 // encoders, and the symbol that comes out (its module row, guards, add-on and text slots).
 #include "engine/BarLL.h"

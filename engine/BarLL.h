@@ -1,12 +1,15 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The low-level barcode engine: the symbology catalogue, the parameter record, the encoder that
 // turns the parameters into a symbol (a prepared text, a row of modules and where its text goes),
-// and the renderer that measures and draws a symbol at physical size on a drawing surface. No Qt
-// here.
+// and the renderer that lays a symbol out at physical size for a resolution (engine/Drawing.h) and
+// draws it on a drawing surface. No Qt here.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/Drawing.h"
+#include "engine/Look.h"
 #include "platform/Canvas.h"
 #include "platform/Errors.h"
 
@@ -33,9 +36,7 @@ enum btCodeTypes : std::uint8_t {
 
 constexpr int kCodeTypeCount = ITF14 + 1;  // a value from here on is no symbology
 
-enum btCodeSizes : std::uint8_t { SC0, SC1, SC2, SC3, SC4, SC5, SC6, SC7, SC8, SC9 };
 enum btCodeRatio : std::uint8_t { Ratio_3, Ratio_2 };
-enum btCodeRotate : std::uint8_t { rotate_000, rotate_090, rotate_180, rotate_270 };
 
 // ConvertCode128's two modes: symbol characters, or the human-readable text.
 enum TCode128Mode { cmSymbol, cmText };
@@ -49,46 +50,27 @@ constexpr int kMaxBars = 833;     // capacity of the module row
 // The caption limit of a symbology: GS1-128's own, 50 for every other.
 constexpr int MaxCaptionOf(btCodeTypes type) { return type == GS1_128 ? kMaxGS1Caption : kMaxCaption; }
 
-// ITF-14's bearer bars: a frame round the symbol and its quiet zones, bars above and below only,
-// or none.
-enum class TBearer : std::uint8_t { Frame, Bars, None };
-
-class TBarcodeParams {
+// What a barcode says (symbology, data, add-on, ratio, grouping) and, from its look, how it is
+// drawn.
+class TBarcodeParams : public TLook {
 public:
     char Caption[kMaxGS1Caption + 3] = "4711";
     char CodeAddon[6] = "";
     btCodeTypes CodeType = EAN_8;
-    btCodeSizes ModuleWidth = SC2;
     btCodeRatio Ratio = Ratio_3;
-    std::int32_t HeightPercent = 100;
-    std::string FontName = "Arial";
-    std::int32_t FontScaling = 100;
-    bool WidthReduce = false;
-    bool HighDensity = false;
-    bool ZoomSize = false;
-    btCodeRotate Rotation = rotate_000;
-    bool HumanReadable = true;
     std::int32_t GroupSplit = 7;
-    // How the symbol is drawn beyond the classic properties (TRenderParams says what each does).
-    bool QuietZones = false;
-    TBearer Bearer = TBearer::Frame;
-    TColor Foreground = clBlack;
-    TColor Background = clWhite;
-    bool TransparentBackground = false;
-    // Label printers (TRenderParams says what each does).
-    double XDimensionMM = 0;
-    double BarHeightMM = 0;
-    bool Mono = false;
 };
 
 // ---- The engine as values -------------------------------------------------------------------
 //
-//   TSymbol symbol = Encode(params);                       // what to draw, nothing about pixels
-//   TSize size = Measure(symbol, RenderParamsOf(params), dpiX, dpiY, metrics);
-//   Render(symbol, RenderParamsOf(params), canvas, x, y);  // draws exactly that size
+//   TSymbol symbol = Encode(params);                        // what to draw, nothing about pixels
+//   TDrawing drawing = Layout(symbol, params, dpiX, dpiY, metrics);  // where, in device units
+//   Paint(drawing, canvas, x, y);                           // on any surface
 //
-// Encode keeps nothing between calls and changes nothing it is given; Measure and Render keep
-// nothing either. The same symbol can be measured and drawn any number of times.
+// Encode keeps nothing between calls and changes nothing it is given; Layout and Paint keep
+// nothing either. The same symbol can be laid out and drawn any number of times. Measure and
+// Render take both steps at once, for callers that want only the size, or the picture on one
+// surface.
 
 // Module numbers counted from 1, both ends included; empty when Last < First.
 struct TModuleRange {
@@ -154,72 +136,20 @@ struct TSymbol {
     int BarCount() const { return static_cast<int>(Modules.size()); }
 };
 
-// The parameters that decide how a symbol is drawn (the rest of TBarcodeParams decides what).
-struct TRenderParams {
-    btCodeSizes ModuleWidth = SC2;
-    std::int32_t HeightPercent = 100;
-    std::string FontName = "Arial";
-    std::int32_t FontScaling = 100;
-    bool WidthReduce = false;
-    bool HighDensity = false;
-    bool ZoomSize = false;
-    btCodeRotate Rotation = rotate_000;
-    bool HumanReadable = true;
-    // The standard quiet zones of the symbology (TSymbol::StandardQuietLeft/Right) instead of the
-    // classic drawing's; Postnet gets 1/8 inch on either side, FIM none.
-    bool QuietZones = false;
-    // ITF-14's bearer bars, 5 modules thick, outside its quiet zones.
-    TBearer Bearer = TBearer::Frame;
-    // Bars, bearers and text in Foreground. The drawn area in Background unless it is transparent;
-    // a white one is not painted, since every surface the program draws on starts white.
-    TColor Foreground = clBlack;
-    TColor Background = clWhite;
-    bool TransparentBackground = false;
-    // Label printers. The module width in millimetres instead of ModuleWidth's size, HighDensity
-    // not applied (0: ModuleWidth). The data bars this many millimetres high (0: the symbology's
-    // height): guard bars reach below them as usual, HeightPercent still shortens every bar, the
-    // text keeps the height that follows the module width; the postal codes keep their fixed
-    // geometry. Mono: pictures are drawn in the two colours only, text without anti-aliasing
-    // (the bitmap's surface does it, TRasterCanvas::SetMonoText; vector files are unaffected).
-    double XDimensionMM = 0;
-    double BarHeightMM = 0;
-    bool Mono = false;
-};
-
-TRenderParams RenderParamsOf(const TBarcodeParams& params);
+// The look of the parameters.
+inline const TLook& RenderParamsOf(const TBarcodeParams& params) { return params; }
 
 // The symbol for the parameters' symbology, data, add-on and ratio. Raises EOverflow with one of
 // the engine's messages (engine/Messages.h).
 TSymbol Encode(const TBarcodeParams& params);
 
-// Module width in millimetres: XDimensionMM when given, else SC0..SC9 (any other value counts as
-// SC2), halved at high density.
-long double ModuleWidthMM(const TRenderParams& params);
+// Layout(...).Size: the drawn size at a resolution (0 on either axis: kDefaultDpi), W and H
+// exchanged for quarter turns.
+TSize Measure(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TTextMetrics& metrics);
 
-// What a drawing at a resolution makes of the module and the bars, in dots: the X-dimension (whole
-// dots, or with ZoomSize the exact module; 0 for the postal codes, whose bars are fixed in
-// inches), the height of the data bars (beside guard bars, the shorter ones) and of the tallest
-// bars, bearer bars not included.
-struct TDrawnBars {
-    long double ModuleDots = 0;
-    int DataBarDots = 0;
-    int FullBarDots = 0;
-};
-TDrawnBars DrawnBars(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY);
-
-// The drawn size at a resolution (0 on either axis: the screen's), W and H exchanged for quarter
-// turns. It counts the bars, the quiet zones and the human-readable text, whose widths `metrics`
-// gives; Render on a surface of that resolution whose text has those widths draws exactly this.
-TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY, TTextMetrics& metrics);
-
-// Fills a rectangle of the surface with the background the parameters ask for (nothing for a white
-// or transparent one): the margin round a drawing is painted by whoever makes the surface.
-void PaintBackground(TCanvas& canvas, const TRenderParams& params, const TRect& rect);
-
-// Draws the symbol with the top-left corner of its drawn area at (X, Y), at the surface's
-// resolution, and returns the drawn size. The surface's brush and text alignment come back as
-// they were; its font is left at the text line's face and height.
-TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas, int X, int Y);
+// Paint(Layout(...)) at the surface's resolution, with its text widths, the top-left corner of the
+// drawn area at (X, Y); returns the drawn size.
+TSize Render(const TSymbol& symbol, const TLook& look, TCanvas& canvas, int X, int Y);
 
 // ---- The engine object ----------------------------------------------------------------------
 //

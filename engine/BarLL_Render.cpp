@@ -1,18 +1,18 @@
-// The renderer of the engine: lays a symbol's module row out at the physical size the module width
-// asks for on a resolution, fills every dark run as one rectangle, writes the human-readable text
-// where the symbol's text slots put it, applies the quarter-turn rotation and reports the drawn
-// size. Measure and Render share one layout, so a size measured before drawing is the size drawn.
+// SPDX-License-Identifier: MIT
+// The renderer of the engine. Layout lays a symbol's module row out at the physical size the
+// module width asks for on a resolution, makes every dark run one rectangle, places the
+// human-readable text where the symbol's text slots put it, applies the quarter-turn rotation and
+// hands all of it back as a TDrawing. Paint draws a TDrawing on any surface; Measure and Render take
+// both steps at once.
 //
 // All real arithmetic is long double, evaluated in the order the formulas are written, and every
 // real-to-integer step goes through nearest() (halves to even), so that a drawing comes out the same
 // pixel for pixel on every run. The one exception is the height reduction, which rounds as MulDiv.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 
 #include "engine/BarLL.h"
-#include "platform/Screen.h"
 
 namespace varlen {
 
@@ -33,14 +33,10 @@ struct Resolution {
     real dpmmY;
 };
 
-// Dots per millimetre; a surface that reports no resolution is drawn at the screen's.
+// Dots per millimetre; a surface or caller that names no resolution gets the headless one.
 Resolution resolutionOf(int dpiX, int dpiY) {
-    Resolution r{dpiX * kPerInchToPerMM, dpiY * kPerInchToPerMM};
-    if (r.dpmmX == 0 || r.dpmmY == 0) {
-        r.dpmmX = Screen().logPixelsX * kPerInchToPerMM;
-        r.dpmmY = Screen().logPixelsY * kPerInchToPerMM;
-    }
-    return r;
+    if (dpiX == 0 || dpiY == 0) dpiX = dpiY = kDefaultDpi;
+    return {dpiX * kPerInchToPerMM, dpiY * kPerInchToPerMM};
 }
 
 // The text height follows the full bar height: the same multiple of the module width (about
@@ -50,6 +46,7 @@ int fontHeightFor(bool eanHeight, int baseHeight, int fontScaling) {
     return nearest(baseHeight * kEanHeightModules * kOneOver5624 * 0.18L * fontScaling * 0.01L);
 }
 
+// A point of the unrotated drawing (W x H, top-left corner at X, Y) where the turned drawing has it.
 TPoint mapPoint(btCodeRotate rotation, int x, int y, int W, int H, int X, int Y) {
     const int dx = x - X;
     const int dy = y - Y;
@@ -75,28 +72,21 @@ TSize exchanged(btCodeRotate rotation, int W, int H) {
     return {W, H};
 }
 
-void fillRotated(TCanvas& canvas, btCodeRotate rotation, const TRect& rect, int W, int H, int X, int Y) {
+// A turned rectangle arrives with its corners swapped on one or both axes. Taking the span between
+// them with the far edges excluded makes every pixel (x, y) of the unrotated bar land on exactly
+// the pixel a quarter or half turn of the whole drawing area puts it on.
+TRect turned(btCodeRotate rotation, const TRect& rect, int W, int H, int X, int Y) {
     const TPoint a = mapPoint(rotation, rect.Left, rect.Top, W, H, X, Y);
     const TPoint b = mapPoint(rotation, rect.Right, rect.Bottom, W, H, X, Y);
-    // A turned rectangle arrives with its corners swapped on one or both axes. Filling the span
-    // between them with the far edges excluded makes every pixel (x, y) of the unrotated bar land
-    // on exactly the pixel a quarter or half turn of the whole drawing area puts it on.
-    TRect r;
-    r.Left = std::min(a.X, b.X);
-    r.Right = std::max(a.X, b.X);
-    r.Top = std::min(a.Y, b.Y);
-    r.Bottom = std::max(a.Y, b.Y);
-    canvas.FillRect(r);
+    return {std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
 }
 
-void drawRotatedText(TCanvas& canvas, btCodeRotate rotation, const std::string& face, int height, int X, int Y,
-                     int x, int y, int W, int H, const std::string& text) {
+void drawText(TCanvas& canvas, const std::string& face, int height, int escapement, TPoint at,
+              const std::string& text) {
     TLogFont lf;
     lf.Height = height;
-    lf.Escapement = escapementFor(rotation);
+    lf.Escapement = escapement;
     lf.FaceName = face;
-    const TPoint at = mapPoint(rotation, x, y, W, H, X, Y);
-
     const HFONT font = canvas.CreateFontIndirect(lf);
     const HFONT previous = canvas.SelectObject(font);
     // Put the previous font back and release ours even when the surface fails in between.
@@ -111,6 +101,18 @@ void drawRotatedText(TCanvas& canvas, btCodeRotate rotation, const std::string& 
     } release{canvas, previous, font};
     canvas.SetTextAlign(TA_CENTER | TA_TOP);
     canvas.TextOutA(at.X, at.Y, text);
+}
+
+// A white ground is not painted: every surface the program draws on starts white.
+void paintGround(TCanvas& canvas, TColor color, bool transparent, const TRect& rect) {
+    if (transparent || color == clWhite) return;
+    const TColor brush = canvas.BrushColor();
+    const TBrushStyle style = canvas.BrushStyle();
+    canvas.SetBrushColor(color);
+    canvas.SetBrushStyle(bsSolid);
+    canvas.FillRect(rect);
+    canvas.SetBrushColor(brush);
+    canvas.SetBrushStyle(style);
 }
 
 // Brush colour, brush style and text alignment as the caller had them.
@@ -128,12 +130,12 @@ struct SavedSurfaceState {
     }
 };
 
-// Everything one draw lays out, in the surface's device units. Positions are absolute once placed.
-class Layout {
+// Everything one layout works out, in device units, unrotated, from the drawn area's top-left
+// corner. Module positions are computed where they are needed rather than kept in a table.
+class Geometry {
 public:
-    Layout(const TSymbol& symbol, const TRenderParams& params, Resolution res)
-        : s_(symbol), params_(params), res_(res), count_(symbol.BarCount()),
-          pos_(static_cast<std::size_t>(count_) + 1) {
+    Geometry(const TSymbol& symbol, const TLook& look, Resolution res)
+        : s_(symbol), look_(look), res_(res), count_(symbol.BarCount()) {
         postal_ = symbol.Kind != TBarKind::Modules;
         if (postal_) {
             // Postal geometry is fixed in inches (USPS DMM 708.4): 0.020 in bars at 22 per inch,
@@ -147,31 +149,30 @@ public:
             r = 0;
             // Postnet's clear zone is 1/8 inch on either side (DMM 202.5); FIM has its place on
             // the envelope's edge and no margin of its own.
-            if (params.QuietZones && !fim) eL_ = eR_ = nearest(res.dpmmX * 3.175L);
+            if (look.QuietZones && !fim) eL_ = eR_ = nearest(res.dpmmX * 3.175L);
         } else {
-            mw_ = ModuleWidthMM(params);
+            mw_ = ModuleWidthMM(look);
             p = nearest(mw_ * res.dpmmX);
             if (p == 0) p = 1;
             const real Hm = symbol.HeightModules;
-            eL_ = (params.QuietZones ? symbol.StandardQuietLeft : symbol.QuietModules) * p;
-            eR_ = (params.QuietZones ? symbol.StandardQuietRight : symbol.QuietModules) * p;
+            eL_ = (look.QuietZones ? symbol.StandardQuietLeft : symbol.QuietModules) * p;
+            eR_ = (look.QuietZones ? symbol.StandardQuietRight : symbol.QuietModules) * p;
             // ITF-14's bearer bars: 5 modules thick (GS1 asks for at least 2), outside the quiet
             // zones, as a frame or above and below only.
-            if (symbol.Bearers && params.Bearer != TBearer::None) {
+            if (symbol.Bearers && look.Bearer != TBearer::None) {
                 bearer_ = 5 * p;
-                side_ = params.Bearer == TBearer::Frame ? bearer_ : 0;
+                side_ = look.Bearer == TBearer::Frame ? bearer_ : 0;
             }
             // With whole-pixel modules the height is scaled by the factor by which the module
             // deviates from the exact one, so that the symbol keeps its proportions.
-            h = params.ZoomSize ? nearest(Hm * mw_ * res.dpmmY)
-                                : nearest(Hm * mw_ * res.dpmmY * (p / (mw_ * res.dpmmX)));
-            // --- label printers: data bars of a height in millimetres, to the nearest dot; the
-            // guard bars reach below them by the usual share; the text keeps the height the
-            // module width gives it.
+            h = look.ZoomSize ? nearest(Hm * mw_ * res.dpmmY)
+                              : nearest(Hm * mw_ * res.dpmmY * (p / (mw_ * res.dpmmX)));
+            // The text keeps the height the module width gives it; data bars of a height in
+            // millimetres come out to the nearest dot, the guard bars reaching below them by the
+            // usual share.
             textBase_ = h;
-            if (params.BarHeightMM > 0) h = heightForDataBars(std::max(1, nearest(params.BarHeightMM * res.dpmmY)));
-            // ---
-            r = MulDiv(h, 100 - params.HeightPercent, 100);
+            if (look.BarHeightMM > 0) h = heightForDataBars(std::max(1, nearest(look.BarHeightMM * res.dpmmY)));
+            r = MulDiv(h, 100 - look.HeightPercent, 100);
         }
         if (postal_) textBase_ = h;
         // The surface's text line has the font of the symbol's text, whose strings share one size.
@@ -180,44 +181,49 @@ public:
 
     // The font height of a text slot: that of a bar Scale times as high as the symbol's.
     int slotFont(int scale) const {
-        return fontHeightFor(s_.HeightModules == kEanHeightModules, scale * textBase_, params_.FontScaling);
+        return fontHeightFor(s_.HeightModules == kEanHeightModules, scale * textBase_, look_.FontScaling);
     }
 
-    // The tallest bars' and the data bars' height, reduction included.
+    // The tallest bars' and the data bars' height, reduction included (what forEachBar draws).
     int fullBarHeight() const { return h - r; }
     int dataBarHeight() const { return s_.Guards.empty() ? h - r : nearest(h * 0.917L) - r; }
+    bool postal() const { return postal_; }
+    // The module as drawn: whole dots, or with ZoomSize the exact width.
+    real moduleDots() const { return look_.ZoomSize ? mw_ * res_.dpmmX : p; }
 
-    // Places the symbol for a text line of height t, its drawn area starting at (X, Y). Text
-    // that would stand out of the bars' area on either side widens the drawn area: the bars move
-    // right by what it needs on the left.
-    void place(int t, int X, int Y, TTextMetrics& metrics) {
+    // Places the symbol under a text line of height t. Text that would stand out of the bars'
+    // area on either side widens the drawn area: the bars move right by what it needs on the left.
+    void place(int t, TTextMetrics& metrics) {
         t_ = t;
-        Y_ = Y;
-        setPositions(0);
-        const int width = barWidth(0);
+        setOrigin(0);
+        const int width = barWidth();
         int left = 0, right = 0;
-        if (params_.HumanReadable) {
+        if (look_.HumanReadable) {
             for (const TTextSlot& slot : s_.Text) {
                 if (slot.Text.empty()) continue;
-                const int half = (metrics.MeasureText(params_.FontName, slotFont(slot.Scale), slot.Text) + 1) / 2;
-                const int x = slotX(slot, 0);
+                const int half = (metrics.MeasureText(look_.FontName, slotFont(slot.Scale), slot.Text) + 1) / 2;
+                const int x = slotX(slot);
                 left = std::max(left, half - x);
                 right = std::max(right, x + half - width);
             }
         }
-        X0_ = X + left;
-        setPositions(X0_);
+        setOrigin(left);
         W = width + left + right;
         if (postal_) {
-            H = params_.HumanReadable ? t + h + 1 : h + 1;
-        } else if (!params_.HumanReadable) {
+            H = look_.HumanReadable ? t + h + 1 : h + 1;
+        } else if (!look_.HumanReadable) {
             H = (h - r) + 2 * bearer_ + 1;
         } else if (!s_.Guards.empty()) {
-            H = t + nearest(h * 0.9336L - r) + 1;
+            // The text line starts under the shorter data bars; a low one must not leave the
+            // guard bars, which reach the full height, standing out of the drawn area.
+            H = std::max(t + nearest(h * 0.9336L - r) + 1, h - r);
         } else {
             H = t + (h - r) + 2 * bearer_ + 1;
         }
     }
+
+    // At most one rectangle for every other module, and the four bearers.
+    std::size_t barCapacity() const { return static_cast<std::size_t>(count_ + 1) / 2 + (bearer_ ? 4 : 0); }
 
     // Calls fill(rect) for every bar, left to right, in unrotated coordinates.
     template <class Fill>
@@ -229,34 +235,34 @@ public:
                 TRect rect;
                 if (s_.Kind == TBarKind::FimPositions) {
                     if (m[i - 1] != 1) continue;
-                    rect.Left = (i - 1) * pitch + X0_;
-                    rect.Top = Y_;
+                    rect.Left = (i - 1) * pitch + x0_;
+                    rect.Top = 0;
                 } else {
-                    rect.Left = pos_[i];
-                    rect.Top = m[i - 1] == 1 ? Y_ : Y_ + h - short_;
+                    rect.Left = pos(i);
+                    rect.Top = m[i - 1] == 1 ? 0 : h - short_;
                 }
                 rect.Right = rect.Left + p;
-                rect.Bottom = Y_ + h;
+                rect.Bottom = h;
                 fill(rect);
             }
             return;
         }
-        const int top = Y_ + bearer_;
-        const int dataBottom = top + nearest(h * 0.917L) - r;
-        const int fullBottom = top + h - r;
+        const int top = bearer_;
+        const int dataBottom = top + dataBarHeight();
+        const int fullBottom = top + fullBarHeight();
         // A bar loses a pixel only where a module has pixels to spare. With 1-pixel modules it
         // made 2-module bars as thin as 1-module bars; with 2-pixel modules it takes half a
         // module off every bar, more than readers allow for (ZXing reads neither EAN nor Code 128
         // so reduced). From 3 pixels on the symbol reads at every module width.
-        const bool reduce = params_.WidthReduce && p >= 3;
+        const bool reduce = look_.WidthReduce && p >= 3;
         for (int s = 1; s <= count_;) {
             int n = 1;
             while (s + n <= count_ && m[s + n - 1] == m[s - 1]) ++n;
             if (m[s - 1] != 0) {
                 const bool addon = s_.Addon.contains(s);
                 TRect rect;
-                rect.Left = pos_[s];
-                rect.Right = params_.ZoomSize ? rect.Left + nearest(n * mw_ * res_.dpmmX) : rect.Left + n * p;
+                rect.Left = pos(s);
+                rect.Right = look_.ZoomSize ? rect.Left + nearest(n * mw_ * res_.dpmmX) : rect.Left + n * p;
                 // Add-on bars start below the add-on digits, which stand above them.
                 rect.Top = addon ? top + t_ + p : top;
                 rect.Bottom = isDataBar(s, addon) ? dataBottom : fullBottom;
@@ -274,28 +280,37 @@ public:
     template <class Fill>
     void forEachBearer(Fill fill) const {
         if (bearer_ == 0) return;
-        const int left = X0_;
-        const int right = last_ + p + eR_ + side_;
-        const int bottom = Y_ + bearer_ + (h - r) + bearer_;
-        fill(TRect{left, Y_, right, Y_ + bearer_});
+        const int left = x0_;
+        const int right = last() + p + eR_ + side_;
+        const int bottom = bearer_ + (h - r) + bearer_;
+        fill(TRect{left, 0, right, bearer_});
         fill(TRect{left, bottom - bearer_, right, bottom});
         if (side_ == 0) return;
-        fill(TRect{left, Y_ + bearer_, left + side_, bottom - bearer_});
-        fill(TRect{right - side_, Y_ + bearer_, right, bottom - bearer_});
+        fill(TRect{left, bearer_, left + side_, bottom - bearer_});
+        fill(TRect{right - side_, bearer_, right, bottom - bearer_});
     }
 
     // Centre x and top y of a text slot.
-    int slotX(const TTextSlot& slot) const { return slotX(slot, X0_); }
-    int slotY(const TTextSlot& slot) const {
-        if (postal_) return Y_ + h;
-        switch (slot.Row) {
-            case TTextRow::BelowDataBars: return Y_ + nearest(h * 0.917L) - r;
-            case TTextRow::AboveAddon: return Y_;
-            default: return Y_ + bearer_ + h - r + bearer_;
+    int slotX(const TTextSlot& slot) const {
+        const int module = std::clamp(slot.Module, 0, count_);
+        switch (slot.Anchor) {
+            case TTextAnchor::LeftQuiet: return x0_ + side_ + eL_ / 2;
+            case TTextAnchor::RightQuiet: return pos(module) + p + eR_ / 2;
+            case TTextAnchor::Span: {
+                const int first = pos(1);
+                return first + (last() - first) / 2;
+            }
+            default: return pos(module);
         }
     }
-
-    bool postal() const { return postal_; }
+    int slotY(const TTextSlot& slot) const {
+        if (postal_) return h;
+        switch (slot.Row) {
+            case TTextRow::BelowDataBars: return nearest(h * 0.917L) - r;
+            case TTextRow::AboveAddon: return 0;
+            default: return bearer_ + h - r + bearer_;
+        }
+    }
 
     int p = 0;  // module width in device units (bar width of the postal codes)
     int h = 0;  // full bar height (the tall bar of the postal codes)
@@ -304,37 +319,36 @@ public:
     int W = 0, H = 0;  // drawn size, unrotated
 
 private:
-    void setPositions(int origin) {
-        if (postal_) {
-            origin += eL_;
-            for (int i = 1; i <= count_; ++i) pos_[i] = nearest((i - 1) * q_) + origin;
-            pos_[0] = origin;
-            first_ = count_ >= 1 ? pos_[1] : origin;
-            last_ = count_ >= 1 ? pos_[count_] : origin;
-            return;
-        }
-        const int start = origin + side_ + eL_;  // the first module's left edge
-        if (params_.ZoomSize) {
-            for (int i = 1; i <= count_; ++i) pos_[i] = nearest((i - 1) * mw_ * res_.dpmmX) + start;
-        } else {
-            for (int i = 1; i <= count_; ++i) pos_[i] = (i - 1) * p + start;
-        }
-        pos_[0] = count_ >= 1 ? pos_[1] : start;  // only read for a row of fewer than two modules
-        first_ = pos_[0];
-        last_ = count_ >= 1 ? pos_[count_] : start - p;
+    // The drawn area starts at x0; the first module follows the frame's bearer and the quiet zone.
+    void setOrigin(int x0) {
+        x0_ = x0;
+        first_ = postal_ ? x0 + eL_ : x0 + side_ + eL_;
     }
 
-    // Width of the bars, quiet zones and bearers from the origin, one column of slack included.
-    int barWidth(int origin) const { return last_ + p + eR_ + side_ - origin + 1; }
+    // Left edge of module i (module 0 stands where module 1 does).
+    int pos(int i) const {
+        const int k = std::max(i, 1) - 1;
+        if (postal_) return nearest(k * q_) + first_;
+        if (look_.ZoomSize) return nearest(k * mw_ * res_.dpmmX) + first_;
+        return k * p + first_;
+    }
+    // Left edge of the last module; for an empty row, one module before the first.
+    int last() const {
+        if (count_ >= 1) return pos(count_);
+        return postal_ ? first_ : first_ - p;
+    }
 
-    int slotX(const TTextSlot& slot, int origin) const {
-        const int module = std::clamp(slot.Module, 0, count_);
-        switch (slot.Anchor) {
-            case TTextAnchor::LeftQuiet: return origin + side_ + eL_ / 2;
-            case TTextAnchor::RightQuiet: return pos_[module] + p + eR_ / 2;
-            case TTextAnchor::Span: return (last_ + first_) / 2;
-            default: return pos_[module];
+    // Width of the bars, quiet zones and bearers, one column of slack included.
+    int barWidth() const {
+        int right = last() + p + eR_ + side_;
+        // FIM's bars stand at whole multiples of the rounded pitch, which may run a dot or two
+        // past the rounded positions the width is counted from.
+        if (s_.Kind == TBarKind::FimPositions) {
+            int i = count_;
+            while (i >= 1 && s_.Modules[i - 1] != 1) --i;
+            if (i >= 1) right = std::max(right, (i - 1) * nearest(q_) + x0_ + p);
         }
+        return right - x0_ + 1;
     }
 
     // Data bars stop above the text; guard bars, add-on bars and every bar of a symbology
@@ -356,7 +370,7 @@ private:
     }
 
     const TSymbol& s_;
-    const TRenderParams& params_;
+    const TLook& look_;
     Resolution res_;
     int count_;
     bool postal_ = false;
@@ -366,138 +380,111 @@ private:
     int eL_ = 0, eR_ = 0;  // quiet zones left and right of the bars
     int bearer_ = 0;       // thickness of the bearer bars, 0 for none
     int side_ = 0;         // the frame's bearers at either end, 0 for none
-    int t_ = 0;
-    int textBase_ = 0;  // the bar height the text height follows
-    int Y_ = 0, X0_ = 0;
-    int first_ = 0, last_ = 0;
-    std::vector<int> pos_;  // left edge of module i at pos_[i]
+    int t_ = 0;            // height of the text line
+    int textBase_ = 0;     // the bar height the text height follows
+    int x0_ = 0;           // left edge of the drawn area's bars and quiet zones
+    int first_ = 0;        // left edge of the first module
 };
 
 }  // namespace
 
-TRenderParams RenderParamsOf(const TBarcodeParams& params) {
-    TRenderParams r;
-    r.ModuleWidth = params.ModuleWidth;
-    r.HeightPercent = params.HeightPercent;
-    r.FontName = params.FontName;
-    r.FontScaling = params.FontScaling;
-    r.WidthReduce = params.WidthReduce;
-    r.HighDensity = params.HighDensity;
-    r.ZoomSize = params.ZoomSize;
-    r.Rotation = params.Rotation;
-    r.HumanReadable = params.HumanReadable;
-    r.QuietZones = params.QuietZones;
-    r.Bearer = params.Bearer;
-    r.Foreground = params.Foreground;
-    r.Background = params.Background;
-    r.TransparentBackground = params.TransparentBackground;
-    r.XDimensionMM = params.XDimensionMM;
-    r.BarHeightMM = params.BarHeightMM;
-    r.Mono = params.Mono;
-    return r;
-}
+TDrawing Layout(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TTextMetrics& metrics) {
+    Geometry g(symbol, look, resolutionOf(dpiX, dpiY));
+    g.place(metrics.LineHeight(look.FontName, g.f), metrics);
+    const int W = g.W, H = g.H;
+    const btCodeRotate rotation = look.Rotation;
 
-void PaintBackground(TCanvas& canvas, const TRenderParams& params, const TRect& rect) {
-    if (params.TransparentBackground || params.Background == clWhite) return;
-    const TColor brush = canvas.BrushColor();
-    const TBrushStyle style = canvas.BrushStyle();
-    canvas.SetBrushColor(params.Background);
-    canvas.SetBrushStyle(bsSolid);
-    canvas.FillRect(rect);
-    canvas.SetBrushColor(brush);
-    canvas.SetBrushStyle(style);
-}
-
-long double ModuleWidthMM(const TRenderParams& params) {
-    if (params.XDimensionMM > 0) return params.XDimensionMM;
-    real mw;
-    switch (params.ModuleWidth) {
-        case SC0: mw = 0.27L; break;
-        case SC1: mw = 0.297L; break;
-        case SC2: mw = 0.33L; break;
-        case SC3: mw = 0.363L; break;
-        case SC4: mw = 0.396L; break;
-        case SC5: mw = 0.445L; break;
-        case SC6: mw = 0.495L; break;
-        case SC7: mw = 0.544L; break;
-        case SC8: mw = 0.61L; break;
-        case SC9: mw = 0.66L; break;
-        default: mw = 0.33L; break;
+    TDrawing drawing;
+    drawing.Size = exchanged(rotation, W, H);
+    drawing.FontName = look.FontName;
+    drawing.FontHeight = g.f;
+    drawing.Foreground = look.Foreground;
+    drawing.Background = look.Background;
+    drawing.TransparentBackground = look.TransparentBackground;
+    drawing.Mono = look.Mono;
+    drawing.Bars.reserve(g.barCapacity());
+    const auto add = [&](const TRect& rect) { drawing.Bars.push_back(turned(rotation, rect, W, H, 0, 0)); };
+    g.forEachBar(add);
+    g.forEachBearer(add);
+    if (look.HumanReadable) {
+        drawing.Texts.reserve(symbol.Text.size());
+        for (const TTextSlot& slot : symbol.Text)
+            drawing.Texts.push_back(TDrawnText{slot.Text, mapPoint(rotation, g.slotX(slot), g.slotY(slot), W, H, 0, 0),
+                                               g.slotFont(slot.Scale), escapementFor(rotation)});
     }
-    if (params.HighDensity) mw = mw * 0.5L;
-    return mw;
+    return drawing;
 }
 
-TSize Measure(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY, TTextMetrics& metrics) {
-    Layout layout(symbol, params, resolutionOf(dpiX, dpiY));
-    // The text line is as high as its font's character cell.
-    layout.place(layout.f, 0, 0, metrics);
-    return exchanged(params.Rotation, layout.W, layout.H);
-}
-
-TDrawnBars DrawnBars(const TSymbol& symbol, const TRenderParams& params, int dpiX, int dpiY) {
-    const Resolution res = resolutionOf(dpiX, dpiY);
-    const Layout layout(symbol, params, res);
+TDrawnBars DrawnBars(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY) {
+    const Geometry g(symbol, look, resolutionOf(dpiX, dpiY));
     TDrawnBars bars;
-    if (layout.postal()) return bars;
-    bars.ModuleDots = params.ZoomSize ? ModuleWidthMM(params) * res.dpmmX : layout.p;
-    bars.DataBarDots = layout.dataBarHeight();
-    bars.FullBarDots = layout.fullBarHeight();
+    if (g.postal()) return bars;
+    bars.ModuleDots = g.moduleDots();
+    bars.DataBarDots = g.dataBarHeight();
+    bars.FullBarDots = g.fullBarHeight();
     return bars;
 }
 
-TSize Render(const TSymbol& symbol, const TRenderParams& params, TCanvas& canvas, int X, int Y) {
-    Layout layout(symbol, params, resolutionOf(canvas.GetDeviceCaps(LOGPIXELSX), canvas.GetDeviceCaps(LOGPIXELSY)));
+void PaintBackground(TCanvas& canvas, const TLook& look, const TRect& rect) {
+    paintGround(canvas, look.Background, look.TransparentBackground, rect);
+}
+
+TSize Paint(const TDrawing& drawing, TCanvas& canvas, int X, int Y) {
     const SavedSurfaceState saved(canvas);
     canvas.SetTextAlign(TA_CENTER | TA_TOP);
-    canvas.SetFontName(params.FontName);
-    canvas.SetFontHeight(layout.f);
-    layout.place(canvas.TextHeight("Ay"), X, Y, canvas);
-    const int W = layout.W, H = layout.H;
-    const TSize size = exchanged(params.Rotation, W, H);
+    canvas.SetFontName(drawing.FontName);
+    canvas.SetFontHeight(drawing.FontHeight);
 
-    PaintBackground(canvas, params, TRect{X, Y, X + size.cx, Y + size.cy});
-    canvas.SetBrushColor(params.Foreground);
-    const auto fill = [&](const TRect& rect) { fillRotated(canvas, params.Rotation, rect, W, H, X, Y); };
-    layout.forEachBar(fill);
-    layout.forEachBearer(fill);
+    paintGround(canvas, drawing.Background, drawing.TransparentBackground,
+                TRect{X, Y, X + drawing.Size.cx, Y + drawing.Size.cy});
+    canvas.SetBrushColor(drawing.Foreground);
+    for (const TRect& bar : drawing.Bars) canvas.FillRect(TRect{bar.Left + X, bar.Top + Y, bar.Right + X, bar.Bottom + Y});
 
     canvas.SetBrushColor(clWhite);
     canvas.SetBrushStyle(bsClear);
-    if (!layout.postal()) canvas.SetBkColor(clWhite);
+    canvas.SetBkColor(clWhite);
     canvas.SetBkMode(TRANSPARENT);
-
-    if (params.HumanReadable) {
-        const TColor textColor = canvas.SetTextColor(params.Foreground);
-        for (const TTextSlot& slot : symbol.Text)
-            drawRotatedText(canvas, params.Rotation, params.FontName, layout.slotFont(slot.Scale), X, Y,
-                            layout.slotX(slot), layout.slotY(slot), W, H, slot.Text);
+    if (!drawing.Texts.empty()) {
+        const TColor textColor = canvas.SetTextColor(drawing.Foreground);
+        const bool mono = canvas.SetMonoText(drawing.Mono);
+        for (const TDrawnText& text : drawing.Texts)
+            drawText(canvas, drawing.FontName, text.Height, text.Escapement, TPoint{text.At.X + X, text.At.Y + Y}, text.Text);
+        canvas.SetMonoText(mono);
         canvas.SetTextColor(textColor);
     }
-
     saved.restore(canvas);
-    return size;
+    return drawing.Size;
+}
+
+TSize Measure(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TTextMetrics& metrics) {
+    return Layout(symbol, look, dpiX, dpiY, metrics).Size;
+}
+
+TSize Render(const TSymbol& symbol, const TLook& look, TCanvas& canvas, int X, int Y) {
+    const TDrawing drawing =
+        Layout(symbol, look, canvas.GetDeviceCaps(LOGPIXELSX), canvas.GetDeviceCaps(LOGPIXELSY), canvas);
+    return Paint(drawing, canvas, X, Y);
 }
 
 // ---- TLLBarcode: the classic interface ---------------------------------------------------------
 
-long double TLLBarcode::ModuleWidthMM() const { return varlen::ModuleWidthMM(RenderParamsOf(Params)); }
+long double TLLBarcode::ModuleWidthMM() const { return varlen::ModuleWidthMM(Params); }
 
 void TLLBarcode::FillRotatedRect(TCanvas& canvas, const TRect& rect, int W, int H, int X, int Y) {
-    fillRotated(canvas, Params.Rotation, rect, W, H, X, Y);
+    canvas.FillRect(turned(Params.Rotation, rect, W, H, X, Y));
 }
 
 void TLLBarcode::DrawRotatedText(TCanvas& canvas, int X, int Y, int x, int y, int W, int H, int baseHeight,
                                  const std::string& text) {
     const bool eanHeight = Params.CodeType == EAN_13 || Params.CodeType == UPC_A;
-    drawRotatedText(canvas, Params.Rotation, Params.FontName, fontHeightFor(eanHeight, baseHeight, Params.FontScaling),
-                    X, Y, x, y, W, H, text);
+    drawText(canvas, Params.FontName, fontHeightFor(eanHeight, baseHeight, Params.FontScaling),
+             escapementFor(Params.Rotation), mapPoint(Params.Rotation, x, y, W, H, X, Y), text);
 }
 
 TSize TLLBarcode::DrawBarcode(TCanvas& canvas, int X, int Y) {
     const TSymbol symbol = encodeOwn();
     store(symbol);
-    return Render(symbol, RenderParamsOf(Params), canvas, X, Y);
+    return Render(symbol, Params, canvas, X, Y);
 }
 
 TSize TLLBarcode::DrawPostnet(TCanvas& canvas, int X, int Y) { return DrawBarcode(canvas, X, Y); }

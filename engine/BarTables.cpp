@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The symbology tables shared by all engines.
 #include "engine/BarTables.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The shared symbology tables of the engine. One instance of each table class exists for the whole
 // run; it is built the first time any engine needs it and is only read afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Code 128 (ISO/IEC 15417). Inside the engine a symbol character is the byte value + 32, so the
 // values 0..106 are the bytes 32..138; the data of sets A and B passes through as it is and set C
 // packs digit pairs.

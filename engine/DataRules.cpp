@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The data rules of the symbology entries: the strict check of the command-line tool and the notes
 // of the window come from the same reading of what the engine does with each character and length.
 #include "engine/DataRules.h"
@@ -106,6 +107,10 @@ Effect charEffect(const TDataRule& rule, char32_t c, bool atEnd) {
 }
 
 bool isFixedLength(const TDataRule& rule) { return rule.lengths[0] != 0; }
+
+// Interleaved 2 of 5 draws its digits in pairs: the engine makes an odd number of digits even with
+// a check digit of its own.
+bool takesPairs(const TDataRule& rule) { return rule.type == CODE25i || rule.type == CODE25iP; }
 
 bool takesLength(const TDataRule& rule, std::size_t n) {
     return std::find(std::begin(rule.lengths), std::end(rule.lengths), n) != std::end(rule.lengths) && n != 0;
@@ -327,6 +332,9 @@ std::string StrictDataError(const TDataRule& rule, std::u32string_view data) {
     if (!isFixedLength(rule)) {
         if (n > static_cast<std::size_t>(kMaxCaption))
             return name + " takes " + lengthText(rule) + "; " + std::to_string(n) + " given";
+        if (takesPairs(rule) && n % 2 == 1)
+            return name + " takes an even number of digits; " + std::to_string(n) + " given: add a leading zero (0" +
+                   ascii(data) + "), or --lenient adds a check digit as the window does";
         return {};
     }
     if (takesLength(rule, n)) return {};
@@ -400,6 +408,9 @@ std::vector<std::string> DataChangeNotes(const TDataRule& rule, std::u32string_v
             notes.push_back(shown(typed[dropped.position - 1]) + " at position " + std::to_string(dropped.position) +
                             " left out" + more(dropped));
 
+        if (takesPairs(rule) && n % 2 == 1 && n <= static_cast<std::size_t>(kMaxCaption))
+            notes.push_back(std::string("check digit ") + checkDigitOf(rule, mapped) +
+                            " added: the digits are drawn in pairs");
         if (fixed) {
             if (n < kept) notes.push_back("filled up with zeros to " + std::to_string(kept) + " digits");
             if (n > kept && rule.check != TDataCheck::None) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data a symbology takes, as rules shared by the command-line tool, the control and the window.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EAN-8, EAN-13, UPC-A and UPC-E main symbols, the UPC-E check digit and the 2- and 5-digit add-ons
 // (number sets, parity tables and guard patterns of ISO/IEC 15420).
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Inside the engine: one encoding under way and the steps that make it. Encode (BarLL.cpp) runs
 // them and turns the result into a TSymbol; nothing here outlives one call.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GS1-128: the human form is checked element by element against the AI table, then encoded as
 // Code 128 (ISO/IEC 15417) with FNC1 in first position and FNC1 separators, in the code sets that
 // give the fewest symbol characters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The two GS1 logistics symbols: GS1-128 (Code 128 with FNC1 in first position, carrying GS1
 // Application Identifier element strings) and ITF-14 (a GTIN-14 in Interleaved 2 of 5). Both are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sizes GS1 allows its symbols, from the symbol specification tables of the GS1 General
 // Specifications (section 5.12.3), one row a symbology in the application it usually serves:
 //   table 1, figure 5.12.3.1-1: trade items scanned at the general retail point of sale (EAN/UPC);

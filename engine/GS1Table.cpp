@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The GS1 Application Identifiers a label usually carries, with their data formats from GS1's
 // published table of Application Identifiers, and the predefined-length flag from GS1's table of
 // element strings with predefined length; cross-checked against the GS1 Barcode Syntax

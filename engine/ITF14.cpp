@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ITF-14: the GTIN-14 of an outer carton as Interleaved 2 of 5 (ISO/IEC 16390), the last digit a
 // GS1 modulo-10 check digit. The bearer bars and quiet zones belong to the drawing, not to the row.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every message the engine raises, as EOverflow. Encoders, their callers and the checks that tell
 // an engine refusal from anything else all read them from here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // USPS Postnet and the facing identification marks (FIM). Their Bars entries are bar positions:
 // Postnet 1 = tall bar, 0 = short bar; FIM 1 = bar, 0 = empty position.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The width-modulated symbologies: Code 39, Codabar, Interleaved 2 of 5 and MSI Plessey. Each is a
 // sequence of narrow and wide elements, bar and space alternating from a bar; a wide element is
 // 3 modules at Ratio_3 and 2 at Ratio_2.

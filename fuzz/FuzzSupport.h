@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What every fuzz target shares: how a finding is reported, and how the data the control would
 // hand to the engine is cut from the fuzzer's bytes.

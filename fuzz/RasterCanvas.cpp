@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RasterCanvas.h"
 
 #include <algorithm>

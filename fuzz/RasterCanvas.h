@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A drawing surface in plain C++ for the renderer's fuzz target: a small one-byte-per-pixel raster
 // that clips what falls outside it, a list of every fill and text output for the checks, and fixed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the Windows-bitmap reader that the two-pass saves load their exported bitmap with.
 // Any bytes: never a crash; either EInOutError with a message, or a picture that is whole (size,
 // bit count, colour table and pixel bytes agree with each other) and that our writer stores so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the encoders. For any parameters EncodeBars either succeeds with a row of at most
 // 833 modules, each 0 or 1, every entry past BarCount 0 and a terminated CodeText, and gives the
 // same result when run again (it keeps nothing between runs); or it raises EOverflow with one of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the GS1 symbols from any bytes. encodeGS1_128 either raises EOverflow with a message
 // that names an AI or the symbology, or returns a well-formed Code 128 symbol: a start, FNC1, values
 // 0..106, a check character that holds, the stop, 11 modules a character plus the stop's 2, one

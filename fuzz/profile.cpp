@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the settings profile. Any file contents, then a series of single-key reads and
 // writes on it. Never a crash; every write of a key the format can hold succeeds and reads back
 // (under any letter case of its section and key) as the value stored, its line breaks turned

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the renderer. Any parameters the control admits (every code type byte, caption,
 // add-on, ratio, module width, density, zoom, bar and text height, font name, rotation,
 // human-readable switch, standard quiet zones, ITF-14's bearers, colours and a transparent
@@ -5,8 +6,7 @@
 // raster surface. DrawBarcode must either raise one of the engine's own messages, or draw only
 // fills of the foreground colour (and one of the background's, first, unless it is white or
 // transparent) inside the size it returns (one pixel of slack for rounding), which Measure gives
-// beforehand, return the quarter-turn-exchanged size of the
-// unrotated drawing, leave the surface's brush and alignment as it found them with no font left
+// beforehand, return the quarter-turn-exchanged size of the unrotated drawing, leave the surface's brush and alignment as it found them with no font left
 // selected or alive, draw no text with the human-readable switch off, and draw the same again
 // when asked twice.
 #include <cstdint>
@@ -64,25 +64,19 @@ Drawn Draw(const TBarcodeParams& params, RasterCanvas& canvas, int X, int Y) {
     const TSize measured = Measure(Encode(params), RenderParamsOf(params), canvas.GetDeviceCaps(LOGPIXELSX),
                                    canvas.GetDeviceCaps(LOGPIXELSY), canvas);
     if (!(measured == d.size)) Finding("Measure differs from the drawn size");
-    // EAN and UPC guard bars may reach below the drawn height, as the drawing rules have it, at
-    // small text heights (a pixel at screen resolution, inside the export's margin; more at
-    // printer resolutions). That axis gets a loose bound only (a few times the drawn size: nothing
-    // wild).
-    const bool quarter = params.Rotation == rotate_090 || params.Rotation == rotate_270;
-    const bool overhang = params.CodeType <= UPC_E;
-    const int slackX = (overhang && quarter) ? 4 * d.size.cx + 2 : 1;
-    const int slackY = (overhang && !quarter) ? 4 * d.size.cy + 2 : 1;
+    // Every bar lies inside the drawn area (one pixel of slack for rounding).
+    constexpr int slack = 1;
     const bool ground = !params.TransparentBackground && params.Background != clWhite;
     for (std::size_t i = 0; i < canvas.fills().size(); ++i) {
         const auto& f = canvas.fills()[i];
         const TColor expected = ground && i == 0 ? params.Background : params.Foreground;
         if (f.color != expected) Finding(i == 0 && ground ? "the ground is not painted first" : "a fill not in the foreground");
         for (int x : {f.rect.Left, f.rect.Right})
-            if (x < X - slackX || x > X + d.size.cx + slackX)
+            if (x < X - slack || x > X + d.size.cx + slack)
                 Finding("a bar outside the drawn width",
                         std::to_string(x) + " not in " + std::to_string(X) + "+" + std::to_string(d.size.cx));
         for (int y : {f.rect.Top, f.rect.Bottom})
-            if (y < Y - slackY || y > Y + d.size.cy + slackY)
+            if (y < Y - slack || y > Y + d.size.cy + slack)
                 Finding("a bar outside the drawn height",
                         std::to_string(y) + " not in " + std::to_string(Y) + "+" + std::to_string(d.size.cy));
     }

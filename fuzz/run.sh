@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every built fuzz target for a number of seconds, two at a time, each from its committed
 # seed corpus (fuzz/corpus/<target>/) plus the inputs it found earlier (<build>/corpus/<target>/,
 # never the committed folder). Prints one line per target with its executions; fails when any

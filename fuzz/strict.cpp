@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the strict data check in front of the engine. Whatever it accepts (valid UTF-8 data
 // and an add-on of 2 or 5 digits for a symbology entry), the engine encodes without an error and
 // without changing it: the symbol carries the data exactly as given, the window's notes find

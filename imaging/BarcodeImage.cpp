@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The barcode off the screen: metric drawing, the magnified bitmap and its file.
 #include "imaging/BarcodeImage.h"
 
@@ -6,7 +7,6 @@
 
 #include "engine/DataRules.h"
 #include "platform/Errors.h"
-#include "platform/Screen.h"
 #include "raster/Fonts.h"
 
 namespace varlen {
@@ -33,8 +33,7 @@ private:
 };
 
 // One logical unit becomes factor x factor pixels.
-void scaleSurface(TCanvas& canvas, int factor) {
-    const ScreenInfo& screen = Screen();
+void scaleSurface(TCanvas& canvas, const ScreenInfo& screen, int factor) {
     canvas.SetMapMode(MM_ANISOTROPIC);
     canvas.SetWindowExtEx(screen.width, screen.height);
     canvas.SetViewportExtEx(screen.width * factor, screen.height * factor);
@@ -61,10 +60,7 @@ void LoMetricDraw(TCanvas& canvas, int X, int Y, TSize* size,
     const long double u = mode == MM_LOMETRIC ? 0.00393700787401574803L : 0.000393700787401574803L;
     int dpiX = canvas.GetDeviceCaps(LOGPIXELSX);
     int dpiY = canvas.GetDeviceCaps(LOGPIXELSY);
-    if (dpiX == 0 || dpiY == 0) {  // the renderer draws such a surface at the screen's resolution
-        dpiX = Screen().logPixelsX;
-        dpiY = Screen().logPixelsY;
-    }
+    if (dpiX == 0 || dpiY == 0) dpiX = dpiY = kDefaultDpi;  // as the renderer draws such a surface
     const long double fx = dpiX * u;  // device dots per logical unit
     const long double fy = dpiY * u;
 
@@ -80,12 +76,13 @@ void LoMetricDraw(TCanvas& canvas, int X, int Y, TSize* size,
     }
 }
 
-TBarcodeImage::TBarcodeImage(const TBarcodeParams& params) : params_(params) {}
+TBarcodeImage::TBarcodeImage(const TBarcodeParams& params, const ScreenInfo& device)
+    : params_(params), device_(device) {}
 
 void TBarcodeImage::setBar_Caption(const std::string& caption) {
     StoreCaption(params_, caption);
     symbol_.reset();
-    measured_.reset();
+    laidOut_.reset();
 }
 
 const TSymbol& TBarcodeImage::Symbol() {
@@ -94,18 +91,21 @@ const TSymbol& TBarcodeImage::Symbol() {
 }
 
 void TBarcodeImage::DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size) {
-    const TSize drawn = Render(Symbol(), RenderParamsOf(params_), canvas, X, Y);
+    const TSize drawn = Render(Symbol(), params_, canvas, X, Y);
     if (size) *size = drawn;
 }
 
-TSize TBarcodeImage::MeasuredSize(int dpiX, int dpiY) {
+const TDrawing& TBarcodeImage::Drawing(int dpiX, int dpiY) {
     if (dpiX <= 0 || dpiY <= 0) {
-        dpiX = Screen().logPixelsX;
-        dpiY = Screen().logPixelsY;
+        dpiX = device_.logPixelsX;
+        dpiY = device_.logPixelsY;
     }
-    if (!measured_ || measured_->dpiX != dpiX || measured_->dpiY != dpiY)
-        measured_ = Measured{dpiX, dpiY, Measure(Symbol(), RenderParamsOf(params_), dpiX, dpiY, RasterTextMetrics())};
-    return measured_->size;
+    if (!laidOut_ || laidOut_->dpiX != dpiX || laidOut_->dpiY != dpiY) {
+        const TSymbol& symbol = Symbol();
+        laidOut_.reset();
+        laidOut_.emplace(LaidOut{dpiX, dpiY, Layout(symbol, params_, dpiX, dpiY, RasterTextMetrics())});
+    }
+    return laidOut_->drawing;
 }
 
 void TBarcodeImage::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
@@ -115,17 +115,18 @@ void TBarcodeImage::LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size) {
 std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochrome, int factor, bool grey) {
     if (factor < 1) throw EOverflow("Barcode: Factor for \"MagnifyBy\" must be >=1");
 
-    // The size is measured, not drawn: the bitmap is made once, at its final size.
-    const TSize size = MeasuredSize();
+    // The drawing is laid out once, for the raster surface's text: the bitmap is made at its size
+    // and painted with it.
+    const TDrawing& drawing = Drawing();
+    const TSize size = drawing.Size;
     const int width = MagnifiedSide(margin, size.cx, factor);
     const int height = MagnifiedSide(margin, size.cy, factor);
     // A picture beyond 2^28 pixels (768 MB at 24 bits) is refused before any memory is taken: it
     // would only exhaust the memory or the 4 GB a bitmap file can hold.
     if (static_cast<std::int64_t>(width) * height > (std::int64_t{1} << 28)) throw EOverflow(kTooLarge);
     auto bitmap = std::make_unique<TBitmap>();
-    // The resolution the barcode was measured at, and text of two colours for a label printer.
-    bitmap->Canvas().SetResolution(Screen().logPixelsX, Screen().logPixelsY);
-    bitmap->Canvas().SetMonoText(params_.Mono);
+    // The resolution the barcode was laid out at.
+    bitmap->SetResolution(device_.logPixelsX, device_.logPixelsY);
     if (monochrome) bitmap->SetMonochrome(true);
     // A transparent ground needs an alpha channel: 32 bits, whatever is drawn.
     const bool transparent = params_.TransparentBackground && !monochrome;
@@ -134,12 +135,13 @@ std::unique_ptr<TBitmap> TBarcodeImage::MagnifiedBitmap(int margin, bool monochr
     if (bitmap->Width() != width || bitmap->Height() != height) throw EOverflow(kTooLarge);  // no memory for it
     if (transparent) bitmap->SetTransparent();
 
-    // The renderer lays out for the screen's resolution, the surface multiplies every coordinate
-    // by the factor, so bars come out exactly factor times as wide and the text is set by the
-    // font engine at factor times the height. The margin takes the symbol's background colour too.
-    PaintBackground(bitmap->Canvas(), RenderParamsOf(params_), TRect{0, 0, width, height});
-    scaleSurface(bitmap->Canvas(), factor);
-    DrawOnCanvas(bitmap->Canvas(), margin, margin);
+    // The drawing is laid out for the device's resolution, the surface multiplies every
+    // coordinate by the factor, so bars come out exactly factor times as wide and the text is set
+    // by the font engine at factor times the height. The margin takes the symbol's background
+    // colour too.
+    PaintBackground(bitmap->Canvas(), params_, TRect{0, 0, width, height});
+    scaleSurface(bitmap->Canvas(), device_, factor);
+    Paint(drawing, bitmap->Canvas(), margin, margin);
     if (grey && !monochrome && bitmap->Canvas().DrewColour()) return MagnifiedBitmap(margin, false, factor, false);
     bitmap->Canvas().ResetMapping();
     return bitmap;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A barcode taken off the screen without a window: the control's off-screen operations (drawing in
 // metric units, the magnified bitmap, the bitmap file) on a parameter record of its own. It is
@@ -9,21 +10,28 @@
 //   TBarcodeImage image(params);          // a TBarcode's Engine().Params, or a record of one's own
 //   image.setBar_Caption("400638133393");
 //   std::unique_ptr<TBitmap> bitmap = image.MagnifiedBitmap(2, false, 3);
+//
+// The pictures are laid out for a screen the caller names (the window the one it is on, varlen-cli
+// one of its --dpi): its resolution decides the whole pixels of the modules and is recorded in the
+// bitmaps.
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/BarLL.h"
+#include "platform/Screen.h"
 #include "raster/Bitmap.h"
 
 namespace varlen {
 
 class TBarcodeImage {
 public:
-    explicit TBarcodeImage(const TBarcodeParams& params);
+    explicit TBarcodeImage(const TBarcodeParams& params, const ScreenInfo& device = ScreenInfo{});
 
     const TBarcodeParams& Params() const { return params_; }
+    // The screen the pictures are made for.
+    const ScreenInfo& Device() const { return device_; }
     // The control's caption rule (StoreCaption).
     void setBar_Caption(const std::string& caption);
     // Encoded once per caption; raises the engine's error.
@@ -32,8 +40,11 @@ public:
     // Draws on any surface with the top-left corner at (X, Y); writes the drawn size (device
     // units, exchanged for quarter turns) to *size when given.
     void DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
-    // The drawn size on a raster surface of this resolution (0: the screen's), before drawing.
-    TSize MeasuredSize(int dpiX = 0, int dpiY = 0);
+    // The drawing laid out for a raster surface of this resolution (0: the device's); kept until the
+    // caption changes or another resolution is asked for.
+    const TDrawing& Drawing(int dpiX = 0, int dpiY = 0);
+    // Its size: the drawn size before drawing.
+    TSize MeasuredSize(int dpiX = 0, int dpiY = 0) { return Drawing(dpiX, dpiY).Size; }
     // Draws at the logical point (X, Y) of a surface in text, low-metric or high-metric mapping
     // mode; any other mode raises EOverflow "Barcode: Wrong mapmode in "LoMetricPrint"".
     void LoMetricPrint(TCanvas& canvas, int X, int Y, TSize* size = nullptr);
@@ -48,14 +59,15 @@ public:
 
 private:
     TBarcodeParams params_;
+    ScreenInfo device_;
     std::optional<TSymbol> symbol_;
-    // The last size measured, for the symbol and resolution it was measured at: the Save pipeline
-    // measures before it draws, and the drawing measures again.
-    struct Measured {
+    // The last drawing laid out, for the symbol and resolution it was laid out at: the Save
+    // pipeline measures before it draws, and the bitmap is sized and painted from the same drawing.
+    struct LaidOut {
         int dpiX, dpiY;
-        TSize size;
+        TDrawing drawing;
     };
-    std::optional<Measured> measured_;
+    std::optional<LaidOut> laidOut_;
 };
 
 // LoMetricPrint for any barcode that draws itself in the text mapping mode: `draw` draws at a

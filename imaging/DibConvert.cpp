@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/DibConvert.h"
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
@@ -135,6 +137,23 @@ TDib ToHalftone8(const TDibView& dib) {
         DibRowToRGB(dib, y, rgb.data());
         std::uint8_t* dst = out.row(y);
         for (int x = 0; x < w; ++x) dst[x] = nearest(rgb[3 * x], rgb[3 * x + 1], rgb[3 * x + 2]);
+    }
+    return out;
+}
+
+TDib MagnifiedDib(const TDibView& dib, int factor) {
+    if (dib.bitCount < 8 || factor < 1) throw std::invalid_argument("MagnifiedDib: 8 bits per pixel or more, factor 1 or more");
+    TDib out = blankLike(dib, dib.bitCount, std::vector<RGBQuad>(dib.colors, dib.colors + dib.colorCount));
+    out.width = dib.width * factor;
+    out.height = dib.height * factor;
+    out.bits.assign(out.imageSize(), 0);
+    const std::size_t bpp = dib.bitCount / 8;
+    for (int y = 0; y < dib.height; ++y) {
+        const std::uint8_t* from = dib.row(y);
+        std::uint8_t* first = out.row(y * factor);
+        for (int x = 0; x < dib.width; ++x)
+            for (int i = 0; i < factor; ++i) std::memcpy(first + (std::size_t(x) * factor + i) * bpp, from + x * bpp, bpp);
+        for (int j = 1; j < factor; ++j) std::memcpy(out.row(y * factor + j), first, std::size_t(out.stride()));
     }
     return out;
 }

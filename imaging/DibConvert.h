@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Pixel conversions the writers share: colour indices of a palette bitmap, colour rows of any
 // bitmap, and the reduction of a true-colour bitmap to the fixed 216-colour palette.
@@ -32,6 +33,10 @@ std::vector<std::uint8_t> Indices216(const TDibView& dib);
 // (index 1); each pixel becomes the nearer of the two (by squared distance, the ground when equally
 // near). Black ink on white makes the usual black-and-white table.
 TDib TwoColourDib(const TDibView& dib, RGBQuad ink, RGBQuad ground);
+
+// The picture magnified `factor` times, every pixel a square of factor x factor pixels (8, 24 and
+// 32 bits per pixel); the resolution it records stays the picture's.
+TDib MagnifiedDib(const TDibView& dib, int factor);
 
 // The bitmap at 8 bits per pixel over the 256-colour halftone palette (HalftonePalette, Dib.h),
 // each pixel the nearest entry by squared distance, the first of equally near ones.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The GIF image: one frame made from a bitmap, written as a GIF87a file with a local colour table
 // and LZW-compressed pixel data. Only the path from a bitmap to a file exists here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/PngFile.h"
 
 #include <emmintrin.h>

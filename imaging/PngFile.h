@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A PNG writer for exported barcodes, built for speed over ten thousand labels: a barcode is black
 // and white with some grey in its anti-aliased text, and most of its rows repeat the row above.

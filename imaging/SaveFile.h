@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Saving a barcode as a file of the type its name asks for: the Save command's pipeline, shared by
 // the window and by varlen-cli, so that both write the same bytes for the same barcode and factor.
@@ -32,6 +33,7 @@
 #include "engine/BarLL.h"
 #include "imaging/SaveFileType.h"
 #include "platform/FileIO.h"
+#include "platform/Screen.h"
 #include "raster/Bitmap.h"
 #include "vector/Vector.h"
 
@@ -46,30 +48,34 @@ struct TSaveSource {
     // (MagnifiedBitmap(margin, false, factor, true)), a third of the memory to draw and encode.
     std::function<std::unique_ptr<TBitmap>(int factor)> GreyBitmap;
     // The drawn size of the bitmap's barcode, margin not included, on a surface of `dpi` dots per
-    // inch (0: the screen's, which the bitmap is drawn at), known without drawing
+    // inch (0: the device's, which the bitmap is drawn at), known without drawing
     // (TBarcodeImage::MeasuredSize): a picture too large is refused before it is drawn.
     std::function<TSize(int dpi)> DrawnSize;
     // SVG, PDF and EPS: the barcode measured and drawn by the vector surface.
     TVectorSource Vector;
     // The margin of the bitmap in pixels; the vector types take it over at its physical width.
     int Margin = 2;
+    // The screen the bitmaps are drawn for (TBarcodeImage::Device): its resolution is the
+    // margin's, and an EMF file names it as its reference device.
+    ScreenInfo Device;
 };
 
-// A source over anything with the control's MagnifiedBitmap, MeasuredSize, Symbol and Params (a
-// TBarcodeImage, a TBarcode). The barcode must outlive the source; a new caption given to it
-// later is what the source draws.
+// A source over anything with the control's MagnifiedBitmap, MeasuredSize, Symbol, Params and
+// Device (a TBarcodeImage, a TBarcode). The barcode must outlive the source; a new caption given
+// to it later is what the source draws.
 template <class Barcode>
 TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
     source.Margin = margin;
+    source.Device = barcode.Device();
     source.MagnifiedBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor); };
     source.GreyBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor, true); };
     source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
     source.Vector.DrawnSize = [&barcode](int dpi) {
-        return VectorSourceOf(barcode.Symbol(), RenderParamsOf(barcode.Params())).DrawnSize(dpi);
+        return VectorSourceOf(barcode.Symbol(), barcode.Params()).DrawnSize(dpi);
     };
     source.Vector.Draw = [&barcode](TCanvas& canvas, int x, int y) {
-        Render(barcode.Symbol(), RenderParamsOf(barcode.Params()), canvas, x, y);
+        Render(barcode.Symbol(), barcode.Params(), canvas, x, y);
     };
     return source;
 }
@@ -94,6 +100,14 @@ struct TSaveOptions {
     // smallest form by itself; the window's Save keeps its formats.
     bool TwoColours = false;
     TColor Foreground = clBlack;
+    // Called with the picture exactly as the file will hold it, before anything is encoded: the
+    // bitmap of the pixel types (TIFF's reduced to its halftone palette, GIF's to its 216 colours,
+    // JPEG's before its lossy compression, with TwoColours BMP's and GIF's two-colour picture and
+    // PNG's as magnified), for SVG, PDF and EPS the page drawn by the raster surface at VectorDpi
+    // (VectorPageRaster). `dpi`: the resolution the symbol was laid out at; `scale`: pixels per dot
+    // of it (the factor; 1 for a vector page). What it raises stops the save: nothing is written.
+    // Empty: nothing is called.
+    std::function<void(const TDibView& picture, int dpi, int scale)> ReadBack;
 };
 
 // A file's bytes in memory, in pieces (a large bitmap's rows are not copied into one block).
@@ -119,6 +133,13 @@ private:
 // control's EOverflow (factor below 1, encoding), GIFException, EJPEG.
 TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
                             const TSaveOptions& options = {});
+
+// A vector page as pixels: the barcode drawn by the raster surface at `dpi` with `marginDots` of
+// the page's ground round it (white paper where the ground is transparent). Its bars are the
+// vector file's: at a resolution the renderer puts every edge of a bar on a whole dot, whichever
+// surface it draws on; only the glyphs of the text are another font engine's.
+std::unique_ptr<TBitmap> VectorPageRaster(const TSaveSource& source, int dpi, int marginDots,
+                                          const TSaveOptions& options = {});
 
 // Saves the barcode under fileName as the type its extension names: BarcodeFileBytes, then the
 // safe writer. Raises as BarcodeFileBytes, and EInOutError "<fileName>: <reason>" when the file

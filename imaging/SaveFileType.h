@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The file types the Save pipeline writes, told by a file name's extension. Header-only and free
 // of Qt, so that a command line can be checked before anything is set up.

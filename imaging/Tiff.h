@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The TIFF writer: an uncompressed, single-strip, palette-colour TIFF 6.0 file (little-endian) of
 // an 8 bits-per-pixel bitmap with its 256-entry colour table, laid out by the program itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The JPEG image: a bitmap and the compressed JPEG bytes made from it by libjpeg. The bytes are
 // made on the first save after an assignment and written as they are by every later save.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // libvarlen: the barcodes of Varlen for any program, without a window or a toolkit. Link it with
 //     c++ -std=c++20 label.cpp $(pkg-config --cflags --libs varlen)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Windows bitmap file (.bmp): writer and reader, in plain C++.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing surface the engine draws on. It knows nothing of Qt: the renderer only needs these
 // GDI-like operations, and each platform (a Qt painter, a recording surface in the tests) provides them.
@@ -5,6 +6,9 @@
 #include <string>
 
 namespace varlen {
+
+// The resolution of a surface, or of a drawing, that names none: the headless display's.
+constexpr int kDefaultDpi = 96;
 
 using TColor = std::uint32_t;  // 0x00BBGGRR, as on the desktop platform the program comes from
 constexpr TColor clBlack = 0x000000;
@@ -70,13 +74,20 @@ struct TLogFont {
 // Handle of a font created on a surface; 0 is the surface's own font.
 using HFONT = std::uintptr_t;
 
-// What a layout must know of a font engine before anything is drawn: how wide it sets a string.
+// What a layout must know of a font engine before anything is drawn: how wide it sets a string
+// and how high a line is.
 class TTextMetrics {
 public:
     virtual ~TTextMetrics() = default;
     // Width in logical units of a string (Latin-1 bytes) in `face` at the character-cell height
     // `height` (positive, logical units), upright.
     virtual int MeasureText(const std::string& face, int height, const std::string& text) = 0;
+    // Height of a line of text in `face` at the character-cell height `height`: the cell itself,
+    // which is what every surface's TextHeight answers for such a font.
+    virtual int LineHeight(const std::string& face, int height) {
+        (void)face;
+        return height;
+    }
 };
 
 class TCanvas : public TTextMetrics {
@@ -114,6 +125,13 @@ public:
     virtual TColor SetBkColor(TColor color) = 0;
     virtual int SetBkMode(int mode) = 0;
     virtual TColor SetTextColor(TColor color) = 0;
+    // Text in the text colour only, without anti-aliasing, hinted for the surface's dots: for
+    // pictures of two colours (a label printer's). A surface that has no grey to give, or whose
+    // text is not its own pixels (vector files, the screen), ignores it. Returns the previous value.
+    virtual bool SetMonoText(bool mono) {
+        (void)mono;
+        return false;
+    }
 
     // Fonts for single text outputs: create, select (returns the previous selection, 0 for the
     // surface's own font), draw, select the previous back, delete.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The state every drawing surface keeps the same way, whatever it draws on: brush, own font, text
 // alignment and colours, the fonts created for single text outputs, and the mapping from logical
@@ -72,7 +73,7 @@ protected:
     int BkMode() const { return bkMode_; }
 
 private:
-    int dpiX_ = 96, dpiY_ = 96;
+    int dpiX_ = kDefaultDpi, dpiY_ = kDefaultDpi;
     TColor brushColor_ = clWhite;
     TBrushStyle brushStyle_ = bsSolid;
     std::string fontName_ = "Arial";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Printing a finished PDF document on the system's default queue, or one named, through libcups, without a
 // toolkit. The document is streamed to the scheduler as one job; nothing is written to the disk.

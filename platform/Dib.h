@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A device-independent bitmap as GetDIBits gives it: header values, colour table and pixel rows,
 // bottom row first, each row padded to a multiple of 4 bytes. It is the common currency between

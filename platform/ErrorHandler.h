@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The application's standard error handler: one place where an error that no command catches is
 // shown to the user. The window installs a handler that shows a message box; without one the

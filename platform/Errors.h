@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The error classes of the whole program. Every one carries its message text verbatim in what(),
 // so that the application's standard handler can show it exactly as raised.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one writer of every file the programs write (the eight image and document types, the settings
 // file) and of standard output, and whole-file reading, with the platform's error messages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Little-endian fields appended to a file being built: the byte order of the Windows bitmap, the
 // enhanced metafile, GIF and the TIFF files written here ("II").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Metafile.h"
 
 #include <algorithm>
@@ -6,7 +7,6 @@
 #include "platform/FileIO.h"
 #include "platform/LittleEndian.h"
 #include "platform/Canvas.h"
-#include "platform/Screen.h"
 
 namespace varlen {
 
@@ -21,16 +21,16 @@ constexpr std::uint32_t kDibRgbColors = 0;
 
 void puti(std::vector<std::uint8_t>& out, int v) { PutLE32(out, static_cast<std::uint32_t>(v)); }
 
-int dpiX() { return Screen().logPixelsX > 0 ? Screen().logPixelsX : 96; }
-int dpiY() { return Screen().logPixelsY > 0 ? Screen().logPixelsY : 96; }
+int dpiOf(int dpi) { return dpi > 0 ? dpi : kDefaultDpi; }
 
 }  // namespace
 
-int TMetafile::MMWidth() const { return MulDiv(width_, 2540, dpiX()); }
-int TMetafile::MMHeight() const { return MulDiv(height_, 2540, dpiY()); }
+int TMetafile::MMWidth() const { return MulDiv(width_, 2540, dpiOf(reference_.logPixelsX)); }
+int TMetafile::MMHeight() const { return MulDiv(height_, 2540, dpiOf(reference_.logPixelsY)); }
 
 std::vector<std::uint8_t> TMetafile::SaveToBytes() const {
-    const ScreenInfo& screen = Screen();
+    const ScreenInfo& screen = reference_;
+    const int dpiX = dpiOf(screen.logPixelsX), dpiY = dpiOf(screen.logPixelsY);
     const std::uint32_t eofSize = 20;
     const std::uint64_t total = kHeaderSize + records_.size() + eofSize;
     if (total > 0xFFFFFFFFu) throw std::length_error("Metafile too large");
@@ -65,13 +65,13 @@ std::vector<std::uint8_t> TMetafile::SaveToBytes() const {
     // The reference device: the screen, in pixels and millimetres.
     puti(out, screen.width);
     puti(out, screen.height);
-    puti(out, MulDiv(screen.width, 254, dpiX() * 10));
-    puti(out, MulDiv(screen.height, 254, dpiY() * 10));
+    puti(out, MulDiv(screen.width, 254, dpiX * 10));
+    puti(out, MulDiv(screen.height, 254, dpiY * 10));
     PutLE32(out, 0);  // no pixel format
     PutLE32(out, 0);
     PutLE32(out, 0);  // not OpenGL
-    puti(out, MulDiv(screen.width, 25400, dpiX()));
-    puti(out, MulDiv(screen.height, 25400, dpiY()));
+    puti(out, MulDiv(screen.width, 25400, dpiX));
+    puti(out, MulDiv(screen.height, 25400, dpiY));
 
     out.insert(out.end(), records_.begin(), records_.end());
 

@@ -1,24 +1,32 @@
+// SPDX-License-Identifier: MIT
 #pragma once
-// Enhanced metafiles (EMF), written by the program itself. A metafile has a size in screen pixels
-// and a list of drawing records; a canvas opened on it records bitmaps drawn on it, and closing
-// the canvas makes them the metafile's content. The file holds the header, the records and the
-// end-of-file record, with the frame in hundredths of a millimetre at the screen's resolution.
+// Enhanced metafiles (EMF), written by the program itself. A metafile has a size in pixels of its
+// reference device (a screen) and a list of drawing records; a canvas opened on it records bitmaps
+// drawn on it, and closing the canvas makes them the metafile's content. The file holds the
+// header, the records and the end-of-file record, with the frame in hundredths of a millimetre at
+// the reference device's resolution.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/Dib.h"
+#include "platform/Screen.h"
 
 namespace varlen {
 
 class TMetafile {
 public:
-    // Size in screen pixels.
+    // The screen the metafile is made on: its resolution turns pixels into millimetres, and the
+    // header names it as the reference device. The headless display unless told.
+    const ScreenInfo& ReferenceDevice() const { return reference_; }
+    void SetReferenceDevice(const ScreenInfo& screen) { reference_ = screen; }
+
+    // Size in pixels of the reference device.
     int Width() const { return width_; }
     int Height() const { return height_; }
     void SetWidth(int value) { width_ = value < 0 ? 0 : value; }
     void SetHeight(int value) { height_ = value < 0 ? 0 : value; }
-    // Size in hundredths of a millimetre at the screen's resolution.
+    // Size in hundredths of a millimetre at the reference device's resolution.
     int MMWidth() const;
     int MMHeight() const;
 
@@ -31,6 +39,7 @@ public:
 
 private:
     friend class TMetafileCanvas;
+    ScreenInfo reference_;
     int width_ = 0;
     int height_ = 0;
     std::vector<std::uint8_t> records_;  // drawing records, back to back
@@ -39,7 +48,7 @@ private:
     int boundsLeft_ = 0, boundsTop_ = 0, boundsRight_ = -1, boundsBottom_ = -1;
 };
 
-// A drawing surface on a metafile with the screen as reference device. What is drawn replaces the
+// A drawing surface on a metafile. What is drawn replaces the
 // metafile's content when the canvas is closed (at the latest when it is destroyed).
 class TMetafileCanvas {
 public:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -5,7 +6,6 @@
 #include "platform/Canvas.h"
 #include "platform/ErrorHandler.h"
 #include "platform/FileIO.h"
-#include "platform/Screen.h"
 
 namespace varlen {
 
@@ -26,19 +26,11 @@ int MulDiv(int a, int b, int c) {
 }
 
 namespace {
-ScreenInfo& screenInfo() {
-    static ScreenInfo info;
-    return info;
-}
-
 ErrorHandlerFn& errorHandler() {
     static ErrorHandlerFn handler;
     return handler;
 }
 }  // namespace
-
-const ScreenInfo& Screen() { return screenInfo(); }
-void SetScreenInfo(const ScreenInfo& info) { screenInfo() = info; }
 
 ErrorHandlerFn SetApplicationErrorHandler(ErrorHandlerFn handler) {
     return std::exchange(errorHandler(), std::move(handler));

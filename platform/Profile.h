@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The settings profile: a plain "INI" text file of [sections] holding key=value lines, read and
 // written one key at a time.

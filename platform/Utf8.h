@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // UTF-8 as the program meets it: command-line arguments and batch lines (strict for the
 // command-line tool, forgiving for its --lenient mode), and settings values written by older

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "raster/Bitmap.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@
 
 #include "platform/BmpFile.h"
 #include "platform/Errors.h"
-#include "platform/Screen.h"
 
 namespace varlen {
 
@@ -184,13 +184,12 @@ void convertRows(const TDibView& source, std::uint8_t* out, int stride, TPixelFo
     }
 }
 
-int screenPelsPerMeter(int dpi) { return int(std::lround(dpi / 0.0254)); }
+int pelsPerMeter(int dpi) { return int(std::lround(dpi / 0.0254)); }
 
 }  // namespace
 
 TBitmap::TBitmap() : m_canvas(std::make_unique<TRasterCanvas>()) {
-    m_pelsX = screenPelsPerMeter(Screen().logPixelsX);
-    m_pelsY = screenPelsPerMeter(Screen().logPixelsY);
+    SetResolution(kDefaultDpi, kDefaultDpi);
     m_canvas->SetReattachHandler([this] { attachCanvas(); });
 }
 
@@ -206,6 +205,13 @@ TBitmap& TBitmap::operator=(const TBitmap& other) {
 }
 
 TBitmap::~TBitmap() = default;
+
+void TBitmap::SetResolution(int dpiX, int dpiY) {
+    if (dpiX <= 0 || dpiY <= 0) dpiX = dpiY = kDefaultDpi;
+    m_pelsX = pelsPerMeter(dpiX);
+    m_pelsY = pelsPerMeter(dpiY);
+    m_canvas->SetResolution(dpiX, dpiY);
+}
 
 TRasterCanvas& TBitmap::Canvas() {
     if (!m_canvas->IsAttached()) attachCanvas();
@@ -377,6 +383,7 @@ void TBitmap::Assign(const TBitmap& other) {
     m_colors = other.m_colors;
     m_pelsX = other.m_pelsX;
     m_pelsY = other.m_pelsY;
+    m_canvas->SetResolution(other.m_canvas->GetDeviceCaps(LOGPIXELSX), other.m_canvas->GetDeviceCaps(LOGPIXELSY));
     replace(std::move(next), other.m_width, other.m_height, other.m_format);
 }
 
@@ -414,8 +421,9 @@ void TBitmap::Assign(const TDib& dib) {
         m_colors = dib.colors;
         m_colors.resize(std::size_t(1) << dib.bitCount);  // missing entries are black, as on the desktop
     }
-    m_pelsX = dib.xPelsPerMeter > 0 ? dib.xPelsPerMeter : screenPelsPerMeter(Screen().logPixelsX);
-    m_pelsY = dib.yPelsPerMeter > 0 ? dib.yPelsPerMeter : screenPelsPerMeter(Screen().logPixelsY);
+    // A picture that records no resolution keeps the bitmap's.
+    if (dib.xPelsPerMeter > 0) m_pelsX = dib.xPelsPerMeter;
+    if (dib.yPelsPerMeter > 0) m_pelsY = dib.yPelsPerMeter;
     replace(std::move(next), dib.width, dib.height, format);
 }
 

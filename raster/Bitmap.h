@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Bitmaps in plain memory with the pixel formats the program writes: 1 bit (black and white),
 // 4 and 8 bits with a colour table, 24 and 32 bits. The default format is 24 bits, in which black
@@ -55,8 +56,11 @@ public:
     // The 256 greys of SetGrey's colour table.
     static const std::vector<RGBQuad>& GreyRamp();
 
-    // The drawing surface; it reports the screen's resolution and stays the same object for the
-    // bitmap's lifetime.
+    // The resolution the picture is drawn at and records (pixels per metre): the surface reports
+    // it. kDefaultDpi unless told; 0 or less on either axis is kDefaultDpi on both.
+    void SetResolution(int dpiX, int dpiY);
+
+    // The drawing surface; it stays the same object for the bitmap's lifetime.
     TRasterCanvas& Canvas();
 
     void Assign(const TBitmap& other);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fonts kept between runs: reading, checking and writing $XDG_CACHE_HOME/varlen/fonts.
 //
 // The file is text, one item a line, fields separated by tabs:
@@ -13,6 +14,8 @@
 #include "raster/FontCache.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -68,7 +71,26 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return pieces;
 }
 
-long number(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+// A whole decimal number from `low` to `high`, all of the text; false for anything else. What the
+// file holds is only believed within the ranges the fonts themselves allow: a damaged number would
+// move or drop the text under the bars without a word.
+bool number(const std::string& text, long low, long high, long& value) {
+    if (text.empty() || text.size() > 12) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && end == text.c_str() + text.size() && !std::isspace(static_cast<unsigned char>(text[0])) &&
+           value >= low && value <= high;
+}
+
+// The ranges of what the file keeps: OpenType's units per em (16 to 16384), its 16-bit metrics,
+// advances and kerning values, glyph indexes, Latin-1 characters, and sizes and glyph offsets far
+// beyond any label's.
+constexpr long kMinUnitsPerEm = 16, kMaxUnitsPerEm = 16384;
+constexpr long kMinFontUnits = -32768, kMaxFontUnits = 32767;
+constexpr long kMaxAdvance = 65535, kMaxGlyphIndex = 65535, kMaxFaceIndex = 0x7FFFFFFF;
+constexpr long kMaxEm = 64L * 65536;  // 1/64 pixel
+constexpr long kMaxGlyphOffset = 65536;
 
 // 64-bit FNV-1a.
 std::uint64_t hashOf(const std::string& text) {
@@ -202,20 +224,27 @@ void TFontCache::read() {
         return true;
     };
     std::size_t begin = 0, end = 0;
-    if (!nextLine(begin, end) || text_.compare(begin, end - begin, kHeader) != 0) return;
+    if (!nextLine(begin, end) || text_.compare(begin, end - begin, kHeader) != 0) {
+        text_.clear();
+        return;
+    }
     bool lookupsStand = false;
     Face* face = nullptr;
     Size* size = nullptr;
     long sizesRead = 0;
-    while (nextLine(begin, end)) {
-        if (text_[begin] == 'g' && text_[begin + 1] == '\t') {
-            if (size) size->end = at;  // the size's lines run to here
+    bool sound = true;
+    while (sound && nextLine(begin, end)) {
+        if (text_[begin] == 'g' && end > begin + 1 && text_[begin + 1] == '\t') {
+            if (size) size->end = at;  // the size's lines run to here; they are checked when decoded
+            sound = size != nullptr;
             continue;
         }
         size = nullptr;
         const std::vector<std::string> f = split(text_.substr(begin, end - begin), '\t');
-        if (f.empty()) continue;
-        if (f[0] == "lookups" && f.size() >= 2) {
+        long a = 0, b = 0, c = 0;
+        if (f.empty()) {
+            sound = false;
+        } else if (f[0] == "lookups" && f.size() >= 2) {
             // The fingerprint over the configuration files the last run found; when it differs,
             // the folders are read again (and give the fingerprint the answers will be kept under).
             const std::vector<std::string> listed(f.begin() + 2, f.end());
@@ -225,27 +254,41 @@ void TFontCache::read() {
                 fingerprint_ = fingerprint(nullptr, configFiles_);
             }
             lookupsStand = fingerprint_ == f[1];
-        } else if (f[0] == "F" && f.size() == 6 && lookupsStand) {
-            files_[f[1]] = File{TFontFile{f[2], int(number(f[3])), f[4]}, f[5]};
-        } else if (f[0] == "face" && f.size() == 7) {
+        } else if (f[0] == "F" && f.size() == 6 && number(f[3], 0, kMaxFaceIndex, a)) {
+            if (lookupsStand) files_[f[1]] = File{TFontFile{f[2], int(a), f[4]}, f[5]};
+        } else if (f[0] == "face" && f.size() == 7 && number(f[3], kMinUnitsPerEm, kMaxUnitsPerEm, a) &&
+                   number(f[4], kMinFontUnits, kMaxFontUnits, b) && number(f[5], kMinFontUnits, kMaxFontUnits, c) &&
+                   (f[6] == "0" || f[6] == "1")) {
             face = &faces_[f[1]];
             face->stamp = f[2];
             face->kept = TKeptFace{};
-            face->kept.UnitsPerEm = int(number(f[3]));
-            face->kept.Ascender = int(number(f[4]));
-            face->kept.Descender = int(number(f[5]));
+            face->kept.UnitsPerEm = int(a);
+            face->kept.Ascender = int(b);
+            face->kept.Descender = int(c);
             face->kept.Kerned = f[6] == "1";
-        } else if (f[0] == "c" && f.size() == 4 && face) {
-            face->kept.Chars[std::uint8_t(number(f[1]))] = {std::uint32_t(number(f[2])), std::int32_t(number(f[3]))};
-        } else if (f[0] == "k" && f.size() == 3 && face) {
-            face->kept.Kerning[std::uint16_t(number(f[1]))] = std::int32_t(number(f[2]));
-        } else if (f[0] == "glyphs" && f.size() == 4) {
+        } else if (f[0] == "c" && f.size() == 4 && face && number(f[1], 0, 255, a) && number(f[2], 0, kMaxGlyphIndex, b) &&
+                   number(f[3], 0, kMaxAdvance, c)) {
+            face->kept.Chars[std::uint8_t(a)] = {std::uint32_t(b), std::int32_t(c)};
+        } else if (f[0] == "k" && f.size() == 3 && face && number(f[1], 0, 65535, a) &&
+                   number(f[2], kMinFontUnits, kMaxFontUnits, b)) {
+            face->kept.Kerning[std::uint16_t(a)] = std::int32_t(b);
+        } else if (f[0] == "glyphs" && f.size() == 4 && number(f[2], 1, kMaxEm, a) && number(f[3], 1, kMaxEm, b)) {
             const auto known = faces_.find(f[1]);
-            if (known == faces_.end()) continue;
-            size = &known->second.sizes[{std::int32_t(number(f[2])), std::int32_t(number(f[3]))}];
+            sound = known != faces_.end();
+            if (!sound) break;
+            size = &known->second.sizes[{std::int32_t(a), std::int32_t(b)}];
             size->begin = size->end = at;
             size->lastUse = -++sizesRead;  // the file has the latest first
+        } else {
+            sound = false;
         }
+    }
+    if (!sound) {
+        // A damaged file is not used at all, and this run writes it anew.
+        files_.clear();
+        faces_.clear();
+        text_.clear();
+        changed_ = true;
     }
 }
 
@@ -315,18 +358,20 @@ namespace {
 
 bool decode(const std::string& line, TKeptGlyph& g) {
     const std::vector<std::string> f = split(line, '\t');
-    if (f.size() != 8) return false;
-    g.Char = std::uint8_t(number(f[1]));
-    const long phase = number(f[2]);
-    if (phase < 0 || phase > TFontFace::kMonoPhase) return false;
+    long c = 0, phase = 0, left = 0, top = 0, width = 0, height = 0;
+    if (f.size() != 8 || !number(f[1], 0, 255, c) || !number(f[2], 0, TFontFace::kMonoPhase, phase) ||
+        !number(f[3], -kMaxGlyphOffset, kMaxGlyphOffset, left) || !number(f[4], -kMaxGlyphOffset, kMaxGlyphOffset, top) ||
+        !number(f[5], 0, kLargestGlyphPixels, width) || !number(f[6], 0, kLargestGlyphPixels, height) ||
+        width * height > kLargestGlyphPixels)
+        return false;
+    g.Char = std::uint8_t(c);
     g.Phase = std::uint8_t(phase);
-    g.Image.Left = int(number(f[3]));
-    g.Image.Top = int(number(f[4]));
-    g.Image.Width = int(number(f[5]));
-    g.Image.Height = int(number(f[6]));
+    g.Image.Left = int(left);
+    g.Image.Top = int(top);
+    g.Image.Width = int(width);
+    g.Image.Height = int(height);
     // "-": a glyph without ink (a space).
-    return g.Image.Width >= 0 && g.Image.Height >= 0 && g.Image.Width * g.Image.Height <= kLargestGlyphPixels &&
-           bytesOf(f[7] == "-" ? std::string() : f[7], g.Image.Coverage) &&
+    return bytesOf(f[7] == "-" ? std::string() : f[7], g.Image.Coverage) &&
            g.Image.Coverage.size() == std::size_t(g.Image.Width * g.Image.Height);
 }
 
@@ -338,18 +383,25 @@ std::string lineOf(const TKeptGlyph& g) {
 
 }  // namespace
 
-void TFontCache::decodeSize(Size& size, std::int32_t emX, std::int32_t emY) {
-    if (size.decoded) return;
+bool TFontCache::decodeSize(Size& size, std::int32_t emX, std::int32_t emY) {
+    if (size.decoded) return true;
+    size.decoded = true;
     for (std::size_t at = size.begin; at < size.end;) {
         std::size_t end = text_.find('\n', at);
         if (end == std::string::npos || end > size.end) end = size.end;
         TKeptGlyph g;
         g.EmX = emX;
         g.EmY = emY;
-        if (decode(text_.substr(at, end - at), g)) size.glyphs.push_back(std::move(g));
+        if (!decode(text_.substr(at, end - at), g)) {
+            // A damaged size is not used; the glyphs this run draws take its place in the file.
+            size.glyphs.clear();
+            changed_ = true;
+            return false;
+        }
+        size.glyphs.push_back(std::move(g));
         at = end + 1;
     }
-    size.decoded = true;
+    return true;
 }
 
 std::vector<TKeptGlyph> TFontCache::FindGlyphs(const std::string& path, std::int32_t emX, std::int32_t emY) {
@@ -359,7 +411,10 @@ std::vector<TKeptGlyph> TFontCache::FindGlyphs(const std::string& path, std::int
     const auto found = face->second.sizes.find({emX, emY});
     if (found == face->second.sizes.end()) return {};
     Size& size = found->second;
-    decodeSize(size, emX, emY);
+    if (!decodeSize(size, emX, emY)) {
+        face->second.sizes.erase(found);
+        return {};
+    }
     size.lastUse = ++uses_;  // a size this run uses goes first when the file is next written
     return size.glyphs;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the runs of a program keep of fonts between them, in $XDG_CACHE_HOME/varlen/fonts
 // (~/.cache/varlen/fonts): fontconfig's answers, and per font file its metrics, the characters
@@ -11,7 +12,9 @@
 //   modification times, sizes and inodes of the configuration files and folders fontconfig reads
 //   by default, of the font folders and of fontconfig's own cache folders (fc-cache, which a font
 //   installation runs, rewrites them), and the environment variables it reads;
-// - what is kept of a font file stands while that file is unchanged (inode, size, time).
+// - what is kept of a font file stands while that file is unchanged (inode, size, time);
+// - every number lies within the range the fonts allow: a file that fails any check is not used
+//   (a size of glyphs that fails, that size), and the run writes it anew.
 // What a run adds is written when the process ends, whole or not at all; several processes may
 // end together, the last one's file stands. A cache that cannot be read or written is not used.
 // Safe from any thread.
@@ -75,7 +78,8 @@ private:
         bool decoded = false;
         long lastUse = 0;  // -1, -2, ... in the file's order (latest first), then 1, 2, ... as used
     };
-    void decodeSize(Size& size, std::int32_t emX, std::int32_t emY);
+    // False, with the size emptied, when one of its lines is damaged.
+    bool decodeSize(Size& size, std::int32_t emX, std::int32_t emY);
 
     struct Face {
         std::string stamp;

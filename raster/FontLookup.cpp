@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Family names to font files through fontconfig, with the answers kept between runs
 // (raster/FontCache.h): fontconfig's configuration alone costs 3 to 4 ms of processor time, more
 // than the whole of a one-label run without it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Which font file a family name stands for, as fontconfig answers it (kept between runs, see
 // raster/FontCache.h).

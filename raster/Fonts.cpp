@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faces, their metrics and the process's glyph cache, over FreeType.
 #include "raster/Fonts.h"
 

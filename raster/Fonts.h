@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Fonts of the raster surface: a face name resolved to a font file through fontconfig (so "Arial"
 // is Liberation Sans on a Debian system, as on the desktop), the face's design metrics, and its

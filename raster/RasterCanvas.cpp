@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "raster/RasterCanvas.h"
 
 #include <algorithm>
@@ -6,7 +7,6 @@
 
 #include <emmintrin.h>
 
-#include "platform/Screen.h"
 #include "raster/Fonts.h"
 
 namespace varlen {
@@ -152,7 +152,7 @@ void blendSpan(void* context, int y, int x, int count, std::uint8_t coverage) {
 
 }  // namespace
 
-TRasterCanvas::TRasterCanvas() { SetResolution(Screen().logPixelsX, Screen().logPixelsY); }
+TRasterCanvas::TRasterCanvas() = default;
 
 TRasterCanvas::TRasterCanvas(const TRasterTarget& target) : TRasterCanvas() { Attach(target); }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing surface of every picture the programs make, in plain C++: fills of whole device
 // pixels without anti-aliasing, and text set by FreeType in the font fontconfig gives for the face
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/CanvasState.h"
@@ -30,7 +32,7 @@ struct TRasterTarget {
 
 class TRasterCanvas : public TCanvasState {
 public:
-    // A surface without pixels yet: it measures at the screen's resolution, draws nothing.
+    // A surface without pixels yet: it measures (at kDefaultDpi unless told), draws nothing.
     TRasterCanvas();
     explicit TRasterCanvas(const TRasterTarget& target);
 
@@ -45,7 +47,7 @@ public:
     void Flush();
     bool IsAttached() const { return m_target.top != nullptr; }
     // Text without anti-aliasing (TFontFace::kMonoPhase), for pictures of two colours only.
-    void SetMonoText(bool mono) { m_monoText = mono; }
+    bool SetMonoText(bool mono) override { return std::exchange(m_monoText, mono); }
     bool MonoText() const { return m_monoText; }
     // Called when a drawing operation finds no target: the owner (a bitmap) attaches one again.
     void SetReattachHandler(std::function<void()> handler) { m_reattach = std::move(handler); }

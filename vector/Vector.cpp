@@ -1,16 +1,14 @@
+// SPDX-License-Identifier: MIT
 // The programs' side of the vector module: finding and loading it once, and the calls that go
 // through it.
 #include "vector/Vector.h"
-
-#include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
 
 #include <memory>
 #include <mutex>
 
 #include "platform/CupsPrint.h"
 #include "platform/Errors.h"
+#include "platform/Module.h"
 #include "vector/VectorModule.h"
 
 namespace varlen {
@@ -18,43 +16,15 @@ namespace {
 
 constexpr const char* kModuleFile = "libvarlen-vector.so";
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-// Where the module lies: in lib/varlen beside the bin/ folder of the running program (installed
-// under a prefix, and in the build tree, where every program lies one folder below the top); and
-// in varlen/ beside the shared library this code is part of, for programs elsewhere that link it.
-std::vector<std::string> moduleCandidates() {
-    std::vector<std::string> candidates;
-    char exe[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) candidates.push_back(folderOf(std::string(exe, std::size_t(n))) + "/../" VARLEN_MODULE_DIR "/" + kModuleFile);
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&moduleCandidates), &info) && info.dli_fname && *info.dli_fname)
-        candidates.push_back(folderOf(info.dli_fname) + "/varlen/" + kModuleFile);
-    return candidates;
-}
-
 const TVectorModule* loadModule(std::string* failure) {
-    std::string first;
-    for (const std::string& path : moduleCandidates()) {
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            if (first.empty()) first = ::dlerror();
-            continue;
-        }
-        const auto entry = reinterpret_cast<const TVectorModule* (*)()>(::dlsym(handle, kVectorModuleEntry));
-        const TVectorModule* module = entry ? entry() : nullptr;
-        if (module && module->Version == kVectorModuleVersion && module->SourceSize == sizeof(TVectorSource) &&
-            module->OptionsSize == sizeof(TVectorOptions))
-            return module;  // stays loaded for the rest of the process
-        if (first.empty()) first = path + " belongs to another build of Varlen";
-        ::dlclose(handle);
-    }
-    *failure = "SVG, PDF and EPS output is not available: " + first;
-    return nullptr;
+    std::string reason;
+    const void* module = LoadModule(kModuleFile, kVectorModuleEntry, [](const void* answer) {
+        const auto* m = static_cast<const TVectorModule*>(answer);
+        return m->Version == kVectorModuleVersion && m->SourceSize == sizeof(TVectorSource) &&
+               m->OptionsSize == sizeof(TVectorOptions);
+    }, reason);
+    if (!module) *failure = "SVG, PDF and EPS output is not available: " + reason;
+    return static_cast<const TVectorModule*>(module);
 }
 
 const TVectorModule& vectorModule(const std::string& name = {}) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Vector files of a barcode: SVG, PDF and EPS, made in memory by cairo, and the PDF page printed on
 // the default queue. No Qt.

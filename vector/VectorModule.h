@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The table of functions the vector module (libvarlen-vector.so) hands to the programs that load
 // it. Module and programs are built together from one source tree; the version and the sizes of
@@ -11,7 +12,8 @@
 
 namespace varlen {
 
-constexpr int kVectorModuleVersion = 1;
+// Raised whenever the surfaces the module draws on change shape (2: text metrics give line heights).
+constexpr int kVectorModuleVersion = 2;
 
 struct TVectorModule {
     int Version;

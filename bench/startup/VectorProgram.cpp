@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program linked with the vector layer. Without arguments it does nothing, which shows what
 // linking the layer costs every start; `svg`, `pdf` or `eps` writes one EAN-13 in that format to
 // standard output, which shows what the first vector file costs (the module, fonts, the writer).

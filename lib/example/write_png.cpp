@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes one EAN-13 barcode as a PNG file of 300 dots per inch with libvarlen:
 //     c++ -std=c++20 write_png.cpp -o write_png $(pkg-config --cflags --libs varlen)
 //     ./write_png label.png 400638133393

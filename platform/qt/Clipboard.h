@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The clipboard: a bitmap placed on it as an image replaces everything it held.
 #include <QImage>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The printer: one page per job on the system's default queue (CUPS), or a one-page PDF file at a
 // chosen resolution through the same printer-style surface. The page's surface is in device dots,

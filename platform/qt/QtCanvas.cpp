@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/QtCanvas.h"
 
 #include <algorithm>
@@ -15,7 +16,6 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "platform/Screen.h"
 
 namespace varlen {
 
@@ -84,16 +84,38 @@ bool usesScreenResolution(const QPaintDevice* device) {
 
 }  // namespace
 
+namespace {
+ScreenInfo& screenInfo() {
+    static ScreenInfo info;
+    return info;
+}
+
+// The logical resolution and size of a Qt screen; nothing when it reports none.
+bool readScreen(const QScreen* screen, ScreenInfo& info) {
+    if (!screen) return false;
+    ScreenInfo read;
+    read.logPixelsX = RoundHalfUp(screen->logicalDotsPerInchX());
+    read.logPixelsY = RoundHalfUp(screen->logicalDotsPerInchY());
+    read.width = screen->geometry().width();
+    read.height = screen->geometry().height();
+    if (read.logPixelsX <= 0 || read.logPixelsY <= 0 || read.width <= 0 || read.height <= 0) return false;
+    info = read;
+    return true;
+}
+}  // namespace
+
+const ScreenInfo& Screen() { return screenInfo(); }
+void SetScreenInfo(const ScreenInfo& info) { screenInfo() = info; }
+
 void InitScreenFromQt() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
     ScreenInfo info;
-    info.logPixelsX = RoundHalfUp(screen->logicalDotsPerInchX());
-    info.logPixelsY = RoundHalfUp(screen->logicalDotsPerInchY());
-    info.width = screen->geometry().width();
-    info.height = screen->geometry().height();
-    if (info.logPixelsX <= 0 || info.logPixelsY <= 0 || info.width <= 0 || info.height <= 0) return;
-    SetScreenInfo(info);
+    if (readScreen(QGuiApplication::primaryScreen(), info)) SetScreenInfo(info);
+}
+
+ScreenInfo ScreenOf(const QWidget* widget) {
+    ScreenInfo info = Screen();
+    if (widget) readScreen(widget->screen(), info);
+    return info;
 }
 
 TQtCanvas::TQtCanvas() = default;
@@ -116,8 +138,10 @@ void TQtCanvas::Attach(QPaintDevice* device, int dpiX, int dpiY) {
 void TQtCanvas::beginOwn(QPaintDevice* device, int dpiX, int dpiY) {
     if (dpiX <= 0 || dpiY <= 0) {
         if (usesScreenResolution(device)) {
-            dpiX = Screen().logPixelsX;
-            dpiY = Screen().logPixelsY;
+            const auto* widget = dynamic_cast<const QWidget*>(device);
+            const ScreenInfo screen = widget ? ScreenOf(widget) : Screen();
+            dpiX = screen.logPixelsX;
+            dpiY = screen.logPixelsY;
         } else {
             dpiX = device->logicalDpiX();
             dpiY = device->logicalDpiY();

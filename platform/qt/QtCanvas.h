@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing surface over a QPainter. One implementation serves a QImage, a widget, a QPrinter, a
 // QSvgGenerator and a QPdfWriter: every logical coordinate is mapped to device coordinates here
@@ -13,24 +14,34 @@
 #include <QFont>
 
 #include "platform/CanvasState.h"
+#include "platform/Screen.h"
 
 class QPainter;
 class QPaintDevice;
 class QImage;
+class QScreen;
+class QWidget;
 
 namespace varlen {
 
-// Fills Screen() from the primary screen of the running Qt application: its logical resolution
-// and its size in pixels. Without a screen the defaults stay.
+// The window's screen: the primary screen of the running Qt application (its logical resolution
+// and its size in pixels) once InitScreenFromQt has read it, the headless display before. Only the
+// window and this layer read it; everything below them is handed a resolution.
+const ScreenInfo& Screen();
+void SetScreenInfo(const ScreenInfo& info);
+// Fills Screen() from the primary screen. Without a screen the defaults stay.
 void InitScreenFromQt();
+// The screen a widget is shown on (a widget not shown yet: the one it would be shown on), as
+// Screen() has it where Qt knows no screen for it.
+ScreenInfo ScreenOf(const QWidget* widget);
 
 class TQtCanvas : public TCanvasState {
 public:
     // A surface with no device yet; Attach gives it one.
     TQtCanvas();
-    // Opens its own painter on the device. The resolution: a QImage or a widget reports the
-    // screen's (as a memory or window device context does), a printer, PDF writer or SVG generator
-    // its own.
+    // Opens its own painter on the device. The resolution: a widget reports its screen's, a QImage
+    // the window's screen's (as a memory device context does), a printer, PDF writer or SVG
+    // generator its own.
     explicit TQtCanvas(QPaintDevice* device);
     // Draws through a painter that the caller has begun and keeps owning. dpiX / dpiY are what
     // GetDeviceCaps reports; width / height the device size in dots.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs the main window in a scratch folder of its own, with a clock that never waits, and records
 // what the application's error handler would show. The user's configuration folder

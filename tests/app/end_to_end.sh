@@ -1,11 +1,16 @@
 #!/bin/bash
-# The real program on a virtual X display: data typed with xdotool, Help opened from its menu,
-# quit through its File menu. The settings file must then hold exactly the first start's keys with
-# the typed data, no error box may have shown, and nothing else may have been written.
+# SPDX-License-Identifier: MIT
+# The real program on a virtual X display: data typed with xdotool, the barcode saved as every type
+# the Save dialog offers through that dialog, Help opened from its menu, quit through its File
+# menu. The settings file must then hold exactly the first start's keys with the typed data, no
+# error box may have shown, and nothing else may have been written.
 #
-#   end_to_end.sh PROGRAM [SCREENSHOT]  portable: PROGRAM and the VARLEN.HLP beside it are copied
-#                                       into a folder of their own, where the settings file goes;
-#                                       with SCREENSHOT, a picture of the window is kept there
+#   end_to_end.sh PROGRAM [SCREENSHOT]  portable: the files the README names for a portable copy
+#                                       (the window, its help file, varlen-cli and the vector
+#                                       module), taken from PROGRAM's build, are copied into a
+#                                       folder of their own, where the settings file goes; the
+#                                       copied varlen-cli writes every type too. With SCREENSHOT, a
+#                                       picture of the window is kept there
 #   end_to_end.sh --installed PROGRAM   installed: PROGRAM runs where it is and keeps its settings
 #                                       in $HOME/.config/varlen/ (give it a scratch HOME)
 # Exit code 77 (skipped) when the desktop tools are missing.
@@ -15,8 +20,9 @@ if [ "${1:-}" = --installed ]; then
   installed=1
   shift
 fi
-program=$1
-screenshot=${2:-}
+program=$(realpath "$1")
+screenshot=${2:+$(realpath "$2")}
+source=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 for tool in xvfb-run xdotool; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -42,8 +48,14 @@ if [ -n "$installed" ]; then
 else
   places=$scratch/portable
   mkdir "$places"
-  cp "$program" "$places/varlen"
-  cp "$(dirname "$program")/VARLEN.HLP" "$places/"
+  # The README's list, as build paths: build/app/varlen is PROGRAM, the others lie in its build.
+  build=$(dirname "$(dirname "$program")")
+  named=$(sed -n '/<!-- portable files -->/,/^$/p' "$source/README.md" | grep -o '`build/[^`]*`' | tr -d '`')
+  [ -n "$named" ] || { echo "the README names no files for a portable copy"; exit 1; }
+  for file in $named; do
+    cp "$build/${file#build/}" "$places/" || { echo "the README's $file is not in the build"; exit 1; }
+  done
+  [ -x "$places/varlen" ] || { echo "the README's portable files hold no program named varlen"; exit 1; }
   program=$places/varlen
   settings=$places/varlen.ini
 fi
@@ -80,7 +92,43 @@ if [ -n "$screenshot" ]; then
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$screenshot"
 fi
 
+# File > Save Barcode to File (Alt+F, then S) and a name typed into the dialog, for every type the
+# dialog offers: the type is the name's extension.
+types="bmp gif tif emf jpg png svg pdf eps"
+mkdir "$scratch/saved"
+for type in $types; do
+  xdotool windowfocus --sync "$window"
+  xdotool key --window "$window" alt+f
+  xdotool key s
+  poll 'xdotool search --onlyvisible --name "^Save Varlen as\.\.\.$" >/dev/null' || fail "no Save dialog for $type"
+  dialog=$(xdotool search --onlyvisible --name '^Save Varlen as\.\.\.$' | head -1)
+  xdotool windowfocus --sync "$dialog"
+  # The name box holds the name saved last: typed over.
+  xdotool key ctrl+a
+  xdotool type --delay 10 "$scratch/saved/label.$type"
+  xdotool key Return
+  poll '[ -s "$scratch/saved/label.$type" ] && ! xdotool search --onlyvisible --name "^Save Varlen as" >/dev/null' ||
+    fail "Save wrote no label.$type"
+  if xdotool search --onlyvisible --name '^Varlen$' >/dev/null; then fail "an error box was shown saving $type"; fi
+done
+# A portable copy's varlen-cli, beside the window, writes them too.
+if [ -z "$installed" ]; then
+  for type in $types; do
+    (cd "$scratch/saved" && "$places/varlen-cli" -o "cli.$type" --type upca 03600029145) || fail "varlen-cli -o cli.$type"
+  done
+fi
+# Each file is what its name says, as file(1) sees it.
+for saved in "$scratch"/saved/*; do
+  case $saved in
+    *.bmp) magic='PC bitmap' ;; *.gif) magic='GIF image' ;; *.tif) magic='TIFF image' ;;
+    *.emf) magic='Windows Enhanced Metafile' ;; *.jpg) magic='JPEG image' ;; *.png) magic='PNG image' ;;
+    *.svg) magic='SVG Scalable Vector Graphics' ;; *.pdf) magic='PDF document' ;; *.eps) magic='PostScript' ;;
+  esac
+  [[ $(file -b "$saved") == *"$magic"* ]] || fail "${saved##*/} is $(file -b "$saved")"
+done
+
 # Help > Help Contents (Alt+H, then P) opens the help window.
+xdotool windowfocus --sync "$window"
 xdotool key --window "$window" alt+h
 xdotool key --window "$window" p
 poll 'xdotool search --onlyvisible --name "^Varlen Help$" >/dev/null' || fail "no help window"

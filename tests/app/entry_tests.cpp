@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Symbology selection, data entry and the menu settings, driven through the widgets.
 #include <QClipboard>
 #include <QFileInfo>
@@ -6,6 +7,7 @@
 
 #include <QFileDialog>
 
+#include "app/ReadBackStatus.h"
 #include "support/Readers.h"
 #include "support/SettingsFile.h"
 #include "tests/app/WindowFixture.h"
@@ -242,6 +244,7 @@ TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
         {4, "AB*c", "",
          "\"*\" at position 3 is the start and stop character: readers will not find the symbol; \"c\" at position 4 "
          "drawn as \"C\""},
+        {5, "1234567", "", "check digit 0 added: the digits are drawn in pairs"},
         {6, "12x3y", "", "\"x\" at position 3 left out (and 1 more)"},
         {7, "Ab", "", "\"b\" at position 2 drawn as a control character"},
         {8, "a\xE2\x82\xAC", "", "\"\xE2\x82\xAC\" at position 2 drawn as \"?\""},
@@ -277,6 +280,73 @@ TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
     EXPECT_EQ(w.StatusNote->text(), "");
     QTest::keyClicks(w.Edit2, "123");
     EXPECT_EQ(w.StatusNote->text(), "add-on \"123\" drawn as 12");
+}
+
+// Beside it, whether the symbol as Save writes it reads back, answered off the paint path: for the
+// stored data of each entry, after a burst of keys (the last wins), for a drawing too fine to
+// read, and again when only the Save Size changes.
+TEST_F(WindowTest, StatusBarSaysWhetherTheSymbolReadsBack) {
+    const struct {
+        int entry;
+        std::string stored, addon;
+        const char* state;
+    } rows[] = {
+        {1, "400638133393", "", "reads as 4006381333931"},
+        {1, "400638133393", "12345", "reads as 4006381333931 12345"},
+        // The status note says the check digit was replaced: reading as the replacement is right.
+        {1, "4006381333932", "", "reads as 4006381333931"},
+        {8, "Hello", "", "reads as Hello (quiet zones narrower than the standard's)"},
+        {15, "(10)AB(01)09501101530003", "", "reads as 10AB<GS>0109501101530003 (quiet zones narrower than the standard's)"},
+        {16, "1234567890123", "", "reads as 12345678901231"},
+        {10, "12345", "", "not read back: the decoder does not read Postnet"},
+        {13, "1234", "", "not read back: the decoder does not read MSI Plessey"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.stored);
+        writeIni("[Varlen]\nbctype=" + std::to_string(r.entry) + "\n" + std::to_string(r.entry) + "=" + r.stored +
+                 "\n[Addon]\nEan13=" + r.addon + "\n");
+        TForm1& w = start();
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        ASSERT_TRUE(w.ReadBackStatus->waitForAnswer(30000));
+        EXPECT_EQ(w.ReadBackNote->text().toStdString(), r.state);
+    }
+
+    writeIni("[Varlen]\nbctype=1\n1=\n");
+    TForm1& w = start();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (const char c : std::string("590123412345")) {
+        QTest::keyClick(w.Edit1, c);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(w.ReadBackStatus->waitForAnswer(30000));
+    EXPECT_EQ(w.ReadBackNote->text().toStdString(), "reads as 5901234123457");
+    w.Barcode1->setBar_HighDensity(true);
+    w.Barcode1->setBar_ZoomSize(true);
+    settle();
+    ASSERT_TRUE(w.ReadBackStatus->waitForAnswer(30000));
+    EXPECT_EQ(w.ReadBackNote->text().toStdString(), "does not read back: modules of 0.6 dots at their exact positions");
+    EXPECT_EQ(w.ReadBackNote->toolTip().toStdString(),
+              "the symbol could not be read at 96 dpi: modules of 0.6 dots at their exact positions; leave out --exact, "
+              "or use a higher --dpi");
+    // Magnifying does not mend modules placed at their exact positions.
+    w.C51->trigger();
+    ASSERT_TRUE(w.ReadBackStatus->waitForAnswer(30000));
+    EXPECT_EQ(w.ReadBackNote->text().toStdString(), "does not read back: modules of 0.6 dots at their exact positions");
+
+    // The Save Size alone asks again: the quiet zones the standard asks for are five times wider.
+    w.Barcode1->setBar_HighDensity(false);
+    w.Barcode1->setBar_ZoomSize(false);
+    pick(w.ComboBox1, 8);
+    QTest::keyClicks(w.Edit1, "Hi");
+    w.C11->trigger();
+    ASSERT_TRUE(w.ReadBackStatus->waitForAnswer(30000));
+    EXPECT_EQ(w.ReadBackNote->text().toStdString(), "reads as Hi (quiet zones narrower than the standard's)");
+    EXPECT_NE(w.ReadBackNote->toolTip().indexOf("Code 128 asks for 10 modules (10 pixels)"), -1);
+    w.C51->trigger();
+    ASSERT_TRUE(w.ReadBackStatus->waitForAnswer(30000));
+    EXPECT_NE(w.ReadBackNote->toolTip().indexOf("Code 128 asks for 10 modules (50 pixels)"), -1);
 }
 
 // The two logistics entries, key by key: while the data is incomplete the status bar says what is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Help commands: the help file beside the program, by its full path and by its bare name, in
 // the viewer window; a missing file; the file the build puts beside the program.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The output commands of the window: Save through the dialog into every file type, judged by
 // programs of their own; what Save leaves beside the target; Copy; Print without a printer; the
 // commands each menu item and toolbar button runs.

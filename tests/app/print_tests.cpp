@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Print from the window through a real print path: a private CUPS scheduler whose default queue is
 // the cups-pdf printer. The preview carries an add-on, a quarter turn, half-height bars and no
 // text line; the printout must show none of that: upright bars at their full physical size, the

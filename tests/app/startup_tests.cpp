@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up: the first start, the stored symbology, the settings file's name, bad files, the wait.
 #include <climits>
 #include <cstdint>
@@ -365,12 +366,13 @@ TEST(AboutBox, ClosesOnAClickAnywhereAndOnEnter) {
     }
 }
 
-// The program answers --version with the project's one version number, before the toolkit
-// starts: without a display it still answers, and the window's title carries the same number.
+// The program answers --version with the project's one version number and its licence, before the
+// toolkit starts: without a display it still answers, and the window's title carries the same number.
 TEST_F(WindowTest, VersionWithoutAWindow) {
     const test::ProcessResult p = test::runProcess({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
                                                     "QT_QPA_PLATFORM=xcb", VARLEN_BINARY_DIR "/app/varlen", "--version"});
     EXPECT_EQ(p.exitCode, 0) << p.err;
-    EXPECT_EQ(p.out, std::string("varlen ") + kVersion + "\n");
+    EXPECT_EQ(p.out.substr(0, p.out.find('\n') + 1), std::string("varlen ") + kVersion + "\n");
+    EXPECT_NE(p.out.find("Released under the MIT licence"), std::string::npos) << p.out;
     EXPECT_EQ(start().windowTitle().toStdString(), std::string("Varlen ") + kVersion);
 }

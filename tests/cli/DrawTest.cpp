@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli -o FILE, judged by programs that are not ours: ImageMagick for format and size,
 // ZXingReader and zbarimg for the content, pdftoppm for the PDF page.
 #include <gtest/gtest.h>
@@ -90,10 +91,40 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         std::vector<std::string> args;
         int exitCode;
         const char* err;  // the first line of standard error
+        const char* output = "x.png";
     };
     const Row rows[] = {
         {{"--scale", "0"}, 2, "varlen-cli: --scale must be 1 or more"},
         {{"--scale", "-2"}, 2, "varlen-cli: --scale must be 1 or more"},
+        // Every number at both ends of its range and one beyond (the range table's rows).
+        {{"--scale", "1"}, 0, ""},
+        {{"--scale", "100", "--height", "20", "--no-text"}, 0, ""},
+        {{"--scale", "101"}, 2, "varlen-cli: --scale must be between 1 and 100"},
+        {{"--height", "20"}, 0, ""},
+        {{"--height", "200"}, 0, ""},
+        {{"--text-height", "20"}, 0, ""},
+        {{"--text-height", "200"}, 0, ""},
+        {{"--module", "SC0"}, 0, ""},
+        {{"--module", "SC9"}, 0, ""},
+        {{"--rotate", "0"}, 0, ""},
+        {{"--rotate", "270"}, 0, ""},
+        {{"--rotate", "-90"}, 2, "varlen-cli: --rotate takes 0, 90, 180 or 270"},
+        {{"--ratio", "2"}, 0, ""},
+        {{"--ratio", "4"}, 2, "varlen-cli: --ratio takes 2 or 3"},
+        {{"--margin", "0"}, 0, ""},
+        {{"--margin", "10000"}, 0, "", "x.svg"},
+        {{"--margin", "10001"}, 2, "varlen-cli: --margin takes 0 to 10000 pixels"},
+        // A margin of two thousand million pixels once overflowed into the default margin of the
+        // vector types, a resolution as large into a 2.7 mm SVG or a negative picture size.
+        {{"--margin", "2000000000"}, 2, "varlen-cli: --margin takes 0 to 10000 pixels", "x.svg"},
+        {{"--dpi", "1"}, 0, ""},
+        {{"--dpi", "10000", "--high-density"}, 0, ""},
+        {{"--dpi", "10001"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch"},
+        {{"--dpi", "2000000000"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch", "x.svg"},
+        {{"--dpi", "2147483647"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch"},
+        {{"--dpi", "99999999999999999999"}, 2, "varlen-cli: --dpi takes 1 to 10000 dots per inch"},
+        {{"--dpi", "-99999999999999999999"}, 2, "varlen-cli: --dpi takes 1 or more dots per inch"},
+        {{"--jobs", "1025"}, 2, "varlen-cli: --jobs takes a number of threads from 0 (one per core) to 1024"},
         {{"--height", "19"}, 2, "varlen-cli: --height must be between 20 and 200"},
         {{"--height", "201"}, 2, "varlen-cli: --height must be between 20 and 200"},
         {{"--text-height", "201"}, 2, "varlen-cli: --text-height must be between 20 and 200"},
@@ -108,6 +139,7 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         {{"--margin", "-1"}, 2, "varlen-cli: --margin takes 0 or more pixels"},
         {{"--dpi", "0"}, 2, "varlen-cli: --dpi takes 1 or more dots per inch"},
         {{"--no-text=yes"}, 2, "varlen-cli: --no-text takes no value"},
+        {{"--verify=yes"}, 2, "varlen-cli: --verify takes no value"},
         {{"--dump"}, 2, "varlen-cli: --dump and -o or --print exclude each other"},
         {{"--bearer", "box"}, 2, "varlen-cli: --bearer takes frame, bars or none"},
         {{"--fg", "red"}, 2, "varlen-cli: --fg takes a colour as RRGGBB, six hexadecimal digits"},
@@ -140,6 +172,10 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
          "(--allow-low-contrast draws them all the same)"},
         {{"--fg", "7F7F7F", "--bg", "808080", "--allow-low-contrast"}, 0, ""},
         // Sizes in millimetres: lengths with a unit, within their ranges, instead of the classic sizes.
+        {{"--x-dim", "0.1mm"}, 0, ""},
+        {{"--x-dim", "10mm"}, 0, ""},
+        {{"--bar-height", "1mm"}, 0, ""},
+        {{"--bar-height", "500mm"}, 0, ""},
         {{"--x-dim", "0.05mm"}, 2, "varlen-cli: --x-dim must be between 0.1 mm and 10 mm"},
         {{"--x-dim", "394mil"}, 2, "varlen-cli: --x-dim must be between 0.1 mm and 10 mm"},
         {{"--x-dim", "13"}, 2, "varlen-cli: --x-dim takes a length with its unit: 0.33mm, 13mil or 0.013in"},
@@ -164,7 +200,7 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args.front() + " " + (r.args.size() > 1 ? r.args[1] : ""));
-        std::vector<std::string> args = {"-o", file("x.png")};
+        std::vector<std::string> args = {"-o", file(r.output)};
         args.insert(args.end(), r.args.begin(), r.args.end());
         args.push_back("400638133393");
         const ProcessResult p = cli(args);
@@ -173,9 +209,14 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         if (r.exitCode == 2) {
             EXPECT_NE(p.err.find("\nusage: "), std::string::npos) << "the usage hint follows";
         }
-        EXPECT_EQ(fs::exists(file("x.png")), r.exitCode == 0);
-        fs::remove(file("x.png"));
+        EXPECT_EQ(fs::exists(file(r.output)), r.exitCode == 0);
+        fs::remove(file(r.output));
     }
+    // The largest margin reaches the vector types at its physical width: 10000 pixels of 96 dots
+    // per inch on either side of the 38.97 mm symbol.
+    ASSERT_EQ(cli({"-o", file("m.svg"), "--margin", "10000", "400638133393"}).exitCode, 0);
+    const std::string svg = test::readFile(file("m.svg"));
+    EXPECT_NEAR(std::stod(svg.substr(svg.find(" width=\"") + 8)), 2 * 10000 * 25.4 / 96 + 38.97, 0.01);
     // A name of no known type is a usage error with the pipeline's message; nothing is written.
     const ProcessResult unknown = cli({"-o", file("x.xyz"), "400638133393"});
     EXPECT_EQ(unknown.exitCode, 2);
@@ -406,6 +447,125 @@ TEST_F(CliDraw, LogisticsSymbolsReadBack) {
     EXPECT_EQ(test::zxingIdentified(file("carton-1.png")), "]C1" "0109501101530003" "10A1");
     EXPECT_EQ(test::zxingIdentified(file("carton-3.png")), "]C1" "00106141412345678908");
     EXPECT_FALSE(fs::exists(file("carton-2.png")));
+}
+
+// --verify: every label is read back before it is written. The rows that must read cover every
+// symbology the reader knows and every file type; the rows that must not are refused with their
+// reason and nothing is written. Independent readers judge each file as it is drawn without
+// --verify, the way the read-back sees it: its red component (a scanner's red light) with white
+// round it. `read` is what ZXingReader and zbarimg then transmit; "" nothing, nullptr not asked.
+TEST_F(CliDraw, VerifyReadsEveryLabelBackBeforeWritingIt) {
+    if (!test::haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
+    const std::string qz = "the symbol read with white added round it (--quiet-zones draws them)\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* ext;
+        int exitCode;
+        std::string err;
+        const char* read;
+    } rows[] = {
+        {{"--type", "ean13", "--quiet-zones", "400638133393"}, "png", 0, "", "4006381333931"},
+        {{"--type", "upca", "--addon", "12345", "--quiet-zones", "--rotate", "90", "03600029145"}, "gif", 0, "", nullptr},
+        {{"--type", "code128b", "--quiet-zones", "--scale", "2", "--rotate", "180", "Hello, World!"}, "tif", 0, "",
+         "Hello, World!"},
+        {{"--type", "gs1-128", "--quiet-zones", "--dpi", "203", "(01)09501101530003(10)AB-12"}, "bmp", 0, "",
+         "0109501101530003" "10AB-12"},
+        // The bearer frame holds ITF-14's quiet zones.
+        {{"--type", "itf14", "--dpi", "300", "--rotate", "270", "0950110153000"}, "jpg", 0, "", "09501101530003"},
+        {{"--type", "codabar", "--quiet-zones", "--scale", "2", "A123-$B"}, "emf", 0, "", nullptr},
+        {{"--type", "code39", "--quiet-zones", "ABC-1 23"}, "svg", 0, "", nullptr},
+        {{"--type", "ean8", "--quiet-zones", "4711000"}, "pdf", 0, "", nullptr},
+        {{"--type", "upce", "--quiet-zones", "--fg", "003366", "--bg", "none", "425261"}, "eps", 0, "", nullptr},
+        {{"--type", "itf-grouped", "--quiet-zones", "--scale", "2", "--fg", "003366", "--bg", "FFFFCC", "12345670"}, "png",
+         0, "", "12345670"},
+        // The renderer narrows no bar of a module under 3 dots: 1-dot modules with --width-reduce read.
+        {{"--type", "bookland", "--quiet-zones", "--dpi", "203", "--high-density", "--module", "SC0", "--width-reduce",
+          "030640615"},
+         "png", 0, "", "9780306406157"},
+        {{"--type", "code128c", "--quiet-zones", "--dpi", "300", "--width-reduce", "123456"}, "png", 0, "", "123456"},
+        // Written with a warning: a quiet zone of a pixel a module; readers forgive it, the standard does not.
+        {{"--type", "code128b", "--scale", "2", "--margin", "1", "Hello"}, "png", 0,
+         "varlen-cli: the quiet zones are 2 pixels left and 4 right of the bars, where Code 128 asks for 10 modules (20 "
+         "pixels) on either side; " + qz,
+         "Hello"},
+        // Symbologies the reader does not know: said, and written as they are.
+        {{"--type", "postnet", "12345"}, "png", 0, "varlen-cli: the symbol cannot be verified: the decoder does not read Postnet\n",
+         nullptr},
+        {{"--type", "fim", "A"}, "svg", 0, "varlen-cli: the symbol cannot be verified: the decoder does not read FIM\n", nullptr},
+        {{"--type", "msi", "1234"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read MSI Plessey\n", nullptr},
+        // Lengths no reader takes.
+        {{"--type", "itf", "--quiet-zones", "--scale", "3", "1234"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read Interleaved 2 of 5 of fewer than 6 "
+         "digits\n",
+         ""},
+        {{"--type", "codabar", "--quiet-zones", "--scale", "3", "A1B"}, "png", 0,
+         "varlen-cli: the symbol cannot be verified: the decoder does not read Codabar of fewer than 2 characters\n", ""},
+        // Refused: modules too narrow for their exact positions, with the module width that reads.
+        {{"--type", "ean13", "--exact", "--high-density", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: modules of 0.6 dots at their exact positions; leave out "
+         "--exact, or use a higher --dpi\n",
+         ""},
+        {{"--type", "ean13", "--dpi", "150", "--exact", "--module", "SC0", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 150 dpi: modules of 1.6 dots at their exact positions; leave out "
+         "--exact, or use --module SC7 or a higher --dpi\n",
+         ""},
+        // Colours the brightness and contrast rules let through, or --allow-inverse and
+        // --allow-low-contrast allow, which no scanner reads.
+        {{"--type", "ean13", "--fg", "FF0000", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's red "
+         "light, where 20 % is the least; use darker bars or a lighter ground\n",
+         ""},
+        {{"--type", "ean13", "--fg", "FF0000", "400638133393"}, "pdf", 1,
+         "varlen-cli: the symbol could not be read at 1200 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's "
+         "red light, where 20 % is the least; use darker bars or a lighter ground\n",
+         nullptr},
+        {{"--type", "ean13", "--fg", "808080", "--bg", "909090", "--allow-low-contrast", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of 808080 on 909090 differ by 6 % in a scanner's red "
+         "light, where 20 % is the least; use darker bars or a lighter ground\n",
+         ""},
+        {{"--type", "ean13", "--fg", "FFFFFF", "--bg", "000000", "--allow-inverse", "400638133393"}, "png", 1,
+         "varlen-cli: the symbol could not be read at 96 dpi: bars of FFFFFF on 000000 are lighter than their ground in "
+         "a scanner's red light; scanners need dark bars on a light ground\n",
+         ""},
+        // Data the engine changes (--lenient) reads as what it became.
+        {{"--type", "ean13", "--lenient", "4006381333932"}, "png", 1,
+         "varlen-cli: the symbol reads as \"4006381333931\", not \"4006381333932\"\n", "4006381333931"},
+        // Two colours for a label printer: the 1-bit picture and the two-colour table are read. (The
+        // magnified one is left to the read-back: ZXingReader 1.4 stops on an assertion of its own
+        // over these magnified labels, where zbarimg reads them.)
+        {{"--type", "ean13", "--quiet-zones", "--mono", "--dpi", "300", "400638133393"}, "png", 0, "", "4006381333931"},
+        {{"--type", "code128b", "--quiet-zones", "--mono", "--dpi", "203", "--scale", "2", "Hello"}, "png", 0, "", nullptr},
+        {{"--type", "code128b", "--quiet-zones", "--mono", "--dpi", "300", "--fg", "003366", "Hello"}, "gif", 0, "",
+         "Hello"},
+        {{"--type", "ean8", "--quiet-zones", "--mono", "--dpi", "203", "4711000"}, "bmp", 0, "", nullptr},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string name = file("v" + std::to_string(++n) + "." + r.ext);
+        std::vector<std::string> args = {"--verify", "-o", name};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(std::to_string(n) + ": " + r.args[1] + " " + r.args.back());
+        const ProcessResult p = cli(args);
+        EXPECT_EQ(p.exitCode, r.exitCode);
+        EXPECT_EQ(p.err, r.err);
+        EXPECT_EQ(fs::exists(name), r.exitCode == 0);
+        if (!r.read) continue;
+        args.erase(args.begin());
+        ASSERT_EQ(cli(args).exitCode, 0);
+        const std::string seen = file("seen" + std::to_string(n) + ".png");
+        ASSERT_EQ(test::runProcess({"/usr/bin/convert", name, "-channel", "R", "-separate", "-bordercolor", "white",
+                                    "-border", "40", seen})
+                      .exitCode,
+                  0);
+        const std::string zxing = test::zxingIdentified(seen);
+        EXPECT_EQ(zxing.empty() ? zxing : zxing.substr(3), r.read);
+        EXPECT_EQ(test::zbarRaw(seen), r.read);
+    }
+    // The warning's two pixels, as PIL finds them half way down the bars.
+    const test::PixelRuns row = test::pixelRuns(file("v13.png"), 40);
+    ASSERT_FALSE(row.runs.empty());
+    EXPECT_EQ(row.runs.front().length, 2);
 }
 
 TEST_F(CliDraw, PdfPageHasPhysicalModules) {
@@ -639,8 +799,34 @@ TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
     label("first.png");
     ASSERT_TRUE(fs::exists(file("cache/varlen/fonts"))) << "the first run keeps what it found";
     EXPECT_TRUE(label("kept.png")) << "drawn from the kept glyphs";
-    std::ofstream(file("cache/varlen/fonts")) << "varlen fonts 3\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n";
-    EXPECT_TRUE(label("damaged.png")) << "a damaged file is not believed";
+    const std::string kept = test::readFile(file("cache/varlen/fonts"));
+
+    // A damaged file is not believed, and the run writes it anew.
+    const auto field = [](std::string text, const std::string& lineStart, int index, const std::string& value) {
+        std::size_t at = text.find("\n" + lineStart);
+        if (at == std::string::npos) return std::string();
+        for (int i = 0; i <= index; ++i) at = text.find('\t', at + 1);
+        const std::size_t end = text.find_first_of("\t\n", at + 1);
+        return text.replace(at + 1, end - at - 1, value);
+    };
+    const struct {
+        const char* why;
+        std::string file;
+        const char* damage;  // what must be gone from the file the run writes
+    } damaged[] = {
+        {"lines of the wrong shape", "varlen fonts 3\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n", "nonsense"},
+        {"the advance of \"K\" out of range", field(kept, "c\t75\t", 2, "-2147483648"), "-2147483648"},
+        {"the face's ascender and descender out of range", field(field(kept, "face\t", 3, "99999999"), "face\t", 4, "-99999999"),
+         "99999999"},
+        {"a glyph's offset past any label", field(kept, "g\t", 3, "2147483647"), "2147483647"},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.why);
+        ASSERT_FALSE(d.file.empty()) << "no such line in the kept file";
+        test::writeFile(file("cache/varlen/fonts"), d.file);
+        EXPECT_TRUE(label("damaged.png")) << "the label drawn as without a kept file";
+        EXPECT_EQ(test::readFile(file("cache/varlen/fonts")).find(d.damage), std::string::npos) << "written anew";
+    }
 
     // A family of this test's own configuration, first a serif face, then a monospaced one.
     auto configure = [&](const char* face) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli --dump, run as a separate program the way scripts and other checks use it.
 #include <gtest/gtest.h>
 
@@ -41,8 +42,8 @@ TEST(CliDump, OneRowPerType) {
         {{"--dump", "--type", "Code39", "--lenient", "abc-1"}, "*ABC-1*", 112, "Ratio_3 is the default"},
         {{"--dump", "--type", "CODE39", "--ratio", "2", "ABC-1"}, "*ABC-1*", 91, "--ratio 2"},
         {{"--dump", "--type", "CODE39", "--ratio", "3", "ABC-1"}, "*ABC-1*", 112, "--ratio 3"},
-        {{"--dump", "--type", "CODE25I", "123"}, "1236", 45, "Interleaved 2 of 5"},
-        {{"--dump", "--type", "code25ip", "1234567890123"}, "12345678901236", 135, "4-9 weighted variant, not grouped"},
+        {{"--dump", "--type", "CODE25I", "--lenient", "123"}, "1236", 45, "Interleaved 2 of 5, odd: a check digit added"},
+        {{"--dump", "--type", "code25ip", "--lenient", "1234567890123"}, "12345678901236", 135, "4-9 weighted variant, not grouped"},
         {{"--dump", "--type", "CODE128_A", "--lenient", "Aa"}, "\\x87Aa\\\\\\x8A", 57, "backslash written doubled, others as \\xHH"},
         {{"--dump", "--type", "CODE128_B", "ABC"}, "\\x88ABC!\\x8A", 68, "Code 128 set B"},
         {{"--dump", "--type", "CODE128_C", "123"}, "\\x89,\\x853c\\x8A", 68, "Code 128 set C"},
@@ -172,7 +173,8 @@ TEST(CliDump, HelpAndVersionGoToStandardOutput) {
     for (const char* option : {"--version", "-V"}) {
         const ProcessResult v = cli({option});
         EXPECT_EQ(v.exitCode, 0);
-        EXPECT_EQ(v.out, std::string("varlen-cli ") + kVersion + "\n");
+        EXPECT_EQ(v.out.substr(0, v.out.find('\n') + 1), std::string("varlen-cli ") + kVersion + "\n");
+        EXPECT_NE(v.out.find("Released under the MIT licence"), std::string::npos) << v.out;
         EXPECT_EQ(v.err, "");
     }
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varlen-cli is strict by default: data the engine would change is refused with one line and
 // nothing written; what it takes is read back by ZXingReader as given, its check digit included.
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@ TEST(CliStrict, RefusedDataWritesNothing) {
     struct Row {
         std::vector<std::string> args;  // type, options and DATA
         const char* message;            // standard error without "varlen-cli: " and the line end
+        std::string input = "";         // standard input, for DATA "-"
     };
     const std::string fiftyOne(51, 'A');
     const Row rows[] = {
@@ -52,10 +54,20 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         {{"--type", "code39", fiftyOne}, "code39 takes 1 to 50 characters; 51 given"},
         {{"--type", "itf", "12a4"}, "itf cannot carry \"a\" at position 3; it takes digits only"},
         {{"--type", "itf-grouped", "12.3"}, "itf-grouped cannot carry \".\" at position 3; it takes digits only"},
+        // Interleaved 2 of 5 draws digits in pairs: an odd count would get a check digit added.
+        {{"--type", "itf", "8661045"},
+         "itf takes an even number of digits; 7 given: add a leading zero (08661045), or --lenient adds a check digit "
+         "as the window does"},
+        {{"--type", "itf-grouped", "123"},
+         "itf-grouped takes an even number of digits; 3 given: add a leading zero (0123), or --lenient adds a check "
+         "digit as the window does"},
         {{"--type", "msi", "12-4"}, "msi cannot carry \"-\" at position 3; it takes digits only"},
         // Code 128: each start set its own characters.
         {{"--type", "code128a", "abc"},
          "code128a cannot carry \"a\" at position 1; it takes capital letters, digits, space and punctuation "
+         "(ASCII 32 to 95)"},
+        {{"--type", "code128a", "A`B"},
+         "code128a cannot carry \"`\" at position 2; it takes capital letters, digits, space and punctuation "
          "(ASCII 32 to 95)"},
         {{"--type", "code128b", "A\tB"},
          "code128b cannot carry U+0009 at position 2; it takes letters, digits, space and punctuation (ASCII 32 to 127)"},
@@ -81,6 +93,7 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         {{"--type", "gs1-128", ""}, "GS1-128: no data, expected an AI in parentheses such as (01)"},
         {{"--type", "gs1-128", "(01)09501101530004"}, "AI (01): check digit 4 is wrong, expected 3"},
         {{"--type", "ean128", "(01)09501101530003(17)261301"}, "AI (17): month 13 is not 01 to 12"},
+        {{"--type", "gs1-128", "(01)09501101530003(17)220229"}, "AI (17): day 29 does not exist in month 02 of year 22"},
         {{"--type", "gs1-128", "(10)caf\xc3\xa9"}, "AI (10): byte 0xE9 at position 4 is not in the GS1 character set"},
         {{"--type", "gs1-128", "(10)AB\xe2\x82\xac"},
          "gs1-128 cannot carry \"\xe2\x82\xac\" at position 7; it takes AIs in parentheses, each followed by its data "
@@ -111,6 +124,13 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         {{"--lenient", "--type", "code128b", "A\tB"}, "BarcoLL: Code128 error"},
         {{"--lenient", "--type", "gs1-128", "(01)1"}, "AI (01): 1 digit, expected 14"},
         {{"--lenient", "--type", "gs1-128", "(10)" + std::string(69, 'A')}, "the data has 73 characters; at most 72 are taken"},
+        // DATA "-": one label's data from standard input, its line end left off, checked like any.
+        {{"--type", "ean13", "-"}, "check digit 2 is wrong for 400638133393, expected 1", "4006381333932\n"},
+        {{"--type", "ean13", "-"}, "the data is empty", "\r\n"},
+        {{"--type", "code128b", "-"},
+         "standard input holds more than one line: DATA - is one label, --batch - takes one a line", "A\nB\n"},
+        {{"--type", "code128b", "-"}, "standard input is longer than the 64 KiB a label's data may have",
+         std::string(70000, 'A')},
     };
     test::ScratchFolder folder;
     for (const Row& r : rows) {
@@ -119,7 +139,7 @@ TEST(CliStrict, RefusedDataWritesNothing) {
                                                      {"-o", "-", "--format", "bmp"}}) {
             std::vector<std::string> args = mode;
             args.insert(args.end(), r.args.begin(), r.args.end());
-            const ProcessResult p = cli(args);
+            const ProcessResult p = cli(args, r.input);
             EXPECT_EQ(p.exitCode, 1) << mode[0];
             EXPECT_EQ(p.err, std::string("varlen-cli: ") + r.message + "\n") << mode[0];
             EXPECT_EQ(p.out, "") << mode[0];
@@ -129,13 +149,15 @@ TEST(CliStrict, RefusedDataWritesNothing) {
 }
 
 // Each accepted symbol decodes to the data with its check digit (ZXingReader leaves Codabar's
-// start and stop letters out and reads UPC-E with its number system).
+// start and stop letters out and reads UPC-E with its number system); each reads back itself
+// (--verify) without a word.
 TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
     if (access("/usr/bin/ZXingReader", X_OK) != 0) GTEST_SKIP() << "ZXingReader not installed";
     const struct {
         const char* type;
         const char* data;
         const char* read;
+        const char* input = "";  // standard input, for DATA "-"
     } rows[] = {
         {"ean8", "4711000", "47110007"},
         {"ean8", "47110007", "47110007"},
@@ -147,16 +169,22 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
         {"upce", "4252614", "04252614"},
         {"bookland", "030640615", "9780306406157"},
         {"bookland", "080442957X", "9780804429573"},
+        {"bookland", "080442957x", "9780804429573"},  // the ISBN's X in either case
+        {"bookland", "0306406160", "9780306406164"},  // an ISBN check digit of 0
         {"code39", "ABC-1 23", "ABC-1 23"},
         {"itf", "12345678", "12345678"},
-        {"itf", "1234567", "12345670"},
+        {"itf", "08661045", "08661045"},
+        {"itf-grouped", "08661045", "08661045"},
         {"code128a", "HELLO_123", "HELLO_123"},
         {"code128b", "Hello, World!", "Hello, World!"},
         {"code128c", "12345", "12345"},
         {"codabar", "A123-$B", "123-$"},
         {"codabar", "123", "123"},
         {"gs1-128", "(01)09501101530003(10)AB-12", "01095011015300031" "0AB-12"},
+        {"gs1-128", "(01)09501101530003(17)240229", "01095011015300031" "7240229"},  // 2024 has a 29 February
         {"itf14", "0950110153000", "09501101530003"},
+        {"ean13", "-", "4006381333931", "400638133393\n"},
+        {"code128b", "-", "Hello, World!", "Hello, World!\r\n"},
     };
     test::ScratchFolder folder;
     std::vector<std::string> reader = {"/usr/bin/ZXingReader", "-1"};
@@ -164,8 +192,9 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
     int n = 0;
     for (const auto& r : rows) {
         const std::string file = folder.file("s" + std::to_string(++n) + ".png");
-        const ProcessResult p = cli({"-o", file, "--scale", "2", "--type", r.type, r.data});
+        const ProcessResult p = cli({"-o", file, "--scale", "2", "--quiet-zones", "--verify", "--type", r.type, r.data}, r.input);
         ASSERT_EQ(p.exitCode, 0) << r.type << " " << r.data << ": " << p.err;
+        EXPECT_EQ(p.err, "") << r.type << " " << r.data;
         reader.push_back(file);
         expected[file] = r.read;
     }
@@ -181,17 +210,19 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
 }
 
 // A spreadsheet's batch file: a byte-order mark and CRLF line ends are not data; a refused line
-// is reported with its number and the others are written.
+// is reported with its number and the others are written; a line past the 64 KiB a line may have
+// is reported as such, not by the length of the part that was kept.
 TEST(CliStrict, BatchLines) {
     test::ScratchFolder folder;
     const std::string input = std::string("\xef\xbb\xbf" "400638133393\r\n4006381333932\r\n\r\n40063813339") + '\0' +
-                              "\r\n4006381333931\r\nabc\xff\r\n";
+                              "\r\n4006381333931\r\nabc\xff\r\n" + std::string(200000, '1') + "\n";
     const ProcessResult p = cli({"--batch", "-", "-o", folder.file("l%n.png"), "--scale", "2"}, input);
     EXPECT_EQ(p.exitCode, 1);
     EXPECT_EQ(p.err,
               "varlen-cli: line 2: check digit 2 is wrong for 400638133393, expected 1\n"
               "varlen-cli: line 4: the data holds a NUL character at position 12\n"
-              "varlen-cli: line 6: the data is not valid UTF-8 (byte 4 is 0xFF)\n");
+              "varlen-cli: line 6: the data is not valid UTF-8 (byte 4 is 0xFF)\n"
+              "varlen-cli: line 7: the line is longer than the 64 KiB a line may have\n");
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"l1.png", "l5.png"}));
     const std::string read = test::runProcess({"/usr/bin/ZXingReader", "-1", folder.file("l1.png"), folder.file("l5.png")}).out;
     EXPECT_EQ(read, folder.file("l1.png") + " EAN-13 \"4006381333931\"\n" + folder.file("l5.png") + " EAN-13 \"4006381333931\"\n");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The barcode control: property validation, add-on normalisation, AutoSize, painting errors, and
 // drawing on surfaces in the metric mapping modes.
 #include <gtest/gtest.h>
@@ -74,20 +75,32 @@ TEST(BarcodeControl, PropertyRangesAndTheirMessages) {
          [](const TBarcode& c) { return c.Bar_HeightPercent() != 100; }, "Bar_HeightPercent must be in the range 20..200!"},
         {"height 201", [](TBarcode& c) { c.setBar_HeightPercent(201); },
          [](const TBarcode& c) { return c.Bar_HeightPercent() != 100; }, "Bar_HeightPercent must be in the range 20..200!"},
+        {"module SC0", [](TBarcode& c) { c.setBar_ModuleWidth(SC0); },
+         [](const TBarcode& c) { return c.Bar_ModuleWidth() == SC0; }, nullptr},
         {"module SC9", [](TBarcode& c) { c.setBar_ModuleWidth(SC9); },
          [](const TBarcode& c) { return c.Bar_ModuleWidth() == SC9; }, nullptr},
         {"module beyond SC9", [](TBarcode& c) { c.setBar_ModuleWidth(static_cast<btCodeSizes>(10)); },
          [](const TBarcode& c) { return c.Bar_ModuleWidth() != SC2; }, "Bar_SC_Size must be in the range 0..9!"},
+        {"ratio 3", [](TBarcode& c) { c.setBar_Ratio(Ratio_3); },
+         [](const TBarcode& c) { return c.Bar_Ratio() == Ratio_3; }, nullptr},
         {"ratio 2", [](TBarcode& c) { c.setBar_Ratio(Ratio_2); },
          [](const TBarcode& c) { return c.Bar_Ratio() == Ratio_2; }, nullptr},
         {"ratio beyond Ratio_2", [](TBarcode& c) { c.setBar_Ratio(static_cast<btCodeRatio>(2)); },
          [](const TBarcode& c) { return c.Bar_Ratio() != Ratio_3; },
          "Bar_Ratio must be in the range 0..1 (Ratio_3 or Ratio_2)!"},
+        {"rotation 0", [](TBarcode& c) { c.setBar_Rotation(rotate_000); },
+         [](const TBarcode& c) { return c.Bar_Rotation() == rotate_000; }, nullptr},
         {"rotation 270", [](TBarcode& c) { c.setBar_Rotation(rotate_270); },
          [](const TBarcode& c) { return c.Bar_Rotation() == rotate_270; }, nullptr},
         {"rotation beyond 270", [](TBarcode& c) { c.setBar_Rotation(static_cast<btCodeRotate>(4)); },
          [](const TBarcode& c) { return c.Bar_Rotation() != rotate_000; },
          "Bar_Rotate must be in the range rotate_000..rotate_270!"},
+        {"bearer frame", [](TBarcode& c) { c.setBar_Bearer(TBearer::Frame); },
+         [](const TBarcode& c) { return c.Bar_Bearer() == TBearer::Frame; }, nullptr},
+        {"bearer none", [](TBarcode& c) { c.setBar_Bearer(TBearer::None); },
+         [](const TBarcode& c) { return c.Bar_Bearer() == TBearer::None; }, nullptr},
+        {"bearer beyond none", [](TBarcode& c) { c.setBar_Bearer(static_cast<TBearer>(3)); },
+         [](const TBarcode& c) { return c.Bar_Bearer() != TBearer::Frame; }, "Bar_Bearer must be Frame, Bars or None!"},
         // The symbology is stored unchecked; an unknown one fails when it is drawn.
         {"unknown symbology", [](TBarcode& c) { c.setBar_CodeType(static_cast<btCodeTypes>(kCodeTypeCount)); },
          [](const TBarcode& c) { return c.Bar_CodeType() == kCodeTypeCount; }, nullptr},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The clipboard as other programs see it: under an X server (xvfb-run, QT_QPA_PLATFORM=xcb) the
 // barcode copied by CopyToClipboard is read back by xclip, a program of its own, as a PNG image.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rendered pixels and the exports: bar pixels, rotations as turned images, the magnified bitmap
 // file and the clipboard image.
 #include <gtest/gtest.h>
@@ -268,23 +269,19 @@ TEST_F(Export, ClipboardHoldsTheFactorOneExport) {
     EXPECT_EQ(clip, file);
 }
 
-// On a screen of another resolution the measuring pass on the still empty bitmap and the drawing
+// For a screen of another resolution the measuring pass on the still empty bitmap and the drawing
 // pass on the sized one must lay out alike, or the bitmap would cut the symbol off.
 TEST_F(Export, MeasuringAndDrawingAgreeOnAnyScreen) {
-    const ScreenInfo saved = Screen();
-    ScreenInfo screen = saved;
-    screen.logPixelsX = screen.logPixelsY = 144;
-    SetScreenInfo(screen);
     TBarcode bc;
     bc.setBar_CodeType(UPC_A);
     RecordingCanvas layout(144, 144);
     TSize size;
     bc.DrawOnCanvas(layout, 0, 0, &size);
-    bc.MagnifyBy(2, path("hi.bmp").toStdString(), false, 1);
-    SetScreenInfo(saved);
+    TBarcodeImage(bc.Params(), ScreenAt(144, 144)).MagnifyBy(2, path("hi.bmp").toStdString(), false, 1);
     const QImage image(path("hi.bmp"), "BMP");
     EXPECT_EQ(image.size(), QSize(size.cx + 4, size.cy + 4));
     EXPECT_EQ(size.cx, 95 * 2 + 40 + 1);  // 0.33 mm at 144 dpi is 2 pixels
+    EXPECT_EQ(image.dotsPerMeterX(), 5669) << "the bitmap records the resolution it was laid out for";
 }
 
 // LoMetricPrint on a real painter surface of 600 dots per inch in low-metric mode, as a printer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printing at physical size through a real print path: a private CUPS scheduler with the cups-pdf
 // queue as its default destination. The barcodes are printed as the window's Print command prints
 // them (LoMetricPrint at X = 200, Y = 200 on the printer's page), the PDF that cups-pdf writes is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The magnified export where writing really fails: a read-only file system, a disk without a free
 // block, a disk without a free file slot, and a full device as the target. (A missing folder and a
 // folder in the file's place are covered with the export's own tests.) Each export must raise one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The prepared symbol text and module count the encoders leave, case by case.
 #include <gtest/gtest.h>
 

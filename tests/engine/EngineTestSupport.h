@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Small helpers of the engine tests: encode one parameter set and read the result back as text.
 #include <cstdio>

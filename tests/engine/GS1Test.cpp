@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GS1-128 and ITF-14 as plain values: what a reader transmits for them, read back by ZXingReader and
 // zbarimg from a grey map the test draws of the module row (3 pixels a module, 10 modules of quiet
 // zone, no bearers).

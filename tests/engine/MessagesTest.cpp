@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every engine message that a caller can provoke, compared word for word, raised as EOverflow.
 #include <functional>
 #include <string_view>

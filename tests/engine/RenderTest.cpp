@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The renderer's geometry on a recording surface: drawn sizes, module widths, bar rectangles,
 // text placement, rotation, the postal codes and the surface state after a draw.
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "engine/BarLL.h"
-#include "platform/Screen.h"
 #include "support/RecordingCanvas.h"
 
 using namespace varlen;
@@ -654,15 +654,15 @@ TEST(Renderer, BearerBarsFrameTheQuietZones) {
     EXPECT_EQ(plain.fills.front().rect.Top, 0);
 }
 
-TEST(Renderer, SurfaceWithoutResolutionDrawsAtTheScreens) {
-    const ScreenInfo saved = Screen();
+// A surface that reports no resolution on either axis is drawn at the headless 96 dots per inch on
+// both; the renderer asks nobody else.
+TEST(Renderer, SurfaceWithoutResolutionDrawsAtTheHeadlessOne) {
     EXPECT_EQ(draw({.dpi = 0}), (TSize{116, 83}));
-    ScreenInfo hi = saved;
-    hi.logPixelsX = hi.logPixelsY = 600;
-    SetScreenInfo(hi);
-    const TSize at600 = draw({.dpi = 0});
-    SetScreenInfo(saved);
-    EXPECT_EQ(at600, (TSize{921, 663}));
+    TLLBarcode bc;
+    apply(bc, {});
+    RecordingCanvas halfKnown(0, 600);
+    EXPECT_EQ(bc.DrawBarcode(halfKnown, 0, 0), (TSize{116, 83}));
+    EXPECT_EQ(draw({.dpi = 600}), (TSize{921, 663}));
 }
 
 TEST(Renderer, EncodingErrorsLeaveTheSurfaceUndrawn) {

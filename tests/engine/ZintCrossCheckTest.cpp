@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Our module rows against an independent encoder, zint (`zint --batch --dump`), over seeded
 // generated inputs. zint writes one line of hex digits per row of modules, most significant bit
 // first and padded with 0 bits to whole hex digits; it draws no quiet zone into the dump.

@@ -1,10 +1,20 @@
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
+
 #include "ImagingSupport.h"
 #include "control/Barcode.h"
+#include "engine/DataRules.h"
+#include "imaging/BarcodeImage.h"
+#include "imaging/DibConvert.h"
 #include "imaging/GIFImage.h"
+#include "imaging/ReadBack.h"
 #include "imaging/jpeg.h"
 #include "raster/Bitmap.h"
 
@@ -52,6 +62,59 @@ TEST(BarcodeReadBack, JpegAndGifAtFactorThreeStillDecode) {
         EXPECT_EQ(ZXingText(dir.file("code.jpg")), c.text);
         EXPECT_EQ(ZXingText(dir.file("code.gif")), c.text);
     }
+}
+
+// The read-back of every pixel layout a picture reaches it in, the same answer on four threads at
+// once as on one: the thread's own memory and the module loaded once are shared by nobody else.
+TEST(BarcodeReadBack, EveryPixelLayoutReadsOnAnyThread) {
+    TBarcodeParams params;
+    params.CodeType = EAN_13;
+    params.QuietZones = true;
+    StoreCaption(params, "400638133393");
+    TBarcodeParams transparent = params;
+    transparent.TransparentBackground = true;
+    transparent.Foreground = 0x663300;  // 003366, dark in red light
+    TBarcodeParams turned = params;
+    turned.Rotation = rotate_090;
+    const struct {
+        const char* layout;
+        TBarcodeParams params;
+        std::function<TDib(TBarcodeImage&)> picture;
+    } rows[] = {
+        {"8-bit grey ramp", params, [](TBarcodeImage& i) { return i.MagnifiedBitmap(2, false, 2, true)->GetDIBits(); }},
+        {"24 bits, a quarter turn", turned, [](TBarcodeImage& i) { return i.MagnifiedBitmap(2, false, 2)->GetDIBits(); }},
+        {"32 bits on a transparent ground", transparent,
+         [](TBarcodeImage& i) { return i.MagnifiedBitmap(2, false, 2)->GetDIBits(); }},
+        {"1 bit", params, [](TBarcodeImage& i) { return i.MagnifiedBitmap(2, true, 2)->GetDIBits(); }},
+        {"8-bit halftone palette", params, [](TBarcodeImage& i) { return ToHalftone8(i.MagnifiedBitmap(2, false, 2)->View()); }},
+        {"4 bits, two pixels a byte", params,
+         [](TBarcodeImage& i) {
+             std::unique_ptr<TBitmap> bitmap = i.MagnifiedBitmap(2, false, 2);
+             bitmap->SetPixelFormat(pf4bit);
+             return bitmap->GetDIBits();
+         }},
+    };
+    std::vector<TDib> pictures;
+    for (const auto& r : rows) {
+        TBarcodeImage image(r.params);
+        pictures.push_back(r.picture(image));
+        const TReadBack check = ReadBack(pictures.back(), 96, 2, r.params);
+        EXPECT_EQ(check.Message, "") << r.layout;
+        EXPECT_EQ(check.Warning, "") << r.layout;
+        EXPECT_EQ(check.Read, "4006381333931") << r.layout;
+    }
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) {
+                const std::size_t i = static_cast<std::size_t>(t + round) % pictures.size();
+                if (ReadBack(pictures[i], 96, 2, rows[i].params).Read != "4006381333931") ++wrong;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

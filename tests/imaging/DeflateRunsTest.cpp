@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run-length deflate of the PNG writer, inflated again by zlib: zlib checks the stream and its
 // Adler-32, so a wrong bit, length or checksum fails the round trip.
 #include <zlib.h>
@@ -50,6 +51,16 @@ TEST(DeflateRuns, ZlibInflatesEveryShapeBackExactly) {
         }
         return v;
     };
+    // The same row `count` times, its last bytes not zero: every row after the first is one copy of
+    // the row before, at a distance of `stride`.
+    auto sameRows = [&](std::size_t stride, int count) {
+        std::vector<std::uint8_t> row = noise(stride);
+        row[stride - 1] = 0xFF;
+        row[stride - 2] = 0x01;
+        std::vector<std::uint8_t> v;
+        for (int r = 0; r < count; ++r) v.insert(v.end(), row.begin(), row.end());
+        return v;
+    };
     const std::vector<Case> cases = {
         {"nothing at all", {}},
         {"one byte", {0x42}},
@@ -80,6 +91,8 @@ TEST(DeflateRuns, ZlibInflatesEveryShapeBackExactly) {
         {"rows where a run crosses the row start", runs({{100, 0}, {100, 0}, {100, 0}, {37, 9}, {63, 0}, {100, 0}}), 100},
         {"a last row cut short", rows(50, 21, [](int r) { return r == 0; }), 64},
         {"rows beyond the 32K window: plain runs only", rows(40000, 3, [](int r) { return r == 0; }), 40000},
+        {"repeated rows of 259 bytes, one past the longest copy", sameRows(259, 40), 259},
+        {"repeated rows of 260 bytes, two past the longest copy", sameRows(260, 40), 260},
         {"a bitmap-like mix in rows", [&] {
              std::vector<std::uint8_t> v;
              for (int row = 0; row < 300; ++row) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ImagingSupport.h"
 #include "platform/Metafile.h"
 #include "platform/BmpFile.h"

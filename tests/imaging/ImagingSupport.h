@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Helpers of the image-writer tests: synthetic bitmaps, the save command's writers and reading
 // back what the independent readers decoded. Scratch folders and processes come from the shared

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,8 +14,9 @@ namespace {
 using namespace varlen::test;
 
 // The metafile as the save command makes it: size from the bitmap, the bitmap drawn at (0, 0).
-TMetafile MetafileOf(const TDib& dib) {
+TMetafile MetafileOf(const TDib& dib, const ScreenInfo& reference = {}) {
     TMetafile mf;
+    mf.SetReferenceDevice(reference);
     mf.SetHeight(dib.height);
     mf.SetWidth(dib.width);
     TMetafileCanvas canvas(mf);
@@ -24,11 +26,8 @@ TMetafile MetafileOf(const TDib& dib) {
 }
 
 TEST(Metafile, RecordLayout) {
-    const ScreenInfo saved = Screen();
-    SetScreenInfo({96, 96, 1920, 1080});
     const TDib dib = BarPattern("1011", 3, 10, 2);  // 16 x 14, 24 bits
-    const auto f = MetafileOf(dib).SaveToBytes();
-    SetScreenInfo(saved);
+    const auto f = MetafileOf(dib, {96, 96, 1920, 1080}).SaveToBytes();
 
     ASSERT_GE(f.size(), 108u + 80 + 40 + dib.imageSize() + 20);
     // Header: type, size, bounds in pixels, frame in hundredths of a millimetre.

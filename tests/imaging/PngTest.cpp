@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PNG writer judged by programs that are not ours: pngcheck reads the form each picture was
 // stored in (the smallest that holds it: 1-, 2- or 4-bit grey, a palette of 1 to 8 bits with its
 // transparency, 8-bit grey, RGB, with alpha only where a pixel is not opaque), PIL gives back every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every file the programs write (the eight types of the save command and the settings file) under
 // the writer's one policy, on a scratch tmpfs where writing fails for real: a read-only file
 // system, a disk without a free block, a disk without a free file slot, a full device as the

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a scratch prefix (under DESTDIR, as packagers do) and checks what a user
 # gets: exactly the files of installed-files.txt; varlen-cli and libvarlen without Qt; libvarlen's
 # example program built with pkg-config's flags alone, its PNG decoded; a menu entry and a software-centre description
@@ -30,7 +31,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # The files, nothing more and nothing less.
-listed=$(grep -v '^#' "$source/tests/install/installed-files.txt" | sort)
+listed=$(grep -v '^#\|^\[\|^package-only:' "$source/tests/install/installed-files.txt" | sort)
 found=$(cd "$root" && find . ! -type d | sed 's|^\./||' | sort)
 [ "$listed" = "$found" ] || fail "installed files differ from installed-files.txt:
 $(diff <(echo "$listed") <(echo "$found"))"
@@ -59,7 +60,7 @@ grep -q -- '--settings-path' "$scratch/varlen.txt" || fail "varlen(1) does not d
 for program in varlen varlen-cli; do
   ! ldd "$root/bin/$program" | grep 'not found' || fail "$program misses a library"
 done
-for file in bin/varlen-cli lib/libvarlen.so lib/varlen/libvarlen-vector.so; do
+for file in bin/varlen-cli lib/libvarlen.so lib/varlen/libvarlen-vector.so lib/varlen/libvarlen-reader.so; do
   ! ldd "$root/$file" | grep -q 'libQt' || fail "$file links Qt: $(ldd "$root/$file" | grep -o 'libQt[^ ]*' | tr '\n' ' ')"
 done
 

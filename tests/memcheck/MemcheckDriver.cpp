@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A short run of the engine and every writer, for Valgrind's memcheck (the "memcheck" test): every
 // symbology encoded and drawn in every rotation through the control's magnified export, one
 // encoding error, then the exported bitmap loaded again and written as a Windows bitmap, TIFF,

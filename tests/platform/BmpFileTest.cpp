@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows bitmap file: what we write must read back pixel for pixel in independent readers
 // (Python's PIL, ImageMagick), what they write must read back in ours, and no byte sequence may
 // crash the reader.
@@ -18,6 +19,7 @@
 #include "platform/FileIO.h"
 #include "support/RunProcess.h"
 #include "support/ScratchFolder.h"
+#include "support/ScratchMount.h"
 
 using namespace varlen;
 
@@ -299,18 +301,22 @@ TEST(BmpFile, FailedWritesRaiseOneErrorAndLeaveNoFile) {
     EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device is written to, never replaced";
 }
 
+// Root passes over a folder's permissions: as root, the file is written by an ordinary user who
+// owns the folder, so that only its mode stands in the way.
 TEST(BmpFile, ReadOnlyFolderRefusesTheFile) {
     test::ScratchFolder dir;
+    const bool root = ::geteuid() == 0;
+    if (root) ASSERT_EQ(::chown(dir.path().c_str(), varlen::testing::kUser, varlen::testing::kUser), 0);
     ::chmod(dir.path().c_str(), 0555);
-    if (::access(dir.path().c_str(), W_OK) == 0) {
-        ::chmod(dir.path().c_str(), 0755);
-        GTEST_SKIP() << "running as root: a read-only folder is still writable, nothing to test";
-    }
-    try {
-        WriteBmpFile(dir.file("x.bmp"), randomDib(4, 4, 24, 1));
-        ADD_FAILURE() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_EQ(std::string(e.what()), dir.file("x.bmp") + ": Permission denied");
+    {
+        const varlen::testing::AsUser user(root);
+        ASSERT_TRUE(user.ok());
+        try {
+            WriteBmpFile(dir.file("x.bmp"), randomDib(4, 4, 24, 1));
+            ADD_FAILURE() << "no error";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(std::string(e.what()), dir.file("x.bmp") + ": Permission denied");
+        }
     }
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_TRUE(dir.names().empty());

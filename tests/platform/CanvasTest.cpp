@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The painter surface's own matters: its font is the desktop's Liberation Sans, the screen's
 // resolution reaches the bitmaps, and vector devices report theirs. What every surface must do is
 // checked on both surfaces in tests/raster/CanvasTest.cpp.
@@ -50,10 +51,14 @@ TEST(QtCanvas, ArialIsLiberationSans) {
 }
 
 TEST(QtCanvas, ResolutionOfBitmapsAndDevices) {
-    // Bitmaps report the screen's resolution, which the test main took from Qt's primary screen.
+    // Bitmaps report the resolution they are given, the headless one unless told.
     TBitmap bitmap(50, 40);
-    EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSX), Screen().logPixelsX);
-    EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSY), Screen().logPixelsY);
+    EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSX), kDefaultDpi);
+    EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSY), kDefaultDpi);
+    bitmap.SetResolution(203, 300);
+    EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSX), 203);
+    EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSY), 300);
+    // The window's screen, which the test main took from Qt's primary screen.
     EXPECT_EQ(Screen().logPixelsX, 96) << "the offscreen platform";
     // Filled from the primary screen by the test main, not left at the built-in defaults.
     ASSERT_NE(QGuiApplication::primaryScreen(), nullptr);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WriteFileAtomic on real files: new files (written unnamed, then linked), replaced files, links,
 // failures. Each case checks the bytes, the permissions and that nothing else is left in the folder.
 #include <sys/resource.h>
@@ -18,6 +19,7 @@
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "support/ScratchFolder.h"
+#include "support/ScratchMount.h"
 
 namespace fs = std::filesystem;
 using namespace varlen;
@@ -99,21 +101,46 @@ TEST(WriteFileAtomic, FailuresLeaveNothingAndNameTheFile) {
     EXPECT_EQ(readFile(folder.file("old")), "old content");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"old"});
 
-    // A folder that does not exist and a folder in the target's place.
+    // A folder that does not exist, a folder in the target's place, and the permissions: a read-only
+    // file in a folder its user may write (replacing it through the folder would defeat its mode),
+    // and a read-only folder. Root passes over permissions, so as root those are written by an
+    // ordinary user who owns the folders and the file.
     fs::create_directory(folder.file("dir"));
-    const std::vector<std::pair<std::string, std::string>> bad = {
-        {folder.file("missing/x"), folder.file("missing/x") + ": No such file or directory"},
-        {folder.file("dir"), folder.file("dir") + ": Is a directory"},
+    fs::create_directory(folder.file("own"));
+    fs::create_directory(folder.file("locked"));
+    writeFile(folder.file("own/read-only"), "kept");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        for (const char* name : {"", "own", "own/read-only", "locked"})
+            ASSERT_EQ(::chown(folder.file(name).c_str(), varlen::testing::kUser, varlen::testing::kUser), 0) << name;
+    }
+    ::chmod(folder.file("own/read-only").c_str(), 0444);
+    ::chmod(folder.file("locked").c_str(), 0555);
+    const struct {
+        std::string name, message;
+        bool asUser;
+    } bad[] = {
+        {folder.file("missing/x"), folder.file("missing/x") + ": No such file or directory", false},
+        {folder.file("dir"), folder.file("dir") + ": Is a directory", false},
+        {folder.file("own/read-only"), folder.file("own/read-only") + ": Permission denied", true},
+        {folder.file("locked/x"), folder.file("locked/x") + ": Permission denied", true},
     };
-    for (const auto& [name, message] : bad) {
+    for (const auto& b : bad) {
+        const varlen::testing::AsUser user(root && b.asUser);
+        ASSERT_TRUE(user.ok());
         try {
-            WriteFileAtomic(name, "z", 1);
-            ADD_FAILURE() << "no error for " << name;
+            WriteFileAtomic(b.name, "z", 1);
+            ADD_FAILURE() << "no error for " << b.name;
         } catch (const EInOutError& e) {
-            EXPECT_EQ(std::string(e.what()), message);
+            EXPECT_EQ(std::string(e.what()), b.message);
         }
     }
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"dir", "old"}));
+    EXPECT_EQ(readFile(folder.file("own/read-only")), "kept");
+    EXPECT_EQ(modeOf(folder.file("own/read-only")), 0444u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.file("own")), fs::directory_iterator()), 1) << "a temporary left";
+    ::chmod(folder.file("locked").c_str(), 0755);
+    EXPECT_TRUE(fs::is_empty(folder.file("locked")));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"dir", "locked", "old", "own"}));
     EXPECT_TRUE(fs::is_empty(folder.file("dir")));
 }
 

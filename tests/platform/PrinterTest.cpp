@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The printer without a queue, the printer-style PDF output, and the clipboard.
 #include <cstdlib>
 #include <string>

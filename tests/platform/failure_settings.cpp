@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file where writing really fails: a read-only file system, a disk without a free
 // block, a disk without a free file slot. (A missing folder, a folder in the file's place and the
 // file-size limit are covered with the profile's own tests.) Each write must fail with the one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A settings file that ends in a bare carriage return (a CRLF file cut after its CR): the last
 // line's value is the same before and after a write adds lines behind it. Found by the profile's
 // fuzz target, where the write turned the CR into half of a CRLF and the value lost its last byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings profile: single-key reads and writes on real files in a scratch folder.
 #include <sys/resource.h>
 #include <sys/stat.h>

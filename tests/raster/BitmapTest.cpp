@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bitmaps: white when new or enlarged, the pixel formats and their conversions, the DIB layout.
 #include <cstdlib>
 #include <set>
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Screen.h"
 #include "raster/Bitmap.h"
 #include "support/ScratchFolder.h"
 
@@ -172,14 +172,11 @@ TEST(Bitmap, SavesAndLoadsWindowsBitmapFilesWithThePalette) {
 }
 
 TEST(Bitmap, SurfaceOutlivesResizesAndMeasuresWhileEmpty) {
-    const ScreenInfo saved = Screen();
-    ScreenInfo wide = saved;
-    wide.logPixelsX = 120;
-    wide.logPixelsY = 144;
-    SetScreenInfo(wide);
     {
         // The export's pattern: measure on the empty bitmap, resize, draw through the same surface.
         TBitmap bitmap;
+        EXPECT_EQ(bitmap.Canvas().GetDeviceCaps(LOGPIXELSX), kDefaultDpi);
+        bitmap.SetResolution(120, 144);
         TCanvas& canvas = bitmap.Canvas();
         EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 120);
         EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSY), 144);
@@ -195,6 +192,6 @@ TEST(Bitmap, SurfaceOutlivesResizesAndMeasuresWhileEmpty) {
         EXPECT_EQ(pixelAt(bitmap, 3, 3), 0u);
         EXPECT_EQ(pixelAt(bitmap, 4, 4), 0xFFFFFFu);
         EXPECT_EQ(canvas.GetDeviceCaps(LOGPIXELSX), 120);
+        EXPECT_EQ(bitmap.View().yPelsPerMeter, 5669) << "144 dpi recorded";
     }
-    SetScreenInfo(saved);
 }

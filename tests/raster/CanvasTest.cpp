@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing surfaces: what the bar renderer relies on (cell heights, exact bar fills, rotated
 // text, resolutions, mapping modes), checked on the pixels of both surfaces: the raster surface of
 // every picture and the Qt painter of the screen and the printer.
@@ -246,8 +247,9 @@ TEST_P(Surfaces, AnisotropicScaleMagnifiesFillsAndRendersTextLarger) {
         const auto surface = make(200 * factor, 100 * factor);
         TCanvas& canvas = surface->canvas();
         canvas.SetMapMode(MM_ANISOTROPIC);
-        canvas.SetWindowExtEx(Screen().width, Screen().height);
-        canvas.SetViewportExtEx(Screen().width * factor, Screen().height * factor);
+        const ScreenInfo screen;  // the extents the magnified export gives, the headless display's
+        canvas.SetWindowExtEx(screen.width, screen.height);
+        canvas.SetViewportExtEx(screen.width * factor, screen.height * factor);
         canvas.SetBrushColor(clBlack);
         canvas.FillRect({10, 10, 12, 15});
         *bar = inkBox(surface->image());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text on the raster surface against the desktop's: every digit and letter at every cell height
 // the renderer uses, set by both font engines, must put its ink where the painter surface puts it.
 #include <QImage>

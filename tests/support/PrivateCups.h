@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The printing tests' side of tests/support/private-cups.sh: a private CUPS scheduler whose default
 // queue is the cups-pdf printer, started and stopped by the test itself, the child process that

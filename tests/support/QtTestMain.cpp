@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GoogleTest entry for the Qt layers: a QApplication must exist before any widget, font or
 // clipboard is touched. The tests run on the offscreen platform unless told otherwise.
 #include <QApplication>

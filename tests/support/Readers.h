@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The independent programs that judge a picture: ZXingReader and zbarimg for the content, PIL (in
 // Debian's own /usr/bin/python3) for the pixels. Each answers in plain values; a missing program

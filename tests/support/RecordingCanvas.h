@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A drawing surface for tests that draws nothing and remembers everything: every filled rectangle
 // with the brush it was filled with, every text output with the font it was drawn in, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs a program and collects its output and exit code: the one process runner of every test
 // program. runProcess takes an exact argument vector (no shell); runShell a shell command line,

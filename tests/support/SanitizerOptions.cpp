@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Run-time options of AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer for the test
 // programs of the sanitizer build. The sanitizers ask these functions at start-up; an environment
 // variable (ASAN_OPTIONS, ...) set by hand still overrides them. The first report of any kind

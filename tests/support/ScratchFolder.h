@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A fresh folder under the system's temporary folder for one test, removed with everything in it:
 // the one scratch folder of every test program.

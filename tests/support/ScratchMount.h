@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Places where writing fails for real, for the failure suites: a small tmpfs that the test mounts
 // itself (only root may), which can be filled up to the last block or the last file, or turned

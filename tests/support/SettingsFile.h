@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The settings file's text as the tests read it: the value of one key of one section exactly as
 // written, "<none>" when the section has no such key. The one settings reader of every test

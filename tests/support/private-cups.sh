@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A private CUPS scheduler for the printing tests, so that they never touch the machine's own
 # printing set-up: its own configuration, spool and socket under DIR, and one queue "VarlenPDF"
 # (the cups-pdf virtual printer) as its default destination.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PDF page printed through libcups on a private CUPS scheduler whose default queue is the
 // cups-pdf printer: what comes out is rasterised, decoded and measured on paper. The queue's
 // errors: none installed, none the default, a job refused. The client library fixes its server

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SVG, PDF and EPS files judged by programs that are not ours: rsvg-convert, poppler and
 // Ghostscript render them at 300 dots per inch, ZXingReader decodes them, and the bars are measured
 // on the page at their physical size. Colours and transparency are read back with PIL.

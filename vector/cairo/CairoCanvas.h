@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The drawing surface over a cairo context whose user space is in device dots. Bars are exact
 // rectangles of whole dots (right and bottom edges excluded, as on a bitmap); text is placed glyph

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vector module: a page of the right size on cairo's SVG, PDF or PostScript surface, the
 // barcode drawn on it by the caller's renderer, the file collected in memory.
 #include <cairo-pdf.h>

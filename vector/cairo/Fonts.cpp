@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "vector/cairo/Fonts.h"
 
 #include <map>

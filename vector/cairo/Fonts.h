@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Faces for the vector surface: a name resolved by fontconfig as every other surface resolves it
 // ("Arial" gives Liberation Sans), loaded once per process with FreeType and handed to cairo,
