@@ -268,7 +268,7 @@ TEST(SaveFile, TwoColourPicturesAreReadBackAsWritten) {
     const struct {
         const char* name;
         int factor;
-    } rows[] = {{"one.bmp", 1}, {"three.bmp", 3}, {"two.gif", 2}, {"one.png", 1}, {"three.png", 3}};
+    } rows[] = {{"one.bmp", 1}, {"three.bmp", 3}, {"two.gif", 2}, {"one.png", 1}, {"two.png", 2}, {"three.png", 3}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         TSaveOptions options;
