@@ -5,6 +5,7 @@
 // for the pipelines and redirections of the independent readers.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -37,6 +38,18 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
         outPipe[0] = -1;
     }
 
+    // A child may end before it has read all its input (a refusal up front): writing the rest must
+    // give EPIPE here, not kill the test with SIGPIPE. The child gets the default action back.
+    static const bool pipeSignalIgnored = (::signal(SIGPIPE, SIG_IGN), true);
+    (void)pipeSignalIgnored;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
@@ -50,8 +63,9 @@ inline ProcessResult runProcess(const std::vector<std::string>& args, const std:
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
