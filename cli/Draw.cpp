@@ -13,9 +13,7 @@
 #include "cli/Batch.h"
 #include "cli/Validate.h"
 #include "engine/DataRules.h"
-#include "imaging/BarcodeImage.h"
-#include "imaging/ReadBack.h"
-#include "imaging/SaveFile.h"
+#include "imaging/Output.h"
 #include "platform/CupsPrint.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
@@ -35,15 +33,6 @@ TBarcodeParams paramsOf(const CliOptions& o) {
     return params;
 }
 
-TSaveOptions saveOptions(const CliOptions& o) {
-    TSaveOptions save;
-    save.RecordDpi = o.dpi;
-    save.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
-    save.Background = o.look.Background;
-    save.TransparentBackground = o.look.TransparentBackground;
-    return save;
-}
-
 // One job on the default printer, the barcode 200 / 200 dots from the corner of the page's
 // printable area, as the window's Print puts it.
 void print(const TSaveSource& source) { PrintOnDefaultQueue(source.Vector, TVectorOptions{}, "Varlen"); }
@@ -54,57 +43,37 @@ void print(const TSaveSource& source) { PrintOnDefaultQueue(source.Vector, TVect
 class Labels : public LabelWriter {
 public:
     Labels(const TBarcodeParams& params, const CliOptions& o)
-        : o_(o), image_(params, ScreenAt(o.dpi, o.dpi)), source_(SaveSourceOf(image_, o.margin)), save_(saveOptions(o)) {
-        // --verify: every picture is read back on its way into the file; one that does not read as
-        // its data stops the save, one the reader cannot judge is written with a note.
-        if (o.verify) save_.ReadBack = [this](const TDibView& picture, int dpi, int scale) { readBack(picture, dpi, scale); };
-    }
+        : o_(o), output_(params, TOutputOptions{o.margin, o.scale, o.dpi, o.allowInverse, o.verify}) {}
 
-    void setLabel(const Label& label) override { image_.setBar_Caption(label.caption); }
+    void setLabel(const Label& label) override { output_.SetCaption(label.caption); }
 
-    std::string takeWarning() override { return std::exchange(warning_, {}); }
+    std::string takeWarning() override { return output_.TakeWarning(); }
 
     void write(const std::string& fileName) override {
-        warning_.clear();
         switch (o_.target) {
-            case Target::File: SaveBarcodeToFile(fileName, o_.scale, source_, save_); break;
+            case Target::File: output_.Save(fileName); break;
             case Target::StandardOutput: {
                 // The whole file is made in memory before its first byte goes out, so that a
                 // failure leaves standard output empty.
-                const TFileBytes bytes =
-                    BarcodeFileBytes(SaveFileTypeOfExtension(o_.format), "standard output", o_.scale, source_, save_);
+                const TFileBytes bytes = output_.Bytes(SaveFileTypeOfExtension(o_.format), "standard output");
                 for (const ByteSpan& part : bytes.Parts()) WriteStandardOutput(part.data, part.size);
                 break;
             }
             case Target::Printer:
-                if (save_.ReadBack) {
+                if (o_.verify) {
                     // The page as the printer's resolution lays it out: the symbol 200 dots from the
                     // printable area's corner, paper all round it.
                     const TPrintQueue queue = DefaultPrintQueue();
-                    const int dpi = queue.Dpi > 0 ? queue.Dpi : TVectorOptions{}.Dpi;
-                    readBack(VectorPageRaster(source_, dpi, 200, save_)->View(), dpi, 1);
+                    output_.ReadBackPage(queue.Dpi > 0 ? queue.Dpi : TVectorOptions{}.Dpi, 200);
                 }
-                print(source_);
+                print(output_.Source());
                 break;
         }
     }
 
 private:
-    void readBack(const TDibView& picture, int dpi, int scale) {
-        const TReadBack check = ReadBack(picture, dpi, scale, image_.Params());
-        if (check.Verdict == TReadBackVerdict::Unverifiable) {
-            warning_ = check.Message;
-            return;
-        }
-        if (!check.Ok()) throw EReadBack(check.Message);
-        warning_ = check.Warning;
-    }
-
     const CliOptions& o_;
-    TBarcodeImage image_;
-    TSaveSource source_;
-    TSaveOptions save_;
-    std::string warning_;
+    TLabelOutput output_;
 };
 
 }  // namespace

@@ -4,24 +4,18 @@
 
 #include "cli/Labels.h"
 #include "cli/Pattern.h"
+#include "engine/DataCheck.h"
 #include "engine/DataRules.h"
+#include "imaging/Output.h"
 #include "imaging/SaveFileType.h"
 
-#include <array>
 #include <cctype>
 #include <charconv>
 #include <climits>
-#include <cmath>
-#include <cstdio>
 
 namespace varlen::cli {
 
 namespace {
-
-constexpr std::array<const char*, 16> kTypeNames = {
-    "EAN_8",     "EAN_13",    "UPC_A",     "UPC_E",       "CODE39",  "CODE25i", "CODE25iP",    "CODE128_A",
-    "CODE128_B", "CODE128_C", "MSI_Plessey", "Codabar",   "Postnet", "Postnet_FIM", "GS1_128", "ITF14",
-};
 
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -66,38 +60,6 @@ int rangedNumber(std::string_view text, const TRange& range, const std::string& 
     return static_cast<int>(number);
 }
 
-// Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
-double luminance(TColor color) {
-    const auto linear = [](unsigned component) {
-        const double c = component / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(color & 0xFF) + 0.7152 * linear((color >> 8) & 0xFF) + 0.0722 * linear((color >> 16) & 0xFF);
-}
-
-std::string hexColor(TColor color) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-    return text;
-}
-
-// Why a file type cannot have a transparent ground, or nullptr when it can.
-const char* transparencyRefusal(TSaveFileType type) {
-    switch (type) {
-        case TSaveFileType::Svg:
-        case TSaveFileType::Pdf:
-        case TSaveFileType::Eps:
-        case TSaveFileType::Png: return nullptr;
-        case TSaveFileType::Gif: return "GIF files are written with a fixed palette without transparency";
-        case TSaveFileType::Tif: return "TIFF files are written with a palette without transparency";
-        case TSaveFileType::Bmp: return "BMP files have no transparency";
-        case TSaveFileType::Jpg: return "JPEG files have no transparency";
-        case TSaveFileType::Emf: return "EMF files hold the picture as a bitmap without transparency";
-        case TSaveFileType::Unknown: break;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 bool parseColor(std::string_view text, TColor& color) {
@@ -109,30 +71,9 @@ bool parseColor(std::string_view text, TColor& color) {
     return true;
 }
 
-bool parseCodeType(std::string_view name, btCodeTypes& type) {
-    for (std::size_t i = 0; i < kTypeNames.size(); ++i) {
-        if (equalNoCase(name, kTypeNames[i])) {
-            type = static_cast<btCodeTypes>(i);
-            return true;
-        }
-    }
-    return false;
-}
+bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) { return FindCodeType(name, type, bookland); }
 
-bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) {
-    if (equalNoCase(name, "ean128")) name = "gs1-128";  // the name GS1-128 had before GS1 took it over
-    if (const TDataRule* rule = FindDataRule(name)) {
-        type = rule->type;
-        bookland = rule->bookland;
-        return true;
-    }
-    bookland = false;
-    return parseCodeType(name, type);
-}
-
-const char* codeTypeName(btCodeTypes type) {
-    return type < kTypeNames.size() ? kTypeNames[type] : "?";
-}
+const char* codeTypeName(btCodeTypes type) { return CodeTypeName(type); }
 
 std::string usageText() {
     return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] DATA\n"
@@ -450,16 +391,12 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (options.mode == Mode::None) throw UsageError("no mode given");
     if (options.verify && options.mode == Mode::Dump) throw UsageError("--verify reads drawn labels: -o, --print or --batch");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
-    // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
-    const TLook& look = options.look;
-    if (!look.TransparentBackground && !options.allowInverse && luminance(look.Foreground) >= luminance(look.Background))
-        throw UsageError("--fg " + hexColor(look.Foreground) + " is not darker than --bg " + hexColor(look.Background) +
-                         ": scanners need dark bars on a light ground (--allow-inverse draws it all the same)");
-    if (look.TransparentBackground && options.target != Target::Printer && options.mode == Mode::Draw) {
+    if (const std::string refusal = ContrastRefusal(options.look, options.allowInverse); !refusal.empty())
+        throw UsageError(refusal);
+    if (options.target != Target::Printer && options.mode == Mode::Draw) {
         const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
                                                                             : SaveFileTypeOf(options.output);
-        if (const char* why = transparencyRefusal(type))
-            throw UsageError("--bg none: " + std::string(why) + "; give a colour, or write PNG, SVG, PDF or EPS");
+        if (const std::string refusal = TransparencyRefusal(options.look, type); !refusal.empty()) throw UsageError(refusal);
     }
     if (options.batch && options.haveData) throw UsageError("--batch takes its data from the file, not DATA");
     if (!options.batch && (options.jobs != 1 || options.shardCount) && options.mode != Mode::Help)

@@ -68,7 +68,7 @@ std::unique_ptr<TBitmap> bitmapFor(TSaveFileType type, const std::string& name, 
         const TSize size = source.DrawnSize(0);
         const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
         const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
-        if (!PictureFits(type, width, height)) throw EInOutError(PictureTooLargeMessage(name, width, height));
+        if (!PictureFits(type, width, height)) throw ETooLarge(PictureTooLargeMessage(name, width, height));
     }
     if (type == TSaveFileType::Png && source.GreyBitmap) return source.GreyBitmap(factor);
     return source.MagnifiedBitmap(factor);  // refuses a factor below 1
