@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The fonts kept between runs: reading, checking and writing $XDG_CACHE_HOME/varlen/fonts.
+// The fonts kept between runs: reading, checking and writing $XDG_CACHE_HOME/varlen/fonts (or the
+// fallbacks of cacheFileName).
 //
 // The file is text, one item a line, fields separated by tabs:
 //   varlen fonts 2
@@ -21,6 +22,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/FileIO.h"
 
@@ -48,6 +50,44 @@ std::string xdgFolder(const char* name, const char* fallback) {
     if (!folder.empty() && folder[0] == '/') return folder;
     const std::string home = environment("HOME");
     return home.empty() ? std::string() : home + fallback;
+}
+
+// Whether a file under `folder` could be written: the nearest folder of it (or above it) that
+// exists is one this process may write into.
+bool couldWriteUnder(std::string folder) {
+    for (;;) {  // "/" is always there
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+        const auto slash = folder.find_last_of('/');
+        if (errno != ENOENT || slash == std::string::npos) return false;
+        folder = slash == 0 ? "/" : folder.substr(0, slash);
+    }
+}
+
+// A folder of this user's own in the temporary folder, made if need be: private (0700), its owner
+// this user and no link, or empty, since any user may have put something under that name.
+std::string privateTemporaryFolder() {
+    std::string base = environment("TMPDIR");
+    if (base.empty() || base[0] != '/') base = "/tmp";
+    const std::string folder = base + "/varlen-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
+        return {};
+    return folder;
+}
+
+// Where the fonts are kept: $XDG_CACHE_HOME/varlen/fonts (~/.cache/varlen/fonts). A service's user
+// often has no home it may write (HOME=/nonexistent), and without the file every run of such a
+// program pays fontconfig's start and FreeType's glyphs again, three times the cost of a label; so
+// then $XDG_RUNTIME_DIR/varlen/fonts, or fonts in a folder of the user's own in the temporary folder.
+std::string cacheFileName() {
+    const std::string cache = xdgFolder("XDG_CACHE_HOME", "/.cache");
+    if (!cache.empty() && couldWriteUnder(cache + "/varlen")) return cache + "/varlen/fonts";
+    const std::string runtime = environment("XDG_RUNTIME_DIR");
+    if (!runtime.empty() && runtime[0] == '/' && couldWriteUnder(runtime + "/varlen")) return runtime + "/varlen/fonts";
+    const std::string temporary = privateTemporaryFolder();
+    return temporary.empty() ? std::string() : temporary + "/fonts";
 }
 
 // A file's identity and version: inode, size and modification time; "-" when it is not there.
@@ -196,9 +236,8 @@ TFontCache& TFontCache::Process() {
 }
 
 TFontCache::TFontCache() {
-    const std::string folder = xdgFolder("XDG_CACHE_HOME", "/.cache");
-    if (folder.empty()) return;
-    file_ = folder + "/varlen/fonts";
+    file_ = cacheFileName();
+    if (file_.empty()) return;
     read();
     if (fingerprint_.empty()) fingerprint_ = fingerprint(nullptr, configFiles_);
 }

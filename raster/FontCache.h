@@ -15,6 +15,8 @@
 // - what is kept of a font file stands while that file is unchanged (inode, size, time);
 // - every number lies within the range the fonts allow: a file that fails any check is not used
 //   (a size of glyphs that fails, that size), and the run writes it anew.
+// Where the cache folder cannot be written (a service's user without a home), the file is
+// $XDG_RUNTIME_DIR/varlen/fonts, or fonts in a private folder varlen-UID of the temporary folder.
 // What a run adds is written when the process ends, whole or not at all; several processes may
 // end together, the last one's file stands. A cache that cannot be read or written is not used.
 // Safe from any thread.

@@ -611,6 +611,39 @@ TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
         EXPECT_EQ(test::readFile(file("cache/varlen/fonts")).find(d.damage), std::string::npos) << "written anew";
     }
 
+    {
+        // A cache folder no one may write (a service's user without a home): the fonts are kept in
+        // $XDG_RUNTIME_DIR, else in a private folder of the temporary folder, but not in one that
+        // another user could have made.
+        const Environment unwritable("XDG_CACHE_HOME", "/proc/sys/varlen-cache");
+        const Environment temporary("TMPDIR", file("tmp"));
+        fs::create_directories(file("tmp"));
+        fs::create_directories(file("run"));
+        const std::string own = file("tmp/varlen-" + std::to_string(::getuid()));
+        const struct {
+            std::string runtime;
+            fs::perms ownMode;  // of the folder varlen-UID before the run; none: not there
+            std::string kept;   // the fonts file the run writes; empty: none
+        } places[] = {
+            {file("run"), fs::perms::none, file("run/varlen/fonts")},
+            {"", fs::perms::none, own + "/fonts"},
+            {"", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_exec, ""},
+        };
+        for (const auto& place : places) {
+            SCOPED_TRACE(place.runtime + " " + place.kept);
+            const Environment runtime("XDG_RUNTIME_DIR", place.runtime);
+            fs::remove_all(own);
+            if (place.ownMode != fs::perms::none) {
+                fs::create_directory(own);
+                fs::permissions(own, place.ownMode);
+            }
+            EXPECT_TRUE(label("service.png"));
+            if (!place.kept.empty()) EXPECT_TRUE(fs::exists(place.kept));
+            EXPECT_EQ(fs::exists(own + "/fonts"), place.kept == own + "/fonts");
+            if (place.kept == own + "/fonts") EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
+        }
+    }
+
     // A family of this test's own configuration, first a serif face, then a monospaced one.
     auto configure = [&](const char* face) {
         std::ofstream(file("fonts.conf")) << "<?xml version=\"1.0\"?>\n<fontconfig>\n<include ignore_missing=\"yes\">"
