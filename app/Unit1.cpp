@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <chrono>
@@ -23,11 +25,13 @@
 #include "app/Application.h"
 #include "app/Artwork.h"
 #include "app/HelpViewer.h"
+#include "app/LabelsDialog.h"
 #include "app/Places.h"
 #include "app/ReadBackStatus.h"
 #include "app/Unit2.h"
 #include "VarlenVersion.h"
 #include "engine/DataRules.h"
+#include "engine/LabelSheet.h"
 #include "platform/ErrorHandler.h"
 #include "platform/Errors.h"
 #include "platform/Profile.h"
@@ -509,6 +513,99 @@ void TForm1::Button1Click() {
     printer.BeginDoc();
     try {
         printed.LoMetricPrint(printer.Canvas(), 200, 200);
+    } catch (...) {
+        printer.Abort();
+        throw;
+    }
+    printer.EndDoc();
+}
+
+namespace {
+
+// The pages of a print job on the window's printer: each page of the sheet a page of the job.
+class TPrinterPages final : public TPageSurface {
+public:
+    explicit TPrinterPages(TPrinter& printer) : printer_(printer), dpi_(printer.Canvas().GetDeviceCaps(LOGPIXELSX)) {}
+    TCanvas& BeginPage() override {
+        if (!first_) printer_.NewPage();
+        first_ = false;
+        return printer_.Canvas();
+    }
+    void EndPage() override {}
+    int Dpi() const override { return dpi_; }
+    TTextMetrics& Metrics() override { return printer_.Canvas(); }
+
+private:
+    TPrinter& printer_;
+    const int dpi_;
+    bool first_ = true;
+};
+
+}  // namespace
+
+void TForm1::loadLabelSettings(TLabelsDialog& dialog) const {
+    const TIniFile ini(path8(SettingsFile()));
+    const auto number = [&](const char* key, int fallback) {
+        bool ok = false;
+        const int value = readSetting(ini, "Labels", QString::fromLatin1(key), QString::number(fallback)).toInt(&ok);
+        return ok ? value : fallback;
+    };
+    dialog.SpecEdit->setText(readSetting(ini, "Labels", QStringLiteral("spec"), QString()));
+    dialog.setSheetName(readSetting(ini, "Labels", QStringLiteral("sheet"), QStringLiteral("L7160")));
+    dialog.CopiesEdit->setValue(number("copies", 1));
+    dialog.RowEdit->setValue(number("row", 1));
+    dialog.ColumnEdit->setValue(number("column", 1));
+    dialog.OutlineBox->setChecked(readSetting(ini, "Labels", QStringLiteral("outline"), QStringLiteral("False")) ==
+                                  QStringLiteral("True"));
+}
+
+void TForm1::storeLabelSettings(const TLabelsDialog& dialog) {
+    writeSetting("Labels", "sheet", dialog.sheetName());
+    writeSetting("Labels", "spec", dialog.SpecEdit->text().trimmed());
+    writeSetting("Labels", "copies", QString::number(dialog.CopiesEdit->value()));
+    writeSetting("Labels", "row", QString::number(dialog.RowEdit->value()));
+    writeSetting("Labels", "column", QString::number(dialog.ColumnEdit->value()));
+    writeSetting("Labels", "outline", dialog.OutlineBox->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+// Print Labels: the preview's symbol as it is shown, at its physical size, in the cells of a sheet
+// of labels, printed on the default printer (the pages of one job, at the printer's resolution,
+// from the paper's corner) or saved as a PDF of the sheet's pages. The choices are stored once the
+// dialog closes with either; a label too large for the sheet's cells is refused with both sizes and
+// nothing is printed or written.
+void TForm1::PrintLabels1Click() {
+    TLabelsDialog dialog(this);
+    loadLabelSettings(dialog);
+    const int choice = AskLabels ? AskLabels(dialog) : (dialog.exec(), dialog.choice());
+    if (choice == TLabelsDialog::Cancelled) return;
+    storeLabelSettings(dialog);
+    const TSheetRun run = dialog.run();
+    TBarcodeImage image = Barcode1->Image();
+    const TSymbol& symbol = image.Symbol();
+
+    if (choice == TLabelsDialog::SavePdf) {
+        QFileDialog save(this, QStringLiteral("Save Labels as PDF"));
+        save.setAcceptMode(QFileDialog::AcceptSave);
+        save.setNameFilters({QStringLiteral("Portable Document Format (*.PDF)")});
+        save.setDefaultSuffix(QStringLiteral("pdf"));
+        save.setOption(QFileDialog::DontUseNativeDialog, true);
+        QString name;
+        if (AskSaveFileName) name = AskSaveFileName(save);
+        else if (save.exec() == QDialog::Accepted && !save.selectedFiles().isEmpty()) name = save.selectedFiles().first();
+        if (name.isEmpty()) return;
+        SaveSheetToFile(path8(name), run, symbol, image.Params());
+        return;
+    }
+
+    TPrinter printer;
+    if (!Application().Title.isEmpty()) printer.SetTitle(Application().Title.toStdString());
+    printer.SetSheetPaper(run.sheet.pageWidth, run.sheet.pageHeight);
+    printer.BeginDoc();
+    try {
+        TPrinterPages pages(printer);
+        TSheetFiller filler(run, pages);
+        filler.Place(0, symbol, image.Params(), {});
+        filler.Finish();
     } catch (...) {
         printer.Abort();
         throw;

@@ -71,6 +71,12 @@ private:
     bool assigning_ = false;
 };
 
+class TLabelsDialog;
+
+// How Print Labels asks for its choices: given the dialog filled in from the settings, returns how
+// it was closed (TLabelsDialog::Choice). The window's own runs the dialog; tests fill it in here.
+using LabelsQuery = std::function<int(TLabelsDialog& dialog)>;
+
 // The 32-bit millisecond tick count of the start-up wait.
 using TickSource = std::function<std::uint32_t()>;
 
@@ -94,8 +100,11 @@ public:
 
     void setAboutBox(TAboutBox* box) { aboutBox_ = box; }
 
-    // Save's question for the file name; empty: SaveDialog1 is shown.
+    // Save's question for the file name; empty: SaveDialog1 is shown. Print Labels asks its PDF's
+    // name through it too.
     SaveFileNameQuery AskSaveFileName;
+    // Print Labels' question; empty: the dialog is shown.
+    LabelsQuery AskLabels;
     // The help window, once a Help command has opened it.
     THelpViewer* HelpViewer() const { return helpViewer_; }
 
@@ -125,6 +134,7 @@ public:
     QMenu* File1 = nullptr;
     QAction* N1 = nullptr;
     QAction* Print1 = nullptr;
+    QAction* PrintLabels1 = nullptr;
     QAction* Exit1 = nullptr;
     QMenu* Edit3 = nullptr;
     QAction* SaveBarcode1 = nullptr;
@@ -168,6 +178,7 @@ public:
     void ToolButton6Click();
     void N1Click();
     void Print1Click();
+    void PrintLabels1Click();
     void Exit1Click();
     void SaveBarcode1Click();
     void Copy1Click();
@@ -246,6 +257,9 @@ private:
     QString askSaveFileName();
     // The help viewer's contents page of the application's help file (help command 3, data 0).
     void showHelpContents();
+    // Print Labels' choices from the settings file, and back into it.
+    void loadLabelSettings(TLabelsDialog& dialog) const;
+    void storeLabelSettings(const TLabelsDialog& dialog);
 
     QString programPath_;
     TickSource ticks_;

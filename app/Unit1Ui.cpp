@@ -124,6 +124,7 @@ void TForm1::createActions() {
 
     N1 = make(QStringLiteral("&Save Barcode to File"));
     Print1 = make(QStringLiteral("&Print"));
+    PrintLabels1 = make(QStringLiteral("Print &Labels..."));
     Exit1 = make(QStringLiteral("E&xit"));
     SaveBarcode1 = make(QStringLiteral("Sa&ve"));
     Copy1 = make(QStringLiteral("C&opy"));
@@ -137,6 +138,7 @@ void TForm1::createActions() {
     AboutVarlen1 = make(QStringLiteral("A&bout Varlen"));
     bind(N1, &TForm1::N1Click);
     bind(Print1, &TForm1::Print1Click);
+    bind(PrintLabels1, &TForm1::PrintLabels1Click);
     bind(Exit1, &TForm1::Exit1Click);
     bind(SaveBarcode1, &TForm1::SaveBarcode1Click);
     bind(Copy1, &TForm1::Copy1Click);
@@ -199,7 +201,7 @@ void TForm1::createActions() {
 void TForm1::createMenus() {
     MainMenu1 = menuBar();
     File1 = MainMenu1->addMenu(QStringLiteral("&File"));
-    File1->addActions({N1, Print1, Exit1});
+    File1->addActions({N1, Print1, PrintLabels1, Exit1});
 
     Edit3 = MainMenu1->addMenu(QStringLiteral("&Barcode"));
     Edit3->addActions({SaveBarcode1, Copy1, Rotate90Degrees1, HumanReadable1});

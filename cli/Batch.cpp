@@ -375,7 +375,7 @@ private:
             const FieldLookup fields = [&](std::string_view name) { return columns_->field(record, name); };
             const CheckedData checked =
                 checkData(options_, columns_ ? fields(dataColumn_) : batchLineData(record.bytes, line.number));
-            Label label{checked.caption, {}};
+            Label label{checked.caption, {}, line.seq};
             for (const std::string& text : options_.textLines) label.textLines.push_back(expandTextLine(text, fields));
             writer.setLabel(label);
             std::string fileName;
@@ -404,6 +404,8 @@ private:
             }
             turn.written();
             return {{}, writer.takeWarning()};
+        } catch (const BatchStop&) {
+            throw;
         } catch (const InputError& e) {
             return {e.what(), {}};
         } catch (const Exception& e) {

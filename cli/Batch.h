@@ -12,19 +12,31 @@
 // error of the later line ("line 7: a.png was already written by line 3").
 //
 // Nothing here knows how a label is drawn: the caller hands in a factory of LabelWriters.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/Options.h"
+#include "platform/Errors.h"
 
 namespace varlen::cli {
 
-// One label: the symbol's caption and the lines of text under it, their fields filled in.
+// One label: the symbol's caption and the lines of text under it, their fields filled in (UTF-8),
+// and its place among the labels of the run (from 0; a failed line keeps its place).
 struct Label {
     std::string caption;
     std::vector<std::string> textLines;
+    std::uint64_t seq = 0;
+};
+
+// What a LabelWriter raises when the whole run cannot go on (the one document every label goes
+// into cannot be written): the batch stops at once and raises it, rather than fail every line
+// after it with the same message. Only the writers of a batch of one job raise it.
+class BatchStop : public Exception {
+public:
+    using Exception::Exception;
 };
 
 // Draws and writes the labels of a batch. The batch uses each object in one thread at a time and

@@ -5,18 +5,27 @@
 // line, so that ten thousand labels cost ten thousand drawings and nothing more.
 #include "cli/Draw.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cli/Batch.h"
+#include "cli/Labels.h"
 #include "cli/Validate.h"
 #include "engine/DataRules.h"
+#include "engine/Drawing.h"
+#include "engine/LabelSheet.h"
 #include "imaging/Output.h"
+#include "imaging/ReadBack.h"
 #include "platform/CupsPrint.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
+#include "raster/Bitmap.h"
 #include "vector/Vector.h"
 
 namespace varlen::cli {
@@ -45,7 +54,10 @@ public:
     Labels(const TBarcodeParams& params, const CliOptions& o)
         : o_(o), output_(params, TOutputOptions{o.margin, o.scale, o.dpi, o.allowInverse, o.verify}) {}
 
-    void setLabel(const Label& label) override { output_.SetCaption(label.caption); }
+    void setLabel(const Label& label) override {
+        output_.SetCaption(label.caption);
+        if (!o_.textLines.empty()) output_.SetTextLines(textLinesOf(label.textLines, o_.textSize));
+    }
 
     std::string takeWarning() override { return output_.TakeWarning(); }
 
@@ -76,17 +88,158 @@ private:
     TLabelOutput output_;
 };
 
+// The one document the labels of a sheet run go into: a PDF written as its pages fill, to the file
+// (through the safe writer, named only when complete), to standard output (whole, once complete)
+// or to the default printer as one job (cancelled unless complete). Nothing goes out when no label
+// was placed.
+class SheetDocument {
+public:
+    explicit SheetDocument(const CliOptions& o) : o_(o) {
+        TPdfPagesOptions options;
+        options.PageWidthMM = o.sheet.sheet.pageWidth;
+        options.PageHeightMM = o.sheet.sheet.pageHeight;
+        options.Dpi = o.dpi > 0 ? o.dpi : 1200;
+        TByteSink sink;
+        switch (o.target) {
+            case Target::File:
+                file_ = std::make_unique<TFileStream>(o.output);
+                options.Name = o.output;
+                sink = [this](const void* data, std::size_t size) { file_->Write(data, size); };
+                break;
+            case Target::StandardOutput:
+                // A failure must leave standard output empty, so the document waits in memory.
+                options.Name = "standard output";
+                sink = [this](const void* data, std::size_t size) {
+                    const auto* bytes = static_cast<const std::uint8_t*>(data);
+                    held_.insert(held_.end(), bytes, bytes + size);
+                };
+                break;
+            case Target::Printer:
+                job_ = std::make_unique<TPrintJob>(DefaultPrintQueue(), "Varlen", sheetMedia(o.sheet.sheet));
+                sink = [this](const void* data, std::size_t size) { job_->Write(data, size); };
+                break;
+        }
+        pages_ = OpenPdfPages(options, std::move(sink));
+        filler_.emplace(o.sheet, *pages_);
+    }
+
+    // Lays out and places one label; a failure of the document itself stops the run. With --verify
+    // the label is read back as the page has it first (its bars in the page's dots, on white), and
+    // one that does not read is not placed; `warning` gets what the reader noted about a placed one.
+    void place(std::uint64_t seq, const TSymbol& symbol, const TBarcodeParams& params, const TTextLines& lines,
+               std::string& warning) {
+        warning.clear();
+        if (o_.verify)
+            filler_->Check = [this, &params, &warning](const TDrawing& label, int dpi) {
+                const TReadBack check = ReadBack(cellPicture(label, dpi)->View(), dpi, 1, params);
+                if (check.Verdict != TReadBackVerdict::Unverifiable && !check.Ok()) throw EReadBack(check.Message);
+                warning = check.Verdict == TReadBackVerdict::Unverifiable ? check.Message : check.Warning;
+            };
+        try {
+            filler_->Place(seq, symbol, params, lines);
+        } catch (const EOverflow&) {
+            throw;  // this label's: it does not fit its cell
+        } catch (const EReadBack&) {
+            throw;  // this label's: it does not read back
+        } catch (const std::exception& e) {
+            throw BatchStop(e.what());
+        }
+    }
+
+    // Ends the document; says so when it holds no label and is not written.
+    void finish(const MessageSink& errors) {
+        if (filler_->Placed() == 0) {
+            errors(std::string("varlen-cli: no label to place: ") +
+                   (o_.target == Target::Printer ? "nothing is printed\n"
+                                                 : (o_.target == Target::File ? o_.output : "standard output") +
+                                                       std::string(" is not written\n")));
+            return;
+        }
+        filler_->Finish();
+        pages_->Finish();
+        if (file_) file_->Commit();
+        if (job_) job_->Finish();
+        if (!held_.empty()) WriteStandardOutput(held_.data(), held_.size());
+    }
+
+private:
+    // The label as its cell holds it: centred in the cell's dots with the paper round it, which is
+    // its quiet zone. Grey where only grey was drawn, a third of the memory; in colour otherwise,
+    // since a scanner's light sees colours differently from their brightness.
+    std::unique_ptr<TBitmap> cellPicture(const TDrawing& label, int dpi) const {
+        const TSheet& sheet = o_.sheet.sheet;
+        const int width = std::max(label.Size.cx, int(std::lround(sheet.cellWidth / 25.4 * dpi)));
+        const int height = std::max(label.Size.cy, int(std::lround(sheet.cellHeight / 25.4 * dpi)));
+        for (const bool grey : {true, false}) {
+            auto picture = std::make_unique<TBitmap>();
+            picture->Canvas().SetResolution(dpi, dpi);
+            if (grey) picture->SetGrey();
+            picture->SetSize(width, height);
+            if (picture->Width() != width || picture->Height() != height)
+                throw EOverflow("the label is too large to be read back");
+            Paint(label, picture->Canvas(), (width - label.Size.cx) / 2, (height - label.Size.cy) / 2);
+            if (!grey || !picture->Canvas().DrewColour()) return picture;
+        }
+        return nullptr;  // not reached
+    }
+
+    const CliOptions& o_;
+    // Declared before the pages, which write into them until they are gone.
+    std::unique_ptr<TFileStream> file_;
+    std::unique_ptr<TPrintJob> job_;
+    std::vector<std::uint8_t> held_;
+    std::unique_ptr<TPdfPages> pages_;
+    std::optional<TSheetFiller> filler_;
+};
+
+// A label of a sheet run: the symbol and its lines laid out and placed in its cell.
+class SheetLabels : public LabelWriter {
+public:
+    SheetLabels(const TBarcodeParams& params, const CliOptions& o, SheetDocument& document)
+        : params_(params), o_(o), document_(document) {}
+
+    void setLabel(const Label& label) override {
+        StoreCaption(params_, label.caption);
+        symbol_ = Encode(params_);
+        lines_ = textLinesOf(label.textLines, o_.textSize);
+        seq_ = label.seq;
+    }
+    void write(const std::string&) override { document_.place(seq_, symbol_, params_, lines_, warning_); }
+    std::string takeWarning() override { return std::exchange(warning_, {}); }
+
+private:
+    TBarcodeParams params_;
+    const CliOptions& o_;
+    SheetDocument& document_;
+    TSymbol symbol_;
+    TTextLines lines_;
+    std::uint64_t seq_ = 0;
+    std::string warning_;
+};
+
+int runSheet(const CliOptions& o, const TBarcodeParams& params, const MessageSink& errors) {
+    SheetDocument document(o);
+    int status = 0;
+    if (o.batch) {
+        status = runBatch(o, [&] { return std::make_unique<SheetLabels>(params, o, document); }, errors);
+    } else {
+        SheetLabels labels(params, o, document);
+        labels.setLabel(Label{o.caption, o.textLines, 0});
+        labels.write({});
+        if (const std::string warning = labels.takeWarning(); !warning.empty()) errors("varlen-cli: " + warning + '\n');
+    }
+    document.finish(errors);
+    return status;
+}
+
 }  // namespace
 
 int runDraw(const CliOptions& o, const MessageSink& errors) {
-    // Text lines and sheets are read and checked already, but not drawn yet: say so rather than
-    // leave them out of the labels.
-    if (!o.textLines.empty()) throw InputError("--text-line: this version does not draw text lines yet");
-    if (o.onSheet) throw InputError("--sheet: this version does not draw sheets of labels yet");
     const TBarcodeParams params = paramsOf(o);
+    if (o.onSheet) return runSheet(o, params, errors);
     if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o); }, errors);
     Labels labels(params, o);
-    labels.setLabel(Label{o.caption, o.textLines});
+    labels.setLabel(Label{o.caption, o.textLines, 0});
     labels.write(o.output);
     if (const std::string warning = labels.takeWarning(); !warning.empty()) errors("varlen-cli: " + warning + '\n');
     return 0;

@@ -4,6 +4,7 @@
 
 #include "cli/Pattern.h"
 #include "imaging/SaveFileType.h"
+#include "platform/Utf8.h"
 
 namespace varlen::cli {
 
@@ -20,6 +21,32 @@ std::string pageName(const TSheet& sheet) {
 }
 
 }  // namespace
+
+TTextLines textLinesOf(const std::vector<std::string>& utf8Lines, double points) {
+    TTextLines lines;
+    lines.Points = points;
+    for (const std::string& utf8 : utf8Lines) {
+        std::string line;
+        for (std::size_t at = 0; at <= utf8.size(); ++at) {
+            const char c = at < utf8.size() ? utf8[at] : '\n';
+            if (c == '\r' || c == '\n') {
+                lines.Lines.push_back(Utf8ToLatin1(line));
+                line.clear();
+                if (c == '\r' && at + 1 < utf8.size() && utf8[at + 1] == '\n') ++at;
+                continue;
+            }
+            line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+        }
+    }
+    return lines;
+}
+
+std::string sheetMedia(const TSheet& sheet) {
+    const std::string spec = SheetSpec(sheet);
+    if (spec.starts_with("a4 ")) return "iso_a4_210x297mm";
+    if (spec.starts_with("letter ")) return "na_letter_8.5x11in";
+    return "Custom." + FormatMillimetres(sheet.pageWidth) + "x" + FormatMillimetres(sheet.pageHeight) + "mm";
+}
 
 TSheet parseSheetOption(std::string_view value) {
     const std::string given(value);

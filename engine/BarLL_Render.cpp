@@ -391,6 +391,18 @@ TDrawing Layout(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TT
     return drawing;
 }
 
+TDrawing Turn(TDrawing upright, btCodeRotate rotation) {
+    if (rotation == rotate_000) return upright;
+    const int W = upright.Size.cx, H = upright.Size.cy;
+    upright.Size = exchanged(rotation, W, H);
+    for (TRect& bar : upright.Bars) bar = turned(rotation, bar, W, H, 0, 0);
+    for (TDrawnText& text : upright.Texts) {
+        text.At = mapPoint(rotation, text.At.X, text.At.Y, W, H, 0, 0);
+        text.Escapement = (text.Escapement + escapementFor(rotation)) % 3600;
+    }
+    return upright;
+}
+
 void PaintBackground(TCanvas& canvas, const TLook& look, const TRect& rect) {
     paintGround(canvas, look.Background, look.TransparentBackground, rect);
 }

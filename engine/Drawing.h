@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Look.h"
 #include "platform/Canvas.h"
 
 namespace varlen {
@@ -43,6 +44,10 @@ struct TDrawing {
 // The symbol laid out for a surface of dpiX x dpiY dots per inch (0 on either axis: kDefaultDpi
 // on both) whose text has the widths and line height `metrics` gives. Raises nothing.
 TDrawing Layout(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TTextMetrics& metrics);
+
+// An upright drawing (laid out without rotation) given a quarter or half turn as a whole: its size,
+// bars and texts where Layout puts them for that rotation.
+TDrawing Turn(TDrawing upright, btCodeRotate rotation);
 
 // Paints the drawing with its top-left corner at (X, Y) and returns its size. The surface's brush
 // and text alignment come back as they were; its font is left at the text line's face and height,

@@ -85,13 +85,18 @@ void TBarcodeImage::setBar_Caption(const std::string& caption) {
     laidOut_.reset();
 }
 
+void TBarcodeImage::setTextLines(TTextLines lines) {
+    lines_ = std::move(lines);
+    laidOut_.reset();
+}
+
 const TSymbol& TBarcodeImage::Symbol() {
     if (!symbol_) symbol_ = Encode(params_);
     return *symbol_;
 }
 
 void TBarcodeImage::DrawOnCanvas(TCanvas& canvas, int X, int Y, TSize* size) {
-    const TSize drawn = Render(Symbol(), params_, canvas, X, Y);
+    const TSize drawn = RenderLabel(Symbol(), params_, lines_, canvas, X, Y);
     if (size) *size = drawn;
 }
 
@@ -103,7 +108,7 @@ const TDrawing& TBarcodeImage::Drawing(int dpiX, int dpiY) {
     if (!laidOut_ || laidOut_->dpiX != dpiX || laidOut_->dpiY != dpiY) {
         const TSymbol& symbol = Symbol();
         laidOut_.reset();
-        laidOut_.emplace(LaidOut{dpiX, dpiY, Layout(symbol, params_, dpiX, dpiY, RasterTextMetrics())});
+        laidOut_.emplace(LaidOut{dpiX, dpiY, LayoutLabel(symbol, params_, lines_, dpiX, dpiY, RasterTextMetrics())});
     }
     return laidOut_->drawing;
 }

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "engine/BarLL.h"
+#include "engine/Label.h"
 #include "platform/Screen.h"
 #include "raster/Bitmap.h"
 
@@ -36,6 +37,10 @@ public:
     void setBar_Caption(const std::string& caption);
     // Encoded once per caption; raises the engine's error.
     const TSymbol& Symbol();
+    // Lines of text under the symbol (engine/Label.h): every picture is then the whole label,
+    // turned with it. None: the symbol alone.
+    void setTextLines(TTextLines lines);
+    const TTextLines& TextLines() const { return lines_; }
 
     // Draws on any surface with the top-left corner at (X, Y); writes the drawn size (device
     // units, exchanged for quarter turns) to *size when given.
@@ -61,6 +66,7 @@ private:
     TBarcodeParams params_;
     ScreenInfo device_;
     std::optional<TSymbol> symbol_;
+    TTextLines lines_;
     // The last drawing laid out, for the symbol and resolution it was laid out at: the Save
     // pipeline measures before it draws, and the bitmap is sized and painted from the same drawing.
     struct LaidOut {

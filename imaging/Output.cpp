@@ -84,6 +84,8 @@ TLabelOutput::TLabelOutput(const TBarcodeParams& params, const TOutputOptions& o
 
 void TLabelOutput::SetCaption(const std::string& caption) { image_.setBar_Caption(caption); }
 
+void TLabelOutput::SetTextLines(TTextLines lines) { image_.setTextLines(std::move(lines)); }
+
 TFileBytes TLabelOutput::Bytes(TSaveFileType type, const std::string& name) {
     warning_.clear();
     return BarcodeFileBytes(type, name, output_.Scale, source_, save_);

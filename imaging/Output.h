@@ -53,6 +53,8 @@ public:
 
     // The control's caption rule (StoreCaption).
     void SetCaption(const std::string& caption);
+    // Lines of text under the symbol (TBarcodeImage::setTextLines).
+    void SetTextLines(TTextLines lines);
     const TBarcodeParams& Params() const { return image_.Params(); }
     const TSaveSource& Source() const { return source_; }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/LabelSheet.h"
 #include "imaging/BarcodeImage.h"
 #include "imaging/DibConvert.h"
 #include "imaging/GIFImage.h"
@@ -190,6 +191,23 @@ std::unique_ptr<TBitmap> VectorPageRaster(const TSaveSource& source, int dpi, in
         if (!grey || !canvas.DrewColour()) return page;
     }
     return nullptr;  // not reached
+}
+
+void SaveSheetToFile(const std::string& fileName, const TSheetRun& run, const TSymbol& symbol, const TLook& look,
+                     const TTextLines& lines, int dpi) {
+    TFileStream file(fileName);
+    TPdfPagesOptions options;
+    options.PageWidthMM = run.sheet.pageWidth;
+    options.PageHeightMM = run.sheet.pageHeight;
+    options.Dpi = dpi;
+    options.Name = fileName;
+    const std::unique_ptr<TPdfPages> pages =
+        OpenPdfPages(options, [&file](const void* data, std::size_t size) { file.Write(data, size); });
+    TSheetFiller filler(run, *pages);
+    filler.Place(0, symbol, look, lines);
+    filler.Finish();
+    pages->Finish();
+    file.Commit();
 }
 
 void SaveBarcodeToFile(const std::string& fileName, int factor, const TSaveSource& source, const TSaveOptions& options) {

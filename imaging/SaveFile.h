@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "engine/BarLL.h"
+#include "engine/Sheet.h"
 #include "imaging/SaveFileType.h"
 #include "platform/FileIO.h"
 #include "platform/Screen.h"
@@ -60,9 +61,17 @@ struct TSaveSource {
     ScreenInfo Device;
 };
 
+// The lines of text under a barcode that has them (a TBarcodeImage), none for one that has not.
+template <class Barcode>
+TTextLines TextLinesOf(const Barcode& barcode) {
+    if constexpr (requires { barcode.TextLines(); }) return barcode.TextLines();
+    else return {};
+}
+
 // A source over anything with the control's MagnifiedBitmap, MeasuredSize, Symbol, Params and
 // Device (a TBarcodeImage, a TBarcode). The barcode must outlive the source; a new caption given
-// to it later is what the source draws.
+// to it later is what the source draws. A barcode with lines of text under it is drawn as the
+// whole label on every type.
 template <class Barcode>
 TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     TSaveSource source;
@@ -72,10 +81,10 @@ TSaveSource SaveSourceOf(Barcode& barcode, int margin = 2) {
     source.GreyBitmap = [&barcode, margin](int factor) { return barcode.MagnifiedBitmap(margin, false, factor, true); };
     source.DrawnSize = [&barcode](int dpi) { return barcode.MeasuredSize(dpi, dpi); };
     source.Vector.DrawnSize = [&barcode](int dpi) {
-        return VectorSourceOf(barcode.Symbol(), barcode.Params()).DrawnSize(dpi);
+        return VectorSourceOf(barcode.Symbol(), barcode.Params(), TextLinesOf(barcode)).DrawnSize(dpi);
     };
     source.Vector.Draw = [&barcode](TCanvas& canvas, int x, int y) {
-        Render(barcode.Symbol(), barcode.Params(), canvas, x, y);
+        RenderLabel(barcode.Symbol(), barcode.Params(), TextLinesOf(barcode), canvas, x, y);
     };
     return source;
 }
@@ -134,6 +143,13 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
 // surface it draws on; only the glyphs of the text are another font engine's.
 std::unique_ptr<TBitmap> VectorPageRaster(const TSaveSource& source, int dpi, int marginDots,
                                           const TSaveOptions& options = {});
+// Saves a label on a sheet of labels under fileName as one PDF of the sheet's pages, laid out in
+// whole dots of `dpi` and written through the safe writer as the pages fill: the label (the symbol
+// with its lines) at its physical size in each cell of the run (its copies, after the cells it
+// skips, with cut lines where it asks for them). Raises EOverflow when the label does not fit its
+// cell (LabelFitError), EInOutError when the file cannot be written; nothing is written then.
+void SaveSheetToFile(const std::string& fileName, const TSheetRun& run, const TSymbol& symbol, const TLook& look,
+                     const TTextLines& lines = {}, int dpi = 1200);
 
 // Saves the barcode under fileName as the type its extension names: BarcodeFileBytes, then the
 // safe writer. Raises as BarcodeFileBytes, and EInOutError "<fileName>: <reason>" when the file

@@ -88,6 +88,12 @@ public:
         (void)face;
         return height;
     }
+    // The character-cell height of `face` set at an em of `em` logical units (a size in points):
+    // what a font created with the height -em has. Metrics without a face to ask take the em.
+    virtual int CellOfEm(const std::string& face, int em) {
+        (void)face;
+        return em;
+    }
 };
 
 class TCanvas : public TTextMetrics {
@@ -152,6 +158,17 @@ public:
         SetFontName(savedFace);
         SetFontHeight(savedHeight);
         return width;
+    }
+    // The cell TextHeight gives for the face at that em, the surface's own font unchanged.
+    int CellOfEm(const std::string& face, int em) override {
+        const std::string savedFace = FontName();
+        const int savedHeight = FontHeight();
+        SetFontName(face);
+        SetFontHeight(-em);
+        const int cell = TextHeight(std::string());
+        SetFontName(savedFace);
+        SetFontHeight(savedHeight);
+        return cell > 0 ? cell : em;
     }
 };
 

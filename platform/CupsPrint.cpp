@@ -123,7 +123,7 @@ TPrintQueue DefaultPrintQueue() {
     return queue;
 }
 
-void PrintPdf(const TPrintQueue& queue, const std::vector<std::uint8_t>& pdf, const std::string& title) {
+TPrintJob::TPrintJob(const TPrintQueue& queue, const std::string& title, const std::string& media) : queue_(queue.Name) {
     const CupsApi* api = cups();
     if (!api) throw EInOutError("No printer is installed");
     const Destinations dests(*api);
@@ -136,29 +136,52 @@ void PrintPdf(const TPrintQueue& queue, const std::vector<std::uint8_t>& pdf, co
     int count = 0;
     for (int i = 0; i < dest->num_options; ++i)
         count = api->addOption(dest->options[i].name, dest->options[i].value, count, &options);
-    if (!queue.Media.empty()) count = api->addOption("media", queue.Media.c_str(), count, &options);
+    if (!media.empty()) count = api->addOption("media", media.c_str(), count, &options);
     count = api->addOption("print-scaling", "none", count, &options);
-    const int job = api->createJob(CUPS_HTTP_DEFAULT, dest->name, title.c_str(), count, options);
+    job_ = api->createJob(CUPS_HTTP_DEFAULT, dest->name, title.c_str(), count, options);
     api->freeOptions(count, options);
-    if (job == 0) jobFailed(*api);
+    if (job_ == 0) jobFailed(*api);
+    open_ = api->startDocument(CUPS_HTTP_DEFAULT, dest->name, job_, title.c_str(), CUPS_FORMAT_PDF, 1) ==
+            HTTP_STATUS_CONTINUE;
+    if (!open_) fail();
+}
 
-    // The document goes to the scheduler in one stream; a job that fails on the way is cancelled,
-    // so that half a document is never printed.
-    const bool started = api->startDocument(CUPS_HTTP_DEFAULT, dest->name, job, title.c_str(), CUPS_FORMAT_PDF, 1) ==
-                         HTTP_STATUS_CONTINUE;
-    bool sent = started;
-    for (std::size_t at = 0; sent && at < pdf.size();) {
-        const std::size_t piece = std::min<std::size_t>(pdf.size() - at, 1 << 16);
-        sent = api->writeRequestData(CUPS_HTTP_DEFAULT, reinterpret_cast<const char*>(pdf.data() + at), piece) ==
-               HTTP_STATUS_CONTINUE;
+TPrintJob::~TPrintJob() {
+    if (job_ != 0) cups()->cancelJob(CUPS_HTTP_DEFAULT, queue_.c_str(), job_, 0);
+}
+
+void TPrintJob::fail() {
+    const CupsApi& api = *cups();
+    const std::string reason = api.lastErrorString();
+    if (open_) api.finishDocument(CUPS_HTTP_DEFAULT, queue_.c_str());
+    open_ = false;
+    api.cancelJob(CUPS_HTTP_DEFAULT, queue_.c_str(), job_, 0);
+    job_ = 0;
+    throw EInOutError("The print job failed: " + reason);
+}
+
+void TPrintJob::Write(const void* data, std::size_t size) {
+    if (!open_) throw EInOutError("The print job failed: the document is closed");
+    const auto* bytes = static_cast<const char*>(data);
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t piece = std::min<std::size_t>(size - at, 1 << 16);
+        if (cups()->writeRequestData(CUPS_HTTP_DEFAULT, bytes + at, piece) != HTTP_STATUS_CONTINUE) fail();
         at += piece;
     }
-    const ipp_status_t finished = started ? api->finishDocument(CUPS_HTTP_DEFAULT, dest->name) : IPP_STATUS_ERROR_INTERNAL;
-    if (!sent || finished > IPP_STATUS_OK_CONFLICTING) {
-        const std::string reason = api->lastErrorString();
-        api->cancelJob(CUPS_HTTP_DEFAULT, dest->name, job, 0);
-        throw EInOutError("The print job failed: " + reason);
-    }
+}
+
+void TPrintJob::Finish() {
+    if (!open_) throw EInOutError("The print job failed: the document is closed");
+    const ipp_status_t finished = cups()->finishDocument(CUPS_HTTP_DEFAULT, queue_.c_str());
+    open_ = false;
+    if (finished > IPP_STATUS_OK_CONFLICTING) fail();
+    job_ = 0;  // the scheduler has the whole document: it is printed
+}
+
+void PrintPdf(const TPrintQueue& queue, const std::vector<std::uint8_t>& pdf, const std::string& title) {
+    TPrintJob job(queue, title, queue.Media);
+    job.Write(pdf.data(), pdf.size());
+    job.Finish();
 }
 
 }  // namespace varlen

@@ -6,6 +6,7 @@
 // libcups is loaded on the first call, not when the program starts: it brings the network,
 // encryption and service-discovery libraries with it, which a program that only writes files
 // must not load at every start.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,30 @@ struct TPrintQueue {
 // The default queue. Raises EInOutError "No printer is installed" when there is no queue (or no
 // print system), "No default printer is set" when there are queues but none is the default.
 TPrintQueue DefaultPrintQueue();
+
+// One job on a queue that takes its PDF document piece by piece while it is made (the pages of a
+// sheet of labels as they fill), on the paper `media` names (a PWG name such as
+// "iso_a4_210x297mm", or "Custom.WxHmm"; empty: the queue's own) at its physical size. The
+// scheduler holds the document until Finish; a job not finished (a failure on the way, the object
+// destroyed) is cancelled, so that half a document is never printed. Raises EInOutError
+// "The print job failed: <reason>".
+class TPrintJob {
+public:
+    TPrintJob(const TPrintQueue& queue, const std::string& title, const std::string& media);
+    ~TPrintJob();
+    TPrintJob(const TPrintJob&) = delete;
+    TPrintJob& operator=(const TPrintJob&) = delete;
+
+    void Write(const void* data, std::size_t size);
+    void Finish();
+
+private:
+    [[noreturn]] void fail();
+
+    std::string queue_;
+    int job_ = 0;
+    bool open_ = false;  // the document is being sent
+};
 
 // Hands a PDF document to the queue as one job titled `title`, on the queue's paper at its
 // physical size (no scaling to fit). Raises EInOutError "The print job failed: <reason>" when the

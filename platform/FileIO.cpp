@@ -81,6 +81,33 @@ int writeAll(int fd, const std::vector<ByteSpan>& parts) {
     return 0;
 }
 
+// Copies everything the file `from` holds, from its start, to `fd`, or returns the errno of the
+// failure (0 on success).
+int copyAll(int from, int fd) {
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(from, buffer, sizeof buffer, at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        at += n;
+        if (const int error = writeAll(fd, {ByteSpan{buffer, std::size_t(n)}})) return error;
+    }
+}
+
+// What a file is to hold: pieces in memory, or the whole of a file written already (a document
+// streamed as it was made).
+struct Content {
+    const std::vector<ByteSpan>* parts = nullptr;
+    int copyFrom = -1;
+};
+
+int writeContent(int fd, const Content& content) {
+    return content.parts ? writeAll(fd, *content.parts) : copyAll(content.copyFrom, fd);
+}
+
 // "a/b/c.png" -> "a/b"; "c.png" -> "."; "/c.png" -> "/".
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -165,10 +192,10 @@ int keepOwnerAndMode(int fd, const struct stat& old) {
 }
 
 // The bytes into a target that is not a regular file (a device, a pipe), in place.
-void writeInPlace(const std::string& fileName, const std::vector<ByteSpan>& parts) {
+void writeInPlace(const std::string& fileName, const Content& content) {
     Fd fd(::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     if (!fd) fail(fileName, errno);
-    int error = writeAll(fd.get(), parts);
+    int error = writeContent(fd.get(), content);
     const int closed = fd.close();
     if (!error) error = closed;
     if (error) fail(fileName, error);
@@ -198,12 +225,12 @@ int linkUnnamed(int fd, int folder, const char* name) {
 // name ever appears and a failure leaves nothing (an unnamed file vanishes when closed). Where the
 // file system has no unnamed files, a hidden temporary file is renamed to the name without
 // replacing anything. Raced: the name appeared meanwhile, and the caller looks again.
-Result writeNew(const std::string& fileName, const Place& place, const std::vector<ByteSpan>& parts) {
+Result writeNew(const std::string& fileName, const Place& place, const Content& content) {
     const int folder = place.folder.get();
 #ifdef O_TMPFILE
     Fd fd(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));  // the umask applies
     if (fd) {
-        if (const int error = writeAll(fd.get(), parts)) fail(fileName, error);
+        if (const int error = writeContent(fd.get(), content)) fail(fileName, error);
         if (linkUnnamed(fd.get(), folder, place.name.c_str()) != 0) {
             if (errno == EEXIST) return Result::raced;
             fail(fileName, errno);
@@ -220,7 +247,7 @@ Result writeNew(const std::string& fileName, const Place& place, const std::vect
     std::string temp;
     Fd fd2(createTemporary(folder, temp, 0666));
     if (!fd2) fail(fileName, errno);
-    int error = writeAll(fd2.get(), parts);
+    int error = writeContent(fd2.get(), content);
     const int closed = fd2.close();
     if (!error) error = closed;
     if (!error && ::renameat2(folder, temp.c_str(), folder, place.name.c_str(), RENAME_NOREPLACE) != 0) {
@@ -253,14 +280,14 @@ bool nameUnnamed(int fd, int folder, std::string& name) {
 
 // `unnamed`, when open, is an unnamed file that holds the bytes already (the name existed when the
 // quick way below tried to link it); a replacement takes it rather than writing them once more.
-Result writeOnce(const std::string& fileName, const std::vector<ByteSpan>& parts, Fd& unnamed) {
+Result writeOnce(const std::string& fileName, const Content& content, Fd& unnamed) {
     Place place{openFolder(folderOf(fileName)), nameOf(fileName)};
     if (!place.folder) fail(fileName, errno);
     if (place.name.empty()) fail(fileName, EISDIR);  // "name/" names a folder
     struct stat st {};
     if (::fstatat(place.folder.get(), place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) fail(fileName, errno);
-        return writeNew(fileName, place, parts);
+        return writeNew(fileName, place, content);
     }
 
     // Through a link: the file it leads to, as the kernel finds it. A link to a file not yet
@@ -277,14 +304,14 @@ Result writeOnce(const std::string& fileName, const std::vector<ByteSpan>& parts
         if (::fstat(target.get(), &st) != 0) fail(fileName, errno);
         if (S_ISDIR(st.st_mode)) fail(fileName, EISDIR);
         if (!S_ISREG(st.st_mode)) {
-            writeInPlace(fileName, parts);
+            writeInPlace(fileName, content);
             return Result::done;
         }
         if (!placeOf(target.get(), place)) return Result::raced;
     } else if (S_ISDIR(st.st_mode)) {
         fail(fileName, EISDIR);
     } else if (!S_ISREG(st.st_mode)) {
-        writeInPlace(fileName, parts);
+        writeInPlace(fileName, content);
         return Result::done;
     }
     const int folder = place.folder.get();
@@ -316,7 +343,7 @@ Result writeOnce(const std::string& fileName, const std::vector<ByteSpan>& parts
             removeMade();
             fail(fileName, error);
         }
-        error = writeAll(fd.get(), parts);
+        error = writeContent(fd.get(), content);
         if (!error) error = keepOwnerAndMode(fd.get(), st);
     }
     const int closed = fd.close();
@@ -373,8 +400,94 @@ void WriteFileAtomic(const std::string& fileName, const std::vector<ByteSpan>& p
     if (writeNewQuickly(fileName, parts, unnamed)) return;
     // Another program that makes or removes the name while we look gets a few more looks.
     for (int attempt = 0; attempt < 16; ++attempt)
-        if (writeOnce(fileName, parts, unnamed) == Result::done) return;
+        if (writeOnce(fileName, Content{&parts}, unnamed) == Result::done) return;
     fail(fileName, EAGAIN);
+}
+
+TFileStream::TFileStream(std::string fileName) : fileName_(std::move(fileName)) {
+    if (fileName_.empty()) fail(fileName_, ENOENT);
+    if (nameOf(fileName_).empty()) fail(fileName_, EISDIR);
+    // Refused now what Commit would refuse, before a long document is made for nothing.
+    struct stat st {};
+    if (::stat(fileName_.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) fail(fileName_, EISDIR);
+        if (::faccessat(AT_FDCWD, fileName_.c_str(), W_OK, AT_EACCESS) != 0) fail(fileName_, errno);
+        if (!S_ISREG(st.st_mode)) {
+            fd_ = ::open(fileName_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (fd_ < 0) fail(fileName_, errno);
+            inPlace_ = true;
+            return;
+        }
+    }
+    const std::string folder = folderOf(fileName_);
+#ifdef O_TMPFILE
+    // Read back too: a replaced file that cannot take this one over (another file system behind a
+    // link) gets a copy of it.
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd_ >= 0) return;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) fail(fileName_, errno);
+#endif
+    folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0) fail(fileName_, errno);
+    fd_ = createTemporary(folder_, temporary_, 0600);
+    if (fd_ < 0) {
+        const int error = errno;
+        discard();
+        fail(fileName_, error);
+    }
+}
+
+TFileStream::~TFileStream() { discard(); }
+
+void TFileStream::discard() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlinkat(folder_, temporary_.c_str(), 0);
+    temporary_.clear();
+    if (folder_ >= 0) ::close(folder_);
+    folder_ = -1;
+}
+
+void TFileStream::Write(const void* data, std::size_t size) {
+    if (fd_ < 0) fail(fileName_, EBADF);
+    if (const int error = writeAll(fd_, {ByteSpan{data, size}})) {
+        discard();
+        fail(fileName_, error);
+    }
+    size_ += size;
+}
+
+void TFileStream::Commit() {
+    if (fd_ < 0) fail(fileName_, EBADF);
+    // Whatever happens below, the stream is done: a failure leaves nothing of it.
+    struct Done {
+        TFileStream& stream;
+        ~Done() { stream.discard(); }
+    } done{*this};
+    if (inPlace_) {
+        const int error = ::close(std::exchange(fd_, -1)) != 0 ? errno : 0;
+        if (error) fail(fileName_, error);
+        return;
+    }
+    Fd unnamed;
+#ifdef O_TMPFILE
+    if (temporary_.empty()) {
+        if (linkUnnamed(fd_, AT_FDCWD, fileName_.c_str()) == 0) {
+            if (::close(std::exchange(fd_, -1)) != 0) {
+                const int error = errno;
+                ::unlink(fileName_.c_str());
+                fail(fileName_, error);
+            }
+            return;
+        }
+        // The name is taken: the written file itself replaces it where it can (a copy of the
+        // descriptor, so that the bytes can still be copied where it cannot).
+        if (errno == EEXIST) unnamed = Fd(::dup(fd_));
+    }
+#endif
+    for (int attempt = 0; attempt < 16; ++attempt)
+        if (writeOnce(fileName_, Content{nullptr, fd_}, unnamed) == Result::done) return;
+    fail(fileName_, EAGAIN);
 }
 
 void WriteStandardOutput(const void* data, std::size_t size) {

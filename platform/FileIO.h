@@ -42,6 +42,39 @@ struct ByteSpan {
 };
 void WriteFileAtomic(const std::string& fileName, const std::vector<ByteSpan>& parts);
 
+// A file written piece by piece while it is made (a document of many pages), under the policy of
+// WriteFileAtomic: the pieces go into an unnamed file in the target's folder, which Commit names
+// (replacing an earlier file as WriteFileAtomic does); without Commit (a failure, an exception on
+// the way) nothing is left and an earlier file stays byte for byte. Memory does not grow with the
+// file. A target the writer may not write into, a folder, or a missing folder is refused when the
+// stream starts, before anything is made. Where the file system has no unnamed files, a hidden
+// temporary file beside the target takes the pieces. A target that is not a regular file (a
+// device, a pipe) takes them in place. Every failure raises EInOutError "<fileName>: <reason>".
+class TFileStream {
+public:
+    explicit TFileStream(std::string fileName);
+    ~TFileStream();
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    void Write(const void* data, std::size_t size);
+    // The file under its name; after it the stream takes nothing more.
+    void Commit();
+    // The bytes written so far.
+    std::uint64_t Size() const { return size_; }
+    const std::string& FileName() const { return fileName_; }
+
+private:
+    void discard() noexcept;
+
+    std::string fileName_;
+    int fd_ = -1;
+    int folder_ = -1;         // the hidden temporary's folder, where there is one
+    std::string temporary_;   // the hidden temporary's name, where there is one
+    bool inPlace_ = false;    // a device or a pipe
+    std::uint64_t size_ = 0;
+};
+
 // Writes every byte to standard output or raises EInOutError "standard output: <message>". A
 // reader that has gone away is "Broken pipe": the caller must ignore SIGPIPE to get that message
 // rather than die of the signal.

@@ -416,6 +416,9 @@ public:
         const double cell = height > 0 ? height : (height < 0 ? -height : 12.0) * f.CellPerEm();
         return static_cast<int>(std::floor(f.Advance(text) / f.CellPerEm() * cell + 0.5));
     }
+    int CellOfEm(const std::string& face, int em) override {
+        return static_cast<int>(std::floor(em * TFontFace::ForName(face).CellPerEm() + 0.5));
+    }
 };
 
 }  // namespace

@@ -21,7 +21,7 @@ const TVectorModule* loadModule(std::string* failure) {
     const void* module = LoadModule(kModuleFile, kVectorModuleEntry, [](const void* answer) {
         const auto* m = static_cast<const TVectorModule*>(answer);
         return m->Version == kVectorModuleVersion && m->SourceSize == sizeof(TVectorSource) &&
-               m->OptionsSize == sizeof(TVectorOptions);
+               m->OptionsSize == sizeof(TVectorOptions) && m->PagesOptionsSize == sizeof(TPdfPagesOptions);
     }, reason);
     if (!module) *failure = "SVG, PDF and EPS output is not available: " + reason;
     return static_cast<const TVectorModule*>(module);
@@ -42,6 +42,7 @@ public:
     int MeasureText(const std::string& face, int height, const std::string& text) override {
         return vectorModule().MeasureText(face, height, text);
     }
+    int CellOfEm(const std::string& face, int em) override { return vectorModule().CellOfEm(face, em); }
 };
 
 }  // namespace
@@ -51,14 +52,29 @@ std::vector<std::uint8_t> VectorFileBytes(TVectorFormat format, const TVectorSou
     return vectorModule(options.Name).FileBytes(format, source, options);
 }
 
+std::unique_ptr<TPdfPages> OpenPdfPages(const TPdfPagesOptions& options, TByteSink sink) {
+    return std::unique_ptr<TPdfPages>(vectorModule(options.Name).OpenPdfPages(options, std::move(sink)));
+}
+
 TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params) {
-    const auto drawn = std::make_shared<const std::pair<TSymbol, TRenderParams>>(symbol, params);
-    TVectorSource source;
-    source.DrawnSize = [drawn](int dpi) {
-        TModuleMetrics metrics;
-        return Measure(drawn->first, drawn->second, dpi, dpi, metrics);
+    return VectorSourceOf(symbol, params, TTextLines{});
+}
+
+TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params, const TTextLines& lines) {
+    struct Label {
+        TSymbol symbol;
+        TRenderParams look;
+        TTextLines lines;
     };
-    source.Draw = [drawn](TCanvas& canvas, int x, int y) { Render(drawn->first, drawn->second, canvas, x, y); };
+    const auto label = std::make_shared<const Label>(Label{symbol, params, lines});
+    TVectorSource source;
+    source.DrawnSize = [label](int dpi) {
+        TModuleMetrics metrics;
+        return LayoutLabel(label->symbol, label->look, label->lines, dpi, dpi, metrics).Size;
+    };
+    source.Draw = [label](TCanvas& canvas, int x, int y) {
+        RenderLabel(label->symbol, label->look, label->lines, canvas, x, y);
+    };
     return source;
 }
 

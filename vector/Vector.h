@@ -19,13 +19,17 @@
 // The cairo code lives in a module of its own (libvarlen-vector.so) that is loaded on the first
 // call: cairo brings the pixel and X libraries with it, and a program that writes a PNG must not
 // pay for loading them at every start.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/BarLL.h"
+#include "engine/Label.h"
 #include "platform/Canvas.h"
+#include "platform/PageSurface.h"
 
 namespace varlen {
 
@@ -79,6 +83,36 @@ std::vector<std::uint8_t> VectorFileBytes(TVectorFormat format, const TVectorSou
 // A source over an encoded symbol: DrawnSize is Measure with the vector surface's own text
 // metrics, Draw is Render, so the page fits what is drawn exactly. Keeps copies of both.
 TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params);
+// The same for a label: the symbol with lines of text under it (engine/Label.h).
+TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params, const TTextLines& lines);
+
+// ---- Documents of many pages ------------------------------------------------------------------
+
+// Where a document's bytes go as they are made (a file being written, a print job). What it raises
+// stops the document and is raised again by the call that was writing.
+using TByteSink = std::function<void(const void* data, std::size_t size)>;
+
+struct TPdfPagesOptions {
+    double PageWidthMM = 210;
+    double PageHeightMM = 297;
+    int Dpi = 1200;  // of every page's surface; 0 or less: 1200
+    std::string Title = "Varlen labels";
+    // The file the bytes are for, named in the writer's own messages as "<Name>: <reason>".
+    std::string Name;
+};
+
+// A PDF document whose pages go to the sink as each one ends, so that memory does not grow with
+// their number. Fonts are embedded (the glyphs used) when the document finishes. Destroyed
+// without Finish, it writes nothing more.
+class TPdfPages : public TPageSurface {
+public:
+    // Ends a page still open and the document. Raises what the sink raised, or EInOutError when
+    // the writer failed.
+    virtual void Finish() = 0;
+};
+
+// Raises EInOutError when the module cannot be loaded or the writer cannot start.
+std::unique_ptr<TPdfPages> OpenPdfPages(const TPdfPagesOptions& options, TByteSink sink);
 
 // The window's Print without a window: the PDF page at the default queue's paper size and
 // resolution (Dpi and the page fields of `options` are taken from the queue), handed to it as one

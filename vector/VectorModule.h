@@ -12,8 +12,9 @@
 
 namespace varlen {
 
-// Raised whenever the surfaces the module draws on change shape (2: text metrics give line heights).
-constexpr int kVectorModuleVersion = 2;
+// Raised whenever the surfaces the module draws on change shape (2: text metrics give line heights;
+// 3: cells of an em, documents of many pages).
+constexpr int kVectorModuleVersion = 3;
 
 struct TVectorModule {
     int Version;
@@ -23,6 +24,11 @@ struct TVectorModule {
                                            const TVectorOptions& options);
     // The text widths the module's surface draws with (TTextMetrics::MeasureText).
     int (*MeasureText)(const std::string& face, int height, const std::string& text);
+    // The cell of a face at an em (TTextMetrics::CellOfEm).
+    int (*CellOfEm)(const std::string& face, int em);
+    std::size_t PagesOptionsSize;  // sizeof(TPdfPagesOptions)
+    // A new document of many pages (OpenPdfPages), owned by the caller.
+    TPdfPages* (*OpenPdfPages)(const TPdfPagesOptions& options, TByteSink sink);
 };
 
 }  // namespace varlen

@@ -39,6 +39,29 @@ void TPrinter::SetPdfOutput(const std::string& fileName, int dpi) {
     m_pdfDpi = dpi > 0 ? dpi : 1200;
 }
 
+void TPrinter::SetSheetPaper(double widthMM, double heightMM) {
+    m_sheetWidthMM = widthMM;
+    m_sheetHeightMM = heightMM;
+}
+
+namespace {
+
+// The paper by its standard name where it has one (the queue is told "A4" or "Letter", which
+// every driver knows), else by its size.
+QPageSize paperOf(double widthMM, double heightMM) {
+    const QPageSize custom(QSizeF(widthMM, heightMM), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    const QPageSize::PageSizeId id = QPageSize::id(QSizeF(widthMM, heightMM), QPageSize::Millimeter, QPageSize::FuzzyMatch);
+    return id != QPageSize::Custom ? QPageSize(id) : custom;
+}
+
+}  // namespace
+
+void TPrinter::NewPage() {
+    if (!m_printing) throw EInOutError("Printer is not printing");
+    const bool started = m_pdf ? m_pdf->newPage() : m_printer->newPage();
+    if (!started) throw EInOutError(m_pdfFile.empty() ? std::string("The print job failed") : m_pdfFile + ": cannot be written");
+}
+
 std::string TPrinter::DefaultPrinterName() {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     return info.isNull() ? std::string() : info.printerName().toStdString();
@@ -63,11 +86,16 @@ void TPrinter::BeginDoc() {
         m_printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
         m_printer->setOutputFileName(QString::fromStdString(m_spoolFile));
         m_printer->setDocName(QString::fromStdString(m_title));
-        m_printer->setFullPage(false);
-        // The page's origin is the corner of the printable area the device can reach, not a
-        // margin of the toolkit's choosing, so that (200, 200) means 200 dots from that corner.
-        const QPageLayout layout = m_printer->pageLayout();
-        m_printer->setPageMargins(layout.minimumMargins(), layout.units());
+        if (m_sheetWidthMM > 0) {
+            m_printer->setPageSize(paperOf(m_sheetWidthMM, m_sheetHeightMM));
+            m_printer->setFullPage(true);
+        } else {
+            m_printer->setFullPage(false);
+            // The page's origin is the corner of the printable area the device can reach, not a
+            // margin of the toolkit's choosing, so that (200, 200) means 200 dots from that corner.
+            const QPageLayout layout = m_printer->pageLayout();
+            m_printer->setPageMargins(layout.minimumMargins(), layout.units());
+        }
         device = m_printer.get();
     } else {
         // A PDF has no unprintable edge: the origin is the page's corner.
@@ -76,7 +104,8 @@ void TPrinter::BeginDoc() {
         m_pdf = std::make_unique<QPdfWriter>(m_pdfBytes.get());
         m_pdf->setResolution(m_pdfDpi);
         m_pdf->setTitle(QString::fromStdString(m_title));
-        m_pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        const QPageSize paper = m_sheetWidthMM > 0 ? paperOf(m_sheetWidthMM, m_sheetHeightMM) : QPageSize(QPageSize::A4);
+        m_pdf->setPageLayout(QPageLayout(paper, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
         device = m_pdf.get();
     }
     const int dpi = m_pdf ? m_pdfDpi : m_printer->resolution();

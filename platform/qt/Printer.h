@@ -26,6 +26,10 @@ public:
     // the disk before the PDF is complete, and a failure keeps an earlier file as it was.
     void SetPdfOutput(const std::string& fileName, int dpi = 1200);
     void SetTitle(const std::string& title) { m_title = title; }
+    // Paper of widthMM x heightMM (a sheet of labels) instead of the queue's own (or the PDF's
+    // A4), the surface's origin at the paper's corner rather than at the printable area's, so
+    // that a cell drawn at its place on the sheet lands there. Before BeginDoc.
+    void SetSheetPaper(double widthMM, double heightMM);
 
     // Starts the job and its one page. Without a printer: EInOutError "No printer is installed"
     // (or "No default printer is set" when printers exist but none is the default), and nothing
@@ -33,6 +37,8 @@ public:
     void BeginDoc();
     // The page's surface; valid between BeginDoc and EndDoc / Abort.
     TQtCanvas& Canvas();
+    // Ends the page and starts the next one of the same job, on the same surface.
+    void NewPage();
     // Ends the page and the job (sends it to the queue, or completes the PDF file).
     void EndDoc();
     // Drops the job: nothing reaches the queue, no PDF file is left. The destructor drops a job
@@ -54,6 +60,7 @@ private:
     std::string m_spoolFile;  // the queue's page, held back until EndDoc
     int m_pdfDpi = 1200;
     bool m_printing = false;
+    double m_sheetWidthMM = 0, m_sheetHeightMM = 0;  // 0: the queue's paper
 };
 
 }  // namespace varlen

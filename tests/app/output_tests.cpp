@@ -11,13 +11,22 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QContextMenuEvent>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSpinBox>
+
 #include "app/HelpViewer.h"
+#include "app/LabelsDialog.h"
+#include "engine/Sheet.h"
 #include "platform/qt/Printer.h"
+#include "support/Readers.h"
 #include "support/RunProcess.h"
 #include "support/SettingsFile.h"
 #include "tests/app/WindowFixture.h"
@@ -414,6 +423,10 @@ TEST_F(WindowTest, EveryCommandIsBoundToItsItemsAndButtons) {
         save->trigger();
         EXPECT_EQ(asked, was + 1) << str(save->text());
     }
+    int labels = 0;
+    w.AskLabels = [&](TLabelsDialog&) { return ++labels, int(TLabelsDialog::Cancelled); };
+    w.PrintLabels1->trigger();
+    EXPECT_EQ(labels, 1);
     for (QAction* copy : {w.Copy1, w.ToolButton3}) {
         QGuiApplication::clipboard()->clear();
         copy->trigger();
@@ -543,4 +556,97 @@ TEST_F(WindowClipboardX11, AnotherProgramReadsTheCopy) {
     decoded.close();
     const Ran zxing = run({"/usr/bin/ZXingReader", "-noscale", "-1", str(path("read.png"))});
     EXPECT_NE(zxing.out.find("\"Varlen 128\""), std::string::npos) << zxing.out;
+}
+
+// Print Labels saves the preview's symbol on a sheet as a PDF of the sheet's pages: its copies in
+// the cells from the start position on, each centred in its cell and read back; the choices come
+// back the next time from the settings file. A custom spec that is no sheet and a label too large
+// for its cells are refused with their reasons, and nothing is written.
+TEST_F(WindowTest, PrintLabelsSavesASheetAndRemembersTheChoices) {
+    for (const char* tool : {"/usr/bin/pdfinfo", "/usr/bin/pdftoppm", "/usr/bin/ZXingReader"})
+        ASSERT_EQ(::access(tool, X_OK), 0) << tool << " is missing";
+    writeIni("[Varlen]\nbctype=1\n1=400638133393\n");
+    TForm1& w = start();
+    struct Choices {
+        const char* sheet;
+        const char* spec;
+        int copies, row, column;
+        bool outline;
+        int choice;
+    };
+    Choices wanted{"L7163", "", 3, 2, 2, true, TLabelsDialog::SavePdf};
+    std::vector<std::string> seen;  // what the dialog showed when opened
+    w.AskLabels = [&](TLabelsDialog& d) {
+        seen.push_back(str(d.sheetName()) + " " + std::to_string(d.CopiesEdit->value()) + " " +
+                       std::to_string(d.RowEdit->value()) + " " + std::to_string(d.ColumnEdit->value()) + " " +
+                       (d.OutlineBox->isChecked() ? "outline" : "-"));
+        d.setSheetName(QString::fromLatin1(wanted.sheet));
+        d.SpecEdit->setText(QString::fromLatin1(wanted.spec));
+        d.CopiesEdit->setValue(wanted.copies);
+        d.RowEdit->setValue(wanted.row);
+        d.ColumnEdit->setValue(wanted.column);
+        d.OutlineBox->setChecked(wanted.outline);
+        return wanted.choice;
+    };
+    std::string asked;
+    w.AskSaveFileName = [&](QFileDialog& d) {
+        asked = str(d.windowTitle()) + " | " + str(d.nameFilters().join("|"));
+        return path(QStringLiteral("labels.pdf"));
+    };
+    w.PrintLabels1->trigger();
+    settle();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    EXPECT_EQ(asked, "Save Labels as PDF | Portable Document Format (*.PDF)");
+    EXPECT_EQ(seen, std::vector<std::string>{"L7160 1 1 1 -"}) << "the first time: the defaults";
+    for (const auto& [key, value] : {std::pair{"sheet", "L7163"}, {"copies", "3"}, {"row", "2"}, {"column", "2"},
+                                    {"outline", "True"}})
+        EXPECT_EQ(test::settingValue(ini(), "Labels", key), value) << key;
+
+    const std::string pdf = str(path(QStringLiteral("labels.pdf")));
+    EXPECT_NE(test::runProcess({"/usr/bin/pdfinfo", pdf}).out.find("Pages:           1\n"), std::string::npos);
+    // L7163: 2 x 7 cells; from row 2, column 2 on, cells 3, 4 and 5 hold the copies.
+    const TSheet& sheet = *FindSheet("L7163");
+    const double px = 300 / 25.4;
+    std::vector<test::PixelRect> cells;
+    for (int place = 0; place < 7; ++place) {
+        const double left = sheet.left + (place % 2) * sheet.pitchX + 0.5, top = sheet.top + (place / 2) * sheet.pitchY + 0.5;
+        cells.push_back({int(left * px), int(top * px), int((left + sheet.cellWidth - 1) * px), int((top + sheet.cellHeight - 1) * px)});
+    }
+    test::ScratchFolder scratch;
+    const std::vector<test::Ink> inks = test::inkOnPage(pdf, 1, 300, cells, scratch.path());
+    ASSERT_EQ(inks.size(), cells.size());
+    for (int place = 0; place < 7; ++place) {
+        SCOPED_TRACE("cell " + std::to_string(place));
+        EXPECT_EQ(!inks[std::size_t(place)].empty(), place >= 3 && place <= 5);
+        if (inks[std::size_t(place)].empty()) continue;
+        const double centre = (sheet.left + (place % 2) * sheet.pitchX + sheet.cellWidth / 2) * px;
+        EXPECT_NEAR((inks[std::size_t(place)].barsLeft + inks[std::size_t(place)].barsRight) / 2.0, centre, 0.3 * px);
+        const std::string read = test::runProcess({"/usr/bin/ZXingReader", "-1", scratch.file("ink" + std::to_string(place) + ".png")}).out;
+        EXPECT_NE(read.find("\"4006381333931\""), std::string::npos) << read;
+    }
+
+    // Refused: a spec that is not a sheet (the dialog offers neither button), a label too large.
+    QFile::remove(path(QStringLiteral("labels.pdf")));
+    wanted = {"custom", "a4 3x7", 1, 1, 1, false, TLabelsDialog::SavePdf};
+    const LabelsQuery plain = w.AskLabels;
+    w.AskLabels = [&](TLabelsDialog& d) {
+        const int choice = plain(d);
+        EXPECT_FALSE(d.PdfButton->isEnabled());
+        EXPECT_EQ(str(d.SheetNote->text()), "a sheet is PAGE COLSxROWS WxH LEFT,TOP PITCHXxPITCHY; 2 parts given");
+        return choice;
+    };
+    w.PrintLabels1->trigger();
+    settle();
+    EXPECT_EQ(seen.back(), "L7163 3 2 2 outline") << "the choices stored before";
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Custom sheet \"a4 3x7\": a sheet is PAGE COLSxROWS WxH LEFT,TOP PITCHXxPITCHY; 2 parts given");
+    wanted = {"L7651", "", 1, 1, 1, false, TLabelsDialog::SavePdf};
+    w.AskLabels = plain;
+    messages.clear();
+    Application().NoteUserAction();
+    w.PrintLabels1->trigger();
+    settle();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("the label is 38.1 x 21.2 mm; the symbol and its text need ", 0), 0u) << messages[0];
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("labels.pdf"))));
 }

@@ -17,7 +17,13 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <QCheckBox>
+#include <QSpinBox>
+
+#include "app/LabelsDialog.h"
+#include "engine/Sheet.h"
 #include "support/PrivateCups.h"
+#include "support/Readers.h"
 #include "tests/app/WindowFixture.h"
 
 using namespace varlen;
@@ -108,4 +114,69 @@ TEST_F(WindowTest, PrintShowsNeitherAddOnNorRotationAtPhysicalSize) {
 
     const std::string decoded = test::runProcess({"/usr/bin/ZXingReader", "-noscale", "-1", cups.rasterFile("page")}).out;
     EXPECT_NE(decoded.find("\"036000291452\""), std::string::npos) << decoded;
+}
+
+// Print Labels through the window's printer: one job of the sheet's pages on its paper, the labels
+// where their cells are, from the paper's corner (not the printable area's), read back.
+TEST_F(WindowTest, PrintLabelsPrintsTheSheetsPagesAsOneJob) {
+    if (const char* prefix = std::getenv("VARLEN_WINDOW_LABELS_CHILD")) {
+        writeIni("[Varlen]\nbctype=1\n1=400638133393\n");
+        TForm1& w = start();
+        w.AskLabels = [](TLabelsDialog& d) {
+            d.setSheetName(QStringLiteral("l7160"));
+            d.CopiesEdit->setValue(2);
+            d.RowEdit->setValue(7);
+            d.ColumnEdit->setValue(3);
+            return int(TLabelsDialog::Print);
+        };
+        Application().Title = QString::fromLatin1(prefix);
+        w.PrintLabels1->trigger();
+        settle();
+        Application().Title.clear();
+        EXPECT_TRUE(messages.empty()) << messages.front();
+        return;
+    }
+    for (const char* tool : {"/usr/bin/pdftoppm", "/usr/bin/pdfinfo", "/usr/bin/ZXingReader"})
+        ASSERT_EQ(::access(tool, X_OK), 0) << tool << " is missing (poppler-utils, zxing-cpp-tools)";
+    test::PrivateCups cups("VarlenLabels");
+    std::string skip, error;
+    if (!cups.start(&skip, &error)) {
+        if (!skip.empty()) GTEST_SKIP() << "no CUPS scheduler can be started here: " << skip;
+        FAIL() << error;
+    }
+    QProcessEnvironment env = cups.childEnvironment();
+    env.insert("VARLEN_WINDOW_LABELS_CHILD", QString::fromStdString(cups.prefix));
+    std::string failure;
+    test::PrivateCups::runChild(env, "WindowTest.PrintLabelsPrintsTheSheetsPagesAsOneJob", &failure);
+    ASSERT_TRUE(failure.empty()) << failure;
+    ASSERT_TRUE(cups.waitForJobs()) << "the job stuck in the queue";
+    const std::vector<std::string> pdfs = test::filesStartingWith(cups.outDir, cups.prefix);
+    ASSERT_EQ(pdfs.size(), 1u) << "cups-pdf wrote no file for the job in " << cups.outDir;
+    const std::string info = test::runProcess({"/usr/bin/pdfinfo", pdfs[0]}).out;
+    EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
+
+    // The last cell of the first page, the first of the second.
+    TSheetRun run;
+    run.sheet = *FindSheet("L7160");
+    run.copies = 2;
+    run.skip = 20;
+    const double px = 300 / 25.4;
+    for (int copy = 0; copy < 2; ++copy) {
+        SCOPED_TRACE("copy " + std::to_string(copy));
+        const TSheetCell cell = SheetCellOf(run, 0, copy);
+        const std::vector<test::Ink> ink = test::inkOnPage(
+            pdfs[0], int(cell.page) + 1, 300,
+            {{int(cell.left * px), int(cell.top * px), int((cell.left + run.sheet.cellWidth) * px),
+              int((cell.top + run.sheet.cellHeight) * px)}},
+            cups.dir);
+        ASSERT_EQ(ink.size(), 1u);
+        ASSERT_FALSE(ink[0].empty()) << "nothing in the cell";
+        EXPECT_NEAR((ink[0].barsLeft + ink[0].barsRight) / 2.0, (cell.left + run.sheet.cellWidth / 2) * px, 0.3 * px);
+        EXPECT_GE(ink[0].top, (cell.top + kSheetPadding) * px - 1) << "clear of the cell's top edge";
+        std::string read;
+        for (const char* pure : {"-1", "-ispure"})
+            read += test::runProcess({"/usr/bin/ZXingReader", "-1", pure, cups.dir + "/ink0.png"}).out;
+        EXPECT_NE(read.find("\"4006381333931\""), std::string::npos) << read;
+    }
 }

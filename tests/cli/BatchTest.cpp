@@ -129,8 +129,9 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
         {{"-o", "x.png", "--text-size", "3.5", "--text-line", "a", "4711"}, 2,
          "--text-size takes a size in points from 4 to 72", "too small to read"},
         {{"-o", "x.png", "--text-size", "9", "4711"}, 2, "--text-size goes with --text-line", "a size of nothing"},
-        {{"-o", "x.png", "--text-line", "a", "400638133393"}, 1, "varlen-cli: --text-line: this version does not draw text lines yet",
-         "checked, but not drawn yet"},
+        {{"-o", "x.pdf", "--sheet", "L7651", "400638133393"}, 1,
+         "varlen-cli: the label is 38.1 x 21.2 mm; the symbol and its text need 41.97 x 31.02 mm",
+         "a label larger than its cell less its padding, both sizes named"},
         {{"--dump", "--text-line", "a", "4711"}, 2, "--dump prints the encoded symbol: no --text-line or --sheet",
          "the dump draws nothing"},
         {{"-o", "x.pdf", "--sheet", "L7161", "4711"}, 2, "--sheet L7161: no such sheet; --sheet list shows", "no such name"},
@@ -155,8 +156,11 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
         {{"-o", "x.pdf", "--copies", "2", "4711"}, 2, "--copies, --skip, --outline and --fit go with --sheet",
          "copies of a single file"},
         {{"-o", "x.pdf", "--fit", "4711"}, 2, "--copies, --skip, --outline and --fit go with --sheet", "nothing to fit into"},
-        {{"-o", "x.pdf", "--sheet", "5160", "--outline", "--fit", "400638133393"}, 1,
-         "varlen-cli: --sheet: this version does not draw sheets of labels yet", "checked, but not drawn yet"},
+        {{"-o", "x.pdf", "--sheet", "5167", "--outline", "--fit", "400638133393"}, 1,
+         "varlen-cli: the label is 44.45 x 12.7 mm; the symbol and its text need 17.63 x 13.5 mm with the narrowest module",
+         "too high even with the narrowest module"},
+        {{"--batch", "-", "-o", "x.pdf", "--sheet", "L7160"}, 0,
+         "varlen-cli: no label to place: x.pdf is not written", "no lines: no empty PDF, and a word why"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -287,6 +291,21 @@ TEST_F(CliBatch, MemoryDoesNotGrowWithTheInput) {
     EXPECT_EQ(open.err, "varlen-cli: line 3: the record is longer than 64 KiB\n");
     EXPECT_TRUE(fs::exists(file("cb/2.png")));
     EXPECT_LT(open.peakKib - small.peakKib, 8 * 1024) << "peak " << open.peakKib << " KiB against " << small.peakKib;
+
+    // A sheet's pages go out as they fill: 15,000 labels (715 pages, a PDF of about 3 MB) take no
+    // more than three.
+    std::string many;
+    for (int n = 0; n < 15000; ++n) many += "400638133393\n";
+    const std::vector<std::string> sheet = {"--sheet", "L7160", "--text-line", "Label", "--batch", "-", "-o"};
+    std::vector<std::string> args = sheet;
+    args.push_back(file("few.pdf"));
+    const ProcessResult few = cli(args, "400638133393\n400638133393\n400638133393\n");
+    ASSERT_EQ(few.exitCode, 0) << few.err;
+    args.back() = file("many.pdf");
+    const ProcessResult lots = cli(args, many);
+    ASSERT_EQ(lots.exitCode, 0) << lots.err;
+    EXPECT_GT(fs::file_size(file("many.pdf")), 2000000u);
+    EXPECT_LT(lots.peakKib - few.peakKib, 1024) << "peak " << lots.peakKib << " KiB against " << few.peakKib;
 }
 
 // --sheet list names every built-in sheet with a spec that --sheet takes as it is printed.
@@ -303,8 +322,12 @@ TEST_F(CliBatch, SheetListGivesSpecsThatAreTaken) {
             continue;
         }
         const std::string spec = line.substr(line.find_first_not_of(' '));
-        const ProcessResult p = cli({"-o", file("s.pdf"), "--sheet", spec, "400638133393"});
-        EXPECT_EQ(p.err, "varlen-cli: --sheet: this version does not draw sheets of labels yet\n") << spec;
+        const ProcessResult p = cli({"-o", file("s.pdf"), "--sheet", spec, "--fit", "--no-text", "--height", "20", "400638133393"});
+        EXPECT_EQ(p.exitCode, 0) << spec << ": " << p.err;
+        // The page the spec names: A4 210 x 297 mm or Letter 8.5 x 11 in, in points.
+        const std::string size = spec.starts_with("a4") ? "595.276 x 841.89 pts" : "612 x 792 pts";
+        EXPECT_NE(test::runProcess({"/usr/bin/pdfinfo", file("s.pdf")}).out.find("Page size:       " + size), std::string::npos)
+            << spec;
     }
     EXPECT_EQ(names, (std::vector<std::string>{"L7160", "L7163", "L7651", "3474", "5160", "5163", "5167"}));
 }

@@ -5,13 +5,17 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <string>
 #include <tuple>
 
+#include "engine/Sheet.h"
 #include "support/Readers.h"
 #include "support/RunProcess.h"
 #include "support/ScratchFolder.h"
@@ -57,6 +61,17 @@ TEST_F(CliDraw, PicturesHaveTheControlsGeometry) {
         {{"--type", "UPC_A", "--dpi", "600", "47110000000"}, "e.png", "PNG 925 667", "drawn for a 600 dpi surface"},
         {{"--type", "EAN_8", "--module", "SC9", "4711000"}, "f.png", "PNG 139 137", "SC9: 2-pixel modules"},
         {{"--type", "EAN_8", "--module", "SC9", "--high-density", "4711000"}, "g.png", "PNG 72 70", "halved module"},
+        // Text lines of 8 points at 96 dots per inch: an em of 11 pixels, a line of 12, a gap of 1.
+        {{"--type", "UPC_A", "--text-line", "Apple", "47110000000"}, "h.png", "PNG 120 100", "a text line under the text"},
+        {{"--type", "UPC_A", "--text-line", "A much longer line of text than the symbol", "--text-line", "", "--text-line",
+          "3rd", "47110000000"},
+         "i.png", "PNG 204 124", "a line wider than the symbol widens the label; an empty line keeps its place"},
+        {{"--type", "UPC_A", "--text-line", "Two\r\nlines", "47110000000"}, "j.png", "PNG 120 112",
+         "a line break starts a second line"},
+        {{"--type", "UPC_A", "--rotate", "90", "--text-line", "Apple", "47110000000"}, "k.png", "PNG 100 120",
+         "the whole label turns"},
+        {{"--type", "UPC_A", "--dpi", "300", "--text-size", "16", "--text-line", "Apple", "47110000000"}, "l.png",
+         "PNG 465 419", "16 points at 300 dots per inch: an em of 67 pixels"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -66,6 +81,31 @@ TEST_F(CliDraw, PicturesHaveTheControlsGeometry) {
         ASSERT_EQ(p.exitCode, 0) << p.err;
         EXPECT_EQ(p.err, "");
         EXPECT_EQ(identify(file(r.name)), r.identified);
+    }
+    // The vector types grow by the same line at its physical size: 8 points of Liberation Sans
+    // make a line of 3.15 mm, and an eighth of it apart from the symbol's text.
+    for (const char* ext : {"svg", "pdf"}) {
+        double heights[2] = {};
+        for (const bool line : {false, true}) {
+            const std::string name = file(std::string("v") + (line ? "1." : "0.") + ext);
+            std::vector<std::string> args = {"-o", name, "--type", "UPC_A", "47110000000"};
+            if (line) args.insert(args.end(), {"--text-line", "Apple"});
+            ASSERT_EQ(cli(args).exitCode, 0);
+            if (std::string(ext) == "svg") {
+                const std::string svg = test::readFile(name);
+                heights[line] = std::stod(svg.substr(svg.find(" height=\"") + 9));
+            } else {
+                const std::string info = test::runProcess({"/usr/bin/pdfinfo", name}).out;
+                heights[line] = std::stod(info.substr(info.find(" x ", info.find("Page size:")) + 3)) * 25.4 / 72;
+            }
+        }
+        EXPECT_NEAR(heights[1] - heights[0], 8 / 72.0 * 25.4 * 1.117 * 9 / 8, 0.05) << ext;
+    }
+    if (have("/usr/bin/ZXingReader")) {
+        const std::string read = test::runProcess({"/usr/bin/ZXingReader", "-1", file("h.png"), file("i.png"), file("j.png"),
+                                                   file("k.png"), file("l.png")}).out;
+        for (const char* name : {"h.png", "i.png", "j.png", "k.png", "l.png"})
+            EXPECT_NE(read.find(std::string(name) + " UPC-A \"471100000007\""), std::string::npos) << name << "\n" << read;
     }
 }
 
@@ -516,6 +556,138 @@ TEST_F(CliDraw, VerifyReadsEveryLabelBackBeforeWritingIt) {
     const test::PixelRuns row = test::pixelRuns(file("v13.png"), 40);
     ASSERT_FALSE(row.runs.empty());
     EXPECT_EQ(row.runs.front().length, 2);
+}
+
+// Sheets of labels measured on paper: the pages and their size (pdfinfo); every cell of every page
+// rendered at 300 dpi, the cells that hold a label and none other inked, each label centred in its
+// cell within 0.3 mm (across by its outer bars; up and down too where the label is its bars alone,
+// else inside the cell less its padding), read back by ZXingReader, its text lines found by
+// pdftotext.
+TEST_F(CliDraw, SheetsOfLabelsOnThePage) {
+    for (const char* tool : {"/usr/bin/pdftoppm", "/usr/bin/pdfinfo", "/usr/bin/pdftotext", "/usr/bin/ZXingReader"})
+        ASSERT_TRUE(have(tool)) << tool;
+    enum Centre { Both, Across };
+    struct Row {
+        const char* why;
+        std::vector<std::string> args;  // besides -o FILE.pdf; "--sheet" first, its value second
+        std::string input;              // a batch's lines, or none
+        std::vector<std::string> decoded;  // every record's symbol as read back; "" for a refused record
+        std::vector<std::string> text;     // lines pdftotext finds
+        int pages;
+        const char* err;  // standard error
+        Centre centre;
+    };
+    std::string products = "sku,name,price\n";
+    std::vector<std::string> skus;
+    for (int n = 0; n < 23; ++n) {
+        // EAN-13 data with its check digit, one record refused (a letter in its data).
+        std::string data = "40063813" + std::to_string(1000 + n);
+        int sum = 0;
+        for (int i = 0; i < 12; ++i) sum += (data[std::size_t(i)] - '0') * (i % 2 ? 3 : 1);
+        data += char('0' + (10 - sum % 10) % 10);
+        if (n == 4) data = "40063813x004";
+        skus.push_back(n == 4 ? "" : data);
+        products += data + ",\"Product " + std::to_string(n) + ", 1 l\"," + std::to_string(n) + ".99\n";
+    }
+    const Row rows[] = {
+        {"copies side by side after the cells already used", {"--sheet", "L7160", "--copies", "5", "--skip", "2",
+         "--no-text", "400638133393"}, "", {"4006381333931"}, {}, 1, "", Both},
+        {"the shop's list: two text lines, two pages, the refused record's cell left empty",
+         {"--sheet", "L7160", "--csv", "--data-column", "sku", "--text-line", "{name}", "--text-line", "{price} EUR"},
+         products, skus, {"Product 0, 1 l", "0.99 EUR", "Product 22, 1 l", "22.99 EUR"}, 2,
+         "varlen-cli: line 6: ean13 cannot carry \"x\" at position 9; it takes digits only\n", Across},
+        {"a Letter sheet given as a spec, with cut lines",
+         {"--sheet", "letter 2x5 101.6x50.8 3.97,12.7 106.36x50.8", "--outline", "--type", "code128b", "--text-line",
+          "Shelf {{A}}"}, "A-1\nB-22\nC-333\n", {"A-1", "B-22", "C-333"}, {"Shelf {A}"}, 1, "", Across},
+        {"--fit: a narrower module where the label is too wide for its cell",
+         {"--sheet", "L7651", "--fit", "--no-text", "--height", "40", "--type", "ean13"}, "590123412345\n400638133393\n",
+         {"5901234123457", "4006381333931"}, {}, 1, "", Both},
+        {"--verify: each label read back in its cell, the one that reads as other data left out",
+         {"--sheet", "L7160", "--verify", "--lenient", "--no-text", "--type", "ean13"}, "4006381333931\n4006381333932\n",
+         {"4006381333931", ""}, {}, 1, "varlen-cli: line 2: the symbol reads as \"4006381333931\", not \"4006381333932\"\n",
+         Both},
+    };
+    int n = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        const std::string pdf = file("sheet" + std::to_string(++n) + ".pdf");
+        std::vector<std::string> args = r.args;
+        args.insert(args.begin(), {"-o", pdf});
+        if (!r.input.empty()) args.insert(args.end(), {"--batch", "-"});
+        const ProcessResult p = cli(args, r.input);
+        EXPECT_EQ(p.err, r.err);
+        ASSERT_EQ(p.exitCode, *r.err ? 1 : 0);
+
+        TSheetRun run;
+        const TSheet* named = FindSheet(r.args[1]);
+        if (named) run.sheet = *named;
+        else ASSERT_EQ(ParseSheetSpec(r.args[1], run.sheet), "");
+        for (std::size_t i = 0; i + 1 < r.args.size(); ++i) {
+            if (r.args[i] == "--copies") run.copies = std::stoi(r.args[i + 1]);
+            if (r.args[i] == "--skip") run.skip = std::stoi(r.args[i + 1]);
+        }
+        const std::string info = test::runProcess({"/usr/bin/pdfinfo", pdf}).out;
+        EXPECT_NE(info.find("Pages:           " + std::to_string(r.pages) + "\n"), std::string::npos) << info;
+        char size[64];
+        std::snprintf(size, sizeof size, "Page size:       %g x %g pts", std::round(run.sheet.pageWidth / 25.4 * 72 * 1000) / 1000,
+                      std::round(run.sheet.pageHeight / 25.4 * 72 * 1000) / 1000);
+        EXPECT_NE(info.find(size), std::string::npos) << info;
+
+        // Which record each cell holds.
+        std::map<std::pair<std::uint64_t, int>, std::size_t> holds;  // (page, place on it) -> record
+        for (std::size_t record = 0; record < r.decoded.size(); ++record)
+            for (int copy = 0; copy < run.copies && !r.decoded[record].empty(); ++copy) {
+                const TSheetCell cell = SheetCellOf(run, record, copy);
+                holds[{cell.page, cell.row * run.sheet.columns + cell.column}] = record;
+            }
+        const double px = 300 / 25.4;  // pixels per millimetre
+        const std::string text = test::runProcess({"/usr/bin/pdftotext", "-layout", pdf, "-"}).out;
+        for (const std::string& line : r.text) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+        for (int page = 0; page < r.pages; ++page) {
+            std::vector<test::PixelRect> rects;
+            std::vector<TSheetCell> cells;
+            for (int place = 0; place < run.sheet.cellsPerPage(); ++place) {
+                TSheetCell cell{std::uint64_t(page), place % run.sheet.columns, place / run.sheet.columns, 0, 0};
+                cell.left = run.sheet.left + cell.column * run.sheet.pitchX;
+                cell.top = run.sheet.top + cell.row * run.sheet.pitchY;
+                cells.push_back(cell);
+                // Half a millimetre in from the cell's edges, clear of the cut lines.
+                rects.push_back({int((cell.left + 0.5) * px), int((cell.top + 0.5) * px),
+                                 int((cell.left + run.sheet.cellWidth - 0.5) * px), int((cell.top + run.sheet.cellHeight - 0.5) * px)});
+            }
+            const std::vector<test::Ink> inks = test::inkOnPage(pdf, page + 1, 300, rects, dir.path());
+            ASSERT_EQ(inks.size(), rects.size()) << "page " << page + 1;
+            std::vector<std::string> readers = {"/usr/bin/ZXingReader", "-1"};
+            std::vector<std::string> expected;
+            for (std::size_t place = 0; place < cells.size(); ++place) {
+                SCOPED_TRACE("page " + std::to_string(page + 1) + ", cell " + std::to_string(place));
+                const auto held = holds.find({std::uint64_t(page), int(place)});
+                const test::Ink& ink = inks[place];
+                ASSERT_EQ(ink.empty(), held == holds.end());
+                if (ink.empty()) continue;
+                const TSheetCell& cell = cells[place];
+                const double centreX = (cell.left + run.sheet.cellWidth / 2) * px;
+                const double centreY = (cell.top + run.sheet.cellHeight / 2) * px;
+                EXPECT_NEAR((ink.barsLeft + ink.barsRight) / 2.0, centreX, 0.3 * px);
+                if (r.centre == Both) {
+                    EXPECT_NEAR((ink.top + ink.bottom) / 2.0, centreY, 0.3 * px);
+                } else {
+                    EXPECT_GE(ink.top, (cell.top + kSheetPadding) * px - 1);
+                    EXPECT_LE(ink.bottom, (cell.top + run.sheet.cellHeight - kSheetPadding) * px + 1);
+                }
+                readers.push_back(dir.file("ink" + std::to_string(place) + ".png"));
+                expected.push_back(r.decoded[held->second]);
+            }
+            const std::string read = test::runProcess(readers).out;
+            for (const std::string& data : expected) EXPECT_NE(read.find("\"" + data + "\""), std::string::npos) << data << "\n" << read;
+            // Cut lines: grey where a used cell's top edge runs, clear of the label in it.
+            if (std::find(r.args.begin(), r.args.end(), "--outline") != r.args.end()) {
+                const TSheetCell& first = cells[0];
+                const test::PixelRuns edge = test::pixelRuns(dir.file("page.png"), int((first.top + 0.05) * px));
+                EXPECT_EQ(edge.widestOther("ffffffff"), "999999ff");
+            }
+        }
+    }
 }
 
 TEST_F(CliDraw, PdfPageHasPhysicalModules) {

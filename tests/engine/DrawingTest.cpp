@@ -6,6 +6,7 @@
 // write the digests of the code as it is instead of comparing.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "engine/BarLL.h"
 #include "engine/DataRules.h"
 #include "engine/Drawing.h"
+#include "engine/Label.h"
 #include "support/RecordingCanvas.h"
 
 using namespace varlen;
@@ -161,6 +163,65 @@ TEST(Drawing, BarsLieInsideTheSizeTheLayoutReports) {
                 << "seed " << seed << ": bar " << bar.Left << "," << bar.Top << " - " << bar.Right << "," << bar.Bottom
                 << " in " << drawing.Size.cx << " x " << drawing.Size.cy;
         }
+    }
+}
+
+// Where two drawings differ, or "" when they are the same.
+std::string differenceOf(const TDrawing& a, const TDrawing& b) {
+    if (!(a.Size == b.Size)) return "size";
+    if (a.Bars.size() != b.Bars.size() || a.Texts.size() != b.Texts.size()) return "counts";
+    for (std::size_t i = 0; i < a.Bars.size(); ++i) {
+        const TRect &x = a.Bars[i], &y = b.Bars[i];
+        if (x.Left != y.Left || x.Top != y.Top || x.Right != y.Right || x.Bottom != y.Bottom) return "bar " + std::to_string(i);
+    }
+    for (std::size_t i = 0; i < a.Texts.size(); ++i) {
+        const TDrawnText &x = a.Texts[i], &y = b.Texts[i];
+        if (x.Text != y.Text || x.At.X != y.At.X || x.At.Y != y.At.Y || x.Height != y.Height || x.Escapement != y.Escapement)
+            return "text " + std::to_string(i);
+    }
+    return {};
+}
+
+// A label is the symbol's upright drawing with its lines centred under it, turned as a whole: a
+// turn of an upright layout is the layout of the turned look, every line stands on the label's
+// centre below the symbol, and everything lies inside the label's size, whatever the seed.
+TEST(Drawing, LabelsAreTheSymbolWithCentredLinesTurnedAsAWhole) {
+    const TTextLines lines{{"Apple juice, 1 l", "", "1.99 EUR"}, 8};
+    for (int seed = 1; seed <= kSeeds; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const Case c = caseOf(seed);
+        const TSymbol symbol = Encode(c.params);
+        RecordingCanvas metrics(c.dpiX, c.dpiY);
+        TLook upright = c.params;
+        upright.Rotation = rotate_000;
+        const TDrawing symbolOnly = Layout(symbol, upright, c.dpiX, c.dpiY, metrics);
+        EXPECT_EQ(differenceOf(Turn(symbolOnly, c.params.Rotation), Layout(symbol, c.params, c.dpiX, c.dpiY, metrics)), "");
+        EXPECT_EQ(differenceOf(LayoutLabel(symbol, c.params, {}, c.dpiX, c.dpiY, metrics),
+                               Layout(symbol, c.params, c.dpiX, c.dpiY, metrics)),
+                  "")
+            << "no lines: the symbol's drawing";
+
+        const TDrawing label = LayoutLabel(symbol, upright, lines, c.dpiX, c.dpiY, metrics);
+        const int dpiY = c.dpiX && c.dpiY ? c.dpiY : 96;
+        const int em = int(std::lround(8 * dpiY / 72.0));
+        ASSERT_EQ(label.Texts.size(), symbolOnly.Texts.size() + 2) << "the empty line draws nothing";
+        const TDrawnText& first = label.Texts[label.Texts.size() - 2];
+        const TDrawnText& last = label.Texts.back();
+        EXPECT_EQ(first.Text, lines.Lines[0]);
+        EXPECT_EQ(first.Height, em);
+        EXPECT_GT(first.At.Y, symbolOnly.Size.cy) << "under the symbol and its text";
+        EXPECT_EQ(last.At.Y - first.At.Y, 2 * em) << "the empty line keeps its place";
+        EXPECT_EQ(label.Size.cy, last.At.Y + em);
+        for (const TDrawnText* text : {&first, &last}) {
+            EXPECT_EQ(text->At.X, label.Size.cx / 2);
+            EXPECT_GE(label.Size.cx, metrics.MeasureText(upright.FontName, em, text->Text));
+        }
+        EXPECT_LE(std::abs((label.Size.cx - symbolOnly.Size.cx) - 2 * (label.Bars.empty() ? 0 : label.Bars[0].Left - symbolOnly.Bars[0].Left)), 1)
+            << "the symbol is centred";
+        const TDrawing turned = LayoutLabel(symbol, c.params, lines, c.dpiX, c.dpiY, metrics);
+        EXPECT_EQ(differenceOf(Turn(label, c.params.Rotation), turned), "");
+        for (const TRect& bar : turned.Bars)
+            EXPECT_TRUE(0 <= bar.Left && bar.Right <= turned.Size.cx && 0 <= bar.Top && bar.Bottom <= turned.Size.cy);
     }
 }
 

@@ -52,7 +52,10 @@ TEST(WriteFileAtomic, NewAndReplacedFiles) {
         {"a link to a file not yet there makes the file where it points",
          {"dangling->made"}, "dangling", "made", 0640, {"dangling", "made"}},
     };
+    // Every case once whole, once streamed in pieces and committed.
+    for (const bool streamed : {false, true})
     for (const Case& c : cases) {
+        SCOPED_TRACE(streamed ? "TFileStream" : "WriteFileAtomic");
         test::ScratchFolder folder;
         for (const std::string& b : c.before) {
             const auto arrow = b.find("->");
@@ -66,7 +69,15 @@ TEST(WriteFileAtomic, NewAndReplacedFiles) {
         if (fs::exists(folder.file("keep"))) ::chmod(folder.file("keep").c_str(), 0600);
         if (fs::exists(folder.file("real"))) ::chmod(folder.file("real").c_str(), 0640);
         const std::string first = "first part ", second(100000, 'x');  // larger than one page, in two pieces
-        WriteFileAtomic(folder.file(c.target), {ByteSpan{first.data(), first.size()}, ByteSpan{second.data(), second.size()}});
+        if (streamed) {
+            TFileStream stream(folder.file(c.target));
+            stream.Write(first.data(), first.size());
+            stream.Write(second.data(), second.size());
+            EXPECT_EQ(folder.names().size(), c.before.size()) << "nothing named before the commit";
+            stream.Commit();
+        } else {
+            WriteFileAtomic(folder.file(c.target), {ByteSpan{first.data(), first.size()}, ByteSpan{second.data(), second.size()}});
+        }
         EXPECT_EQ(readFile(folder.file(c.expectFile)), first + second) << c.why;
         EXPECT_EQ(modeOf(folder.file(c.expectFile)), c.expectMode) << c.why;
         EXPECT_EQ(folder.names(), c.after) << c.why;
@@ -87,17 +98,33 @@ TEST(WriteFileAtomic, FailuresLeaveNothingAndNameTheFile) {
     small.rlim_cur = 4096;
     ::setrlimit(RLIMIT_FSIZE, &small);
     std::vector<std::string> errors;
-    for (const std::string& name : {folder.file("new"), folder.file("old")}) {
-        try {
-            WriteFileAtomic(name, big.data(), big.size());
-            errors.push_back("no error");
-        } catch (const EInOutError& e) {
-            errors.push_back(e.what());
+    for (const bool streamed : {false, true}) {
+        for (const std::string& name : {folder.file("new"), folder.file("old")}) {
+            try {
+                if (streamed) {
+                    TFileStream stream(name);
+                    for (int piece = 0; piece < 4; ++piece) stream.Write(big.data(), big.size() / 4);
+                    stream.Commit();
+                } else {
+                    WriteFileAtomic(name, big.data(), big.size());
+                }
+                errors.push_back("no error");
+            } catch (const EInOutError& e) {
+                errors.push_back(e.what());
+            }
         }
     }
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(errors, (std::vector<std::string>{folder.file("new") + ": File too large", folder.file("old") + ": File too large"}));
+    const std::string tooLarge = ": File too large";
+    EXPECT_EQ(errors, (std::vector<std::string>{folder.file("new") + tooLarge, folder.file("old") + tooLarge,
+                                                folder.file("new") + tooLarge, folder.file("old") + tooLarge}));
+    // A stream given up before its commit (a failure of whatever makes the document) leaves
+    // nothing either.
+    {
+        TFileStream abandoned(folder.file("old"));
+        abandoned.Write("new", 3);
+    }
     EXPECT_EQ(readFile(folder.file("old")), "old content");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"old"});
 
@@ -128,11 +155,14 @@ TEST(WriteFileAtomic, FailuresLeaveNothingAndNameTheFile) {
     for (const auto& b : bad) {
         const varlen::testing::AsUser user(root && b.asUser);
         ASSERT_TRUE(user.ok());
-        try {
-            WriteFileAtomic(b.name, "z", 1);
-            ADD_FAILURE() << "no error for " << b.name;
-        } catch (const EInOutError& e) {
-            EXPECT_EQ(std::string(e.what()), b.message);
+        for (const bool streamed : {false, true}) {
+            try {
+                if (streamed) TFileStream{b.name}.Commit();  // refused when the stream starts
+                else WriteFileAtomic(b.name, "z", 1);
+                ADD_FAILURE() << "no error for " << b.name;
+            } catch (const EInOutError& e) {
+                EXPECT_EQ(std::string(e.what()), b.message);
+            }
         }
     }
     EXPECT_EQ(readFile(folder.file("own/read-only")), "kept");

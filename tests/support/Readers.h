@@ -91,4 +91,52 @@ inline PixelRuns pixelRuns(const std::string& file, int index, bool column = fal
     return result;
 }
 
+// The ink in rectangles of one page of a PDF rendered by pdftoppm at `dpi` (grey, no
+// anti-aliasing) and read by PIL: for each rectangle (left, top, right, bottom in pixels of that
+// rendering, right and bottom excluded) the bounding box of its dark pixels, and on the row a tenth
+// of the way down that box the first and last dark pixel (a symbol's outer bars, above its text).
+// Each rectangle is also cut out as <folder>/ink<N>.png for the readers. A rectangle without ink
+// has an empty box.
+struct Ink {
+    int left = 0, top = 0, right = 0, bottom = 0;  // right and bottom excluded
+    int barsLeft = 0, barsRight = 0;
+    bool empty() const { return right <= left; }
+};
+struct PixelRect {
+    int left, top, right, bottom;
+};
+inline std::vector<Ink> inkOnPage(const std::string& pdf, int page, int dpi, const std::vector<PixelRect>& rects,
+                                  const std::string& folder) {
+    const std::string png = folder + "/page";
+    if (runProcess({"/usr/bin/pdftoppm", "-r", std::to_string(dpi), "-gray", "-png", "-singlefile", "-aa", "no",
+                    "-aaVector", "no", "-f", std::to_string(page), "-l", std::to_string(page), pdf, png})
+            .exitCode != 0)
+        return {};
+    static const char* const kScript =
+        "import sys\n"
+        "from PIL import Image\n"
+        "im = Image.open(sys.argv[1]).convert('L')\n"
+        "folder, boxes = sys.argv[2], sys.argv[3:]\n"
+        "for n, box in enumerate(boxes):\n"
+        "    l, t, r, b = map(int, box.split(','))\n"
+        "    cell = im.crop((l, t, r, b))\n"
+        "    cell.save('%s/ink%d.png' % (folder, n))\n"
+        "    mask = cell.point(lambda v: 255 if v < 128 else 0)\n"
+        "    box = mask.getbbox()\n"
+        "    if not box:\n"
+        "        print('0 0 0 0 0 0'); continue\n"
+        "    y = box[1] + (box[3] - box[1]) // 10\n"
+        "    row = [x for x in range(box[0], box[2]) if mask.getpixel((x, y))]\n"
+        "    print(l + box[0], t + box[1], l + box[2], t + box[3], l + row[0], l + row[-1] + 1)\n";
+    std::vector<std::string> args = {"/usr/bin/python3", "-c", kScript, png + ".png", folder};
+    for (const PixelRect& r : rects)
+        args.push_back(std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+                       std::to_string(r.bottom));
+    std::istringstream out(runProcess(args).out);
+    std::vector<Ink> inks;
+    for (Ink ink; out >> ink.left >> ink.top >> ink.right >> ink.bottom >> ink.barsLeft >> ink.barsRight;)
+        inks.push_back(ink);
+    return inks;
+}
+
 }  // namespace varlen::test

@@ -14,8 +14,11 @@
 
 #include "platform/CupsPrint.h"
 #include "platform/Errors.h"
+#include "engine/Sheet.h"
 #include "support/PrivateCups.h"
+#include "support/Readers.h"
 #include "support/RecordingCanvas.h"
+#include "support/ScratchFolder.h"
 #include "vector/Vector.h"
 
 namespace varlen {
@@ -154,6 +157,66 @@ TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
     env.insert("VARLEN_CUPS_CHILD", "nodefault");
     test::PrivateCups::runChild(env, "CupsPrint.PdfPageOnTheDefaultQueue", &failure);
     EXPECT_TRUE(failure.empty()) << failure;
+}
+
+// varlen-cli --print --sheet: one job of the sheet's pages on A4 at their physical size, every label
+// where its cell is on the paper and read back; a run that places no label sends no job.
+TEST(CupsPrint, SheetOfLabelsIsOneJobOnTheSheetsPaper) {
+#ifdef VARLEN_CLI
+    for (const char* tool : {"/usr/bin/pdftoppm", "/usr/bin/pdfinfo", "/usr/bin/ZXingReader"})
+        ASSERT_EQ(::access(tool, X_OK), 0) << tool << " is missing";
+    test::PrivateCups cups("VarlenSheet");
+    std::string skip, error;
+    if (!cups.start(&skip, &error)) {
+        if (!skip.empty()) GTEST_SKIP() << "no CUPS scheduler can be started here: " << skip;
+        FAIL() << error;
+    }
+    // cups-pdf names the file after the job's title.
+    const std::string printed = cups.outDir + "/Varlen.pdf";
+    std::remove(printed.c_str());
+    const test::ProcessResult nothing = cups.tool({VARLEN_CLI, "--print", "--sheet", "L7651", "400638133393"});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(nothing.err.rfind("varlen-cli: the label is 38.1 x 21.2 mm", 0), 0u) << nothing.err;
+    ASSERT_TRUE(cups.waitForJobs()) << "the refused run's job stuck in the queue";
+    EXPECT_NE(::access(printed.c_str(), F_OK), 0) << "the refused run printed a page";
+    const test::ProcessResult p = cups.tool({VARLEN_CLI, "--print", "--sheet", "L7160", "--skip", "19", "--copies", "4",
+                                             "--text-line", "Printed on L7160", "400638133393"});
+    ASSERT_EQ(p.exitCode, 0) << p.err;
+    ASSERT_TRUE(cups.waitForJobs()) << "the job stuck in the queue";
+    ASSERT_EQ(::access(printed.c_str(), R_OK), 0) << "cups-pdf wrote no file for the job in " << cups.outDir;
+    const std::string info = test::runProcess({"/usr/bin/pdfinfo", printed}).out;
+    EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
+
+    // Cells 19 and 20 of the first page, 0 and 1 of the second.
+    TSheetRun run;
+    run.sheet = *FindSheet("L7160");
+    run.copies = 4;
+    run.skip = 19;
+    const double px = 300 / 25.4;
+    test::ScratchFolder scratch;
+    for (int copy = 0; copy < run.copies; ++copy) {
+        SCOPED_TRACE("copy " + std::to_string(copy));
+        const TSheetCell cell = SheetCellOf(run, 0, copy);
+        const std::vector<test::Ink> ink = test::inkOnPage(
+            printed, int(cell.page) + 1, 300,
+            {{int(cell.left * px), int(cell.top * px), int((cell.left + run.sheet.cellWidth) * px),
+              int((cell.top + run.sheet.cellHeight) * px)}},
+            scratch.path());
+        ASSERT_EQ(ink.size(), 1u);
+        ASSERT_FALSE(ink[0].empty());
+        EXPECT_NEAR((ink[0].barsLeft + ink[0].barsRight) / 2.0, (cell.left + run.sheet.cellWidth / 2) * px, 0.3 * px);
+        // This ZXingReader misses some of the symbols ghostscript's PDF of the page renders, unless
+        // told the picture holds one symbol and little else, which a cell does: either way counts.
+        std::string read;
+        for (const char* pure : {"-1", "-ispure"})
+            read += test::runProcess({"/usr/bin/ZXingReader", "-1", pure, scratch.file("ink0.png")}).out;
+        EXPECT_NE(read.find("\"4006381333931\""), std::string::npos) << read;
+    }
+    std::remove(printed.c_str());
+#else
+    GTEST_SKIP() << "varlen-cli is not built";
+#endif
 }
 
 }  // namespace

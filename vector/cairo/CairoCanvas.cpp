@@ -7,7 +7,8 @@
 
 namespace varlen::vector {
 
-TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height) : cr_(cr), width_(width), height_(height) {
+TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height, bool joinAll)
+    : cr_(cr), width_(width), height_(height), joinAll_(joinAll) {
     SetResolution(dpi, dpi);
     // Outlines and advances as designed: hinting belongs to whoever rasterises the file later.
     cairo_font_options_t* options = cairo_font_options_create();
@@ -47,7 +48,9 @@ void TCairoCanvas::FillRect(const TRect& rect) {
     if (x0 > x1) std::swap(x0, x1);
     if (y0 > y1) std::swap(y0, y1);
     if (x0 == x1 || y0 == y1) return;
-    if (pending_ && pendingColor_ != color) Flush();
+    const bool touches = x0 <= lastX1_ && lastX0_ <= x1 && y0 <= lastY1_ && lastY0_ <= y1;
+    if (pending_ && (pendingColor_ != color || (!joinAll_ && !touches))) Flush();
+    lastX0_ = x0, lastY0_ = y0, lastX1_ = x1, lastY1_ = y1;
     // The span [x0, x1) x [y0, y1): exactly the dots a bitmap would fill.
     cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
     pending_ = true;
@@ -58,6 +61,8 @@ int VectorTextWidth(const std::string& faceName, int height, const std::string& 
     const TFace& face = FaceNamed(faceName);
     return RoundHalfUp(face.Width(text) * height / face.CellPerEm());
 }
+
+int VectorCellOfEm(const std::string& face, int em) { return RoundHalfUp(em * FaceNamed(face).CellPerEm()); }
 
 int TCairoCanvas::TextWidth(const std::string& text) {
     const TLogFont& font = CurrentFont();
@@ -89,15 +94,25 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
         baseline = -face.Descent * em;
     }
 
-    cairo_save(cr_);
-    cairo_translate(cr_, x * sx, y * sy);
-    // Escapement counts counter-clockwise as seen on the page, whose y grows downward.
-    cairo_rotate(cr_, -font.Escapement / 10.0 * M_PI / 180.0);
-    // A non-uniform mapping stretches the glyphs like the logical units.
-    cairo_scale(cr_, std::fabs(sx) / std::fabs(sy), 1.0);
+    // Upright text on a uniform mapping (every page of labels) is placed in the surface's own
+    // space: no saved state to restore, and cairo keeps the font it found for the last string,
+    // which it would otherwise look up again for every string of every label.
+    const bool upright = font.Escapement % 3600 == 0 && sx == sy && sx > 0;
+    double originX = 0, originY = 0;
+    if (upright) {
+        originX = x * sx;
+        originY = y * sy;
+    } else {
+        cairo_save(cr_);
+        cairo_translate(cr_, x * sx, y * sy);
+        // Escapement counts counter-clockwise as seen on the page, whose y grows downward.
+        cairo_rotate(cr_, -font.Escapement / 10.0 * M_PI / 180.0);
+        // A non-uniform mapping stretches the glyphs like the logical units.
+        cairo_scale(cr_, std::fabs(sx) / std::fabs(sy), 1.0);
+    }
     if (BkMode() == OPAQUE) {
         setColor(BkColor());
-        cairo_rectangle(cr_, left, baseline - face.Ascent * em, width, cell);
+        cairo_rectangle(cr_, originX + left, originY + baseline - face.Ascent * em, width, cell);
         cairo_fill(cr_);
     }
     {
@@ -106,10 +121,12 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
         std::string utf8;
         std::vector<cairo_glyph_t> glyphs;
         std::vector<cairo_text_cluster_t> clusters;
-        double pen = left;
+        glyphs.reserve(text.size());
+        clusters.reserve(text.size());
+        double pen = originX + left;
         for (const char ch : text) {
             const auto c = static_cast<unsigned char>(ch);
-            glyphs.push_back({face.Glyph[c], pen, baseline});
+            glyphs.push_back({face.Glyph[c], pen, originY + baseline});
             pen += face.Advance[c] * em;
             if (c < 0x80) {
                 utf8 += ch;
@@ -126,7 +143,7 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
         cairo_show_text_glyphs(cr_, utf8.data(), int(utf8.size()), glyphs.data(), int(glyphs.size()), clusters.data(),
                                int(clusters.size()), cairo_text_cluster_flags_t(0));
     }
-    cairo_restore(cr_);
+    if (!upright) cairo_restore(cr_);
 }
 
 }  // namespace varlen::vector
