@@ -66,6 +66,10 @@ constexpr Entry kEntries[] = {
     // Appended, so that the stored entry indexes and data keys of the others stay as they were.
     {"GS1-128", GS1_128},
     {"ITF-14", ITF14},
+    {"QR Code", QRCode},
+    {"Data Matrix", DataMatrix},
+    {"GS1 DataMatrix", GS1_DataMatrix},
+    {"GS1 Digital Link QR", GS1_DL_QR},
 };
 constexpr int kEntryCount = static_cast<int>(std::size(kEntries));
 
@@ -79,7 +83,8 @@ const QStringList kNoAddonEntries = {
     QStringLiteral("Code 2 of 5 interleaved"), QStringLiteral("Codabar"),   QStringLiteral("Code 128 - Table A"),
     QStringLiteral("Code 128 - Table B"), QStringLiteral("Code 128 - Table C"), QStringLiteral("MSI Plessey"),
     QStringLiteral("Postnet 5-digit"),    QStringLiteral("Postnet 9-digit"),    QStringLiteral("Postnet 11-digit"),
-    QStringLiteral("GS1-128"),            QStringLiteral("ITF-14"),
+    QStringLiteral("GS1-128"),            QStringLiteral("ITF-14"),             QStringLiteral("QR Code"),
+    QStringLiteral("Data Matrix"),        QStringLiteral("GS1 DataMatrix"),     QStringLiteral("GS1 Digital Link QR"),
 };
 
 // A whole decimal number in 32 bits, with optional leading blanks and sign; anything else is
@@ -253,8 +258,14 @@ void TForm1::Button4Click() {
         // The human form with its parentheses; 14 digits with the check digit.
         case GS1_128: Edit1->setMaxLength(kMaxGS1Caption); break;
         case ITF14: Edit1->setMaxLength(14); break;
+        // The two-dimensional symbols: as much as the settings file gives back whole.
+        case QRCode:
+        case DataMatrix:
+        case GS1_DataMatrix:
+        case GS1_DL_QR: Edit1->setMaxLength(kProfileValueMax); break;
         default: break;
     }
+    Edit2->setEnabled(!IsMatrixType(type));
     writeSetting("Varlen", "bctype", lblType);
 }
 
@@ -263,9 +274,14 @@ void TForm1::Edit1Change() {
     if (ComboBox1->currentText() == kBookland) {
         Barcode1->setBar_Caption(BooklandCaption(ToLatin1(Edit1->text())));
     } else {
-        Barcode1->setBar_Caption(ToLatin1(Edit1->text()));
+        Barcode1->setBar_Caption(captionOf(Edit1->text()));
     }
     btnWriteIniClick();
+}
+
+// QR Code carries the text as UTF-8; every other symbology takes Latin-1.
+std::string TForm1::captionOf(const QString& text) const {
+    return Barcode1->Bar_CodeType() == QRCode ? text.toStdString() : ToLatin1(text);
 }
 
 void TForm1::Edit1KeyUp(int) {
@@ -296,7 +312,7 @@ void TForm1::updateStatusNote() noexcept {
     try {
         const bool bookland = ComboBox1->currentText() == kBookland;
         const auto limit = static_cast<std::size_t>(MaxCaptionOf(Barcode1->Bar_CodeType()));
-        if (!bookland && ToLatin1(Edit1->text()).size() > limit) {
+        if (!bookland && captionOf(Edit1->text()).size() > limit) {
             text = kCaptionTooLong;
         } else {
             text = EncodingError(Barcode1->Bar_CodeType(), Barcode1->Bar_Caption(), Barcode1->Bar_CodeAddon());

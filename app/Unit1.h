@@ -250,6 +250,8 @@ private:
     void requestReadBack();
     // Chooses the save dialog's file type by its extension ("tif"), which a bare name then gets.
     void selectSaveType(const QString& extension);
+    // The data box's text as the control takes it.
+    std::string captionOf(const QString& text) const;
     // Puts text into a box from the program; the change operation runs when it really changed.
     void setEdit1Text(const QString& text);
     void setEdit2Text(const QString& text);

@@ -1,21 +1,30 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
-# One EAN-13 per process, the way scripts, Makefiles and web back ends call a generator:
-# varlen-cli against zint, side by side in one run. Each round runs each program RUNS times, every
-# run writing a label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the
-# processor time (user + system) its runs used, read from the shell's accounting of its children;
-# the rounds alternate which program goes first. Reported: the median over the rounds of the
-# processor time per run, the ratio, and the peak memory (maximum resident set) of one run of each.
+# One label per process, the way scripts, Makefiles and web back ends call a generator: varlen-cli
+# against zint, side by side in one run. Each round runs every case RUNS times, every run writing a
+# label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the processor time
+# (user + system) its runs used, read from the shell's accounting of its children; the rounds
+# alternate the order of the cases. Reported: the median over the rounds of the processor time per
+# run of each case, the ratios the targets name, and the peak memory (maximum resident set).
+# The cases:
+#   png          varlen-cli, one EAN-13 PNG at zint's picture size (--scale 2), its fonts kept
+#   png-homeless the same run as a service's user: HOME=/nonexistent, XDG_CACHE_HOME empty
+#   svg          varlen-cli, one EAN-13 SVG
+#   zint-png     zint's PNG, zint-svg zint's SVG
 # Both write text under the bars: zint with its own built-in font, varlen-cli in the face fontconfig
 # gives for "Arial".
-#   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs]
+# KIND qr: one QR Code of a Digital Link URI instead, with 2-pixel modules as zint's and without
+# text (case qr, varlen-cli --type qr --scale 2; zint-qr, zint -b QRCODE at level M).
+#   bench/cli_startup_vs_zint.sh [path/to/varlen-cli] [rounds] [runs] [ean13|qr]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
 ROUNDS=${2:-7}
 RUNS=${3:-200}
+KIND=${4:-ean13}
 source "$(dirname "$0")/common.sh"
 bench_start 1
 data=400638133393
+uri=https://id.gs1.org/01/09506000134352/10/AB12345?17=271231
 
 # The children's processor time so far, in seconds (user + system), from the shell's `times` (run
 # in this shell, not in a subshell, whose children are others).
@@ -23,37 +32,24 @@ children_cpu() {
     times >"$work/times"
     awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, "m"); sub("s", "", t[2]); s += t[1] * 60 + t[2] } print s }' "$work/times"
 }
-# The cases, each a command that gets the file to write as its last word. The service cases are a
-# program run by a user without a writable cache folder (HOME=/nonexistent for a system user; here
-# a cache folder no one may write, which works for root too): its fonts are then kept in a private
-# folder of the temporary folder; "nowhere" also takes that away, which is what every such run
-# cost before.
-unwritable=/proc/sys/varlen-cache  # not even root may write there
-declare -A case_cmd=(
-    [varlen-png]="$CLI --type ean13 --scale 2 -o"
-    [zint-png]="zint -b EANX --filetype=PNG -d $data -o"
-    [varlen-png-service]="$CLI --type ean13 --scale 2 -o"
-    [varlen-png-nowhere]="$CLI --type ean13 --scale 2 -o"
-    [varlen-svg]="$CLI --type ean13 -o"
-    [zint-svg]="zint -b EANX --filetype=SVG -d $data -o"
-)
-declare -A case_env=([varlen-png-service]="XDG_CACHE_HOME=$unwritable"
-                     [varlen-png-nowhere]="XDG_CACHE_HOME=$unwritable TMPDIR=$unwritable")
-declare -A case_ext=([varlen-png]=png [zint-png]=png [varlen-png-service]=png [varlen-png-nowhere]=png
-                     [varlen-svg]=svg [zint-svg]=svg)
-cases=(varlen-png zint-png varlen-png-service varlen-png-nowhere varlen-svg zint-svg)
-# cpu_per_run CASE: runs it RUNS times, prints the processor time per run in milliseconds.
+# label CASE FILE: one run of the case.
+label() {
+    case $1 in
+        png) "$CLI" --type ean13 --scale 2 -o "$2.png" $data ;;
+        png-homeless) XDG_CACHE_HOME= HOME=/nonexistent TMPDIR="$work/tmp" "$CLI" --type ean13 --scale 2 -o "$2.png" $data ;;
+        svg) "$CLI" --type ean13 -o "$2.svg" $data ;;
+        zint-png) zint -b EANX --filetype=PNG -o "$2.png" -d $data ;;
+        zint-svg) zint -b EANX --filetype=SVG -o "$2.svg" -d $data ;;
+        qr) "$CLI" --type qr --scale 2 -o "$2.png" "$uri" ;;
+        zint-qr) zint -b QRCODE --secure=2 --filetype=PNG -o "$2.png" -d "$uri" ;;
+    esac
+}
+# cpu_per_run CASE: runs the case RUNS times, prints the processor time per run in milliseconds.
 cpu_per_run() {
-    local dir=$work/$1-$r cmd=${case_cmd[$1]} ext=${case_ext[$1]} extra=
+    local dir=$work/$1-$r i
     mkdir "$dir"
-    [ "${1#zint}" != "$1" ] || extra=$data
     children_cpu >"$work/before"
-    # In a subshell for the case's environment; its children's time is the shell's children's too.
-    # shellcheck disable=SC2086  # the commands and assignments are words
-    (
-        [ -z "${case_env[$1]:-}" ] || export ${case_env[$1]}
-        for ((i = 0; i < RUNS; i++)); do $cmd "$dir/$i.$ext" $extra; done
-    )
+    for ((i = 0; i < RUNS; i++)); do label "$1" "$dir/$i"; done
     children_cpu >"$work/after"
     echo "($(cat "$work/after") - $(cat "$work/before")) * 1000 / $RUNS" | bc -l
 }
@@ -61,16 +57,15 @@ cpu_per_run() {
 # varlen-cli keeps the fonts it used in a cache of its own for the next run (raster/FontCache.h):
 # one of this benchmark's, made by the first label below, as every later run of a user finds it.
 export XDG_CACHE_HOME=$work/cache
-export TMPDIR=$work
-# Every case first, once, so that the programs' files and caches are warm and the outputs exist.
-for c in "${cases[@]}"; do r=warm cpu_per_run "$c" >/dev/null; done
+mkdir "$work/tmp"
+cases=(png png-homeless svg zint-png zint-svg)
+[ "$KIND" = qr ] && cases=(qr zint-qr)
+# Every case once first, so that files and caches are warm and the outputs exist.
+for c in "${cases[@]}"; do label "$c" "$work/check-$c"; done
 declare -A samples
 for ((r = 0; r < ROUNDS; r++)); do
-    # Each round another order of the cases.
-    for ((k = 0; k < ${#cases[@]}; k++)); do
-        c=${cases[(k + r) % ${#cases[@]}]}
-        samples[$c]+="$(cpu_per_run "$c") "
-    done
+    if ((r % 2)); then order=($(printf '%s\n' "${cases[@]}" | tac)); else order=("${cases[@]}"); fi
+    for c in "${order[@]}"; do samples[$c]+="$(cpu_per_run "$c") "; done
     rm -rf "$work"/*-"$r"
 done
 peak() {  # the largest maximum resident set of five runs, in KiB
@@ -82,19 +77,22 @@ peak() {  # the largest maximum resident set of five runs, in KiB
     done
     echo $m
 }
-printf 'one EAN-13 per process: %s rounds of %s runs each, load average %s\n' "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
-declare -A med
+declare -A m
+printf 'one %s per process: %s rounds of %s runs each, load average %s\n' "$KIND" "$ROUNDS" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
 for c in "${cases[@]}"; do
-    # shellcheck disable=SC2086  # the samples are words
-    med[$c]=$(median ${samples[$c]})
-    printf '%-20s median %.3f ms CPU per run (%s)\n' "$c" "${med[$c]}" "$(printf '%.3f ' ${samples[$c]})"
+    m[$c]=$(median ${samples[$c]})
+    printf '%-13s median %.3f ms CPU per run (%s)\n' "$c" "${m[$c]}" "$(printf '%.3f ' ${samples[$c]})"
 done
-ratio() { printf '%-44s %.2f\n' "$1" "$(echo "${med[$2]} / ${med[$3]}" | bc -l)"; }
-ratio "PNG, varlen-cli / zint:" varlen-png zint-png
-ratio "SVG, varlen-cli / zint:" varlen-svg zint-svg
-printf '%-44s %.2f\n' "PNG without a writable cache / with one:" \
-    "$(echo "${med[varlen-png-service]} / ${med[varlen-png]}" | bc -l)"
-printf '%-44s %.2f\n' "PNG without any cache (before) / with one:" \
-    "$(echo "${med[varlen-png-nowhere]} / ${med[varlen-png]}" | bc -l)"
-printf 'peak memory: varlen-cli %s KiB, zint %s KiB\n' \
+ratio() { printf '%-34s %.2f\n' "$1" "$(echo "${m[$2]} / ${m[$3]}" | bc -l)"; }
+if [ "$KIND" = qr ]; then
+    ratio "QR PNG: varlen-cli / zint" qr zint-qr
+    printf 'peak memory of the QR PNG: varlen-cli %s KiB, zint %s KiB\n' \
+        "$(peak "$CLI" --type qr --scale 2 -o "$work/peak.png" "$uri")" \
+        "$(peak zint -b QRCODE --secure=2 --filetype=PNG -o "$work/peakz.png" -d "$uri")"
+    exit 0
+fi
+ratio "PNG: varlen-cli / zint" png zint-png
+ratio "PNG without a cache folder / PNG" png-homeless png
+ratio "SVG: varlen-cli / zint" svg zint-svg
+printf 'peak memory of the PNG: varlen-cli %s KiB, zint %s KiB\n' \
     "$(peak "$CLI" --type ean13 --scale 2 -o "$work/peak.png" $data)" "$(peak zint -b EANX --filetype=PNG -o "$work/peakz.png" -d $data)"

@@ -36,7 +36,7 @@ namespace {
 TBarcodeParams paramsOf(const CliOptions& o) {
     TBarcodeParams params;
     static_cast<TLook&>(params) = o.look;
-    params.CodeType = o.type;
+    setSymbolOptions(params, o);
     params.Ratio = o.ratio;
     StoreAddon(params, o.addon);
     return params;

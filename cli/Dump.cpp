@@ -38,6 +38,22 @@ void configureEngine(TLLBarcode& engine, const CliOptions& options) {
 }
 
 void runDump(const CliOptions& options, std::ostream& out) {
+    // A module matrix: its rows, and the URI a Digital Link QR Code carries before them.
+    if (IsMatrixType(options.type)) {
+        TBarcodeParams params;
+        setSymbolOptions(params, options);
+        StoreCaption(params, options.caption);
+        const TSymbol symbol = Encode(params);
+        if (options.type == GS1_DL_QR) out << symbol.CodeText << '\n';
+        std::string row;
+        for (int r = 0; r < symbol.Rows; ++r) {
+            row.clear();
+            for (int c = 0; c < symbol.Columns; ++c)
+                row += symbol.Modules[static_cast<std::size_t>(r * symbol.Columns + c)] ? '1' : '0';
+            out << row << '\n';
+        }
+        return;
+    }
     TLLBarcode engine;
     configureEngine(engine, options);
     engine.EncodeBars();

@@ -6,6 +6,7 @@
 #include "cli/Pattern.h"
 #include "engine/DataCheck.h"
 #include "engine/DataRules.h"
+#include "engine/MatrixCodes.h"
 #include "imaging/Output.h"
 #include "imaging/SaveFileType.h"
 
@@ -76,7 +77,7 @@ bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) { r
 const char* codeTypeName(btCodeTypes type) { return CodeTypeName(type); }
 
 std::string usageText() {
-    return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] DATA\n"
+    return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] [2D OPTIONS] DATA\n"
            "       varlen-cli -o FILE [OPTIONS] DATA\n"
            "       varlen-cli -o - --format EXT [OPTIONS] DATA\n"
            "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
@@ -105,7 +106,11 @@ std::string helpText() {
            "                     msi gs1-128 ean128 itf14, and bookland (EAN-13 of \"978\" and the\n"
            "                     first nine characters). gs1-128 takes the human form, every\n"
            "                     Application Identifier in parentheses: (01)09501101530003(10)ABC;\n"
-           "                     itf14 13 digits, or 14 with the check digit\n"
+           "                     itf14 13 digits, or 14 with the check digit. Two-dimensional: qr\n"
+           "                     (QRCode: UTF-8 text), datamatrix (DataMatrix: Latin-1 text),\n"
+           "                     gs1-datamatrix, gs1-qr and dl-qr (GS1_DataMatrix, GS1_QR, GS1_DL_QR:\n"
+           "                     the GS1 human form as for gs1-128; dl-qr carries its GS1 Digital Link\n"
+           "                     URI)\n"
            "  --addon DIGITS     2- or 5-digit add-on (EAN-13, UPC-A, Bookland)\n"
            "  --lenient          hand the data over as the window does: characters the symbology cannot\n"
            "                     carry become \"0\" (or are left out), short data is filled up with\n"
@@ -126,6 +131,15 @@ std::string helpText() {
            "                     --margin: EAN-13 11 left and 7 right, EAN-8 7/7, UPC-A 9/9, UPC-E 9/7,\n"
            "                     5 after an add-on, MSI 12/12, the other linear types 10/10, Postnet\n"
            "                     1/8 inch, FIM none\n"
+           "  --ecc L|M|Q|H      QR Code's error correction level (default M)\n"
+           "  --qr-version N     QR Code's version 1..40 (default: the smallest that takes the data)\n"
+           "  --dm-size RxC      Data Matrix's ECC 200 size, square 10x10..144x144 or rectangular\n"
+           "                     8x18..16x48 (default: the smallest square that takes the data)\n"
+           "  --dl-stem URL      the http:// or https:// start of a dl-qr URI (default\n"
+           "                     https://id.gs1.org)\n"
+           "                     Two-dimensional symbols have square modules of a whole number of dots\n"
+           "                     and their quiet zone (QR Code 4 modules, Data Matrix 1) always; the\n"
+           "                     GS1 ones show their element strings below\n"
            "  --fg RRGGBB        colour of bars and text (default 000000)\n"
            "  --bg RRGGBB|none   colour of the ground (default FFFFFF); none: transparent (PNG, SVG,\n"
            "                     PDF and EPS)\n"
@@ -162,7 +176,8 @@ std::string helpText() {
            "                     not written and its reason given; a picture narrower in its quiet\n"
            "                     zones than the standard asks is written with a warning; Postnet, FIM\n"
            "                     and MSI cannot be verified and are written as they are\n"
-           "  --dump             print the encoded text and the module row (1 dark, 0 light)\n"
+           "  --dump             print the encoded text and the module row (1 dark, 0 light); for a\n"
+           "                     two-dimensional symbol its rows, dl-qr's URI first\n"
            "  --help, -h         this text\n"
            "  --version, -V      the version\n"
            "\n"
@@ -333,6 +348,31 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             options.look.TransparentBackground = equalNoCase(text, "none");
             if (!options.look.TransparentBackground && !parseColor(text, options.look.Background))
                 throw UsageError("--bg takes a colour as RRGGBB, six hexadecimal digits, or none");
+        } else if (name == "--ecc") {
+            const std::string_view text = value();
+            static constexpr std::string_view kLevels = "LMQH";
+            const std::size_t level = text.size() == 1 ? kLevels.find(static_cast<char>(std::toupper(text[0]))) : kLevels.npos;
+            if (level == kLevels.npos) throw UsageError("--ecc takes L, M, Q or H");
+            options.ecc = static_cast<TQrEcc>(level);
+            options.matrixOptions.push_back("--ecc");
+        } else if (name == "--qr-version") {
+            options.qrVersion = rangedNumber(value(), kQrVersionRange, kQrVersionRange.OptionMessage);
+            options.matrixOptions.push_back("--qr-version");
+        } else if (name == "--dm-size") {
+            const std::string_view text = value();
+            const std::size_t x = text.find_first_of("xX");
+            int rows = 0, columns = 0;
+            if (x == std::string_view::npos || !parseInt(text.substr(0, x), rows) ||
+                !parseInt(text.substr(x + 1), columns) || !FindDataMatrixSize(rows, columns))
+                throw UsageError(kDmSizeUsage);
+            options.dmRows = rows;
+            options.dmColumns = columns;
+            options.matrixOptions.push_back("--dm-size");
+        } else if (name == "--dl-stem") {
+            options.dlStem = std::string(value());
+            if (const std::string refusal = DigitalLinkStemRefusal(options.dlStem); !refusal.empty())
+                throw UsageError(refusal);
+            options.matrixOptions.push_back("--dl-stem");
         } else if (name == "--quiet-zones" || name == "--allow-inverse" || name == "--verify") {
             noValue();
             (name == "--quiet-zones" ? options.look.QuietZones : name == "--verify" ? options.verify : options.allowInverse) = true;
@@ -399,6 +439,8 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (options.mode == Mode::None) throw UsageError("no mode given");
     if (options.verify && options.mode == Mode::Dump) throw UsageError("--verify reads drawn labels: -o, --print or --batch");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
+    for (const std::string& name : options.matrixOptions)
+        if (const std::string refusal = MatrixOptionRefusal(name, options.type); !refusal.empty()) throw UsageError(refusal);
     if (const std::string refusal = ContrastRefusal(options.look, options.allowInverse); !refusal.empty())
         throw UsageError(refusal);
     if (options.target != Target::Printer && options.mode == Mode::Draw) {

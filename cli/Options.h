@@ -70,7 +70,24 @@ struct CliOptions {
     int dpi = 0;                 // 0: the headless display's resolution
     bool allowInverse = false;        // --allow-inverse: a foreground lighter than the background
     bool verify = false;              // --verify: every label read back before it is written
+
+    // Two-dimensional symbols; each option is refused with a type it does not belong to.
+    TQrEcc ecc = TQrEcc::M;           // --ecc L|M|Q|H
+    int qrVersion = 0;                // --qr-version 1..40 (0: the smallest that fits)
+    int dmRows = 0, dmColumns = 0;    // --dm-size RxC (0: the smallest square that fits)
+    std::string dlStem = kDefaultDigitalLinkStem;  // --dl-stem URL
+    std::vector<std::string> matrixOptions;        // the names of those given, for that refusal
 };
+
+// The type and the two-dimensional symbols' options as parameters of the engine.
+inline void setSymbolOptions(TBarcodeParams& params, const CliOptions& o) {
+    params.CodeType = o.type;
+    params.QrEcc = o.ecc;
+    params.QrVersion = o.qrVersion;
+    params.DmRows = o.dmRows;
+    params.DmColumns = o.dmColumns;
+    params.DlStem = o.dlStem;
+}
 
 // Parses argv[1..argc-1]. Throws UsageError.
 CliOptions parseOptions(int argc, const char* const* argv);

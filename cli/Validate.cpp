@@ -14,7 +14,7 @@ namespace varlen::cli {
 
 CheckedData checkData(const CliOptions& options, std::string_view utf8) {
     TBarcodeParams params;
-    params.CodeType = options.type;
+    setSymbolOptions(params, options);
     TCheckedData checked = CheckData(params, options.bookland, options.lenient, utf8);
     return {std::move(checked.Data), std::move(checked.Caption)};
 }

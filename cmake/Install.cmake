@@ -158,6 +158,9 @@ set(CPACK_DEBIAN_${dev}_PACKAGE_SECTION libdevel)
 # (a trigger; CPack also writes maintainer scripts that call ldconfig for it).
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_${library}_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/data/triggers)
+# The library loads the encoders of QR Code and Data Matrix on first use (engine/QRCode.cpp,
+# engine/DataMatrix.cpp), so no file names them and dpkg-shlibdeps cannot see them.
+set(CPACK_DEBIAN_${library}_PACKAGE_DEPENDS "libqrencode4, libdmtx0b")
 
 # A Debian description: the summary, then the paragraphs wrapped at 72 columns, as the packages'
 # tools want them (lines under 80 columns, an empty line between paragraphs).

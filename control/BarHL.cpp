@@ -20,7 +20,8 @@ namespace {
 bool sameEncoding(const TBarcodeParams& a, const TBarcodeParams& b) {
     return a.CodeType == b.CodeType && a.Ratio == b.Ratio && a.GroupSplit == b.GroupSplit &&
            std::strncmp(a.Caption, b.Caption, sizeof a.Caption) == 0 &&
-           std::strncmp(a.CodeAddon, b.CodeAddon, sizeof a.CodeAddon) == 0;
+           std::strncmp(a.CodeAddon, b.CodeAddon, sizeof a.CodeAddon) == 0 && a.QrEcc == b.QrEcc &&
+           a.QrVersion == b.QrVersion && a.DmRows == b.DmRows && a.DmColumns == b.DmColumns && a.DlStem == b.DlStem;
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ public:
     explicit TCustomBarcode(QWidget* owner = nullptr);
     ~TCustomBarcode() override;
 
-    // Data bytes (Latin-1). More than 50 characters (GS1-128: 72): EOverflow "String exceeds maximum
-    // length".
+    // Data bytes (Latin-1; UTF-8 for QR Code). More than 50 characters (GS1-128: 72, the
+    // two-dimensional symbols 7089): EOverflow "String exceeds maximum length".
     std::string Bar_Caption() const;
     void setBar_Caption(const std::string& caption);
     // Cleaned up by NormaliseAddon: only digits kept; 5 or more keep the first 5, 2 to 4 the first

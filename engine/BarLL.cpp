@@ -9,6 +9,7 @@
 #include "engine/BarTables.h"
 #include "engine/Encoding.h"
 #include "engine/GS1.h"
+#include "engine/MatrixCodes.h"
 #include "engine/Messages.h"
 
 namespace varlen {
@@ -327,6 +328,7 @@ TSymbol encodeLogistics(btCodeTypes type, std::string_view data, btCodeRatio rat
 
 TSymbol Encode(const TBarcodeParams& params) {
     const btCodeTypes type = params.CodeType;
+    if (IsMatrixType(type)) return EncodeMatrix(params);
     if (type == GS1_128 || type == ITF14) {
         const std::size_t length = strnlen(params.Caption, static_cast<std::size_t>(MaxCaptionOf(type)));
         return encodeLogistics(type, std::string_view(params.Caption, length), params.Ratio);
@@ -357,8 +359,7 @@ TSymbol Encode(const TBarcodeParams& params) {
         case Codabar: detail::EncodeCodabar(e); break;
         case Postnet: detail::EncodePostnet(e); break;
         case Postnet_FIM: detail::EncodeFIM(e); break;
-        case GS1_128:
-        case ITF14: break;  // encoded above
+        default: break;  // encoded above
     }
     const int mainModules = e.BarCount;
 
@@ -413,6 +414,13 @@ TLLBarcode::TLLBarcode() = default;
 TLLBarcode::~TLLBarcode() = default;
 
 void TLLBarcode::store(const TSymbol& symbol) {
+    // The pattern fields hold a row of modules: a module matrix leaves them empty (Encode has it).
+    if (symbol.Kind == TBarKind::Matrix) {
+        std::memset(CodeText, 0, sizeof CodeText);
+        std::memset(Bars, 0, sizeof Bars);
+        BarCount = 0;
+        return;
+    }
     const std::size_t text = std::min(symbol.CodeText.size(), sizeof CodeText - 1);
     std::memcpy(CodeText, symbol.CodeText.data(), text);
     std::memset(CodeText + text, 0, sizeof CodeText - text);

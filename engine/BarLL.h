@@ -32,9 +32,18 @@ enum btCodeTypes : std::uint8_t {
     Postnet_FIM,
     GS1_128,  // Code 128 with FNC1 and GS1 Application Identifiers (engine/GS1.h)
     ITF14,    // the GTIN-14 of outer cartons in Interleaved 2 of 5, with bearer bars
+    // Two-dimensional symbols, module matrices (engine/MatrixCodes.h).
+    QRCode,          // QR Code of UTF-8 text
+    DataMatrix,      // Data Matrix ECC 200 of Latin-1 text
+    GS1_DataMatrix,  // Data Matrix with FNC1 first, carrying GS1 element strings
+    GS1_QR,          // QR Code with FNC1 first, carrying GS1 element strings
+    GS1_DL_QR,       // QR Code of the GS1 Digital Link URI of GS1 element strings
 };
 
-constexpr int kCodeTypeCount = ITF14 + 1;  // a value from here on is no symbology
+constexpr int kCodeTypeCount = GS1_DL_QR + 1;  // a value from here on is no symbology
+
+// The symbologies drawn as a module matrix rather than a row of bars.
+constexpr bool IsMatrixType(btCodeTypes type) { return type >= QRCode && type <= GS1_DL_QR; }
 
 enum btCodeRatio : std::uint8_t { Ratio_3, Ratio_2 };
 
@@ -46,19 +55,38 @@ constexpr int kMaxCaption = 50;   // the control admits at most 50 data characte
 // parentheses round up to 12 AIs (twelve 2-digit AIs of 2-digit data fill the 48).
 constexpr int kMaxGS1Caption = 72;
 constexpr int kMaxBars = 833;     // capacity of the module row
+// The two-dimensional symbols take what their largest symbol holds: 7089 digits in a QR Code of
+// version 40 at error correction level L is the most of them all.
+constexpr int kMax2DCaption = 7089;
 
-// The caption limit of a symbology: GS1-128's own, 50 for every other.
-constexpr int MaxCaptionOf(btCodeTypes type) { return type == GS1_128 ? kMaxGS1Caption : kMaxCaption; }
+// The caption limit of a symbology: GS1-128's own, the two-dimensional symbols' own, 50 for every
+// other.
+constexpr int MaxCaptionOf(btCodeTypes type) {
+    return type == GS1_128 ? kMaxGS1Caption : IsMatrixType(type) ? kMax2DCaption : kMaxCaption;
+}
+
+// The error correction levels of QR Code: about 7, 15, 25 and 30 % of the codewords restorable.
+enum class TQrEcc : std::uint8_t { L, M, Q, H };
+
+// Where a GS1 Digital Link URI begins unless it is told otherwise: GS1's own resolver.
+constexpr const char* kDefaultDigitalLinkStem = "https://id.gs1.org";
 
 // What a barcode says (symbology, data, add-on, ratio, grouping) and, from its look, how it is
 // drawn.
 class TBarcodeParams : public TLook {
 public:
-    char Caption[kMaxGS1Caption + 3] = "4711";
+    // The data: Latin-1 bytes, for QR Code UTF-8.
+    char Caption[kMax2DCaption + 3] = "4711";
     char CodeAddon[6] = "";
     btCodeTypes CodeType = EAN_8;
     btCodeRatio Ratio = Ratio_3;
     std::int32_t GroupSplit = 7;
+    // What a two-dimensional symbol is made of.
+    TQrEcc QrEcc = TQrEcc::M;        // QR Code's error correction level
+    std::int32_t QrVersion = 0;      // QR Code's version 1..40; 0: the smallest that takes the data
+    std::int32_t DmRows = 0;         // an ECC 200 size of Data Matrix, DmRows x DmColumns; 0: the
+    std::int32_t DmColumns = 0;      // smallest square that takes the data
+    std::string DlStem = kDefaultDigitalLinkStem;  // the start of a GS1 Digital Link URI
 };
 
 // ---- The engine as values -------------------------------------------------------------------
@@ -86,6 +114,7 @@ enum class TBarKind : std::uint8_t {
     Modules,         // 1 dark, 0 light module, wide elements expanded
     PostnetHeights,  // one entry per bar: 1 tall, 0 short
     FimPositions,    // one entry per bar position: 1 bar, 0 none
+    Matrix,          // Rows rows of Columns square modules, row by row: 1 dark, 0 light
 };
 
 // Where a string of the human-readable text is centred.
@@ -132,6 +161,11 @@ struct TSymbol {
     std::vector<TModuleRange> Guards;
     TModuleRange Addon;                 // the add-on's modules: full height, lowered below its digits
     std::vector<TTextSlot> Text;        // the human-readable strings, in drawing order
+    // A module matrix (TBarKind::Matrix): its size in modules. Its quiet zone, QuietModules on
+    // every side, belongs to the symbol and is always drawn; its text lines stand centred below it,
+    // one slot a line.
+    int Rows = 0;
+    int Columns = 0;
 
     int BarCount() const { return static_cast<int>(Modules.size()); }
 };
@@ -165,7 +199,8 @@ public:
 
     TBarcodeParams Params;  // owned by the engine for its whole life
 
-    // The pattern of the last EncodeBars (or draw): meaningful until the next one.
+    // The pattern of the last EncodeBars (or draw): meaningful until the next one. A module matrix
+    // (IsMatrixType) leaves them empty: its modules are in the TSymbol of Encode.
     char CodeText[64] = {};                  // prepared symbol text, NUL-terminated (at most 54 characters)
     std::uint8_t Bars[kMaxBars + 1] = {};    // Bars[1..BarCount]; Bars[0] is unused
     std::int32_t BarCount = 0;

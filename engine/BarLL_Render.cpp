@@ -13,6 +13,7 @@
 #include <string>
 
 #include "engine/BarLL.h"
+#include "engine/Matrix.h"
 
 namespace varlen {
 
@@ -113,6 +114,33 @@ void paintGround(TCanvas& canvas, TColor color, bool transparent, const TRect& r
     canvas.FillRect(rect);
     canvas.SetBrushColor(brush);
     canvas.SetBrushStyle(style);
+}
+
+// A drawing of the look's face and colours, of W x H before the look's turn, still empty.
+TDrawing drawingOf(const TLook& look, int W, int H, int fontHeight) {
+    TDrawing drawing;
+    drawing.Size = exchanged(look.Rotation, W, H);
+    drawing.FontName = look.FontName;
+    drawing.FontHeight = fontHeight;
+    drawing.Foreground = look.Foreground;
+    drawing.Background = look.Background;
+    drawing.TransparentBackground = look.TransparentBackground;
+    return drawing;
+}
+
+// A module matrix, laid out by engine/Matrix.cpp, turned as bars and text are.
+TDrawing matrixDrawing(const TSymbol& symbol, const TLook& look, Resolution res, TTextMetrics& metrics) {
+    const int font = MatrixFontHeight(look, res.dpmmY);
+    const TMatrixDrawing m =
+        LayoutMatrix(symbol, look, res.dpmmX, res.dpmmY, metrics.LineHeight(look.FontName, font), metrics, 0, 0);
+    const int W = m.Size.cx, H = m.Size.cy;
+    TDrawing drawing = drawingOf(look, W, H, font);
+    drawing.Bars.reserve(m.Dark.size());
+    for (const TRect& rect : m.Dark) drawing.Bars.push_back(turned(look.Rotation, rect, W, H, 0, 0));
+    for (const TMatrixDrawing::Line& line : m.Lines)
+        drawing.Texts.push_back(
+            TDrawnText{line.Text, mapPoint(look.Rotation, line.At.X, line.At.Y, W, H, 0, 0), font, escapementFor(look.Rotation)});
+    return drawing;
 }
 
 // Brush colour, brush style and text alignment as the caller had them.
@@ -366,18 +394,14 @@ private:
 }  // namespace
 
 TDrawing Layout(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TTextMetrics& metrics) {
+    // Module matrices have a layout of their own (engine/Matrix.cpp).
+    if (symbol.Kind == TBarKind::Matrix) return matrixDrawing(symbol, look, resolutionOf(dpiX, dpiY), metrics);
     Geometry g(symbol, look, resolutionOf(dpiX, dpiY));
     g.place(metrics.LineHeight(look.FontName, g.f), metrics);
     const int W = g.W, H = g.H;
     const btCodeRotate rotation = look.Rotation;
 
-    TDrawing drawing;
-    drawing.Size = exchanged(rotation, W, H);
-    drawing.FontName = look.FontName;
-    drawing.FontHeight = g.f;
-    drawing.Foreground = look.Foreground;
-    drawing.Background = look.Background;
-    drawing.TransparentBackground = look.TransparentBackground;
+    TDrawing drawing = drawingOf(look, W, H, g.f);
     drawing.Bars.reserve(g.barCapacity());
     const auto add = [&](const TRect& rect) { drawing.Bars.push_back(turned(rotation, rect, W, H, 0, 0)); };
     g.forEachBar(add);

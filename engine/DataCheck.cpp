@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "engine/DataRules.h"
+#include "engine/GS1.h"
+#include "engine/MatrixCodes.h"
 #include "platform/Errors.h"
 #include "platform/Utf8.h"
 
@@ -15,6 +17,7 @@ namespace {
 constexpr std::array<const char*, kCodeTypeCount> kTypeNames = {
     "EAN_8",     "EAN_13",    "UPC_A",     "UPC_E",       "CODE39",  "CODE25i", "CODE25iP",    "CODE128_A",
     "CODE128_B", "CODE128_C", "MSI_Plessey", "Codabar",   "Postnet", "Postnet_FIM", "GS1_128", "ITF14",
+    "QRCode",    "DataMatrix", "GS1_DataMatrix", "GS1_QR", "GS1_DL_QR",
 };
 
 bool equalNoCase(std::string_view a, std::string_view b) {
@@ -50,7 +53,8 @@ const char* CodeTypeName(btCodeTypes type) { return type < kTypeNames.size() ? k
 TCheckedData CheckData(const TBarcodeParams& params, bool bookland, bool lenient, std::string_view utf8) {
     const TDataRule& rule = DataRuleOf(params.CodeType, bookland);
     TCheckedData checked;
-    if (lenient) {
+    // Lenient changes nothing of two-dimensional data: they take any text their symbol holds.
+    if (lenient && !IsMatrixType(params.CodeType)) {
         checked.Data = Utf8ToLatin1(utf8);
     } else {
         if (const std::size_t bad = FindInvalidUtf8(utf8); bad != std::string_view::npos) {
@@ -70,11 +74,17 @@ TCheckedData CheckData(const TBarcodeParams& params, bool bookland, bool lenient
             i += c.length;
         }
         if (const std::string refusal = StrictDataError(rule, text); !refusal.empty()) throw EInvalidData(refusal);
-        checked.Data.reserve(text.size());
-        for (const char32_t c : text) checked.Data += static_cast<char>(c);  // all ASCII once accepted
+        if (rule.chars == TDataChars::Text) {
+            checked.Data = utf8;  // QR Code carries UTF-8
+        } else {
+            checked.Data.reserve(text.size());
+            for (const char32_t c : text) checked.Data += static_cast<char>(c);  // Latin-1 once accepted
+        }
     }
     checked.Caption = rule.bookland ? BooklandCaption(checked.Data) : checked.Data;
     const int limit = MaxCaptionOf(params.CodeType);
+    if (IsMatrixType(params.CodeType) && checked.Caption.size() > static_cast<std::size_t>(limit))
+        throw EInvalidData(MatrixCapacityError(params, checked.Caption));
     if (checked.Caption.size() > static_cast<std::size_t>(limit))
         throw EInvalidData("the data has " + std::to_string(checked.Caption.size()) + " characters; at most " +
                            std::to_string(limit) + " are taken");
@@ -90,6 +100,24 @@ std::string CheckAddon(btCodeTypes type, bool bookland, bool lenient, std::strin
     if (!rule.addon)
         throw EInvalidData("--addon " + text + ": " + rule.name + " takes no add-on (ean13, upca and bookland do)");
     return text;
+}
+
+std::string MatrixOptionRefusal(std::string_view option, btCodeTypes type) {
+    const bool qr = type == QRCode || type == GS1_QR || type == GS1_DL_QR;
+    const bool dataMatrix = type == DataMatrix || type == GS1_DataMatrix;
+    const std::string name(option);
+    if (option == "--dm-size") return dataMatrix ? "" : name + " goes with --type datamatrix or gs1-datamatrix";
+    if (option == "--dl-stem") return type == GS1_DL_QR ? "" : name + " goes with --type dl-qr";
+    return qr ? "" : name + " goes with --type qr, gs1-qr or dl-qr";
+}
+
+const char* const kDmSizeUsage =
+    "--dm-size takes an ECC 200 size RxC: 10x10 to 26x26 in steps of 2, 32x32 to 52x52 in steps of 4, "
+    "64x64 to 104x104 in steps of 8, 120x120, 132x132, 144x144, or 8x18, 8x32, 12x26, 12x36, 16x36, 16x48";
+
+std::string DigitalLinkStemRefusal(std::string_view stem) {
+    const std::string why = digitalLinkStemError(stem);
+    return why.empty() ? why : "--dl-stem " + std::string(stem) + ": the stem " + why;
 }
 
 }  // namespace varlen

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/GS1.h"
+#include "engine/MatrixCodes.h"
 #include "platform/Errors.h"
 #include "platform/Utf8.h"
 
@@ -19,8 +20,8 @@ using enum TDataChars;
 
 // ISO/IEC 15420 (EAN/UPC), ISO/IEC 16388 (Code 39), ISO/IEC 16390 (Interleaved 2 of 5),
 // ISO/IEC 15417 (Code 128), the Codabar and MSI symbology definitions, USPS Publication 25 (Postnet,
-// FIM), ISO 2108 (ISBN) and GS1's rules for GS1-128 and ITF-14; lengths as the window's data box
-// takes them.
+// FIM), ISO 2108 (ISBN), GS1's rules for GS1-128 and ITF-14, ISO/IEC 18004 (QR Code) and ISO/IEC
+// 16022 (Data Matrix); lengths as the window's data box takes them.
 constexpr TDataRule kRules[] = {
     {"ean8", EAN_8, false, Digits, {7}, TDataCheck::Weighted, false},
     {"ean13", EAN_13, false, Digits, {12}, TDataCheck::Weighted, true},
@@ -39,6 +40,11 @@ constexpr TDataRule kRules[] = {
     {"bookland", EAN_13, true, Digits, {9}, TDataCheck::Isbn10, true},
     {"gs1-128", GS1_128, false, GS1, {}, TDataCheck::None, false},
     {"itf14", ITF14, false, GS1, {13}, TDataCheck::Weighted, false},
+    {"qr", QRCode, false, Text, {}, TDataCheck::None, false},
+    {"datamatrix", btCodeTypes::DataMatrix, false, Latin1, {}, TDataCheck::None, false},
+    {"gs1-datamatrix", GS1_DataMatrix, false, GS1, {}, TDataCheck::None, false},
+    {"gs1-qr", GS1_QR, false, GS1, {}, TDataCheck::None, false},
+    {"dl-qr", GS1_DL_QR, false, GS1, {}, TDataCheck::None, false},
 };
 
 constexpr std::string_view kCode39Data = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
@@ -93,14 +99,16 @@ Effect byteEffect(TDataChars chars, unsigned b, bool atEnd) {
             return {Fate::Dropped};
         }
         case Fim: return inSet(b, "ABCabc") ? Effect{} : Effect{Fate::Replaced, 'C'};
-        case GS1: return {};  // judged as a whole by the GS1 encoders
+        case GS1:  // judged as a whole by the GS1 encoders
+        case Text:
+        case Latin1: return {};
     }
     return {Fate::Fails};
 }
 
-// A character as typed: outside Latin-1 it reaches the engine as "?".
+// A character as typed: outside Latin-1 it reaches the engine as "?", except in QR Code's UTF-8.
 Effect charEffect(const TDataRule& rule, char32_t c, bool atEnd) {
-    if (c <= 0xFF) return byteEffect(rule.chars, c, atEnd);
+    if (c <= 0xFF || rule.chars == Text) return byteEffect(rule.chars, c <= 0xFF ? c : 'A', atEnd);
     Effect e = byteEffect(rule.chars, '?', atEnd);
     if (e.fate == Fate::Kept) e = {Fate::Replaced, '?'};
     return e;
@@ -205,8 +213,10 @@ const char* charsText(const TDataRule& rule) {
         case TDataChars::Codabar: return "digits and - $ : / . +, with A, B, C or D as start and stop letters only";
         case Fim: return "one letter A, B or C";
         case GS1:
-            return rule.type == GS1_128 ? "AIs in parentheses, each followed by its data in the GS1 character set"
-                                        : "digits only";
+            return rule.type == ITF14 ? "digits only"
+                                      : "AIs in parentheses, each followed by its data in the GS1 character set";
+        case Text: return "any text";
+        case Latin1: return "the characters of Latin-1 (ISO 8859-1)";
     }
     return "";
 }
@@ -294,7 +304,8 @@ std::string gs1DataError(const TDataRule& rule, std::u32string_view data) {
     }
     try {
         if (rule.type == GS1_128) encodeGS1_128(bytes);
-        else encodeITF14(bytes);
+        else if (rule.type == ITF14) encodeITF14(bytes);
+        else CheckMatrixData(rule.type, bytes);
     } catch (const EOverflow& e) {
         return e.what();
     }
@@ -308,6 +319,13 @@ std::string StrictDataError(const TDataRule& rule, std::u32string_view data) {
     const std::size_t n = data.size();
     if (n == 0) return "the data is empty";
     const std::string name = rule.name;
+
+    // Any text of its characters, as long as the symbol takes: the encoder names the capacity.
+    if (rule.chars == Text || rule.chars == Latin1) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (rule.chars == Latin1 && data[i] > 0xFF) return cannotCarry(rule, data[i], i + 1);
+        return {};
+    }
 
     if (rule.chars == Fim) {
         if (n != 1) return name + " takes " + lengthText(rule) + "; " + std::to_string(n) + " given";
@@ -358,7 +376,7 @@ std::vector<std::string> DataChangeNotes(const TDataRule& rule, std::u32string_v
     std::vector<std::string> notes;
     const std::size_t n = typed.size();
 
-    if (rule.chars == GS1) {
+    if (rule.chars == GS1 || rule.chars == Text) {
         // Nothing to say: the engine draws the data as typed or refuses it (EncodingError).
     } else if (rule.chars == Fim) {
         if (n != 1 || !inSet(typed[0], "ABCabc")) {

@@ -39,9 +39,11 @@ std::string BooklandCaption(std::string_view data);
 
 // ---- The symbology entries ----
 
-// GS1: the data is judged by the GS1 encoders (engine/GS1.h), which refuse what they cannot
-// encode exactly instead of changing it; their messages are the rule's.
-enum class TDataChars : std::uint8_t { Digits, Code39, Code128A, Code128B, Code128C, Codabar, Fim, GS1 };
+// GS1: the data is judged by the GS1 encoders (engine/GS1.h, engine/MatrixCodes.h), which refuse
+// what they cannot encode exactly instead of changing it; their messages are the rule's. Text: any
+// text, as UTF-8 (QR Code). Latin1: any character of Latin-1 (Data Matrix). The two-dimensional
+// symbols take what their largest symbol holds; the encoders name the capacity.
+enum class TDataChars : std::uint8_t { Digits, Code39, Code128A, Code128B, Code128C, Codabar, Fim, GS1, Text, Latin1 };
 enum class TDataCheck : std::uint8_t {
     None,      // no check digit the user could type
     Weighted,  // the engine's own check digit of the type

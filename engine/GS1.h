@@ -7,6 +7,7 @@
 // Every refusal is an EOverflow whose text names the Application Identifier (or the symbology and
 // the position, where there is no AI yet) and what is wrong.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,38 +16,95 @@
 
 namespace varlen {
 
-// The data format of one GS1 Application Identifier, or of a family of them.
+// What a component of an AI's data is checked against beyond its characters and length.
+enum class TAICheck : std::uint8_t {
+    None,
+    CheckDigit,       // the last digit is the GS1 modulo-10 check digit of the others
+    CheckPair,        // the last two characters are the check characters of a GMN (set 82 data)
+    CheckPairWithLetter,  // CheckPair, and not all digits
+    Date,             // YYMMDD, day 01..31
+    DateOrMonthEnd,   // YYMMDD, day 00 standing for the month's end
+    LongDate,         // YYYYMMDD
+    HourMinute,       // HHMM
+    Hour,             // HH
+    Minute,           // MM
+    Second,           // SS
+    YesNo,            // 0 or 1
+    Zero,             // the digit 0
+    NonZero,          // not all zeros
+    Winding,          // 0, 1 or 9
+    PieceOfTotal,     // NNNN piece number then NNNN total (of the component before), piece <= total
+    Hyphen,           // "-"
+    NoZeroPrefix,     // no leading 0 unless the whole value is "0"
+    PercentEncoded,   // every "%" starts a %XX escape
+};
+
+// One component of an AI's data: its character set, its length and its check.
+struct TAIPart {
+    char set = 0;  // 'N' digits, 'X' GS1 set 82, 'Y' GS1 set 39, 'Z' GS1 set 64; 0 after the last part
+    std::uint8_t min = 0;
+    std::uint8_t max = 0;
+    bool optional = false;  // may be left off at the end of the data
+    TAICheck check = TAICheck::None;
+};
+
+// The data format and the rules of one GS1 Application Identifier, or of a family of them.
 struct TAIFormat {
     // The AIs this row covers, digit by digit: an AI of the same length matches when each of its
-    // digits lies between the digits of `first` and `last` at that position ("3100".."3165" is
-    // 310n to 316n with n = 0..5).
+    // digits lies between the digits of `first` and `last` at that position ("3100".."3105" is
+    // 3100 to 3105).
     const char* first;
     const char* last;
-    std::uint8_t minLength;      // data characters after the AI
-    std::uint8_t maxLength;
-    std::uint8_t numericLength;  // leading data characters that must be digits; the rest is set 82
-    std::uint8_t checkDigitAt;   // 1-based position of a GS1 modulo-10 check digit, 0 for none
-    enum Kind : std::uint8_t {
-        Plain,
-        Date,          // YYMMDD, day 00 allowed (the end of the month)
-        DateTime,      // YYMMDDHHMM, day 01..31
-        LeadingZero,   // the first digit is a filler "0"
-    } kind;
-    bool predefined;  // predefined length: no FNC1 separator follows it
+    bool predefined;   // predefined length: no FNC1 separator follows it
+    bool dlAttribute;  // may stand in a GS1 Digital Link URI as a query attribute
+    TAIPart parts[5];
+    // Mandatory associations: groups separated by " ", each satisfied by one of its alternatives
+    // (separated by ","), an alternative by all of its AIs (joined by "+"); "n" in an AI stands
+    // for any digit ("31nn").
+    const char* needs;
+    // AIs and patterns ("310n") this one may not stand with, separated by ",".
+    const char* excludes;
+    // A GS1 Digital Link primary key: its key qualifiers in the order of the URI path, separated
+    // by ","; alternative sequences separated by "|" ("22,10,21|235"). nullptr for no key.
+    const char* dlKey;
 };
 
 // The format of `ai` (2 to 4 digits), or nullptr when it is not a known Application Identifier.
 const TAIFormat* findAI(std::string_view ai);
+
+// Every row of the AI table, for tests and documentation.
+std::span<const TAIFormat> aiTable();
 
 // One element string of the human form: the AI and its data as written.
 struct TGS1Element {
     std::string ai;
     std::string data;
     bool predefined = false;  // no FNC1 separator is needed after it
+    const TAIFormat* format = nullptr;
 };
 
-// Splits and validates the human form "(01)09501101530003(17)260101(10)ABC"; throws EOverflow.
-std::vector<TGS1Element> parseGS1(std::string_view human);
+// Splits and validates the human form "(01)09501101530003(17)260101(10)ABC" element by element;
+// throws EOverflow. `symbology` names the carrier in the messages about the human form itself
+// ("GS1-128: no data, ...").
+std::vector<TGS1Element> parseGS1(std::string_view human, std::string_view symbology = "GS1-128");
+
+// The rules between the element strings of one symbol: an AI given twice with different data, a
+// pair GS1 declares invalid, a mandatory association missing. Throws EOverflow naming both AIs.
+void checkAssociations(const std::vector<TGS1Element>& elements);
+
+// What a reader transmits after the symbology identifier: the AIs and their data, a GS (0x1D)
+// after every element string without a predefined length that is not the last.
+std::string elementString(const std::vector<TGS1Element>& elements);
+
+// The GS1 Digital Link URI of the elements: the stem (kDefaultDigitalLinkStem), the primary
+// key and its qualifiers as the path, every other AI as a query attribute, values percent-encoded.
+// Throws EOverflow ("GS1 Digital Link: ...") for elements without a primary key, or with an AI
+// that a URI cannot carry.
+std::string digitalLinkUri(const std::vector<TGS1Element>& elements, std::string_view stem);
+
+// Why `stem` cannot begin a GS1 Digital Link URI (it must be an http:// or https:// URL with a
+// host and no query or fragment), or the empty text when it can.
+std::string digitalLinkStemError(std::string_view stem);
 
 constexpr int kMaxGS1Characters = 48;  // AIs, data and separators of one GS1-128 symbol
 

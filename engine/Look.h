@@ -102,9 +102,14 @@ inline constexpr TRange kScaleRange = {
 inline constexpr TRange kJobsRange = {
     "--jobs", nullptr, 0, 1024, "--jobs takes a number of threads from 0 (one per core) to 1024", nullptr, nullptr};
 
+// What a two-dimensional symbol is made of (TBarcodeParams::QrVersion, where 0 takes the smallest
+// version that holds the data).
+inline constexpr TRange kQrVersionRange = {"--qr-version", nullptr, 1, 40, "--qr-version takes 1 to 40", nullptr, nullptr};
+
 inline constexpr const TRange* kRanges[] = {
     &kHeightPercentRange, &kFontScalingRange, &kModuleWidthRange, &kRotationRange, &kBearerRange,
     &kRatioRange,         &kResolutionRange,  &kMarginRange,      &kScaleRange,    &kJobsRange,
+    &kQrVersionRange,
 };
 
 // Raises EOverflow with the range's property message when the value is outside it.

@@ -20,9 +20,12 @@ constexpr std::array<std::string_view, 8> kEngineMessages{
     kUnknownType, kWrongAddon, kNoCheckChar, kUpcELength, kCode128, kMsiType, kEanCharset, kAddonCharset,
 };
 
-// GS1-128 and ITF-14 encode only data that is right as given; their refusals (engine/GS1.h) begin
-// with one of these and go on to say what is wrong. They are the normal state of data being typed.
-constexpr std::array<std::string_view, 3> kDataRefusalPrefixes{"GS1-128: ", "AI (", "ITF-14: "};
+// GS1-128, ITF-14 and the two-dimensional symbols encode only data that is right as given; their
+// refusals (engine/GS1.h, engine/MatrixCodes.h) begin with one of these and go on to say what is
+// wrong. They are the normal state of data being typed.
+constexpr std::array<std::string_view, 8> kDataRefusalPrefixes{
+    "GS1-128: ", "AI (", "ITF-14: ", "QR Code: ", "Data Matrix: ", "GS1 DataMatrix: ", "GS1 QR: ", "GS1 Digital Link: ",
+};
 
 constexpr bool IsDataRefusal(std::string_view text) {
     for (std::string_view prefix : kDataRefusalPrefixes)

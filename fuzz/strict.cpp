@@ -2,7 +2,8 @@
 // Fuzz target: the strict data check in front of the engine. Whatever it accepts (valid UTF-8 data
 // and an add-on of 2 or 5 digits for a symbology entry), the engine encodes without an error and
 // without changing it: the symbol carries the data exactly as given, the window's notes find
-// nothing to say about it, and a refusal is one line of text. Anything else is a finding.
+// nothing to say about it, and a refusal is one line of text; a two-dimensional symbol may only
+// still find the data too long for its largest size. Anything else is a finding.
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -52,6 +53,36 @@ std::string carried(const TDataRule& rule, const std::string& codeText) {
     }
 }
 
+// The two-dimensional symbols take any text they hold: the caption is the UTF-8 data for QR Code,
+// its Latin-1 bytes for Data Matrix. The engine either draws a symbol of that text (for GS1 the
+// element string, for a Digital Link its URI) or refuses it as too long for the largest symbol.
+void checkMatrix(const TDataRule& rule, const std::string& data, const std::u32string& text) {
+    std::string caption = data;
+    if (rule.chars == TDataChars::Latin1) {
+        caption.clear();
+        for (const char32_t c : text) caption += static_cast<char>(c);
+    }
+    if (caption.size() > static_cast<std::size_t>(kMax2DCaption)) return;  // refused with the capacity
+    TBarcodeParams params;
+    params.CodeType = rule.type;
+    std::memcpy(params.Caption, caption.data(), caption.size());
+    params.Caption[caption.size()] = '\0';
+    TSymbol symbol;
+    try {
+        symbol = Encode(params);
+    } catch (const EOverflow& e) {
+        if (std::string(e.what()).find(": the data does not fit in ") == std::string::npos)
+            Finding("the engine refuses accepted data", e.what());
+        return;
+    }
+    if (symbol.Kind != TBarKind::Matrix || symbol.Modules.size() != std::size_t(symbol.Rows) * std::size_t(symbol.Columns))
+        Finding("not a module matrix");
+    const bool gs1 = rule.chars == TDataChars::GS1;
+    if (!gs1 && symbol.CodeText != caption) Finding("the symbol carries other data", symbol.CodeText);
+    if (gs1 && rule.type != GS1_DL_QR && symbol.CodeText != elementString(parseGS1(caption)))
+        Finding("the symbol carries another element string", symbol.CodeText);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -78,6 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string refusal = StrictDataError(rule, text);
     if (!refusal.empty()) {
         if (refusal.find('\n') != std::string::npos) Finding("a refusal of more than one line", refusal);
+        return 0;
+    }
+    if (IsMatrixType(rule.type)) {
+        checkMatrix(rule, data, text);
         return 0;
     }
     if (data.size() != text.size()) Finding("accepted data that is not ASCII");
@@ -125,6 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             if (rule.type == GS1_128 && encodeGS1_128(caption).text != caption)
                 Finding("the human-readable line differs from the data", encodeGS1_128(caption).text);
             break;
+        case TDataChars::Text:
+        case TDataChars::Latin1: break;  // the module matrices: checkMatrix
     }
     const std::u32string addonText = addonTaken ? std::u32string(addon.begin(), addon.end()) : std::u32string();
     if (const auto notes = DataChangeNotes(rule, text, addonText); !notes.empty())

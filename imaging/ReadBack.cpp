@@ -31,6 +31,7 @@ enum class TExpect : std::uint8_t {
     EvenDigits49,    // the same with the grouped entry's weights 4 and 9
     NoStartStop,     // Codabar: start and stop letters are not transmitted
     ElementString,   // GS1: AIs and data, GS after each element of variable length but the last
+    DigitalLink,     // GS1 Digital Link: the URI of the AIs under the stem
 };
 
 // One row per symbology: a new one (QR Code "]Q1", Data Matrix "]d1"...) is a new row.
@@ -45,6 +46,7 @@ struct TReaderRow {
     // an Interleaved 2 of 5 of 6 digits and a Codabar of 2 characters at the least).
     int fewest = 1;
     bool linear = true;      // rows of bars: read upright, across the bars
+    bool utf8 = false;       // the data is text in UTF-8 (QR Code), not Latin-1 bytes
 };
 
 // Identifiers of ISO/IEC 15424; EAN-8 is "]E4", an EAN/UPC symbol with its add-on "]E3".
@@ -66,6 +68,13 @@ constexpr TReaderRow kRows[] = {
     {Postnet_FIM, "FIM", nullptr, "", TExpect::AsGiven},
     {GS1_128, "GS1-128", "Code128", "]C1", TExpect::ElementString},
     {ITF14, "ITF-14", "ITF", "]I", TExpect::CheckDigit, 13},
+    // Matrix symbols, found anywhere in the picture. A QR Code's text behind ECI 26 is transmitted
+    // without the ECI, as "]Q1" (zxing-cpp 1.4).
+    {QRCode, "QR Code", "QRCode", "]Q1", TExpect::AsGiven, 0, 1, false, true},
+    {DataMatrix, "Data Matrix", "DataMatrix", "]d1", TExpect::AsGiven, 0, 1, false},
+    {GS1_DataMatrix, "GS1 DataMatrix", "DataMatrix", "]d2", TExpect::ElementString, 0, 1, false},
+    {GS1_QR, "GS1 QR Code", "QRCode", "]Q3", TExpect::ElementString, 0, 1, false},
+    {GS1_DL_QR, "GS1 Digital Link QR Code", "QRCode", "]Q1", TExpect::DigitalLink, 0, 1, false, true},
 };
 
 const TReaderRow& rowOf(btCodeTypes type) {
@@ -95,24 +104,20 @@ std::string expandUpcE(std::string_view d) {
 
 char digit(int value) { return static_cast<char>('0' + value); }
 
-std::string elementString(const std::string& human) {
-    std::vector<TGS1Element> elements;
+// GS1 data as transmitted: the element string, or the Digital Link URI under `stem`.
+std::string gs1Transmitted(const std::string& human, const std::string* stem) {
     try {
-        elements = parseGS1(human);
+        const std::vector<TGS1Element> elements = parseGS1(human);
+        return stem ? digitalLinkUri(elements, *stem) : elementString(elements);
     } catch (const EOverflow&) {
         return human;  // handed over without the strict check: compared as it is
     }
-    std::string text;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        text += elements[i].ai + elements[i].data;
-        if (!elements[i].predefined && i + 1 < elements.size()) text += '\x1d';
-    }
-    return text;
 }
 
 // The data of `params` as the row's symbology transmits it. Data the engine would change stays as
 // given, so that the symbol it becomes does not read as it.
-std::string expectedData(const TReaderRow& row, const std::string& data) {
+std::string expectedData(const TReaderRow& row, const TBarcodeParams& params) {
+    const std::string data = params.Caption;
     switch (row.expect) {
         case TExpect::AsGiven: return data;
         case TExpect::CheckDigit:
@@ -138,13 +143,16 @@ std::string expectedData(const TReaderRow& row, const std::string& data) {
                 return data.substr(1, data.size() - 2);
             return data;
         }
-        case TExpect::ElementString: return elementString(data);
+        case TExpect::ElementString: return gs1Transmitted(data, nullptr);
+        case TExpect::DigitalLink: return gs1Transmitted(data, &params.DlStem);
     }
     return data;
 }
 
-// Bytes as text for a message: Latin-1 in UTF-8, control characters by their ASCII names.
-std::string printable(std::string_view bytes) {
+// Bytes as text for a message: Latin-1 (or, `utf8`, valid UTF-8 as it is) in UTF-8, control
+// characters by their ASCII names.
+std::string printable(std::string_view bytes, bool utf8) {
+    utf8 = utf8 && IsValidUtf8(bytes);
     static constexpr const char* kNames[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
                                                "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
                                                "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
@@ -154,6 +162,7 @@ std::string printable(std::string_view bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 32) text += std::string("<") + kNames[b] + ">";
         else if (b == 127) text += "<DEL>";
+        else if (utf8) text += c;
         else AppendUtf8(text, b);
     }
     return text;
@@ -459,12 +468,12 @@ TReadBack ReadBack(const TDibView& picture, int dpi, int scale, const TBarcodePa
     const TRenderParams look = RenderParamsOf(params);
     const std::string addon = params.CodeAddon;
     const std::string expectedIdentifier = addon.empty() ? row.identifier : "]E3";
-    const std::string data = expectedData(row, params.Caption);
+    const std::string data = expectedData(row, params);
     if (data.size() < static_cast<std::size_t>(row.fewest))
         return unverifiable(std::string("the decoder does not read ") + row.name + " of fewer than " +
                             std::to_string(row.fewest) + (row.expect == TExpect::NoStartStop ? " characters" : " digits"));
     const std::string expected = data + (addon.empty() ? "" : " " + addon);
-    check.Expected = printable(expected);
+    check.Expected = printable(expected, row.utf8);
 
     const auto unreadable = [&](const TDiagnosis& why) {
         check.Verdict = TReadBackVerdict::Unreadable;
@@ -493,7 +502,7 @@ TReadBack ReadBack(const TDibView& picture, int dpi, int scale, const TBarcodePa
     if (!found) found = decode(view, "", false, true, read);  // another symbology, perhaps
     if (!found) return unreadable(drawingDiagnosis(look, dpi, scale));
 
-    check.Read = printable(read.Bytes);
+    check.Read = printable(read.Bytes, row.utf8);
     if (!sameFormat() || !sameIdentifier() || read.Bytes != expected) {
         std::string as = "\"" + check.Read + "\"", not_ = "\"" + check.Expected + "\"";
         if (!sameFormat()) {

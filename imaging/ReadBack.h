@@ -3,8 +3,9 @@
 // Reading a drawn symbol back before it leaves the program. The picture exactly as it goes into the
 // file (for SVG, PDF and EPS a raster of the page at the file's resolution) is read by an
 // independent decoder, zxing-cpp, and what it transmits is compared with the data as given: the
-// symbology identifier, the data with the check digit the symbology adds (GS1-128: the element
-// string with its GS separators; EAN and UPC: the add-on after a space), and nothing else. No Qt.
+// symbology identifier, the data with the check digit the symbology adds (GS1-128, GS1 DataMatrix
+// and GS1 QR: the element string with its GS separators; GS1 Digital Link: its URI; EAN and UPC: the
+// add-on after a space), and nothing else. No Qt.
 //
 //   TReadBack check = ReadBack(bitmap.View(), 203, 1, params);   // params: type, data, look
 //   if (!check.Ok()) refuse(check.Message);

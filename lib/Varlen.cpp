@@ -4,12 +4,14 @@
 // makes (engine/DataCheck.h, imaging/Output.h), and every failure of the core leaves as varlen::Error.
 #include <varlen/varlen.h>
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
 #include "engine/BarLL.h"
 #include "engine/DataCheck.h"
 #include "engine/DataRules.h"
+#include "engine/MatrixCodes.h"
 #include "imaging/Output.h"
 #include "imaging/ReadBack.h"
 #include "imaging/SaveFileType.h"
@@ -21,6 +23,15 @@ struct EncodeOptions::Impl {
     std::string Addon;
     btCodeRatio Ratio = Ratio_3;
     bool Lenient = false;
+    TQrEcc Ecc = TQrEcc::M;
+    int QrVersion = 0;
+    int DmRows = 0, DmColumns = 0;
+    std::string DlStem = kDefaultDigitalLinkStem;
+    std::vector<const char*> Given;  // the two-dimensional options set, by varlen-cli's names
+
+    void give(const char* option) {
+        if (std::find(Given.begin(), Given.end(), option) == Given.end()) Given.push_back(option);
+    }
 };
 
 struct RenderOptions::Impl {
@@ -186,6 +197,41 @@ EncodeOptions& EncodeOptions::Lenient(bool lenient) {
     return *this;
 }
 bool EncodeOptions::Lenient() const { return get().Lenient; }
+EncodeOptions& EncodeOptions::Ecc(QrLevel level) {
+    const int value = static_cast<int>(level);
+    if (value < 0 || value > 3) refuseOption("--ecc takes L, M, Q or H");
+    Impl& impl = edit();
+    impl.Ecc = static_cast<TQrEcc>(value);
+    impl.give("--ecc");
+    return *this;
+}
+QrLevel EncodeOptions::Ecc() const { return static_cast<QrLevel>(get().Ecc); }
+EncodeOptions& EncodeOptions::QrVersion(int version) {
+    if (version != 0) checkRange(kQrVersionRange, version);
+    Impl& impl = edit();
+    impl.QrVersion = version;
+    impl.give("--qr-version");
+    return *this;
+}
+int EncodeOptions::QrVersion() const { return get().QrVersion; }
+EncodeOptions& EncodeOptions::DmSize(int rows, int columns) {
+    if ((rows != 0 || columns != 0) && !FindDataMatrixSize(rows, columns)) refuseOption(kDmSizeUsage);
+    Impl& impl = edit();
+    impl.DmRows = rows;
+    impl.DmColumns = columns;
+    impl.give("--dm-size");
+    return *this;
+}
+int EncodeOptions::DmRows() const { return get().DmRows; }
+int EncodeOptions::DmColumns() const { return get().DmColumns; }
+EncodeOptions& EncodeOptions::DlStem(std::string_view stem) {
+    if (const std::string refusal = DigitalLinkStemRefusal(stem); !refusal.empty()) refuseOption(refusal.c_str());
+    Impl& impl = edit();
+    impl.DlStem = std::string(stem);
+    impl.give("--dl-stem");
+    return *this;
+}
+std::string EncodeOptions::DlStem() const { return get().DlStem; }
 
 // ---- RenderOptions ----
 
@@ -332,16 +378,30 @@ Symbol Encode(std::string_view type, std::string_view data, const EncodeOptions&
         if (!FindCodeType(type, params.CodeType, bookland))
             throw Error(ErrorCategory::Option, "unknown type " + std::string(type));
         params.Ratio = o.Ratio;
+        for (const char* option : o.Given)
+            if (const std::string refusal = MatrixOptionRefusal(option, params.CodeType); !refusal.empty())
+                throw Error(ErrorCategory::Option, refusal);
+        params.QrEcc = o.Ecc;
+        params.QrVersion = o.QrVersion;
+        params.DmRows = o.DmRows;
+        params.DmColumns = o.DmColumns;
+        params.DlStem = o.DlStem;
         const std::string addon = CheckAddon(params.CodeType, bookland, o.Lenient, o.Addon);
         TCheckedData checked = CheckData(params, bookland, o.Lenient, data);
         StoreAddon(params, addon);
         StoreCaption(params, checked.Caption);
         CheckCaptionLength(checked.Caption, params.CodeType);
         const TSymbol encoded = varlen::Encode(params);
-        symbol->Modules.reserve(encoded.Modules.size());
-        for (const std::uint8_t module : encoded.Modules) symbol->Modules += module ? '1' : '0';
-        symbol->Type = DataRuleOf(params.CodeType, bookland).name;
-        symbol->Data = utf8OfLatin1(checked.Data);
+        const int columns = encoded.Kind == TBarKind::Matrix ? encoded.Columns : 0;
+        symbol->Modules.reserve(encoded.Modules.size() + encoded.Rows);
+        for (std::size_t i = 0; i < encoded.Modules.size(); ++i) {
+            symbol->Modules += encoded.Modules[i] ? '1' : '0';
+            if (columns && (i + 1) % static_cast<std::size_t>(columns) == 0) symbol->Modules += '\n';
+        }
+        const TDataRule& rule = DataRuleOf(params.CodeType, bookland);
+        symbol->Type = rule.name;
+        // QR Code's data is UTF-8 already; every other type's Latin-1.
+        symbol->Data = rule.chars == TDataChars::Text ? checked.Data : utf8OfLatin1(checked.Data);
         symbol->Addon = params.CodeAddon;
         return Access::Make(std::move(symbol));
     } catch (...) {

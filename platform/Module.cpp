@@ -53,7 +53,10 @@ const void* LoadModule(const char* fileName, const char* entry, const std::funct
         }
     };
     for (const std::string& path : moduleCandidates(fileName)) {
-        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Lazily bound: of the thousands of functions cairo and its libraries bring, a run calls a
+        // few dozen, and resolving them all at once took a third of a one-label SVG's time. The
+        // module and the libraries it needs are found and checked here all the same.
+        void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!handle) {
             note(path, ::dlerror());
             continue;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The fonts kept between runs: reading, checking and writing $XDG_CACHE_HOME/varlen/fonts (or the
-// fallbacks of cacheFileName).
+// The fonts kept between runs: reading, checking and writing $XDG_CACHE_HOME/varlen/fonts (or
+// where a user without a cache folder keeps it).
 //
 // The file is text, one item a line, fields separated by tabs:
 //   varlen fonts 2
@@ -52,42 +52,44 @@ std::string xdgFolder(const char* name, const char* fallback) {
     return home.empty() ? std::string() : home + fallback;
 }
 
-// Whether a file under `folder` could be written: the nearest folder of it (or above it) that
-// exists is one this process may write into.
-bool couldWriteUnder(std::string folder) {
-    for (;;) {  // "/" is always there
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
-        const auto slash = folder.find_last_of('/');
-        if (errno != ENOENT || slash == std::string::npos) return false;
-        folder = slash == 0 ? "/" : folder.substr(0, slash);
+// True when `folder` exists (made if need be) and this process may write in it.
+bool writableFolder(const std::string& folder) {
+    try {
+        MakeFolders(folder + "/fonts");
+    } catch (const std::exception&) {
+        return false;
     }
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-// A folder of this user's own in the temporary folder, made if need be: private (0700), its owner
-// this user and no link, or empty, since any user may have put something under that name.
-std::string privateTemporaryFolder() {
-    std::string base = environment("TMPDIR");
-    if (base.empty() || base[0] != '/') base = "/tmp";
-    const std::string folder = base + "/varlen-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+// A folder of this user's alone in a folder others write too (the temporary folder): made with
+// no access for others, and used only when it is a real folder owned by this user that nobody
+// else may read or write, so that no other user can plant or read its file.
+bool privateFolder(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
-        return {};
-    return folder;
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0 && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-// Where the fonts are kept: $XDG_CACHE_HOME/varlen/fonts (~/.cache/varlen/fonts). A service's user
-// often has no home it may write (HOME=/nonexistent), and without the file every run of such a
-// program pays fontconfig's start and FreeType's glyphs again, three times the cost of a label; so
-// then $XDG_RUNTIME_DIR/varlen/fonts, or fonts in a folder of the user's own in the temporary folder.
-std::string cacheFileName() {
-    const std::string cache = xdgFolder("XDG_CACHE_HOME", "/.cache");
-    if (!cache.empty() && couldWriteUnder(cache + "/varlen")) return cache + "/varlen/fonts";
+// The folder the cache file lives in: the user's cache folder; for a user without one that can
+// be written (a service's account with HOME=/nonexistent, a read-only home) the session's runtime
+// folder, else a private folder in the temporary folder. Without a cache every run would start
+// fontconfig and FreeType anew, which costs more than the rest of a label. Empty: none at all.
+std::string cacheFolder() {
+    // The home folder itself is never made: a service's HOME=/nonexistent stays so even for root.
+    const std::string home = environment("HOME");
+    struct stat st {};
+    const bool hasHome = !home.empty() && ::stat(home.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const std::string xdg = environment("XDG_CACHE_HOME");
+    const std::string user = !xdg.empty() && xdg[0] == '/' ? xdg : hasHome ? home + "/.cache" : std::string();
+    if (!user.empty() && writableFolder(user + "/varlen")) return user + "/varlen";
     const std::string runtime = environment("XDG_RUNTIME_DIR");
-    if (!runtime.empty() && runtime[0] == '/' && couldWriteUnder(runtime + "/varlen")) return runtime + "/varlen/fonts";
-    const std::string temporary = privateTemporaryFolder();
-    return temporary.empty() ? std::string() : temporary + "/fonts";
+    if (!runtime.empty() && runtime[0] == '/' && writableFolder(runtime + "/varlen")) return runtime + "/varlen";
+    std::string temporary = environment("TMPDIR");
+    if (temporary.empty() || temporary[0] != '/') temporary = "/tmp";
+    const std::string own = temporary + "/varlen-" + std::to_string(::geteuid());
+    return privateFolder(own) ? own : std::string();
 }
 
 // A file's identity and version: inode, size and modification time; "-" when it is not there.
@@ -236,8 +238,9 @@ TFontCache& TFontCache::Process() {
 }
 
 TFontCache::TFontCache() {
-    file_ = cacheFileName();
-    if (file_.empty()) return;
+    const std::string folder = cacheFolder();
+    if (folder.empty()) return;
+    file_ = folder + "/fonts";
     read();
     if (fingerprint_.empty()) fingerprint_ = fingerprint(nullptr, configFiles_);
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // What the runs of a program keep of fonts between them, in $XDG_CACHE_HOME/varlen/fonts
-// (~/.cache/varlen/fonts): fontconfig's answers, and per font file its metrics, the characters
+// (~/.cache/varlen/fonts; for a user without a cache folder it may write, such as a service's
+// account, $XDG_RUNTIME_DIR/varlen/fonts or a folder of the user's own in the temporary folder,
+// /tmp/varlen-UID/fonts): fontconfig's answers, and per font file its metrics, the characters
 // measured and the small glyphs drawn. A run that draws a label it has drawn before then asks
 // neither fontconfig nor FreeType anything: fontconfig reads some fifty configuration files before
 // its first answer, and FreeType starts, opens the face and renders every glyph, which together
@@ -15,8 +17,6 @@
 // - what is kept of a font file stands while that file is unchanged (inode, size, time);
 // - every number lies within the range the fonts allow: a file that fails any check is not used
 //   (a size of glyphs that fails, that size), and the run writes it anew.
-// Where the cache folder cannot be written (a service's user without a home), the file is
-// $XDG_RUNTIME_DIR/varlen/fonts, or fonts in a private folder varlen-UID of the temporary folder.
 // What a run adds is written when the process ends, whole or not at all; several processes may
 // end together, the last one's file stands. A cache that cannot be read or written is not used.
 // Safe from any thread.

@@ -24,6 +24,8 @@ RUNTIME=(
   libfreetype6 libfontconfig1 libjpeg62-turbo zlib1g libpng16-16 libcairo2 libcups2
   # reading symbols back (--verify, the window's status bar)
   libzxing2
+  # the two-dimensional symbols' encoders: QR Code and Data Matrix ECC 200
+  libqrencode4 libdmtx0b
   # fonts: Liberation Sans is metric-compatible with Arial
   fonts-liberation fontconfig
 )
@@ -36,6 +38,8 @@ BUILD=(
   libjpeg62-turbo-dev zlib1g-dev libcups2-dev
   # reading every symbol back before it is written (--verify, the window's status bar): zxing-cpp
   libzxing-dev
+  # the two-dimensional symbols' encoders, loaded on first use: QR Code and Data Matrix ECC 200
+  libqrencode-dev libdmtx-dev
   # vector files (SVG, PDF, EPS) and their text: cairo, FreeType, fontconfig
   libcairo2-dev libfreetype-dev libfontconfig-dev
   # the static archives varlen-cli is linked with besides those (FreeType's and fontconfig's own
@@ -48,7 +52,7 @@ TEST=(
   # fuzzing and the sanitizers' runtimes
   clang-14 libfuzzer-14-dev libclang-rt-14-dev valgrind
   # independent oracles used by the tests
-  zxing-cpp-tools zbar-tools zint libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
+  zxing-cpp-tools zbar-tools zint dmtx-utils libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
   imagemagick python3 python3-pil poppler-utils ghostscript
   # desktop checks: a virtual X server, a small window manager, input and the clipboard
   xvfb xauth openbox xdotool xclip x11-utils

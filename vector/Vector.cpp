@@ -9,12 +9,24 @@
 #include "platform/CupsPrint.h"
 #include "platform/Errors.h"
 #include "platform/Module.h"
+#include "raster/FontLookup.h"
 #include "vector/VectorModule.h"
 
 namespace varlen {
 namespace {
 
 constexpr const char* kModuleFile = "libvarlen-vector.so";
+
+// The module draws text in the faces the raster surface finds, through the same lookup: a run
+// that finds its answer kept from an earlier run never starts fontconfig, whose configuration
+// costs several times the rest of a one-label SVG.
+bool findFont(const std::string& family, std::string& path, int& index) {
+    const TFontFile file = LookUpFontFile(family);
+    if (file.Path.empty()) return false;
+    path = file.Path;
+    index = file.Index;
+    return true;
+}
 
 const TVectorModule* loadModule(std::string* failure) {
     std::string reason;
@@ -23,8 +35,13 @@ const TVectorModule* loadModule(std::string* failure) {
         return m->Version == kVectorModuleVersion && m->SourceSize == sizeof(TVectorSource) &&
                m->OptionsSize == sizeof(TVectorOptions) && m->PagesOptionsSize == sizeof(TPdfPagesOptions);
     }, reason);
-    if (!module) *failure = "SVG, PDF and EPS output is not available: " + reason;
-    return static_cast<const TVectorModule*>(module);
+    if (!module) {
+        *failure = "SVG, PDF and EPS output is not available: " + reason;
+        return nullptr;
+    }
+    const auto* vector = static_cast<const TVectorModule*>(module);
+    vector->SetFontFinder(&findFont);
+    return vector;
 }
 
 const TVectorModule& vectorModule(const std::string& name = {}) {

@@ -13,8 +13,12 @@
 namespace varlen {
 
 // Raised whenever the surfaces the module draws on change shape (2: text metrics give line heights;
-// 3: cells of an em, documents of many pages).
-constexpr int kVectorModuleVersion = 3;
+// 3: cells of an em, documents of many pages; 4: the program finds the fonts).
+constexpr int kVectorModuleVersion = 4;
+
+// Where a family's font file is, as the program finds it (with what its earlier runs kept):
+// false when it has no answer, and the module asks fontconfig itself.
+using TFontFinder = bool (*)(const std::string& family, std::string& path, int& index);
 
 struct TVectorModule {
     int Version;
@@ -29,6 +33,8 @@ struct TVectorModule {
     std::size_t PagesOptionsSize;  // sizeof(TPdfPagesOptions)
     // A new document of many pages (OpenPdfPages), owned by the caller.
     TPdfPages* (*OpenPdfPages)(const TPdfPagesOptions& options, TByteSink sink);
+    // Called once, as soon as the module is loaded, with the program's font finder.
+    void (*SetFontFinder)(TFontFinder finder);
 };
 
 }  // namespace varlen

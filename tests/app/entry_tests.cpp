@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Symbology selection, data entry and the menu settings, driven through the widgets.
+#include <QImage>
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -228,6 +229,8 @@ TEST_F(WindowTest, TextReachesTheControlAsLatin1) {
 
 // The status bar says how the symbol will differ from the data typed, and is empty when it does not.
 TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
+    std::string euros;  // 800 characters of 3 UTF-8 bytes: more than QR Code's 2330 bytes
+    for (int i = 0; i < 800; ++i) euros += "\xE2\x82\xAC";
     struct Case {
         int entry;
         std::string stored, addon;  // the entry's data and add-on in the settings file
@@ -257,6 +260,15 @@ TEST_F(WindowTest, StatusNoteTellsHowTheSymbolDiffers) {
         {15, "01)09501101530003", "", "GS1-128: the data must begin with an AI in parentheses such as (01)"},
         {16, "1234567890123", "", ""},
         {16, "12345678901234", "", "ITF-14: check digit 4 is wrong, expected 1"},
+        // The two-dimensional symbols: QR Code takes any text, Data Matrix Latin-1; GS1 and capacity
+        // refusals as the engine words them.
+        {17, "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "", ""},
+        {17, euros, "",
+         "QR Code: the data does not fit in version 40 at error correction level M, which holds at most 5592 digits or 2330 "
+         "bytes"},
+        {18, "a\xE2\x82\xAC", "", "\"\xE2\x82\xAC\" at position 2 drawn as \"?\""},
+        {19, "(01)09506000134352(02)09506000134352", "", "AI (02): not allowed together with AI (01)"},
+        {20, "(90)X", "", "GS1 Digital Link: the data holds no primary key such as AI (01), (00), (253), (414) or (8004)"},
         {2, "03600029145", "12x45", "add-on \"12x45\" drawn as 12"},
         {1, "400638133393", "1234", "add-on \"1234\" drawn as 12"},
         {1, "400638133393", "7", "add-on \"7\" left out: it takes 2 or 5 digits"},
@@ -300,6 +312,11 @@ TEST_F(WindowTest, StatusBarSaysWhetherTheSymbolReadsBack) {
         {16, "1234567890123", "", "reads as 12345678901231"},
         {10, "12345", "", "not read back: the decoder does not read Postnet"},
         {13, "1234", "", "not read back: the decoder does not read MSI Plessey"},
+        // The matrix symbols as their text or URI; Data Matrix is not found in modules of one pixel.
+        {17, "Hello", "", "reads as Hello"},
+        {19, "(01)09506000134352(10)AB(17)271231", "", "does not read back: modules of 1 dot"},
+        {20, "(01)09506000134352(10)AB(17)271231", "", "reads as https://id.gs1.org/01/09506000134352/10/AB?17=271231"},
+        {18, "Hello", "", "does not read back: modules of 1 dot"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.stored);
@@ -349,10 +366,10 @@ TEST_F(WindowTest, StatusBarSaysWhetherTheSymbolReadsBack) {
     EXPECT_NE(w.ReadBackNote->toolTip().indexOf("Code 128 asks for 10 modules (50 pixels)"), -1);
 }
 
-// The two logistics entries, key by key: while the data is incomplete the status bar says what is
-// missing and no box opens; the data is stored under the entry's own index and comes back at the
-// next start; the saved carton label reads back in ZXingReader (with GS1-128's symbology
-// identifier ]C1) and zbarimg.
+// The logistics and two-dimensional entries, key by key: while the data is incomplete the status
+// bar says what is missing and no box opens; the data is stored under the entry's own index and
+// comes back at the next start; the saved label reads back in ZXingReader (with the symbology
+// identifier) and zbarimg or dmtxread.
 TEST_F(WindowTest, LogisticsEntriesAreTypedIntoRememberedAndRead) {
     if (!test::haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
     const struct {
@@ -362,7 +379,15 @@ TEST_F(WindowTest, LogisticsEntriesAreTypedIntoRememberedAndRead) {
         const char* rest;     // typed after it
         const char* zxing;    // identifier and transmitted bytes
         const char* zbar;
+        const char* dmtx = nullptr;  // Data Matrix: what dmtxread reads instead of zbar
     } rows[] = {
+        // The two-dimensional entries: no add-on box; drawn square with the module size chosen.
+        {17, "Hello,", "", " World", "]Q1Hello, World", "Hello, World"},
+        {18, "Data", "", " Matrix", "]d1Data Matrix", "", "Data Matrix"},
+        {19, "(01)0950600013435", "AI (01): 13 digits, expected 14", "2(10)ABC", "]d2" "0109506000134352" "10ABC", "",
+         "\x1d" "0109506000134352" "10ABC"},
+        {20, "(10)AB", "AI (10): needs AI (01), (02), (03), (8006) or (8026)", "(01)09506000134352",
+         "]Q1https://id.gs1.org/01/09506000134352/10/AB", "https://id.gs1.org/01/09506000134352/10/AB"},
         {15, "(01)0950110153000", "AI (01): 13 digits, expected 14", "3(17)260101(10)ABC",
          "]C1" "01095011015300031726010110ABC", "01095011015300031726010110ABC"},
         {15, "(10)AB(", "GS1-128: unbalanced parentheses, \"(\" at position 7 is not closed", "01)09501101530003",
@@ -379,6 +404,7 @@ TEST_F(WindowTest, LogisticsEntriesAreTypedIntoRememberedAndRead) {
         SCOPED_TRACE(r.partial);
         pick(w.ComboBox1, r.entry);
         EXPECT_EQ(w.Edit2->text(), "") << "no add-on";
+        EXPECT_EQ(w.Edit2->isEnabled(), r.entry < 17);
         EXPECT_EQ(w.Barcode1->Bar_Ratio(), r.entry == 16 ? Ratio_3 : Ratio_2) << "GS1's ratio for ITF-14";
         w.Edit1->clear();
         for (const char c : std::string(r.partial)) {
@@ -399,7 +425,14 @@ TEST_F(WindowTest, LogisticsEntriesAreTypedIntoRememberedAndRead) {
         w.SaveBarcode1->trigger();
         settle();
         EXPECT_EQ(test::zxingIdentified(file.toStdString()), r.zxing);
-        EXPECT_EQ(test::zbarRaw(file.toStdString()), r.zbar);
+        if (r.dmtx) EXPECT_EQ(test::dmtxRaw(file.toStdString()), r.dmtx);
+        else EXPECT_EQ(test::zbarRaw(file.toStdString()), r.zbar);
+        if (r.entry == 17 || r.entry == 18) {  // square, the modules and quiet zones doubled, the margin too
+            const QImage picture(file);
+            const TSymbol& symbol = w.Barcode1->Symbol();
+            EXPECT_EQ(picture.width(), picture.height());
+            EXPECT_EQ(picture.width(), 2 * (2 * 2 + symbol.Columns + 2 * symbol.QuietModules));
+        }
     }
     // The next start comes back to ITF-14 and its data; GS1-128 keeps its own.
     start();

@@ -29,7 +29,7 @@ TEST_F(WindowTest, FirstStartWithoutFile) {
     EXPECT_EQ(w.Barcode1->Bar_Fontname(), "Arial");
     EXPECT_EQ(w.ComboBox1->currentIndex(), 2);
     EXPECT_EQ(w.ComboBox1->currentText(), "Code UPC-A");
-    EXPECT_EQ(w.ComboBox1->count(), 17);
+    EXPECT_EQ(w.ComboBox1->count(), 21);
     EXPECT_EQ(w.lblType, "2");
     EXPECT_EQ(w.Edit1->text(), "");
     EXPECT_EQ(w.Edit1->MaxLength(), 11);
@@ -66,7 +66,11 @@ TEST_F(WindowTest, StoredSymbologyEntry) {
         {"MSI Plessey", "13", 13, MSI_Plessey, 50, "MSI Plessey"},
         {"GS1-128: the human form with its parentheses", "15", 15, GS1_128, 72, "GS1-128"},
         {"ITF-14: 14 digits with the check digit", "16", 16, ITF14, 14, "ITF-14"},
-        {"beyond the list: nothing selected, UPC-A", "17", -1, UPC_A, 11, ""},
+        {"QR Code: as much text as the settings file keeps", "17", 17, QRCode, 1023, "QR Code"},
+        {"Data Matrix", "18", 18, DataMatrix, 1023, "Data Matrix"},
+        {"GS1 DataMatrix", "19", 19, GS1_DataMatrix, 1023, "GS1 DataMatrix"},
+        {"GS1 Digital Link QR", "20", 20, GS1_DL_QR, 1023, "GS1 Digital Link QR"},
+        {"beyond the list: nothing selected, UPC-A", "21", -1, UPC_A, 11, ""},
         {"negative: nothing selected, UPC-A", "-3", -1, UPC_A, 11, ""},
     };
     for (const Case& c : cases) {

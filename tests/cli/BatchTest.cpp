@@ -65,6 +65,11 @@ TEST_F(CliBatch, ShortTypeNamesAreTheWindowsEntries) {
         // Bookland: "978" and the first nine characters, as the window's entry does.
         {"bookland", "EAN_13", "0306406152", "978030640615"},
         {"bookland", "EAN_13", "12345", "97812345"},
+        {"qr", "QRCode", "Hello", "Hello"},
+        {"datamatrix", "DataMatrix", "Hello", "Hello"},
+        {"gs1-datamatrix", "GS1_DataMatrix", "(01)09506000134352", "(01)09506000134352"},
+        {"gs1-qr", "GS1_QR", "(01)09506000134352", "(01)09506000134352"},
+        {"dl-qr", "GS1_DL_QR", "(01)09506000134352", "(01)09506000134352"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.shortForm);
@@ -170,7 +175,9 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
         const ProcessResult p = test::runProcess(args, "", outputGone);
         EXPECT_EQ(p.exitCode, r.exitCode);
         EXPECT_NE(p.err.find(r.err), std::string::npos) << p.err;
-        if (r.exitCode != 0) EXPECT_EQ(p.out, "");
+        if (r.exitCode != 0) {
+            EXPECT_EQ(p.out, "");
+        }
     }
     const ProcessResult help = cli({"--help"});
     for (const char* option : {"--dump", "--type", "--addon", "--ratio", "--module", "--rotate", "--height", "--text-height",
@@ -178,7 +185,7 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
                                "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland", "--jobs",
                                "--shard", "--csv", "--csv-delimiter", "--data-column", "{NAME}", "--text-line",
                                "--text-size", "--sheet NAME|SPEC", "--sheet list", "--copies", "--skip", "--outline",
-                               "--fit", "--verify"})
+                               "--fit", "--verify", "--ecc", "--qr-version", "--dm-size", "--dl-stem", "gs1-datamatrix", "dl-qr"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
@@ -508,7 +515,7 @@ TEST_F(CliBatch, ThreadsWriteTheSameFilesAndShardsSplitTheLines) {
     for (const char* ext : {"png", "gif", "svg"}) {
         SCOPED_TRACE(ext);
         std::map<std::string, std::string> runs;  // stderr per way of running
-        for (const std::vector<std::string> way : {std::vector<std::string>{"--jobs", "1"}, {"--jobs", "2"}, {"--jobs", "0"}}) {
+        for (const std::vector<std::string>& way : {std::vector<std::string>{"--jobs", "1"}, {"--jobs", "2"}, {"--jobs", "0"}}) {
             const std::string folder = std::string(ext) + way[1];
             std::vector<std::string> args = {"--batch", "-", "-o", file(folder + "/%03n." + ext), "--type", "code128b"};
             args.insert(args.end(), way.begin(), way.end());
@@ -576,6 +583,19 @@ TEST_F(CliBatch, VerifiedBatchWritesWhatReadsBack) {
     EXPECT_EQ(postnet.exitCode, 0);
     EXPECT_EQ(postnet.err, "varlen-cli: line 1: the symbol cannot be verified: the decoder does not read Postnet\n");
     EXPECT_EQ(filesUnder(dir / "p"), (std::vector<std::string>{"1.png", "2.png"}));
+    // Matrix symbols of different sizes on two threads, each compared as its URI or element string.
+    for (const char* type : {"dl-qr", "gs1-datamatrix"}) {
+        SCOPED_TRACE(type);
+        const std::string lines = "(01)09506000134352(21)1\n(01)09506000134352(10)AB-C(17)271231(21)X" +
+                                  std::string(19, '7') + "(240)" + std::string(30, 'B') +
+                                  "\n(01)09506000134352(3103)000500\n";
+        const ProcessResult matrix = cli({"--batch", "-", "--verify", "--jobs", "2", "--dpi", "203", "--type", type, "-o",
+                                          file(std::string(type) + "/%n.png")},
+                                         lines);
+        EXPECT_EQ(matrix.exitCode, 0);
+        EXPECT_EQ(matrix.err, "");
+        EXPECT_EQ(filesUnder(dir / type), (std::vector<std::string>{"1.png", "2.png", "3.png"}));
+    }
 }
 
 TEST_F(CliBatch, LabelPrinterResolutions) {

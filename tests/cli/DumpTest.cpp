@@ -84,6 +84,60 @@ TEST(CliDump, OneRowPerType) {
     }
 }
 
+// A module matrix is dumped row by row, a Digital Link QR Code's URI first. Data Matrix: the solid
+// edges of its finder left and at the bottom, the clock track at the top and right. QR Code: its
+// finders in three corners.
+TEST(CliDump, MatrixRows) {
+    const struct {
+        std::vector<std::string> args;
+        std::string uri;  // the line before the rows, or none
+        int rows, columns;
+    } rows[] = {
+        {{"--type", "datamatrix", "Hello"}, "", 12, 12},
+        {{"--type", "datamatrix", "--dm-size", "12x36", "Hello"}, "", 12, 36},
+        {{"--type", "gs1-datamatrix", "(01)09506000134352(10)ABC"}, "", 18, 18},
+        {{"--type", "qr", "Hello"}, "", 21, 21},
+        {{"--type", "qr", "--qr-version", "7", "--ecc", "L", "Hello"}, "", 45, 45},
+        {{"--type", "gs1-qr", "(01)09506000134352(10)ABC"}, "", 21, 21},
+        {{"--type", "dl-qr", "(01)09506000134352(10)AB C"}, "", 0, 0},  // refused: " " is no set 82 character
+        {{"--type", "dl-qr", "(01)09506000134352(10)AB/C"}, "https://id.gs1.org/01/09506000134352/10/AB%2FC", 29, 29},
+    };
+    for (const auto& r : rows) {
+        std::vector<std::string> args = {"--dump"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(args.back());
+        const ProcessResult p = cli(args);
+        if (r.rows == 0) {
+            EXPECT_EQ(p.exitCode, 1);
+            continue;
+        }
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        std::vector<std::string> l = lines(p.out);
+        if (!r.uri.empty()) {
+            ASSERT_FALSE(l.empty());
+            EXPECT_EQ(l.front(), r.uri);
+            l.erase(l.begin());
+        }
+        ASSERT_EQ(l.size(), static_cast<std::size_t>(r.rows));
+        for (const std::string& row : l) ASSERT_EQ(row.size(), static_cast<std::size_t>(r.columns));
+        if (args[2].find("datamatrix") != std::string::npos) {
+            EXPECT_EQ(l.back(), std::string(r.columns, '1'));
+            for (int i = 0; i < r.rows; ++i) {
+                EXPECT_EQ(l[i][0], '1');
+                EXPECT_EQ(l[i][r.columns - 1], i % 2 ? '1' : '0') << i;
+            }
+            for (int i = 0; i < r.columns; ++i) EXPECT_EQ(l[0][i], i % 2 ? '0' : '1') << i;
+        } else {
+            for (const int y : {0, r.rows - 7})
+                for (const int x : {0, r.columns - 7}) {
+                    if (y != 0 && x != 0) continue;
+                    EXPECT_EQ(l[y].substr(x, 7), "1111111");
+                    EXPECT_EQ(l[y + 2].substr(x, 7), "1011101");
+                }
+        }
+    }
+}
+
 TEST(CliDump, ModuleLineIsTheModuleRow) {
     // UPC-E 000000: check 0, parity BBBAAA (ISO/IEC 15420 tables).
     const ProcessResult p = cli({"--dump", "--type", "UPC_E", "000000"});

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Round trip through independent readers: every symbology that ZXingReader and zbarimg know is
+// Round trip through independent readers: every symbology that ZXingReader and zbarimg both know is
 // rendered at several module widths and all four rotations, written as BMP or PNG, decoded, and
 // the text compared with what was encoded. The pass rate per symbology and reader is printed;
 // every case must pass.
@@ -93,6 +93,10 @@ const Symbol kSymbols[] = {
     {"GS1-128", GS1_128, "(01)09501101530003(17)260101", "", "0109501101530003" "17260101",
      "0109501101530003" "17260101"},
     {"ITF-14", ITF14, "1234567890123", "", "12345678901231", "12345678901231"},
+    // QR Code with its quiet zone of 4 modules, a GS1 Digital Link one with its element strings below.
+    {"QR Code", QRCode, "Hello, World 123", "", "Hello, World 123", "Hello, World 123", true, 58},
+    {"GS1 Digital Link QR", GS1_DL_QR, "(01)09506000134352(10)AB12", "",
+     "https://id.gs1.org/01/09506000134352/10/AB12", "https://id.gs1.org/01/09506000134352/10/AB12", true, 58},
 };
 
 struct Rendering {

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // GS1-128 and ITF-14 as plain values: what a reader transmits for them, read back by ZXingReader and
 // zbarimg from a grey map the test draws of the module row (3 pixels a module, 10 modules of quiet
-// zone, no bearers).
+// zone, no bearers). GS1 Digital Link URIs, and the GS1 QR Code made here against libqrencode.
 #include <gtest/gtest.h>
 
+#include <qrencode.h>
+
 #include "engine/GS1.h"
+#include "engine/MatrixSymbol.h"
 #include "support/Readers.h"
 #include "support/RunProcess.h"
 #include "support/ScratchFolder.h"
@@ -37,15 +40,15 @@ TEST(Gs1_128, ElementStringsReadBack) {
     } rows[] = {
         {"(01)09501101530003(17)260101(10)ABC", "01095011015300031726010110ABC", "predefined lengths need no separator"},
         {"(10)ABC123(01)09501101530003", "10ABC123\x1d" "0109501101530003", "a batch before the GTIN ends with FNC1"},
-        {"(00)106141412345678908(3103)001250(20)07", "00106141412345678908310300125020" "07", "SSCC, measure, variant"},
-        {"(402)12345678901234560(422)276(421)27610115", "40212345678901234560\x1d" "422276\x1d" "42127610115",
+        {"(01)09501101530003(3103)001250(20)07", "0109501101530003310300125020" "07", "GTIN, measure, variant"},
+        {"(01)09501101530003(422)276(402)12345678901234560", "0109501101530003422276\x1d" "40212345678901234560",
          "fixed lengths outside the predefined table are separated"},
-        {"(7003)2402291230(8018)123456789012345675", "70032402291230\x1d" "8018123456789012345675", "leap day, GSRN"},
+        {"(01)09501101530003(7003)2402291230(10)A", "010950110153000370032402291230\x1d" "10A", "leap day"},
         {"(8003)00614141000418A-1(253)4000001000005", "800300614141000418A-1\x1d" "2534000001000005", "GRAI, GDTI"},
-        {"(17)261200(30)12(37)5", "17261200" "3012\x1d" "375", "day 00 is the month's end"},
+        {"(01)09501101530003(17)261200(30)12", "0109501101530003" "17261200" "3012", "day 00 is the month's end"},
         {"(410)4000001000005(411)4000001000005(90)abc_xyz", "41040000010000054114000001000005" "90abc_xyz",
          "GLNs, lower case"},
-        {"(21)!\"%&'*+,-./:;<=>?_z", "21!\"%&'*+,-./:;<=>?_z", "the punctuation of set 82"},
+        {"(90)!\"%&'*+,-./:;<=>?_z", "90!\"%&'*+,-./:;<=>?_z", "the punctuation of set 82"},
         {"(01)09501101530003(10)12345678901234567890(21)ABCDEFG",
          "0109501101530003" "1012345678901234567890\x1d" "21ABCDEFG", "48 characters exactly"},
     };
@@ -89,6 +92,75 @@ TEST(Itf14, CheckDigitAndRatioReadBack) {
         // ]I1: ZXingReader found the modulo-10 check digit valid.
         EXPECT_EQ(zxingIdentified(file), "]I1" + std::string(r.digits));
         EXPECT_EQ(zbarRaw(file), r.digits);
+    }
+}
+
+}  // namespace
+}  // namespace varlen
+
+namespace varlen {
+namespace {
+
+// GS1 Digital Link URIs: the first key and its qualifiers in the standard's order as the path, the
+// other AIs as query attributes in the order of the data, values percent-encoded but for the
+// unreserved characters; refused without a key, with a second one or with an AI no URI carries.
+TEST(DigitalLink, UrisOfTheElements) {
+    const struct {
+        const char* human;
+        const char* stem;
+        const char* uri;  // or the refusal
+    } rows[] = {
+        {"(01)09506000134352", kDefaultDigitalLinkStem, "https://id.gs1.org/01/09506000134352"},
+        {"(21)12(17)271231(10)A1(01)09506000134352(22)X", "https://example.com/",
+         "https://example.com/01/09506000134352/22/X/10/A1/21/12?17=271231"},
+        {"(01)09506000134352(235)T1(3103)000500", "http://shop.example/dl",
+         "http://shop.example/dl/01/09506000134352/235/T1?3103=000500"},
+        {"(01)09506000134352(10)!\"%&'*+,-./:;<=>?_z", kDefaultDigitalLinkStem,
+         "https://id.gs1.org/01/09506000134352/10/%21%22%25%26%27%2A%2B%2C-.%2F%3A%3B%3C%3D%3E%3F_z"},
+        {"(414)9506000134352(254)A-1", kDefaultDigitalLinkStem, "https://id.gs1.org/414/9506000134352/254/A-1"},
+        {"(8004)0950600013435X(7040)1ABC", kDefaultDigitalLinkStem, "https://id.gs1.org/8004/0950600013435X/7040/1ABC"},
+        {"(00)106141412345678908(4300)ACME(403)R1", kDefaultDigitalLinkStem,
+         "https://id.gs1.org/00/106141412345678908?4300=ACME&403=R1"},
+        {"(01)09506000134352(10)A(10)A", kDefaultDigitalLinkStem, "https://id.gs1.org/01/09506000134352/10/A"},
+        {"(90)X", kDefaultDigitalLinkStem,
+         "GS1 Digital Link: the data holds no primary key such as AI (01), (00), (253), (414) or (8004)"},
+        {"(00)106141412345678908(01)09506000134352(3300)000100", kDefaultDigitalLinkStem,
+         "GS1 Digital Link: AI (01) is a second primary key besides AI (00)"},
+        {"(01)09506000134352(22)A(235)B", kDefaultDigitalLinkStem,
+         "GS1 Digital Link: AI (235) is neither a key qualifier of AI (01) in this URI nor a data attribute"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.human);
+        std::string uri;
+        try {
+            uri = digitalLinkUri(parseGS1(r.human), r.stem);
+        } catch (const EOverflow& e) {
+            uri = e.what();
+        }
+        EXPECT_EQ(uri, r.uri);
+    }
+}
+
+// The QR Code with FNC1 first is ours: its function patterns (finders and separators, timing,
+// alignment patterns, version information) are libqrencode's in every version.
+TEST(Gs1Qr, FunctionPatternsAreLibqrencodes) {
+    for (int version = 1; version <= 40; ++version) {
+        SCOPED_TRACE(version);
+        TQrMatrix ours;
+        ASSERT_TRUE(EncodeQrFnc1("0109506000134352", version, TQrEcc::L, ours));
+        ASSERT_EQ(ours.version, version);
+        QRcode* theirs = QRcode_encodeString("A", version, QR_ECLEVEL_L, QR_MODE_8, 1);
+        ASSERT_NE(theirs, nullptr);
+        ASSERT_EQ(ours.size, theirs->width);
+        int compared = 0;
+        for (int i = 0; i < theirs->width * theirs->width; ++i) {
+            const unsigned char flags = theirs->data[i];
+            if (!(flags & 0x80) || (flags & 0x04)) continue;  // data and the mask's format information
+            ++compared;
+            ASSERT_EQ(ours.modules[static_cast<std::size_t>(i)], flags & 1) << "module " << i % ours.size << ", " << i / ours.size;
+        }
+        EXPECT_GT(compared, 190);
+        QRcode_free(theirs);
     }
 }
 

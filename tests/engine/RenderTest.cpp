@@ -182,7 +182,24 @@ INSTANTIATE_TEST_SUITE_P(
                  {166, 80}},
         // Postnet: 1/8 inch = 12 pixels a side at 96 dpi; FIM keeps its size.
         SizeCase{"Postnet quiet zones", {.type = Postnet, .data = "12345", .quietZones = true}, {162, 27}},
-        SizeCase{"FIM has none", {.type = Postnet_FIM, .data = "A", .quietZones = true}, {52, 75}}));
+        SizeCase{"FIM has none", {.type = Postnet_FIM, .data = "A", .quietZones = true}, {52, 75}},
+        // Module matrices: square modules of p dots and their quiet zone, always; QR Code "Hello" is
+        // version 1 (21 modules) with 4 a side, Data Matrix "Hello" 12 x 12 with 1.
+        SizeCase{"QR Code", {.type = QRCode, .data = "Hello"}, {29, 29}},
+        SizeCase{"QR Code at SC9: 2 dots a module", {.type = QRCode, .data = "Hello", .module = SC9}, {58, 58}},
+        SizeCase{"QR Code at 600 dpi: 8 dots a module", {.type = QRCode, .data = "Hello", .dpi = 600}, {232, 232}},
+        SizeCase{"Data Matrix, the quiet zones asked for or not", {.type = DataMatrix, .data = "Hello", .quietZones = true},
+                 {14, 14}},
+        SizeCase{"the bar height does not stretch a matrix", {.type = DataMatrix, .data = "Hello", .heightPercent = 20},
+                 {14, 14}},
+        // GS1 DataMatrix 16 x 16 and two lines of f = nearest(5.5) = 6 below: the first 54 wide (18
+        // characters of 3) sets the width, and "(10)A" joins it only where both fit in it.
+        SizeCase{"GS1 DataMatrix with its element strings", {.type = GS1_DataMatrix, .data = "(01)09506000134352(10)A"},
+                 {54, 18 + 2 * 6}},
+        SizeCase{"GS1 DataMatrix without them", {.type = GS1_DataMatrix, .data = "(01)09506000134352(10)A", .humanReadable = false},
+                 {18, 18}},
+        SizeCase{"a matrix turned", {.type = GS1_DataMatrix, .data = "(01)09506000134352(10)A", .rotation = rotate_090},
+                 {30, 54}}));
 
 // ---------------------------------------------------------------------------------------------
 // Pixel module width p for SC0..SC9, measured as (W - 1) / 67 on an EAN-8.

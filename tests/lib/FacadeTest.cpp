@@ -43,26 +43,49 @@ TEST(Facade, RefusesWhatTheCommandLineRefuses) {
     struct Row {
         const char* type;
         std::string data;
-        std::string addon;
+        std::vector<std::string> cliOptions;  // varlen-cli's options of the same EncodeOptions
         varlen::ErrorCategory category;
         const char* message;
+        varlen::EncodeOptions options = {};
     };
+    using Level = varlen::QrLevel;
     const Row rows[] = {
-        {"ean13", "4006381333932", "", varlen::ErrorCategory::Data, "check digit 2 is wrong for 400638133393, expected 1"},
-        {"ean13", "12AB", "", varlen::ErrorCategory::Data, "ean13 cannot carry \"A\" at position 3; it takes digits only"},
-        {"ean13", "", "", varlen::ErrorCategory::Data, "the data is empty"},
-        {"upca", "036000291453", "", varlen::ErrorCategory::Data, "check digit 3 is wrong for 03600029145, expected 2"},
-        {"code128b", "A\tB", "", varlen::ErrorCategory::Data,
+        {"ean13", "4006381333932", {}, varlen::ErrorCategory::Data, "check digit 2 is wrong for 400638133393, expected 1"},
+        {"ean13", "12AB", {}, varlen::ErrorCategory::Data, "ean13 cannot carry \"A\" at position 3; it takes digits only"},
+        {"ean13", "", {}, varlen::ErrorCategory::Data, "the data is empty"},
+        {"upca", "036000291453", {}, varlen::ErrorCategory::Data, "check digit 3 is wrong for 03600029145, expected 2"},
+        {"code128b", "A\tB", {}, varlen::ErrorCategory::Data,
          "code128b cannot carry U+0009 at position 2; it takes letters, digits, space and punctuation (ASCII 32 to 127)"},
-        {"ean13", "400638133393", "1234", varlen::ErrorCategory::Data, "--addon 1234: an add-on has 2 or 5 digits"},
-        {"ean13", std::string("12\xff", 3), "", varlen::ErrorCategory::Data,
+        {"ean13", "400638133393", {"--addon", "1234"}, varlen::ErrorCategory::Data, "--addon 1234: an add-on has 2 or 5 digits",
+         varlen::EncodeOptions().Addon("1234")},
+        {"ean13", std::string("12\xff", 3), {}, varlen::ErrorCategory::Data,
          "the data is not valid UTF-8 (byte 3 is 0xFF)"},
-        {"qrcode-x", "1", "", varlen::ErrorCategory::Option, "unknown type qrcode-x"},
+        {"qrcode-x", "1", {}, varlen::ErrorCategory::Option, "unknown type qrcode-x"},
+        // The two-dimensional symbols: their data, their capacity, and their options with a type
+        // they do not go with.
+        {"datamatrix", "caf\xc3\xa9 \xe2\x82\xac", {}, varlen::ErrorCategory::Data,
+         "datamatrix cannot carry \"\xe2\x82\xac\" at position 6; it takes the characters of Latin-1 (ISO 8859-1)"},
+        {"qr", std::string(35, '1'), {"--qr-version", "1"}, varlen::ErrorCategory::Data,
+         "QR Code: the data does not fit in version 1 at error correction level M, which holds at most 34 digits or 14 bytes",
+         varlen::EncodeOptions().QrVersion(1)},
+        {"qr", std::string(7090, '1'), {"--ecc", "H"}, varlen::ErrorCategory::Data,
+         "QR Code: the data does not fit in version 40 at error correction level H, which holds at most 3057 digits or 1273 "
+         "bytes",
+         varlen::EncodeOptions().Ecc(Level::H)},
+        {"gs1-qr", "(01)09506000134353", {}, varlen::ErrorCategory::Data, "AI (01): check digit 3 is wrong, expected 2"},
+        {"qr", "Varlen", {"--dm-size", "10x10"}, varlen::ErrorCategory::Option,
+         "--dm-size goes with --type datamatrix or gs1-datamatrix", varlen::EncodeOptions().DmSize(10, 10)},
+        {"gs1-qr", "(01)09506000134352", {"--dl-stem", "https://example.com"}, varlen::ErrorCategory::Option,
+         "--dl-stem goes with --type dl-qr", varlen::EncodeOptions().DlStem("https://example.com")},
+        {"datamatrix", "Varlen", {"--ecc", "Q"}, varlen::ErrorCategory::Option, "--ecc goes with --type qr, gs1-qr or dl-qr",
+         varlen::EncodeOptions().Ecc(Level::Q)},
+        {"ean13", "400638133393", {"--qr-version", "2"}, varlen::ErrorCategory::Option,
+         "--qr-version goes with --type qr, gs1-qr or dl-qr", varlen::EncodeOptions().QrVersion(2)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.type + (": " + row.data));
         try {
-            varlen::Encode(row.type, row.data, varlen::EncodeOptions().Addon(row.addon));
+            varlen::Encode(row.type, row.data, row.options);
             ADD_FAILURE() << "not refused";
         } catch (const varlen::Error& e) {
             EXPECT_EQ(e.Category(), row.category);
@@ -70,12 +93,12 @@ TEST(Facade, RefusesWhatTheCommandLineRefuses) {
         }
         // varlen-cli's own words for the same data.
         std::vector<std::string> args = {VARLEN_CLI, "--type", row.type, "--dump", row.data};
-        if (!row.addon.empty()) args.insert(args.end() - 1, {"--addon", row.addon});
+        args.insert(args.end() - 1, row.cliOptions.begin(), row.cliOptions.end());
         const auto cli = varlen::test::runProcess(args);
         EXPECT_NE(cli.err.find(row.message), std::string::npos) << cli.err;
         // And the C interface's.
         char error[256] = "x";
-        if (row.addon.empty()) {
+        if (row.cliOptions.empty()) {
             EXPECT_EQ(varlen_encode(row.type, row.data.c_str(), 1, error, sizeof error), nullptr);
             EXPECT_STREQ(error, row.message);
         }
@@ -104,6 +127,14 @@ TEST(Facade, OptionsOutsideTheirRangesAreRefusedAtOnce) {
         {[](varlen::RenderOptions& o) { o.Rotate(45); }, nullptr, {"--rotate", "45"}},
         {[](varlen::RenderOptions& o) { o.Module(10); }, nullptr, {"--module", "SC10"}},
         {[](varlen::RenderOptions& o) { o.Foreground(0x1000000); }, nullptr, {"--fg", "1000000"}},
+        // The two-dimensional symbols' options, set on EncodeOptions.
+        {[](varlen::RenderOptions&) { varlen::EncodeOptions().QrVersion(41); }, "--qr-version takes 1 to 40",
+         {"--type", "qr", "--qr-version", "41"}},
+        {[](varlen::RenderOptions&) { varlen::EncodeOptions().Ecc(static_cast<varlen::QrLevel>(4)); }, "--ecc takes L, M, Q or H",
+         {"--type", "qr", "--ecc", "X"}},
+        {[](varlen::RenderOptions&) { varlen::EncodeOptions().DmSize(11, 11); }, nullptr, {"--type", "datamatrix", "--dm-size", "11x11"}},
+        {[](varlen::RenderOptions&) { varlen::EncodeOptions().DlStem("ftp://example.com"); }, nullptr,
+         {"--type", "dl-qr", "--dl-stem", "ftp://example.com"}},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args = {VARLEN_CLI, "-o", "x.png", "4006381333931"};
@@ -111,7 +142,9 @@ TEST(Facade, OptionsOutsideTheirRangesAreRefusedAtOnce) {
         const auto cli = varlen::test::runProcess(args);
         const std::string cliMessage = cli.err.substr(12, cli.err.find('\n') - 12);  // after "varlen-cli: "
         SCOPED_TRACE(cliMessage);
-        if (row.message) EXPECT_EQ(cliMessage, row.message);
+        if (row.message) {
+            EXPECT_EQ(cliMessage, row.message);
+        }
         varlen::RenderOptions options;
         try {
             row.set(options);
@@ -143,6 +176,38 @@ TEST(Facade, EveryFormatIsTheCommandLinesBytes) {
         ADD_FAILURE() << "a transparent GIF";
     } catch (const varlen::Error& e) {
         EXPECT_EQ(e.Category(), varlen::ErrorCategory::Option);
+    }
+}
+
+// The two-dimensional types by their names, with their options: the rows of --dump, the data as
+// given (QR Code carries UTF-8), and varlen-cli's file.
+TEST(Facade, TwoDimensionalSymbolsAreTheCommandLines) {
+    struct Row {
+        const char* type;
+        std::string data;
+        varlen::EncodeOptions options;
+        std::vector<std::string> cliOptions;
+    };
+    const Row rows[] = {
+        {"qr", "Gr\xc3\xbc\xc3\x9f""e", varlen::EncodeOptions().Ecc(varlen::QrLevel::Q).QrVersion(3),
+         {"--ecc", "Q", "--qr-version", "3"}},
+        {"datamatrix", "Varlen", varlen::EncodeOptions().DmSize(12, 26), {"--dm-size", "12x26"}},
+        {"dl-qr", "(01)09506000134352(10)ABC", varlen::EncodeOptions().DlStem("https://example.com"),
+         {"--dl-stem", "https://example.com"}},
+        {"gs1-datamatrix", "(01)09506000134352(17)271231", {}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.type);
+        const varlen::Symbol symbol = varlen::Encode(row.type, row.data, row.options);
+        EXPECT_EQ(symbol.Data(), row.data);
+        std::vector<std::string> args = {VARLEN_CLI, "--type", row.type, "--dump", row.data};
+        args.insert(args.end() - 1, row.cliOptions.begin(), row.cliOptions.end());
+        std::string dump = varlen::test::runProcess(args).out;
+        if (std::string(row.type) == "dl-qr") dump.erase(0, dump.find('\n') + 1);  // its URI first
+        EXPECT_EQ(symbol.Modules(), dump);
+        std::vector<std::string> cli = {"--type", row.type, "--scale", "2", row.data};
+        cli.insert(cli.end() - 1, row.cliOptions.begin(), row.cliOptions.end());
+        EXPECT_EQ(varlen::Render(symbol, "png", varlen::RenderOptions().Scale(2)), cliBytes("png", cli));
     }
 }
 
@@ -222,6 +287,7 @@ TEST(Facade, EightThreadsDrawWhatOneDraws) {
         {"ean13", "400638133393", "png"}, {"upca", "03600029145", "svg"},   {"code128b", "Varlen 1.0", "pdf"},
         {"gs1-128", "(01)04006381333931", "eps"}, {"itf14", "1540014128876", "gif"}, {"code39", "ABC-123", "bmp"},
         {"codabar", "A123B", "tif"},      {"ean8", "4711000", "jpg"},        {"postnet", "12345", "emf"},
+        {"dl-qr", "(01)09506000134352(17)271231(10)ABC123", "png"}, {"gs1-datamatrix", "(01)09506000134352", "svg"},
     };
     const auto draw = [&](std::size_t i) {
         const Row& row = rows[i];

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The independent programs that judge a picture: ZXingReader and zbarimg for the content, PIL (in
-// Debian's own /usr/bin/python3) for the pixels. Each answers in plain values; a missing program
-// answers empty.
+// The independent programs that judge a picture: ZXingReader, zbarimg and dmtxread for the content,
+// PIL (in Debian's own /usr/bin/python3) for the pixels. Each answers in plain values; a missing
+// program answers empty.
 #include <unistd.h>
 
 #include <sstream>
@@ -17,20 +17,31 @@ inline bool haveReaders() {
     return ::access("/usr/bin/ZXingReader", X_OK) == 0 && ::access("/usr/bin/zbarimg", X_OK) == 0;
 }
 
+// One field of ZXingReader's report on a file ("Identifier", "Bytes", "EC Level", "Version"), or "".
+inline std::string zxingField(const std::string& out, const std::string& name) {
+    const std::size_t at = out.find("\n" + name + ":");
+    if (at == std::string::npos) return std::string();
+    const std::size_t start = out.find_first_not_of(' ', at + name.size() + 2);
+    return out.substr(start, out.find('\n', start) - start);
+}
+
 // ZXingReader's symbology identifier followed by the transmitted bytes (its "Bytes:" line in hex),
-// so that a GS1 separator shows as the GS byte it is: "]C1" "0109501101530003" "\x1d" ...
-inline std::string zxingIdentified(const std::string& file) {
+// so that a GS1 separator shows as the GS byte it is: "]C1" "0109501101530003" "\x1d" ...; with
+// `ecLevel`, its error correction level ("M") after a space.
+inline std::string zxingIdentified(const std::string& file, bool ecLevel = false) {
     const std::string out = runProcess({"/usr/bin/ZXingReader", file}).out;
-    auto field = [&](const std::string& name) {
-        const std::size_t at = out.find("\n" + name + ":");
-        if (at == std::string::npos) return std::string();
-        const std::size_t start = out.find_first_not_of(' ', at + name.size() + 2);
-        return out.substr(start, out.find('\n', start) - start);
-    };
-    std::string text = field("Identifier");
-    const std::string hex = field("Bytes");
+    std::string text = zxingField(out, "Identifier");
+    const std::string hex = zxingField(out, "Bytes");
     for (std::size_t i = 0; i + 1 < hex.size(); i += 3) text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    if (ecLevel) text += " " + zxingField(out, "EC Level");
     return text;
+}
+
+// What dmtxread (dmtx-utils) reads of the first Data Matrix in a picture, FNC1 as GS (0x1D): a GS1
+// DataMatrix begins with one.
+inline bool haveDmtxread() { return ::access("/usr/bin/dmtxread", X_OK) == 0; }
+inline std::string dmtxRaw(const std::string& file) {
+    return runProcess({"/usr/bin/dmtxread", "-N1", "-G", "29", file}).out;
 }
 
 // What zbarimg reads, without the final line feed.

@@ -199,6 +199,7 @@ extern "C" __attribute__((visibility("default"))) const varlen::TVectorModule* v
     static const varlen::TVectorModule module{varlen::kVectorModuleVersion,       sizeof(varlen::TVectorSource),
                                               sizeof(varlen::TVectorOptions),       &varlen::vector::fileBytes,
                                               &varlen::vector::VectorTextWidth,     &varlen::vector::VectorCellOfEm,
-                                              sizeof(varlen::TPdfPagesOptions),    &varlen::vector::OpenCairoPdfPages};
+                                              sizeof(varlen::TPdfPagesOptions),    &varlen::vector::OpenCairoPdfPages,
+                                              &varlen::vector::SetFontFinder};
     return &module;
 }

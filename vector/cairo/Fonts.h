@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Faces for the vector surface: a name resolved by fontconfig as every other surface resolves it
+// Faces for the vector surface: a name resolved as every other surface resolves it (the program's
+// font finder, else fontconfig)
 // ("Arial" gives Liberation Sans), loaded once per process with FreeType and handed to cairo,
 // which embeds the glyphs that are drawn.
 #include <array>
 #include <string>
 
 #include <cairo.h>
+
+#include "vector/VectorModule.h"
 
 namespace varlen::vector {
 
@@ -27,5 +30,8 @@ struct TFace {
 // The face fontconfig gives for a family name, loaded on first use; safe from any thread. Raises
 // EInOutError when no font at all can be found.
 const TFace& FaceNamed(const std::string& name);
+
+// The program's way to find a family's font file, asked before fontconfig.
+void SetFontFinder(TFontFinder finder);
 
 }  // namespace varlen::vector

@@ -12,8 +12,9 @@
 //     std::vector<std::uint8_t> svg = varlen::Render(symbol, "svg");   // any format, in memory
 //
 // Types are varlen-cli's names (ean8, ean13, upca, upce, bookland, code39, itf, itf-grouped,
-// codabar, code128a, code128b, code128c, msi, postnet, fim, gs1-128, itf14, and the EAN_13 style
-// names), in any letter case; formats its extensions: bmp, gif, tif, jpg, emf, png, svg, pdf, eps.
+// codabar, code128a, code128b, code128c, msi, postnet, fim, gs1-128, itf14, the two-dimensional
+// qr, datamatrix, gs1-datamatrix, gs1-qr and dl-qr, and the EAN_13 style names), in any letter
+// case; formats its extensions: bmp, gif, tif, jpg, emf, png, svg, pdf, eps.
 //
 // Strict by default: data the symbology would not carry exactly as given is refused, with
 // varlen-cli's message ("check digit 2 is wrong for 400638133393, expected 1"), and nothing is
@@ -72,6 +73,9 @@ private:
     ErrorCategory category_;
 };
 
+// QR Code's error correction level: about 7, 15, 25 and 30 % of the codewords restorable.
+enum class QrLevel { L = 0, M = 1, Q = 2, H = 3 };
+
 // What a symbol says besides its data. A setter returns the options, so that they chain:
 //     varlen::EncodeOptions().Addon("12").Lenient()
 class VARLEN_API EncodeOptions {
@@ -92,6 +96,23 @@ public:
     // The window's forgiving hand-over of the data instead of the strict check. Default false.
     EncodeOptions& Lenient(bool lenient = true);
     bool Lenient() const;
+    // The options of the two-dimensional symbols, each refused by Encode with a type it does not
+    // go with ("--ecc goes with --type qr, gs1-qr or dl-qr").
+    // --ecc: QR Code's error correction level (qr, gs1-qr, dl-qr). Default M.
+    EncodeOptions& Ecc(QrLevel level);
+    QrLevel Ecc() const;
+    // --qr-version: QR Code's version, 1 to 40; 0 (default): the smallest that takes the data.
+    EncodeOptions& QrVersion(int version);
+    int QrVersion() const;
+    // --dm-size: an ECC 200 size of Data Matrix (datamatrix, gs1-datamatrix), rows x columns:
+    // square 10x10 to 144x144 or rectangular 8x18 to 16x48; 0 x 0 (default): the smallest square
+    // that takes the data.
+    EncodeOptions& DmSize(int rows, int columns);
+    int DmRows() const;
+    int DmColumns() const;
+    // --dl-stem: the http:// or https:// start of a dl-qr URI. Default "https://id.gs1.org".
+    EncodeOptions& DlStem(std::string_view stem);
+    std::string DlStem() const;
 
 private:
     struct Impl;
@@ -198,7 +219,8 @@ public:
     std::string Data() const;
     // The add-on as it is encoded.
     std::string Addon() const;
-    // The modules of the symbol, "1" dark and "0" light, as varlen-cli --dump shows them.
+    // The modules of the symbol, "1" dark and "0" light, as varlen-cli --dump shows them; a
+    // two-dimensional symbol's rows each ended by "\n".
     std::string Modules() const;
 
 private:

@@ -10,8 +10,8 @@
  *         fprintf(stderr, "%s\n", error);
  *     varlen_symbol_free(symbol);
  *
- * `type` takes varlen-cli's type names (ean13, upca, code128b, gs1-128, itf14, ...), `format` its
- * extensions (bmp, gif, tif, jpg, emf, png, svg, pdf, eps), `data` UTF-8. `dpi` 0 means the
+ * `type` takes varlen-cli's type names (ean13, upca, code128b, gs1-128, itf14, qr, datamatrix,
+ * dl-qr, ...), `format` its extensions (bmp, gif, tif, jpg, emf, png, svg, pdf, eps), `data` UTF-8. `dpi` 0 means the
  * default, 96 (1200 for SVG, PDF and EPS), else 1 to 10000; `scale` magnifies the pixel formats, 1
  * to 100. The other options take varlen-cli's defaults.
  *
