@@ -9,8 +9,10 @@
 # into a fresh folder; the medians of each one's processor time (user + system) and wall time are
 # reported with the ratios. A third column is varlen-cli with --verify, every label read back before
 # it is written, against varlen-cli without. Run it on a memory file system (BENCH_DIR=/dev/shm) to
-# leave the disk out.
-#   bench/cli_vs_zint.sh [path/to/varlen-cli] [rounds] [ean13|dl-qr|gs1-datamatrix]
+# leave the disk out. KIND mono: the EAN-13 labels as varlen-cli draws them for a label printer
+# (--mono: text without anti-aliasing, 1-bit PNG), the form zint writes, in both of its columns. The
+# total size of each program's files is reported too.
+#   bench/cli_vs_zint.sh [path/to/varlen-cli] [rounds] [ean13|mono|dl-qr|gs1-datamatrix]
 set -euo pipefail
 CLI=${1:-build/cli/varlen-cli}
 ROUNDS=${2:-5}
@@ -21,6 +23,7 @@ source "$(dirname "$0")/common.sh"
 bench_start $LINES
 case $KIND in
     ean13) ours_in=$work/ean.txt ours_args=(--type ean13) zint_in=$work/ean.txt zint_args=(-b EANX) ;;
+    mono) ours_in=$work/ean.txt ours_args=(--type ean13 --mono) zint_in=$work/ean.txt zint_args=(-b EANX) ;;
     dl-qr)
         gs1_lines $LINES "$work/ours.txt" dl; gs1_lines $LINES "$work/zint.txt" uri
         ours_in=$work/ours.txt ours_args=(--type dl-qr --no-text) zint_in=$work/zint.txt zint_args=(-b QRCODE --secure=2) ;;
@@ -88,3 +91,9 @@ printf 'varlen-cli / zint:  CPU %.2f, wall %.2f\n' "$(echo "$c_ours / $c_zint" |
 printf 'varlen-cli --verify: CPU median %.3f s (%s), wall median %.3f s\n' "$c_verified" "${verified_cpu[*]}" "$m_verified"
 printf 'with --verify / without: CPU %.2f, wall %.2f\n' "$(echo "$c_verified / $c_ours" | bc -l)" \
     "$(echo "$m_verified / $m_ours" | bc -l)"
+# The bytes of the files of one round (du -b counts the folder's own entry too: the files only).
+bytes_in() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }'; }
+b_ours=$(bytes_in "$work/v0")
+b_zint=$(bytes_in "$work/z0")
+printf 'files:              varlen-cli %s bytes, zint %s bytes, varlen-cli / zint %.2f\n' "$b_ours" "$b_zint" \
+    "$(echo "$b_ours / $b_zint" | bc -l)"

@@ -16,9 +16,11 @@
 
 #include "cli/Batch.h"
 #include "cli/Labels.h"
+#include "cli/Params.h"
 #include "cli/Validate.h"
 #include "engine/DataRules.h"
 #include "engine/Drawing.h"
+#include "engine/GS1.h"
 #include "engine/LabelSheet.h"
 #include "imaging/Output.h"
 #include "imaging/ReadBack.h"
@@ -32,27 +34,50 @@ namespace varlen::cli {
 
 namespace {
 
-// The options as the control's properties would hold them (the options are checked already).
-TBarcodeParams paramsOf(const CliOptions& o) {
-    TBarcodeParams params;
-    static_cast<TLook&>(params) = o.look;
-    setSymbolOptions(params, o);
-    params.Ratio = o.ratio;
-    StoreAddon(params, o.addon);
-    return params;
+// The resolution the labels are laid out at, and how many times each dot is repeated: the file
+// type's (pictures at --dpi or the headless display's, magnified --scale times; vector files at
+// --dpi or 1200), or the printer's.
+struct Resolution {
+    int dpi = kDefaultDpi;
+    int scale = 1;
+};
+
+Resolution resolutionOf(const CliOptions& o, const std::optional<TPrintQueue>& queue) {
+    if (queue) return {o.dpi > 0 ? o.dpi : queue->Dpi > 0 ? queue->Dpi : TVectorOptions{}.Dpi, 1};
+    const TSaveFileType type =
+        o.target == Target::StandardOutput ? SaveFileTypeOfExtension(o.format) : SaveFileTypeOf(o.output);
+    if (IsVectorType(type)) return {o.dpi > 0 ? o.dpi : TVectorOptions{}.Dpi, 1};
+    return {o.dpi > 0 ? o.dpi : kDefaultDpi, o.scale};
 }
 
-// One job on the default printer, the barcode 200 / 200 dots from the corner of the page's
-// printable area, as the window's Print puts it.
-void print(const TSaveSource& source) { PrintOnDefaultQueue(source.Vector, TVectorOptions{}, "Varlen"); }
+// A symbol whose bars are those of every label of the batch: the sizes GS1 asks for depend on the
+// symbology, not on the data, and are checked before the first line is read.
+TSymbol sampleSymbol(TBarcodeParams params) {
+    const char* sample = params.CodeType == GS1_128       ? "(00)106141412345678908"
+                         : params.CodeType == Postnet_FIM ? "A"
+                                                          : "1234567890123";
+    StoreCaption(params, sample);
+    return Encode(params);
+}
 
-// Draws and writes labels of one barcode; the batch makes one per thread.
-// A label printer's resolution: the labels are laid out in whole dots of that printer, and the
-// bitmap files record it. Without --dpi, the headless display's.
+// Refuses (InputError, exit 1, before anything is written) a symbol outside GS1's table for it.
+void checkSize(const CliOptions& o, const TSymbol& symbol, const TBarcodeParams& params, Resolution at) {
+    const TSizeRule* rule = FindSizeRule(DataRuleOf(o.type, o.bookland).name);
+    if (!rule) return;  // the options refuse --check-size for such a symbology
+    const Drawn drawn = drawnOf(symbol, params, at.dpi, at.scale);
+    const std::string refusal = SizeRuleError(*rule, double(drawn.bars.ModuleDots) * drawn.dotMM,
+                                              drawn.bars.DataBarDots * drawn.dotMM, drawn.dotMM);
+    if (!refusal.empty()) throw InputError(refusal);
+}
+
+// Draws and writes labels of one barcode; the batch makes one per thread. A label printer's
+// resolution (--dpi, or the queue's): the labels are laid out in whole dots of that printer, and
+// the bitmap files record it. Without --dpi, the headless display's.
 class Labels : public LabelWriter {
 public:
-    Labels(const TBarcodeParams& params, const CliOptions& o)
-        : o_(o), output_(params, TOutputOptions{o.margin, o.scale, o.dpi, o.allowInverse, o.verify}) {}
+    Labels(const TBarcodeParams& params, const CliOptions& o, const std::optional<TPrintQueue>& queue, int printDpi)
+        : o_(o), output_(params, TOutputOptions{o.margin, o.scale, o.dpi, o.allowInverse, o.verify}), queue_(queue),
+          printDpi_(printDpi) {}
 
     void setLabel(const Label& label) override {
         output_.SetCaption(label.caption);
@@ -71,34 +96,37 @@ public:
                 for (const ByteSpan& part : bytes.Parts()) WriteStandardOutput(part.data, part.size);
                 break;
             }
-            case Target::Printer:
-                if (o_.verify) {
-                    // The page as the printer's resolution lays it out: the symbol 200 dots from the
-                    // printable area's corner, paper all round it.
-                    const TPrintQueue queue = DefaultPrintQueue();
-                    output_.ReadBackPage(queue.Dpi > 0 ? queue.Dpi : TVectorOptions{}.Dpi, 200);
-                }
-                print(output_.Source());
+            case Target::Printer: {
+                // One job on the queue, the barcode 200 / 200 dots from the corner of the page's
+                // printable area, as the window's Print puts it, laid out in the printer's dots.
+                // The page as that resolution lays it out, paper all round the symbol.
+                if (o_.verify) output_.ReadBackPage(printDpi_, 200);
+                TVectorOptions page;
+                page.Dpi = printDpi_;
+                PrintOnQueue(*queue_, output_.Source().Vector, page, "Varlen");
                 break;
+            }
         }
     }
 
 private:
     const CliOptions& o_;
     TLabelOutput output_;
+    const std::optional<TPrintQueue>& queue_;
+    int printDpi_;
 };
 
 // The one document the labels of a sheet run go into: a PDF written as its pages fill, to the file
 // (through the safe writer, named only when complete), to standard output (whole, once complete)
-// or to the default printer as one job (cancelled unless complete). Nothing goes out when no label
-// was placed.
+// or to the printer as one job (cancelled unless complete), laid out at `dpi` (--dpi, else the
+// printer's or 1200). Nothing goes out when no label was placed.
 class SheetDocument {
 public:
-    explicit SheetDocument(const CliOptions& o) : o_(o) {
+    SheetDocument(const CliOptions& o, const std::optional<TPrintQueue>& queue, int dpi) : o_(o) {
         TPdfPagesOptions options;
         options.PageWidthMM = o.sheet.sheet.pageWidth;
         options.PageHeightMM = o.sheet.sheet.pageHeight;
-        options.Dpi = o.dpi > 0 ? o.dpi : 1200;
+        options.Dpi = dpi;
         TByteSink sink;
         switch (o.target) {
             case Target::File:
@@ -115,7 +143,7 @@ public:
                 };
                 break;
             case Target::Printer:
-                job_ = std::make_unique<TPrintJob>(DefaultPrintQueue(), "Varlen", sheetMedia(o.sheet.sheet));
+                job_ = std::make_unique<TPrintJob>(*queue, "Varlen", sheetMedia(o.sheet.sheet));
                 sink = [this](const void* data, std::size_t size) { job_->Write(data, size); };
                 break;
         }
@@ -217,8 +245,9 @@ private:
     std::string warning_;
 };
 
-int runSheet(const CliOptions& o, const TBarcodeParams& params, const MessageSink& errors) {
-    SheetDocument document(o);
+int runSheet(const CliOptions& o, const TBarcodeParams& params, const std::optional<TPrintQueue>& queue, int dpi,
+             const MessageSink& errors) {
+    SheetDocument document(o, queue, dpi);
     int status = 0;
     if (o.batch) {
         status = runBatch(o, [&] { return std::make_unique<SheetLabels>(params, o, document); }, errors);
@@ -236,9 +265,20 @@ int runSheet(const CliOptions& o, const TBarcodeParams& params, const MessageSin
 
 int runDraw(const CliOptions& o, const MessageSink& errors) {
     const TBarcodeParams params = paramsOf(o);
-    if (o.onSheet) return runSheet(o, params, errors);
-    if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o); }, errors);
-    Labels labels(params, o);
+    // The printer is asked once what it is; its resolution (unless --dpi says) lays the page out.
+    std::optional<TPrintQueue> queue;
+    if (o.target == Target::Printer) queue = PrintQueueNamed(o.printer);
+    const Resolution at = resolutionOf(o, queue);
+    if (o.checkSize || o.verbose) {
+        TBarcodeParams one = params;
+        if (!o.batch) StoreCaption(one, o.caption);
+        const TSymbol symbol = o.batch ? sampleSymbol(params) : Encode(one);
+        if (o.checkSize) checkSize(o, symbol, params, at);
+        if (o.verbose) errors("varlen-cli: " + drawnSizeText(symbol, params, at.dpi, at.scale) + "\n");
+    }
+    if (o.onSheet) return runSheet(o, params, queue, at.dpi, errors);
+    if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o, queue, at.dpi); }, errors);
+    Labels labels(params, o, queue, at.dpi);
     labels.setLabel(Label{o.caption, o.textLines, 0});
     labels.write(o.output);
     if (const std::string warning = labels.takeWarning(); !warning.empty()) errors("varlen-cli: " + warning + '\n');

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/Params.h"
 #include "engine/DataRules.h"
 
 namespace varlen::cli {
@@ -61,6 +62,12 @@ void runDump(const CliOptions& options, std::ostream& out) {
     for (int i = 1; i <= engine.BarCount; ++i)
         if (engine.Bars[i]) modules[static_cast<std::size_t>(i - 1)] = '1';
     out << escapeCodeText(engine.CodeText) << '\n' << modules << '\n';
+    // Asked for a physical size, or told to say it: what a picture of it would draw.
+    if (options.verbose || options.look.XDimensionMM > 0 || options.look.BarHeightMM > 0 || options.dpi > 0) {
+        TBarcodeParams params = paramsOf(options);
+        StoreCaption(params, options.caption);
+        out << drawnSizeText(Encode(params), params, options.dpi > 0 ? options.dpi : kDefaultDpi, options.scale) << '\n';
+    }
 }
 
 }  // namespace varlen::cli

@@ -15,7 +15,9 @@ std::string escapeCodeText(const char* text);
 // refusing a caption over 50 bytes with "String exceeds maximum length". Throws the engine's errors.
 void configureEngine(TLLBarcode& engine, const CliOptions& options);
 
-// Encodes and writes the two lines. Throws the engine's errors.
+// Encodes and writes the two lines, and a third with the X-dimension and bar height a picture
+// draws (Draw.h) when --verbose, --x-dim, --bar-height or --dpi asks for it. Throws the engine's
+// errors.
 void runDump(const CliOptions& options, std::ostream& out);
 
 }  // namespace varlen::cli

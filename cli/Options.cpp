@@ -6,6 +6,7 @@
 #include "cli/Pattern.h"
 #include "engine/DataCheck.h"
 #include "engine/DataRules.h"
+#include "engine/GS1.h"
 #include "engine/MatrixCodes.h"
 #include "imaging/Output.h"
 #include "imaging/SaveFileType.h"
@@ -13,6 +14,8 @@
 #include <cctype>
 #include <charconv>
 #include <climits>
+#include <cmath>
+#include <cstdio>
 
 namespace varlen::cli {
 
@@ -72,6 +75,24 @@ bool parseColor(std::string_view text, TColor& color) {
     return true;
 }
 
+bool parseLength(std::string_view text, double& millimetres) {
+    struct Unit {
+        std::string_view name;
+        double millimetres;
+    };
+    static constexpr Unit kUnits[] = {{"mm", 1}, {"mil", 0.0254}, {"in", 25.4}};
+    for (const Unit& unit : kUnits) {
+        if (text.size() <= unit.name.size() || !equalNoCase(text.substr(text.size() - unit.name.size()), unit.name))
+            continue;
+        const std::string_view number = text.substr(0, text.size() - unit.name.size());
+        double value = 0;
+        if (!parseReal(number, value) || !(value > 0)) return false;
+        millimetres = value * unit.millimetres;
+        return true;
+    }
+    return false;
+}
+
 bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) { return FindCodeType(name, type, bookland); }
 
 const char* codeTypeName(btCodeTypes type) { return CodeTypeName(type); }
@@ -83,7 +104,7 @@ std::string usageText() {
            "       varlen-cli --batch FILE|- -o PATTERN [--jobs N] [--shard K/N] [OPTIONS]\n"
            "       varlen-cli --batch FILE|- --csv [--data-column NAME] -o PATTERN [OPTIONS]\n"
            "       varlen-cli --sheet NAME|SPEC -o FILE.pdf|--print [OPTIONS] DATA|--batch FILE|-\n"
-           "       varlen-cli --print [OPTIONS] DATA\n"
+           "       varlen-cli --print [--printer NAME] [OPTIONS] DATA\n"
            "       varlen-cli --sheet list | --help | --version\n";
 }
 
@@ -145,6 +166,24 @@ std::string helpText() {
            "                     PDF and EPS)\n"
            "  --allow-inverse    draw a foreground that is not darker than the background (scanners\n"
            "                     need dark bars on a light ground, so it is refused without this)\n"
+           "  --allow-low-contrast  draw colours whose symbol contrast (the background's relative\n"
+           "                     luminance less the foreground's) is below 0.5, which is refused\n"
+           "                     without this: scanners miss such bars\n"
+           "\n"
+           "Label printers:\n"
+           "  --mono             two colours only: text without anti-aliasing (hinted for the dots\n"
+           "                     drawn), PNG and BMP at 1 bit a pixel, GIF with two colours; the\n"
+           "                     vector types are unchanged\n"
+           "  --x-dim LEN        module width (X-dimension) as a length: 0.33mm, 13mil, 0.013in, from\n"
+           "                     0.1 to 10 mm, instead of --module; with --dpi whole dots, the nearest,\n"
+           "                     at least one\n"
+           "  --bar-height LEN   height of the data bars (guard bars reach below them as usual), from\n"
+           "                     1 to 500 mm, instead of --height; with --dpi the nearest dot\n"
+           "  --check-size       refuse a symbol whose X-dimension or bar height lies outside GS1's\n"
+           "                     symbol specification table: EAN/UPC and bookland table 1 (retail),\n"
+           "                     itf14 table 2 (distribution), gs1-128 table 5 (logistic units)\n"
+           "  --verbose          say the X-dimension and bar height drawn (standard error; --dump: a\n"
+           "                     third line)\n"
            "\n"
            "Output:\n"
            "  -o FILE            the file type by its extension: .bmp .gif .tif .jpg .emf .png .svg .pdf\n"
@@ -159,7 +198,10 @@ std::string helpText() {
            "                     number of dots, N recorded in PNG, BMP and JPEG files, SVG, PDF and\n"
            "                     EPS at N dots per inch (TIFF keeps its fixed 87.7)\n"
            "  --print            print on the default printer at physical size, 200/200 dots from\n"
-           "                     the corner of the printable area, as the window's Print does\n"
+           "                     the corner of the printable area, as the window's Print does, laid\n"
+           "                     out for the printer's resolution (--dpi N: for N dots per inch)\n"
+           "  --printer NAME     print on the CUPS queue NAME instead of the default one (implies\n"
+           "                     --print)\n"
            "  --batch FILE|-     one data set per line of FILE (- standard input), each written to the\n"
            "                     name -o PATTERN gives: %n the line number, %0Nn zero-padded to N\n"
            "                     digits, %s the data with characters unsafe in file names as \"_\",\n"
@@ -223,6 +265,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     bool optionsEnded = false;
     bool drawing = false;
     bool listSheets = false;  // --sheet list
+    bool moduleGiven = false, heightGiven = false;
 
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -291,6 +334,14 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                 !kModuleWidthRange.Contains(module))
                 throw UsageError(kModuleWidthRange.OptionMessage);
             options.look.ModuleWidth = static_cast<btCodeSizes>(module);
+            moduleGiven = true;
+        } else if (name == "--x-dim" || name == "--bar-height") {
+            const TRange& range = name == "--x-dim" ? kXDimensionRange : kBarHeightRange;
+            double millimetres = 0;
+            if (!parseLength(value(), millimetres))
+                throw UsageError(std::string(name) + " takes a length with its unit: 0.33mm, 13mil or 0.013in");
+            if (!range.ContainsReal(millimetres)) throw UsageError(range.OptionMessage);
+            (name == "--x-dim" ? options.look.XDimensionMM : options.look.BarHeightMM) = millimetres;
         } else if (name == "--rotate") {
             int degrees = 0;
             if (!parseInt(value(), degrees) || degrees % 90 != 0 || !kRotationRange.Contains(degrees / 90))
@@ -309,6 +360,7 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             else if (name == "--margin") options.margin = number;
             else if (name == "--scale") options.scale = number;
             else options.dpi = number;
+            heightGiven = heightGiven || name == "--height";
         } else if (name == "--batch") {
             options.batchFile = std::string(value());
             if (options.batchFile.empty()) throw UsageError("--batch needs a file name or -");
@@ -330,6 +382,11 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                 throw UsageError("--format takes bmp, gif, tif, jpg, emf, png, svg, pdf or eps");
         } else if (name == "--print") {
             noValue();
+            options.target = Target::Printer;
+            drawing = true;
+        } else if (name == "--printer") {
+            options.printer = std::string(value());
+            if (options.printer.empty()) throw UsageError("--printer needs the name of a CUPS queue");
             options.target = Target::Printer;
             drawing = true;
         } else if (name == "--font") {
@@ -376,6 +433,12 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         } else if (name == "--quiet-zones" || name == "--allow-inverse" || name == "--verify") {
             noValue();
             (name == "--quiet-zones" ? options.look.QuietZones : name == "--verify" ? options.verify : options.allowInverse) = true;
+        } else if (name == "--mono" || name == "--check-size" || name == "--allow-low-contrast" || name == "--verbose") {
+            noValue();
+            if (name == "--mono") options.look.Mono = true;
+            else if (name == "--check-size") options.checkSize = true;
+            else if (name == "--allow-low-contrast") options.allowLowContrast = true;
+            else options.verbose = true;
         } else if (name == "--no-text" || name == "--exact" || name == "--high-density" || name == "--width-reduce") {
             noValue();
             if (name == "--no-text") options.look.HumanReadable = false;
@@ -422,7 +485,8 @@ CliOptions parseOptions(int argc, const char* const* argv) {
         if (options.mode == Mode::Dump) throw UsageError("--dump and -o or --print exclude each other");
         if (options.mode != Mode::Help && options.mode != Mode::Version) options.mode = Mode::Draw;
         if (options.target == Target::Printer) {
-            if (!options.output.empty()) throw UsageError("--print and -o exclude each other");
+            if (!options.output.empty())
+                throw UsageError(options.printer.empty() ? "--print and -o exclude each other" : "--printer and -o exclude each other");
         } else if (options.output == "-") {
             if (options.format.empty()) throw UsageError("-o - needs --format");
             if (options.batch && !options.onSheet) throw UsageError("--batch writes files: -o needs a name pattern");
@@ -441,8 +505,31 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
     for (const std::string& name : options.matrixOptions)
         if (const std::string refusal = MatrixOptionRefusal(name, options.type); !refusal.empty()) throw UsageError(refusal);
-    if (const std::string refusal = ContrastRefusal(options.look, options.allowInverse); !refusal.empty())
+    if (const std::string refusal = ContrastRefusal(options.look, options.allowInverse, options.allowLowContrast);
+        !refusal.empty())
         throw UsageError(refusal);
+    const TLook& look = options.look;
+    // Sizes in millimetres replace the classic size options, which would otherwise say otherwise.
+    if (look.XDimensionMM > 0 && moduleGiven)
+        throw UsageError("--module and --x-dim exclude each other: --x-dim gives the module width");
+    if (look.XDimensionMM > 0 && look.HighDensity)
+        throw UsageError("--high-density and --x-dim exclude each other: --x-dim gives the module width");
+    if (look.BarHeightMM > 0 && heightGiven)
+        throw UsageError("--height and --bar-height exclude each other: --bar-height gives the bars' height");
+    const TDataRule& rule = DataRuleOf(options.type, options.bookland);
+    if ((look.XDimensionMM > 0 || look.BarHeightMM > 0) && (options.type == Postnet || options.type == Postnet_FIM))
+        throw UsageError(std::string(look.XDimensionMM > 0 ? "--x-dim" : "--bar-height") + " does not apply to " +
+                         rule.name + ": its bars are fixed in inches by the postal standard");
+    if (options.checkSize) {
+        if (options.mode != Mode::Draw) throw UsageError("--check-size goes with -o or --print");
+        if (!FindSizeRule(rule.name)) {
+            std::string covered;
+            for (const TSizeRule& size : SizeRules())
+                if (FindDataRule(size.symbology)) covered += std::string(covered.empty() ? "" : ", ") + size.symbology;
+            throw UsageError(std::string("--check-size: ") + rule.name +
+                             " is in no GS1 symbol specification table; these are: " + covered);
+        }
+    }
     if (options.target != Target::Printer && options.mode == Mode::Draw) {
         const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
                                                                             : SaveFileTypeOf(options.output);

@@ -64,7 +64,7 @@ struct CliOptions {
     std::string output;          // a file name (any of the save types), "-", or a batch pattern
     TLook look;                  // --module, --rotate, --height, --text-height, --font, --no-text,
                                  // --exact, --high-density, --width-reduce, --quiet-zones,
-                                 // --bearer, --fg, --bg
+                                 // --bearer, --fg, --bg, --x-dim, --bar-height, --mono
     int margin = 2;              // white pixels around the symbol, before scaling
     int scale = 1;               // every pixel this many times
     int dpi = 0;                 // 0: the headless display's resolution
@@ -77,6 +77,12 @@ struct CliOptions {
     int dmRows = 0, dmColumns = 0;    // --dm-size RxC (0: the smallest square that fits)
     std::string dlStem = kDefaultDigitalLinkStem;  // --dl-stem URL
     std::vector<std::string> matrixOptions;        // the names of those given, for that refusal
+    // Label printers. --x-dim, --bar-height and --mono are the look's XDimensionMM, BarHeightMM
+    // and Mono.
+    bool checkSize = false;         // --check-size: GS1's symbol specification table
+    bool allowLowContrast = false;  // --allow-low-contrast
+    std::string printer;            // --printer NAME (empty: the default queue)
+    bool verbose = false;           // --verbose: the X-dimension and bar height drawn
 };
 
 // The type and the two-dimensional symbols' options as parameters of the engine.
@@ -101,6 +107,10 @@ bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland);
 
 // A colour written RRGGBB (six hexadecimal digits) as the drawing surface's TColor.
 bool parseColor(std::string_view text, TColor& color);
+
+// A length with its unit, "0.33mm", "13mil" or "0.013in", in millimetres.
+bool parseLength(std::string_view text, double& millimetres);
+
 const char* codeTypeName(btCodeTypes type);
 
 }  // namespace varlen::cli

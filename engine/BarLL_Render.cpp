@@ -125,6 +125,7 @@ TDrawing drawingOf(const TLook& look, int W, int H, int fontHeight) {
     drawing.Foreground = look.Foreground;
     drawing.Background = look.Background;
     drawing.TransparentBackground = look.TransparentBackground;
+    drawing.Mono = look.Mono;
     return drawing;
 }
 
@@ -195,16 +196,29 @@ public:
             // deviates from the exact one, so that the symbol keeps its proportions.
             h = look.ZoomSize ? nearest(Hm * mw_ * res.dpmmY)
                               : nearest(Hm * mw_ * res.dpmmY * (p / (mw_ * res.dpmmX)));
+            // The text keeps the height the module width gives it; data bars of a height in
+            // millimetres come out to the nearest dot, the guard bars reaching below them by the
+            // usual share.
+            textBase_ = h;
+            if (look.BarHeightMM > 0) h = heightForDataBars(std::max(1, nearest(look.BarHeightMM * res.dpmmY)));
             r = MulDiv(h, 100 - look.HeightPercent, 100);
         }
+        if (postal_) textBase_ = h;
         // The surface's text line has the font of the symbol's text, whose strings share one size.
         f = slotFont(symbol.Text.empty() ? 1 : symbol.Text.front().Scale);
     }
 
     // The font height of a text slot: that of a bar Scale times as high as the symbol's.
     int slotFont(int scale) const {
-        return fontHeightFor(s_.HeightModules == kEanHeightModules, scale * h, look_.FontScaling);
+        return fontHeightFor(s_.HeightModules == kEanHeightModules, scale * textBase_, look_.FontScaling);
     }
+
+    // The tallest bars' and the data bars' height, reduction included (what forEachBar draws).
+    int fullBarHeight() const { return h - r; }
+    int dataBarHeight() const { return s_.Guards.empty() ? h - r : nearest(h * 0.917L) - r; }
+    bool postal() const { return postal_; }
+    // The module as drawn: whole dots, or with ZoomSize the exact width.
+    real moduleDots() const { return look_.ZoomSize ? mw_ * res_.dpmmX : p; }
 
     // Places the symbol under a text line of height t. Text that would stand out of the bars'
     // area on either side widens the drawn area: the bars move right by what it needs on the left.
@@ -263,8 +277,8 @@ public:
             return;
         }
         const int top = bearer_;
-        const int dataBottom = top + nearest(h * 0.917L) - r;
-        const int fullBottom = top + h - r;
+        const int dataBottom = top + dataBarHeight();
+        const int fullBottom = top + fullBarHeight();
         // A bar loses a pixel only where a module has pixels to spare. With 1-pixel modules it
         // made 2-module bars as thin as 1-module bars; with 2-pixel modules it takes half a
         // module off every bar, more than readers allow for (ZXing reads neither EAN nor Code 128
@@ -375,6 +389,15 @@ private:
         return true;
     }
 
+    // The full height whose data bars (nearest(h * 0.917), which takes every whole value as h
+    // grows by one) are `data` dots high; the same for a symbology without guard bars.
+    int heightForDataBars(int data) const {
+        if (s_.Guards.empty()) return data;
+        int full = std::max(1, static_cast<int>(data / 0.917L) - 2);
+        while (nearest(full * 0.917L) < data) ++full;
+        return full;
+    }
+
     const TSymbol& s_;
     const TLook& look_;
     Resolution res_;
@@ -387,6 +410,7 @@ private:
     int bearer_ = 0;       // thickness of the bearer bars, 0 for none
     int side_ = 0;         // the frame's bearers at either end, 0 for none
     int t_ = 0;            // height of the text line
+    int textBase_ = 0;     // the bar height the text height follows
     int x0_ = 0;           // left edge of the drawn area's bars and quiet zones
     int first_ = 0;        // left edge of the first module
 };
@@ -413,6 +437,21 @@ TDrawing Layout(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TT
                                                g.slotFont(slot.Scale), escapementFor(rotation)});
     }
     return drawing;
+}
+
+TDrawnBars DrawnBars(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY) {
+    TDrawnBars bars;
+    if (IsMatrixType(symbol.Type)) {
+        // Square modules, as many rows as the data needs: the module is the whole of its size.
+        bars.ModuleDots = MatrixModuleDots(look, resolutionOf(dpiX, dpiY).dpmmX);
+        return bars;
+    }
+    const Geometry g(symbol, look, resolutionOf(dpiX, dpiY));
+    if (g.postal()) return bars;
+    bars.ModuleDots = g.moduleDots();
+    bars.DataBarDots = g.dataBarHeight();
+    bars.FullBarDots = g.fullBarHeight();
+    return bars;
 }
 
 TDrawing Turn(TDrawing upright, btCodeRotate rotation) {
@@ -448,8 +487,10 @@ TSize Paint(const TDrawing& drawing, TCanvas& canvas, int X, int Y) {
     canvas.SetBkMode(TRANSPARENT);
     if (!drawing.Texts.empty()) {
         const TColor textColor = canvas.SetTextColor(drawing.Foreground);
+        const bool mono = canvas.SetMonoText(drawing.Mono);
         for (const TDrawnText& text : drawing.Texts)
             drawText(canvas, drawing.FontName, text.Height, text.Escapement, TPoint{text.At.X + X, text.At.Y + Y}, text.Text);
+        canvas.SetMonoText(mono);
         canvas.SetTextColor(textColor);
     }
     saved.restore(canvas);

@@ -39,11 +39,24 @@ struct TDrawing {
     TColor Foreground = clBlack;  // bars and text
     TColor Background = clWhite;  // the drawn area, painted first unless transparent or white
     bool TransparentBackground = false;
+    // Pictures of the two colours only: the text without anti-aliasing (TCanvas::SetMonoText).
+    bool Mono = false;
 };
 
 // The symbol laid out for a surface of dpiX x dpiY dots per inch (0 on either axis: kDefaultDpi
 // on both) whose text has the widths and line height `metrics` gives. Raises nothing.
 TDrawing Layout(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY, TTextMetrics& metrics);
+
+// What a layout at a resolution makes of the module and the bars, in dots: the X-dimension (whole
+// dots, or with ZoomSize the exact module; 0 for the postal codes, whose bars are fixed in inches),
+// the height of the data bars (beside guard bars, the shorter ones) and of the tallest bars,
+// bearer bars not included. Layout draws its bars with exactly these.
+struct TDrawnBars {
+    long double ModuleDots = 0;
+    int DataBarDots = 0;
+    int FullBarDots = 0;
+};
+TDrawnBars DrawnBars(const TSymbol& symbol, const TLook& look, int dpiX, int dpiY);
 
 // An upright drawing (laid out without rotation) given a quarter or half turn as a whole: its size,
 // bars and texts where Layout puts them for that rotation.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -129,5 +130,33 @@ struct TITF14Symbol {
 
 // ITF-14 from 13 digits (the check digit is added) or 14 (the check digit is verified).
 TITF14Symbol encodeITF14(std::string_view data, btCodeRatio ratio = Ratio_3);
+
+// ---- Symbol sizes ----
+
+// The X-dimensions and bar heights a GS1 symbol specification table allows a symbology in its usual
+// application (engine/GS1Sizes.cpp cites the tables).
+struct TSizeRule {
+    const char* symbology;  // the command line's name of the symbology ("ean13", "gs1-128", ...)
+    const char* table;      // the table as messages name it
+    double minX, targetX, maxX;  // millimetres
+    // The least bar height at the target X-dimension, in millimetres; 0 where the data decides the
+    // height (matrix symbols).
+    double minHeight;
+    // The least height grows in proportion to the X-dimension (EAN/UPC, whose table gives it at the
+    // least, the target and the largest X); otherwise it is the same at every X-dimension.
+    bool heightFollowsX;
+};
+
+// One row a symbology, in no particular order.
+std::span<const TSizeRule> SizeRules();
+// By the symbology's name, in any letter case; nullptr when no table covers it.
+const TSizeRule* FindSizeRule(std::string_view symbology);
+
+// Why a symbol whose module is xMM millimetres wide and whose data bars are barHeightMM high lies
+// outside the rule's table, or empty when it does not. A height counts to the nearest dot of the
+// drawing (dotMM millimetres), as the bars were drawn to it: a height given as the table's least
+// passes on every printer. The message names the symbology, the drawn value and the table's
+// least and largest values.
+std::string SizeRuleError(const TSizeRule& rule, double xMM, double barHeightMM, double dotMM);
 
 }  // namespace varlen

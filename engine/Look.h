@@ -42,6 +42,15 @@ struct TLook {
     TColor Foreground = clBlack;
     TColor Background = clWhite;
     bool TransparentBackground = false;
+    // Label printers. The module width in millimetres instead of ModuleWidth's size, HighDensity
+    // not applied (0: ModuleWidth). The data bars this many millimetres high (0: the symbology's
+    // height), to the nearest dot: guard bars reach below them as usual, HeightPercent still
+    // shortens every bar, the text keeps the height that follows the module width; the postal
+    // codes keep their fixed geometry. Mono: pictures in the two colours only, text without
+    // anti-aliasing (TDrawing::Mono; vector files are unaffected).
+    double XDimensionMM = 0;
+    double BarHeightMM = 0;
+    bool Mono = false;
 
     friend bool operator==(const TLook&, const TLook&) = default;
 };
@@ -49,8 +58,13 @@ struct TLook {
 // The look by the name the renderer's callers use for it.
 using TRenderParams = TLook;
 
-// Module width in millimetres: SC0..SC9 (any other value counts as SC2), halved at high density.
+// Module width in millimetres: XDimensionMM when given, else SC0..SC9 (any other value counts as
+// SC2), halved at high density.
 long double ModuleWidthMM(const TLook& look);
+
+// The symbol contrast of a pair of colours: the background's relative luminance (sRGB) less the
+// foreground's, 1 for black on white, negative for light bars on a dark ground.
+double SymbolContrast(TColor foreground, TColor background);
 
 // ---- The range table ------------------------------------------------------------------------
 
@@ -64,9 +78,18 @@ struct TRange {
     // Its refusal of a value below Min where that has words of its own, older than the maximum,
     // which scripts may already look for; nullptr: OptionMessage.
     const char* OptionBelowMessage;
-    const char* PropertyMessage;     // the control's EOverflow; nullptr with no property
+    // The control's EOverflow, or CheckLook's for a field of the look no property sets; nullptr:
+    // OptionMessage.
+    const char* PropertyMessage;
+    // Min and Max count in this many parts of the value's unit: 1 for whole numbers, 1000 for a
+    // length in millimetres (the table holds micrometres), 100 for a ratio (hundredths).
+    long long PartsPerUnit = 1;
 
     constexpr bool Contains(long long value) const { return value >= Min && value <= Max; }
+    // The same for a real value in its unit (millimetres, a ratio); NaN is outside.
+    constexpr bool ContainsReal(double value) const {
+        return value >= double(Min) / double(PartsPerUnit) && value <= double(Max) / double(PartsPerUnit);
+    }
     // The option's refusal of the value, nullptr when the value is in range.
     constexpr const char* OptionRefusal(long long value) const {
         if (Contains(value)) return nullptr;
@@ -106,16 +129,37 @@ inline constexpr TRange kJobsRange = {
 // version that holds the data).
 inline constexpr TRange kQrVersionRange = {"--qr-version", nullptr, 1, 40, "--qr-version takes 1 to 40", nullptr, nullptr};
 
+// Label printers' lengths, in micrometres (a look's 0 means not given): narrower modules than
+// 0.1 mm no printer makes and no scanner resolves, and every GS1 table ends far below 10 mm; bars
+// from 1 mm (a tiny label's) to half a metre (a warehouse sign's).
+inline constexpr TRange kXDimensionRange = {
+    "--x-dim", nullptr, 100, 10000, "--x-dim must be between 0.1 mm and 10 mm", nullptr,
+    "XDimensionMM must be in the range 0.1..10 mm!", 1000};
+inline constexpr TRange kBarHeightRange = {
+    "--bar-height", nullptr, 1000, 500000, "--bar-height must be between 1 mm and 500 mm", nullptr,
+    "BarHeightMM must be in the range 1..500 mm!", 1000};
+// The symbol contrast of the colours (SymbolContrast, for light bars on a dark ground its
+// magnitude), in hundredths: below 0.5 readers miss the bars (ISO/IEC 15416 grades a symbol
+// contrast under 20 % as failed, and GS1 asks for grade 1.5 and more, which needs about 50 %). A
+// transparent ground is the label's, unknown here. varlen-cli's refusal names the colours and
+// their contrast first, "--fg RRGGBB and --bg RRGGBB have a symbol contrast of 0.NN, ", then
+// OptionMessage.
+inline constexpr TRange kSymbolContrastRange = {
+    "--allow-low-contrast", nullptr, 50, 100,
+    "below 0.5: scanners miss such bars (--allow-low-contrast draws them all the same)", nullptr,
+    "Foreground and Background must have a symbol contrast of 0.5 or more!", 100};
+
 inline constexpr const TRange* kRanges[] = {
-    &kHeightPercentRange, &kFontScalingRange, &kModuleWidthRange, &kRotationRange, &kBearerRange,
-    &kRatioRange,         &kResolutionRange,  &kMarginRange,      &kScaleRange,    &kJobsRange,
-    &kQrVersionRange,
+    &kHeightPercentRange, &kFontScalingRange, &kModuleWidthRange, &kRotationRange,   &kBearerRange,
+    &kRatioRange,         &kResolutionRange,  &kMarginRange,      &kScaleRange,      &kJobsRange,
+    &kXDimensionRange,    &kBarHeightRange,   &kSymbolContrastRange, &kQrVersionRange,
 };
 
 // Raises EOverflow with the range's property message when the value is outside it.
 void CheckProperty(const TRange& range, long long value);
 
-// Raises EOverflow with the property message of the first field of the look outside its range.
+// Raises EOverflow with the property message of the first field of the look outside its range
+// (a length given and out of its range, colours of too little contrast included).
 void CheckLook(const TLook& look);
 
 }  // namespace varlen

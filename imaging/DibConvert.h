@@ -29,6 +29,15 @@ TDib ReduceTo216Colors(const TDibView& dib);
 // ReduceTo216Colors, without the 8-bit picture in between).
 std::vector<std::uint8_t> Indices216(const TDibView& dib);
 
+// A picture of two colours at 1 bit per pixel, its colour table `ink` (index 0) and `ground`
+// (index 1); each pixel becomes the nearer of the two (by squared distance, the ground when equally
+// near). Black ink on white makes the usual black-and-white table.
+TDib TwoColourDib(const TDibView& dib, RGBQuad ink, RGBQuad ground);
+
+// The picture magnified `factor` times, every pixel a square of factor x factor pixels (8, 24 and
+// 32 bits per pixel); the resolution it records stays the picture's.
+TDib MagnifiedDib(const TDibView& dib, int factor);
+
 // The bitmap at 8 bits per pixel over the 256-colour halftone palette (HalftonePalette, Dib.h),
 // each pixel the nearest entry by squared distance, the first of equally near ones.
 TDib ToHalftone8(const TDibView& dib);

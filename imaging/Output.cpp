@@ -11,15 +11,6 @@ namespace varlen {
 
 namespace {
 
-// Relative luminance of an sRGB colour (0x00BBGGRR): 0 black, 1 white.
-double luminance(TColor color) {
-    const auto linear = [](unsigned component) {
-        const double c = component / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(color & 0xFF) + 0.7152 * linear((color >> 8) & 0xFF) + 0.0722 * linear((color >> 16) & 0xFF);
-}
-
 std::string hexColor(TColor color) {
     char text[8];
     std::snprintf(text, sizeof text, "%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -51,10 +42,22 @@ const char* OutputRangeRefusal(const TOutputOptions& output) {
     return output.Dpi == 0 ? nullptr : kResolutionRange.OptionRefusal(output.Dpi);
 }
 
-std::string ContrastRefusal(const TLook& look, bool allowInverse) {
-    if (look.TransparentBackground || allowInverse || luminance(look.Foreground) < luminance(look.Background)) return {};
-    return "--fg " + hexColor(look.Foreground) + " is not darker than --bg " + hexColor(look.Background) +
-           ": scanners need dark bars on a light ground (--allow-inverse draws it all the same)";
+std::string ContrastRefusal(const TLook& look, bool allowInverse, bool allowLowContrast) {
+    if (look.TransparentBackground) return {};
+    const double contrast = SymbolContrast(look.Foreground, look.Background);
+    if (!allowInverse && contrast <= 0)
+        return "--fg " + hexColor(look.Foreground) + " is not darker than --bg " + hexColor(look.Background) +
+               ": scanners need dark bars on a light ground (--allow-inverse draws it all the same)";
+    // A dark enough foreground can still lie too close to the background for a reader (of an
+    // inverse symbol, light bars on a dark ground, the same difference the other way round).
+    if (allowLowContrast) return {};
+    const double judged = allowInverse ? std::fabs(contrast) : contrast;
+    if (kSymbolContrastRange.ContainsReal(judged)) return {};
+    char value[16];
+    // Two decimals, cut rather than rounded: 0.497 is no 0.50 in a message that refuses it.
+    std::snprintf(value, sizeof value, "%.2f", std::floor(judged * 100) / 100);
+    return "--fg " + hexColor(look.Foreground) + " and --bg " + hexColor(look.Background) + " have a symbol contrast of " +
+           value + ", " + kSymbolContrastRange.OptionMessage;
 }
 
 std::string TransparencyRefusal(const TLook& look, TSaveFileType type) {
@@ -69,6 +72,8 @@ TSaveOptions SaveOptionsOf(const TLook& look, int dpi) {
     save.VectorDpi = dpi > 0 ? dpi : 1200;
     save.Background = look.Background;
     save.TransparentBackground = look.TransparentBackground;
+    save.TwoColours = look.Mono;
+    save.Foreground = look.Foreground;
     return save;
 }
 

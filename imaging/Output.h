@@ -33,8 +33,10 @@ const char* OutputRangeRefusal(const TOutputOptions& output);
 
 // Scanners read dark bars on a light ground: "--fg 777777 is not darker than --bg 000000: scanners
 // need dark bars on a light ground (--allow-inverse draws it all the same)", or empty. A
-// transparent ground is the label's, unknown here, and never refused.
-std::string ContrastRefusal(const TLook& look, bool allowInverse);
+// transparent ground is the label's, unknown here, and never refused. Unless `allowLowContrast`,
+// also colours too close for a reader: "--fg 777777 and --bg FFFFFF have a symbol contrast of
+// 0.43, ..." (kSymbolContrastRange).
+std::string ContrastRefusal(const TLook& look, bool allowInverse, bool allowLowContrast = false);
 
 // A transparent ground in a type that cannot hold one: "--bg none: GIF files are written with a
 // fixed palette without transparency; give a colour, or write PNG, SVG, PDF or EPS", or empty.

@@ -4,8 +4,9 @@
 #include <emmintrin.h>
 #include <zlib.h>
 
-#include <cstring>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <memory>
 
 #include "platform/Errors.h"
@@ -49,10 +50,11 @@ public:
 
     // Literals, and runs of one byte as copies of the byte before.
     void bytes(const std::uint8_t* data, std::size_t size) {
-        room(size + size / 8 + 64);
+        room(size + size / 8 + pending_ / 64 + 64);
         adler(data, size);
         // The state in locals while the bytes go out: this loop runs for every byte of the text.
         Bits bits{o_, acc_, fill_};
+        flushPending(bits);
         std::size_t i = 0;
         while (i < size) {
             // A run shorter than four bytes is written as literals all the same (a copy is three
@@ -96,23 +98,70 @@ public:
         bits.store(o_, acc_, fill_);
     }
 
-    // The `length` (3 or more) bytes written `length` bytes ago once more (a row equal to the row
-    // before), whose sum and sum weighted length, length - 1, ..., 1 the caller knows.
-    void repeat(std::size_t length, std::uint64_t sum, std::uint64_t weighted) {
-        room(length / 64 + 64);
-        a_ %= kMod;
-        b_ %= kMod;
-        b_ = (b_ + (length % kMod) * a_ + weighted % kMod) % kMod;
-        a_ = (a_ + sum % kMod) % kMod;
-        if (row_.distance != length) row_ = Distance(length);
+    // A row of `length` bytes after a row of as many (`above`, the bytes written last): spans equal
+    // to the row above become copies at the distance of a row, runs of one byte copies of the byte
+    // before, the rest literals. For pictures of few colours whose rows are written unfiltered:
+    // their text rows differ from the rows above only where a glyph does.
+    void row(const std::uint8_t* data, std::size_t length, const std::uint8_t* above) {
+        room(length + length / 8 + pending_ / 64 + 64);
+        adler(data, length);
+        if (row_.distance != length) {
+            Bits bits{o_, acc_, fill_};
+            flushPending(bits);
+            bits.store(o_, acc_, fill_);
+            row_ = Distance(length);
+        }
         Bits bits{o_, acc_, fill_};
-        copies(bits, length, row_, 0);
+        for (std::size_t i = 0; i < length;) {
+            std::size_t same = 0;  // bytes equal to the row above from here on
+            while (i + same < length && data[i + same] == above[i + same]) ++same;
+            std::size_t run = 0;  // bytes equal to the byte before
+            if (i > 0)
+                while (i + run < length && data[i + run] == data[i - 1]) ++run;
+            // A span equal to the row above joins the copy before it, which may have begun rows
+            // earlier: the end of one text row and the start of the next are often one copy.
+            if ((same >= 3 && same >= run) || (same > 0 && pending_ > 0 && same >= run)) {
+                pending_ += same;
+                i += same;
+                continue;
+            }
+            flushPending(bits);
+            if (run >= 3) {
+                copies(bits, run, kNear, data[i - 1]);
+                i += run;
+            } else {
+                bits.put(c_.code[data[i]], c_.length[data[i]]);
+                ++i;
+            }
+        }
+        bits.store(o_, acc_, fill_);
+    }
+
+    // The `length` (3 or more) bytes written `length` bytes ago `times` times more (rows equal to
+    // the row before), whose sum and sum weighted length, length - 1, ..., 1 the caller knows.
+    // The repeats are one copy reaching over its own output: a run of equal rows costs a few bits
+    // for every 258 bytes, not a copy for every row.
+    void repeat(std::size_t length, std::uint64_t sum, std::uint64_t weighted, std::size_t times = 1) {
+        room(pending_ / 64 + 64);
+        // Each repeat takes the checksum's a to a + sum and b to b + length a + weighted; t of them
+        // take a to a + t sum and b to b + t length a + length sum t (t - 1) / 2 + t weighted.
+        const std::uint64_t t = times % kMod, pairs = (std::uint64_t(times) * (times - 1) / 2) % kMod;
+        const std::uint64_t n = length % kMod, s = sum % kMod, a = a_ % kMod;
+        b_ = (b_ % kMod + t * (n * a % kMod) % kMod + (n * s % kMod) * pairs % kMod + t * (weighted % kMod) % kMod) % kMod;
+        a_ = (a + t * s) % kMod;
+        Bits bits{o_, acc_, fill_};
+        if (row_.distance != length) {
+            flushPending(bits);
+            row_ = Distance(length);
+        }
+        pending_ += length * times;
         bits.store(o_, acc_, fill_);
     }
 
     std::vector<std::uint8_t> finish() {
-        room(16);
+        room(pending_ / 64 + 64);
         Bits bits{o_, acc_, fill_};
+        flushPending(bits);
         bits.put(c_.code[256], c_.length[256]);  // end of block
         bits.store(o_, acc_, fill_);
         while (fill_ > 0) {
@@ -294,8 +343,16 @@ private:
         while (count-- > 0) bits.put(c_.code[byte], c_.length[byte]);
     }
 
+    // The copy at the distance of a row that is still growing, in bytes (0: none).
+    void flushPending(Bits& bits) {
+        if (pending_ == 0) return;
+        copies(bits, pending_, row_, 0);
+        pending_ = 0;
+    }
+
     const Codes& c_;
     Distance row_{1};
+    std::size_t pending_ = 0;
     std::vector<std::uint8_t> out_;
     std::uint8_t* o_ = nullptr;
     std::uint64_t acc_ = 0;
@@ -339,8 +396,6 @@ bool hasGrey(const std::uint8_t* p, std::size_t n) {
     return false;
 }
 
-enum class Kind { Mono, Grey, Rgb, GreyAlpha, RgbAlpha };
-
 // Whether the picture is 8 bits deep over the grey ramp: its indices are its greys.
 bool greyRamp(const TDibView& view) {
     if (view.bitCount != 8 || view.colorCount != 256) return false;
@@ -378,6 +433,258 @@ private:
     std::vector<std::uint8_t> scratch_;
 };
 
+// A pixel as one number: alpha, red, green, blue from the high byte down.
+using Argb = std::uint32_t;
+inline Argb argbOf(const std::uint8_t* p, int bpp) {
+    return (bpp == 4 ? Argb(p[3]) << 24 : 0xFF000000u) | Argb(p[2]) << 16 | Argb(p[1]) << 8 | p[0];
+}
+inline bool opaque(Argb c) { return c >> 24 == 0xFF; }
+inline bool greyish(Argb c) { return (c >> 16 & 0xFF) == (c & 0xFF) && (c >> 8 & 0xFF) == (c & 0xFF); }
+
+// The distinct pixels of a picture in the order they first occur, up to 256 (a palette's worth);
+// a table of 1024 slots, each the pixel and its place plus one (0: empty).
+class PixelSet {
+public:
+    // False once a 257th pixel was offered: then the set is full and no longer grows.
+    bool add(Argb c) {
+        if (full_) return false;
+        if (slots_.empty()) slots_.assign(kSlots, 0);  // a grey picture has no need of them
+        std::uint64_t& slot = find(c);
+        if (slot) return true;
+        if (order_.size() == 256) {
+            full_ = true;
+            return false;
+        }
+        order_.push_back(c);
+        slot = std::uint64_t(order_.size()) << 32 | c;
+        return true;
+    }
+    bool full() const { return full_; }
+    const std::vector<Argb>& pixels() const { return order_; }
+    // Entries become palette places (every pixel of the set must be given one).
+    void place(Argb c, int index) { find(c) = std::uint64_t(index + 1) << 32 | c; }
+    int indexOf(Argb c) { return int(find(c) >> 32) - 1; }
+
+private:
+    static constexpr std::size_t kSlots = 1024;
+    std::uint64_t& find(Argb c) {
+        std::size_t h = (c * 0x9E3779B1u) >> 22;
+        for (;; h = (h + 1) & (kSlots - 1)) {
+            std::uint64_t& slot = slots_[h];
+            if (!slot || std::uint32_t(slot) == c) return slot;
+        }
+    }
+    std::vector<std::uint64_t> slots_;
+    std::vector<Argb> order_;
+    bool full_ = false;
+};
+
+// PNG's colour types (IHDR): grey 0, RGB 2, palette 3, grey with alpha 4, RGB with alpha 6.
+enum class ColourType : std::uint8_t { Grey = 0, Rgb = 2, Palette = 3, GreyAlpha = 4, RgbAlpha = 6 };
+
+// How the picture is stored: colour type and bit depth, and for a palette its colours, those that
+// are not opaque first (only they go into the tRNS chunk).
+struct Form {
+    ColourType type = ColourType::Grey;
+    int depth = 8;
+    std::vector<Argb> palette;
+    std::size_t translucent = 0;  // palette entries with alpha below 255, at the start
+    int channels() const {
+        switch (type) {
+            case ColourType::Rgb: return 3;
+            case ColourType::GreyAlpha: return 2;
+            case ColourType::RgbAlpha: return 4;
+            default: return 1;
+        }
+    }
+    std::size_t rowBytes(int width) const { return (std::size_t(width) * channels() * depth + 7) / 8; }
+};
+
+// The depth of a palette of n colours: 1, 2, 4 or 8 bits an index.
+int paletteDepth(std::size_t n) { return n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8; }
+
+// The smallest grey depth at which every level in `present` is exact (a level of d bits stands for
+// its value times 255 / (2^d - 1)), 8 when none smaller is.
+int greyDepth(const bool present[256]) {
+    for (const int depth : {1, 2, 4}) {
+        const int step = 255 / ((1 << depth) - 1);
+        bool exact = true;
+        for (int v = 0; v < 256 && exact; ++v) exact = !present[v] || v % step == 0;
+        if (exact) return depth;
+    }
+    return 8;
+}
+
+// The smallest form that holds the picture exactly. Only rows not equal to the row above are
+// looked at, and only until the answer is known.
+//   grey, every level exact at 1, 2 or 4 bits        grey at that depth (no palette to store)
+//   grey, 16 levels or fewer                         a palette of 1, 2 or 4 bits
+//   grey, more levels                                8-bit grey
+//   up to 256 colours, or greys with alpha           a palette (tRNS for the alpha)
+//   more                                             RGB, grey with alpha or RGB with alpha
+Form smallestForm(SourceRows& rows, int width, int height, const std::vector<char>& repeats, PixelSet& set,
+                  std::uint8_t greyIndex[256]) {
+    const int bpp = rows.bytesPerPixel();
+    Form form;
+    if (bpp == 1) {
+        // The grey ramp: levels only. A row of black and white only (the bars) is told at once.
+        // Black and white are counted as present: every depth holds them, and rows of them
+        // alone are not looked at pixel by pixel.
+        bool present[256] = {};
+        present[0] = present[255] = true;
+        int levels = 2;
+        for (int y = 0; y < height && levels <= 16; ++y) {
+            if (repeats[std::size_t(y)]) continue;
+            const std::uint8_t* p = rows.row(y);
+            if (!hasGrey(p, std::size_t(width))) continue;
+            for (int x = 0; x < width; ++x) {
+                if (present[p[x]]) continue;
+                present[p[x]] = true;
+                if (++levels > 16) break;
+            }
+        }
+        if (levels > 16) return form;  // 8-bit grey
+        if (levels == 2) {  // black and white only
+            form.depth = 1;
+            return form;
+        }
+        form.depth = greyDepth(present);
+        if (form.depth < 8) return form;
+        // Levels that are not exact at a lower grey depth: a palette of the levels that occur.
+        for (int y = 0; y < height; ++y) {
+            if (repeats[std::size_t(y)]) continue;
+            const std::uint8_t* p = rows.row(y);
+            for (int x = 0; x < width; ++x) set.add(0xFF000000u | Argb(p[x]) * 0x010101u);
+        }
+        form.type = ColourType::Palette;
+        form.palette = set.pixels();
+        form.depth = paletteDepth(form.palette.size());
+        for (std::size_t i = 0; i < form.palette.size(); ++i) greyIndex[form.palette[i] & 0xFF] = std::uint8_t(i);
+        return form;
+    }
+    bool colour = false, alpha = false;
+    for (int y = 0; y < height && !(set.full() && colour && alpha); ++y) {
+        if (repeats[std::size_t(y)]) continue;
+        const std::uint8_t* p = rows.row(y);
+        Argb last = argbOf(p, bpp) ^ 1;  // differs from the first pixel
+        for (int x = 0; x < width; ++x, p += bpp) {
+            const Argb c = argbOf(p, bpp);
+            if (c == last) continue;
+            last = c;
+            colour = colour || !greyish(c);
+            alpha = alpha || !opaque(c);
+            set.add(c);
+        }
+    }
+    if (!colour && !alpha && (set.full() || set.pixels().size() > 16)) return form;  // 8-bit grey
+    if (!colour && !alpha) {
+        bool present[256] = {};
+        for (const Argb c : set.pixels()) present[c & 0xFF] = true;
+        form.depth = greyDepth(present);
+        if (form.depth < 8) return form;
+    }
+    if (!set.full()) {
+        form.type = ColourType::Palette;
+        form.palette = set.pixels();
+        std::stable_partition(form.palette.begin(), form.palette.end(), [](Argb c) { return !opaque(c); });
+        form.translucent = std::size_t(std::count_if(form.palette.begin(), form.palette.end(), [](Argb c) { return !opaque(c); }));
+        form.depth = paletteDepth(form.palette.size());
+        for (std::size_t i = 0; i < form.palette.size(); ++i) set.place(form.palette[i], int(i));
+        return form;
+    }
+    form.type = alpha ? (colour ? ColourType::RgbAlpha : ColourType::GreyAlpha) : ColourType::Rgb;
+    return form;
+}
+
+// Samples of `depth` bits (1, 2 or 4), one a byte in `values`, packed into a row, the first in the
+// high bits.
+void packSamples(std::uint8_t* out, const std::uint8_t* values, int count, int depth) {
+    const int perByte = 8 / depth;
+    for (int x = 0; x < count; x += perByte) {
+        unsigned byte = 0;
+        for (int k = 0; k < perByte; ++k) byte = byte << depth | (x + k < count ? values[x + k] : 0u);
+        out[x / perByte] = std::uint8_t(byte);
+    }
+}
+
+// A row of black and white greys (0 and 255) as one bit a pixel, sixteen pixels a step: the high
+// bit of every byte, the first pixel in the high bit of each output byte.
+void packBlackWhite(std::uint8_t* out, const std::uint8_t* grey, int width) {
+    static const auto reversed = [] {
+        std::array<std::uint8_t, 256> table{};
+        for (int v = 0; v < 256; ++v) {
+            int r = 0;
+            for (int b = 0; b < 8; ++b) r |= ((v >> b) & 1) << (7 - b);
+            table[std::size_t(v)] = std::uint8_t(r);
+        }
+        return table;
+    }();
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const unsigned bits = unsigned(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + x))));
+        out[x / 8] = reversed[bits & 0xFF];
+        out[x / 8 + 1] = reversed[bits >> 8];
+    }
+    for (; x < width; x += 8) {
+        unsigned byte = 0;
+        for (int k = 0; k < 8; ++k) byte = byte << 1 | (x + k < width ? grey[x + k] >> 7 : 0u);
+        out[x / 8] = std::uint8_t(byte);
+    }
+}
+
+// One source row in the form's layout.
+void convertRow(const Form& form, const std::uint8_t* p, int bpp, int width, PixelSet& set,
+                const std::uint8_t greyIndex[256], std::uint8_t* out, std::uint8_t* values) {
+    const std::size_t rowBytes = form.rowBytes(width);
+    switch (form.type) {
+        case ColourType::Grey:
+            if (bpp == 1 && form.depth == 1) {
+                packBlackWhite(out, p, width);
+            } else if (bpp == 1 && form.depth == 8) {
+                std::memcpy(out, p, rowBytes);
+            } else {
+                const int step = 255 / ((1 << form.depth) - 1);
+                for (int x = 0; x < width; ++x) values[x] = std::uint8_t(p[bpp * x] / step);
+                if (form.depth == 8) std::memcpy(out, values, rowBytes);
+                else packSamples(out, values, width, form.depth);
+            }
+            return;
+        case ColourType::Palette: {
+            if (bpp == 1) {
+                for (int x = 0; x < width; ++x) values[x] = greyIndex[p[x]];
+            } else {
+                Argb last = argbOf(p, bpp) ^ 1;
+                std::uint8_t index = 0;
+                for (int x = 0; x < width; ++x, p += bpp) {
+                    const Argb c = argbOf(p, bpp);
+                    if (c != last) index = std::uint8_t(set.indexOf(c));
+                    last = c;
+                    values[x] = index;
+                }
+            }
+            if (form.depth == 8) std::memcpy(out, values, rowBytes);
+            else packSamples(out, values, width, form.depth);
+            return;
+        }
+        case ColourType::GreyAlpha:
+            for (int x = 0; x < width; ++x) {
+                out[2 * x] = p[4 * x];
+                out[2 * x + 1] = p[4 * x + 3];
+            }
+            return;
+        default: {
+            const int channels = form.channels();
+            for (int x = 0; x < width; ++x, out += channels, p += bpp) {
+                out[0] = p[2];
+                out[1] = p[1];
+                out[2] = p[0];
+                if (channels == 4) out[3] = p[3];
+            }
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size, std::size_t rowStride) {
@@ -386,9 +693,12 @@ std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size
     std::size_t i = 0;
     for (; L && i + L <= size; i += L) {
         if (i >= L && std::memcmp(data + i, data + i - L, L) == 0) {
+            std::size_t times = 1;
+            while (i + (times + 1) * L <= size && std::memcmp(data + i + times * L, data + i, L) == 0) ++times;
             std::uint64_t sum, weighted;
             rowSums(data + i, L, sum, weighted);
-            z.repeat(L, sum, weighted);
+            z.repeat(L, sum, weighted, times);
+            i += (times - 1) * L;
         } else {
             z.bytes(data + i, L);
         }
@@ -397,105 +707,135 @@ std::vector<std::uint8_t> DeflateRuns(const std::uint8_t* data, std::size_t size
     return z.finish();
 }
 
-std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
-    const int width = view.width, height = view.height;
-    if (width <= 0 || height <= 0) throw EInOutError("PNG: empty picture");
+
+std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter, int magnify) {
+    if (view.width <= 0 || view.height <= 0) throw EInOutError("PNG: empty picture");
+    if (magnify < 1 || std::int64_t(view.width) * magnify > 0x7FFFFFFF || std::int64_t(view.height) * magnify > 0x7FFFFFFF)
+        throw EInOutError("PNG: the picture is too large");
     SourceRows rows(view);
     const int bpp = rows.bytesPerPixel();
-    const bool direct = rows.direct();
 
-    // Rows equal to the row above are found once: they need no look and filter to zeros.
-    const std::size_t sourceBytes = std::size_t(width) * bpp;
-    std::vector<char> repeats(std::size_t(height), 0);
-    if (direct)
-        for (int y = 1; y < height; ++y) repeats[std::size_t(y)] = std::memcmp(view.row(y), view.row(y - 1), sourceBytes) == 0;
+    // Rows equal to the row above are found once: they need no look and cost one copy.
+    const std::size_t sourceBytes = std::size_t(view.width) * bpp;
+    std::vector<char> sourceRepeats(std::size_t(view.height), 0);
+    if (rows.direct())
+        for (int y = 1; y < view.height; ++y)
+            sourceRepeats[std::size_t(y)] = std::memcmp(view.row(y), view.row(y - 1), sourceBytes) == 0;
 
-    // The smallest exact form: alpha only where a pixel is not opaque.
-    bool colour = false, grey = false, alpha = false;
-    for (int y = 0; y < height && !(colour && alpha); ++y) {
-        if (repeats[std::size_t(y)]) continue;
-        const std::uint8_t* p = rows.row(y);
+    PixelSet set;
+    std::uint8_t greyIndex[256] = {};
+    const Form form = smallestForm(rows, view.width, view.height, sourceRepeats, set, greyIndex);
+
+    // The rows of the picture written: each source row `magnify` times, each pixel as often.
+    const int width = view.width * magnify, height = view.height * magnify;
+    std::vector<char> repeats = sourceRepeats;
+    if (magnify > 1) {
+        repeats.assign(std::size_t(height), 1);
+        for (int y = 0; y < view.height; ++y) repeats[std::size_t(y) * magnify] = sourceRepeats[std::size_t(y)];
+    }
+    std::vector<std::uint8_t> wide(magnify > 1 ? std::size_t(width) * bpp : 0);
+    const auto sourceRow = [&](int y) {
+        const std::uint8_t* p = rows.row(y / magnify);
+        if (magnify == 1) return p;
+        std::uint8_t* out = wide.data();
         if (bpp == 1) {
-            grey = grey || hasGrey(p, std::size_t(width));
+            for (int x = 0; x < view.width; ++x)
+                for (int k = 0; k < magnify; ++k) *out++ = p[x];
+        } else {
+            for (int x = 0; x < view.width; ++x, p += bpp)
+                for (int k = 0; k < magnify; ++k, out += bpp) std::memcpy(out, p, std::size_t(bpp));
+        }
+        return const_cast<const std::uint8_t*>(wide.data());
+    };
+    const std::size_t rowBytes = form.rowBytes(width);
+    const bool doubledBits = magnify == 2 && bpp == 1 && form.type == ColourType::Grey && form.depth == 1;
+    std::vector<std::uint8_t> narrow(doubledBits ? (std::size_t(view.width) + 7) / 8 : 0), wideBits(2 * narrow.size());
+    // Four bits each doubled: abcd becomes aabbccdd.
+    static constexpr std::uint8_t kDoubled[16] = {0x00, 0x03, 0x0C, 0x0F, 0x30, 0x33, 0x3C, 0x3F,
+                                                  0xC0, 0xC3, 0xCC, 0xCF, 0xF0, 0xF3, 0xFC, 0xFF};
+
+    // Filtered rows: filter byte, then the row. Deflated a row at a time, without the filtered
+    // picture in memory. Levels of grey and colours: "Up" after the first row, which makes a
+    // repeated row all zeros and the repeated rows after it copies of that one. Palette indices and
+    // grey of fewer than 8 bits are no levels to subtract: their rows stay as they are (filter
+    // "None"), and whatever equals the row above is copied from it.
+    const bool up = form.type != ColourType::Palette && form.depth == 8;
+    const std::size_t L = rowBytes + 1;
+    const bool rowCopies = L >= 3 && L <= 32768;  // within deflate's window
+    FixedDeflate z(L * std::size_t(height) / 16);
+    std::vector<std::uint8_t> previous(rowBytes, 0), current(rowBytes), filtered(L), above(L), values{};
+    values.resize(std::size_t(width));
+    bool lastZero = false;  // the row written last was a repeated row: filter byte 2 and zeros
+    for (int y = 0; y < height;) {
+        if (repeats[std::size_t(y)] && !up) {
+            // The same filtered row again.
+            int times = 0;
+            while (y + times < height && repeats[std::size_t(y + times)]) ++times;
+            if (rowCopies) {
+                std::uint64_t sum, weighted;
+                rowSums(filtered.data(), L, sum, weighted);
+                z.repeat(L, sum, weighted, std::size_t(times));
+            } else {
+                for (int k = 0; k < times; ++k) z.bytes(filtered.data(), L);
+            }
+            y += times;
             continue;
         }
-        for (int x = 0; x < width; ++x, p += bpp) {
-            if (p[0] != p[1] || p[1] != p[2]) colour = true;
-            if (std::uint8_t(p[0] + 1) > 1) grey = true;
-            if (bpp == 4 && p[3] != 255) alpha = true;
-        }
-    }
-    const Kind kind = alpha ? (colour ? Kind::RgbAlpha : Kind::GreyAlpha)
-                            : (colour ? Kind::Rgb : grey ? Kind::Grey : Kind::Mono);
-    const std::size_t channels = kind == Kind::RgbAlpha ? 4 : kind == Kind::Rgb ? 3 : kind == Kind::GreyAlpha ? 2 : 1;
-    const std::size_t rowBytes = kind == Kind::Mono ? (std::size_t(width) + 7) / 8 : std::size_t(width) * channels;
-
-    // Filtered rows: filter byte, then the row; "Up" after the first, which makes a repeated row
-    // all zeros, and the next repeated row a copy of that one. Deflated a row at a time, without
-    // the filtered picture in memory.
-    const std::size_t L = rowBytes + 1;
-    FixedDeflate z(L * std::size_t(height) / 16);
-    std::vector<std::uint8_t> previous(rowBytes, 0), current(rowBytes), filtered(L);
-    bool lastZero = false;  // the row written last was a repeated row: filter byte 2 and zeros
-    for (int y = 0; y < height; ++y) {
         if (repeats[std::size_t(y)]) {
-            if (lastZero && L >= 3) {
-                z.repeat(L, 2, 2 * L);
-            } else {
+            int times = 0;  // rows y, y + 1, ... equal to the row above
+            while (y + times < height && repeats[std::size_t(y + times)]) ++times;
+            int copies = times;
+            if (!lastZero) {
                 filtered[0] = 2;
                 std::memset(filtered.data() + 1, 0, rowBytes);
                 z.bytes(filtered.data(), L);
                 lastZero = true;
+                --copies;
             }
+            if (copies > 0 && L >= 3) {
+                z.repeat(L, 2, 2 * L, std::size_t(copies));
+            } else {
+                for (int k = 0; k < copies; ++k) z.bytes(filtered.data(), L);
+            }
+            y += times;
             continue;
         }
-        const std::uint8_t* p = rows.row(y);
-        std::uint8_t* c = current.data();
-        switch (kind) {
-            case Kind::Mono:
-                std::memset(c, 0, rowBytes);
-                for (int x = 0; x < width; ++x)
-                    if (p[bpp * x]) c[std::size_t(x) >> 3] |= std::uint8_t(0x80 >> (x & 7));
-                break;
-            case Kind::Grey:
-                if (bpp == 1) {
-                    std::memcpy(c, p, rowBytes);
-                } else {
-                    for (int x = 0; x < width; ++x) c[x] = p[bpp * x];
-                }
-                break;
-            case Kind::GreyAlpha:
-                for (int x = 0; x < width; ++x) {
-                    c[2 * x] = p[4 * x];
-                    c[2 * x + 1] = p[4 * x + 3];
-                }
-                break;
-            default:
-                for (int x = 0; x < width; ++x, c += channels, p += bpp) {
-                    c[0] = p[2];
-                    c[1] = p[1];
-                    c[2] = p[0];
-                    if (channels == 4) c[3] = p[3];
-                }
-                break;
+        if (doubledBits) {
+            // A black-and-white label magnified twice: its row at one bit a pixel, every bit twice.
+            packBlackWhite(narrow.data(), rows.row(y / 2), view.width);
+            for (std::size_t i = 0; i < narrow.size(); ++i) {
+                wideBits[2 * i] = kDoubled[narrow[i] >> 4];
+                wideBits[2 * i + 1] = kDoubled[narrow[i] & 15];
+            }
+            std::memcpy(current.data(), wideBits.data(), rowBytes);
+        } else {
+            convertRow(form, sourceRow(y), bpp, width, set, greyIndex, current.data(), values.data());
         }
-        filtered[0] = y == 0 ? 0 : 2;
-        subtractRow(filtered.data() + 1, current.data(), previous.data(), rowBytes);
-        z.bytes(filtered.data(), L);
+        if (up) {
+            filtered[0] = y == 0 ? 0 : 2;
+            subtractRow(filtered.data() + 1, current.data(), previous.data(), rowBytes);
+            z.bytes(filtered.data(), L);
+        } else {
+            filtered.swap(above);
+            filtered[0] = 0;
+            std::memcpy(filtered.data() + 1, current.data(), rowBytes);
+            if (y > 0 && rowCopies) z.row(filtered.data(), L, above.data());
+            else z.bytes(filtered.data(), L);
+        }
         lastZero = false;
         previous.swap(current);
+        ++y;
     }
     const std::vector<std::uint8_t> idat = z.finish();
     const std::size_t idatSize = idat.size();
 
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    png.reserve(idatSize + 128);
+    png.reserve(idatSize + 128 + 4 * form.palette.size());
     std::vector<std::uint8_t> header;
     put32(header, std::uint32_t(width));
     put32(header, std::uint32_t(height));
-    header.push_back(kind == Kind::Mono ? 1 : 8);  // bit depth
-    // colour type: grey 0, RGB 2, grey and alpha 4, RGB and alpha 6
-    header.push_back(kind == Kind::Rgb ? 2 : kind == Kind::GreyAlpha ? 4 : kind == Kind::RgbAlpha ? 6 : 0);
+    header.push_back(std::uint8_t(form.depth));
+    header.push_back(std::uint8_t(form.type));
     header.insert(header.end(), {0, 0, 0});  // deflate, adaptive filters, no interlace
     chunk(png, "IHDR", header.data(), header.size());
     if (dotsPerMeter > 0) {
@@ -504,6 +844,13 @@ std::vector<std::uint8_t> EncodePng(const TDibView& view, int dotsPerMeter) {
         put32(phys, std::uint32_t(dotsPerMeter));
         phys.push_back(1);  // unit: metre
         chunk(png, "pHYs", phys.data(), phys.size());
+    }
+    if (form.type == ColourType::Palette) {
+        std::vector<std::uint8_t> entries, alphas;
+        for (const Argb c : form.palette) entries.insert(entries.end(), {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
+        chunk(png, "PLTE", entries.data(), entries.size());
+        for (std::size_t i = 0; i < form.translucent; ++i) alphas.push_back(std::uint8_t(form.palette[i] >> 24));
+        if (!alphas.empty()) chunk(png, "tRNS", alphas.data(), alphas.size());
     }
     chunk(png, "IDAT", idat.data(), idatSize);
     chunk(png, "IEND", nullptr, 0);

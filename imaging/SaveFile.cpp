@@ -12,6 +12,7 @@
 #include "imaging/PngFile.h"
 #include "imaging/Tiff.h"
 #include "imaging/jpeg.h"
+#include "platform/BmpFile.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
 #include "platform/Metafile.h"
@@ -20,12 +21,12 @@ namespace varlen {
 
 namespace {
 
-std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& options) {
+std::vector<std::uint8_t> pngBytes(const TBitmap& bitmap, const TSaveOptions& options, int magnify = 1) {
     // The resolution the barcode was laid out at, unless another is asked for.
     const TDibView view = bitmap.View();
     const int dotsPerMeter = options.RecordDpi > 0 ? static_cast<int>(std::lround(options.RecordDpi / 0.0254))
                                                    : view.xPelsPerMeter;
-    return EncodePng(view, dotsPerMeter);
+    return EncodePng(view, dotsPerMeter, magnify);
 }
 
 TVectorOptions vectorOptions(TSaveFileType type, const std::string& name, const TSaveSource& source,
@@ -63,15 +64,30 @@ void readBack(const TSaveOptions& options, const TDibView& picture, int factor) 
     if (options.ReadBack) options.ReadBack(picture, static_cast<int>(std::lround(picture.xPelsPerMeter * 0.0254)), factor);
 }
 
+RGBQuad quadOf(TColor color) {
+    return RGBQuad{std::uint8_t(color >> 16), std::uint8_t(color >> 8), std::uint8_t(color), 0};
+}
+
+// The two-colour picture of a bitmap (TSaveOptions::TwoColours).
+TDib twoColours(const TBitmap& bitmap, const TSaveOptions& options) {
+    return TwoColourDib(bitmap.View(), quadOf(options.Foreground), quadOf(options.Background));
+}
+
+// Refuses a picture too large for its type before it is drawn.
+void checkFits(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source) {
+    if (factor < 1 || !source.DrawnSize) return;
+    const TSize size = source.DrawnSize(0);
+    const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
+    const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
+    if (!PictureFits(type, width, height)) throw ETooLarge(PictureTooLargeMessage(name, width, height));
+}
+
 // The bitmap of a pixel type, drawn only once its size is known to fit the type.
-std::unique_ptr<TBitmap> bitmapFor(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source) {
-    if (factor >= 1 && source.DrawnSize) {
-        const TSize size = source.DrawnSize(0);
-        const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
-        const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
-        if (!PictureFits(type, width, height)) throw ETooLarge(PictureTooLargeMessage(name, width, height));
-    }
-    if (type == TSaveFileType::Png && source.GreyBitmap) return source.GreyBitmap(factor);
+std::unique_ptr<TBitmap> bitmapFor(TSaveFileType type, const std::string& name, int factor, const TSaveSource& source,
+                                   const TSaveOptions& options) {
+    checkFits(type, name, factor, source);
+    // The grey picture where it is read as pixels, not as the display format's rows.
+    if ((type == TSaveFileType::Png || options.TwoColours) && source.GreyBitmap) return source.GreyBitmap(factor);
     return source.MagnifiedBitmap(factor);  // refuses a factor below 1
 }
 
@@ -98,43 +114,64 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
             throw EInOutError(UnknownFileTypeMessage(name));
 
         case TSaveFileType::Bmp: {
-            std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source, options);
+            if (options.TwoColours) {
+                const TDib two = twoColours(*bitmap, options);
+                readBack(options, two, factor);
+                return TFileBytes(EncodeBmp(two));
+            }
             readBack(options, bitmap->View(), factor);
             return TFileBytes(std::move(bitmap));
         }
 
         case TSaveFileType::Png: {
-            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            // Two colours drawn magnified are the picture drawn once with every dot a square of
+            // `factor` pixels, text included (TRasterCanvas sets monochrome text in the surface's
+            // own dots): the writer magnifies the small picture, and the read-back sees it as the
+            // file holds it.
+            if (options.TwoColours && factor > 1 && source.GreyBitmap && source.DrawnSize) {
+                checkFits(type, name, factor, source);
+                const std::unique_ptr<TBitmap> dots = source.GreyBitmap(1);
+                if (options.ReadBack) readBack(options, MagnifiedDib(dots->View(), factor), factor);
+                return TFileBytes(pngBytes(*dots, options, factor));
+            }
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source, options);
             readBack(options, bitmap->View(), factor);
             return TFileBytes(pngBytes(*bitmap, options));
         }
 
         case TSaveFileType::Gif: {
-            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
-            const TDibView view = bitmap->View();
-            if (options.ReadBack && !IsPaletteDib(view)) {
-                // The colours the file will hold: each pixel's on the 216-colour palette.
-                const TDib reduced = ReduceTo216Colors(view);
-                readBack(options, reduced, factor);
-            } else {
-                readBack(options, view, factor);
-            }
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source, options);
             TGIFImage gif;
-            gif.Assign(*bitmap);
+            if (options.TwoColours) {
+                const TDib two = twoColours(*bitmap, options);
+                readBack(options, two, factor);
+                gif.Assign(two);
+            } else {
+                const TDibView view = bitmap->View();
+                if (options.ReadBack && !IsPaletteDib(view)) {
+                    // The colours the file will hold: each pixel's on the 216-colour palette.
+                    const TDib reduced = ReduceTo216Colors(view);
+                    readBack(options, reduced, factor);
+                } else {
+                    readBack(options, view, factor);
+                }
+                gif.Assign(*bitmap);
+            }
             std::vector<std::uint8_t> bytes;
             gif.SaveToStream(bytes);
             return TFileBytes(std::move(bytes));
         }
 
         case TSaveFileType::Tif: {
-            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source, options);
             const TDib halftone = ToHalftone8(bitmap->View());
             readBack(options, halftone, factor);
             return TFileBytes(TiffFileBytes(halftone));
         }
 
         case TSaveFileType::Jpg: {
-            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source, options);
             readBack(options, bitmap->View(), factor);
             TJPEGImage jpeg;
             if (options.RecordDpi > 0) jpeg.Density = options.RecordDpi;
@@ -145,7 +182,7 @@ TFileBytes BarcodeFileBytes(TSaveFileType type, const std::string& name, int fac
         }
 
         case TSaveFileType::Emf: {
-            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source);
+            const std::unique_ptr<TBitmap> bitmap = bitmapFor(type, name, factor, source, options);
             readBack(options, bitmap->View(), factor);
             TMetafile metafile;
             metafile.SetReferenceDevice(source.Device);

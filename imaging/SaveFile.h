@@ -104,12 +104,18 @@ struct TSaveOptions {
     // transparent. The symbol itself is drawn in the barcode's colours on every type.
     TColor Background = clWhite;
     bool TransparentBackground = false;
+    // A picture of two colours, Foreground and Background (varlen-cli's --mono): BMP at one bit a
+    // pixel and GIF with a table of the two, each pixel the nearer of them. PNG finds its
+    // smallest form by itself; the window's Save keeps its formats.
+    bool TwoColours = false;
+    TColor Foreground = clBlack;
     // Called with the picture exactly as the file will hold it, before anything is encoded: the
     // bitmap of the pixel types (TIFF's reduced to its halftone palette, GIF's to its 216 colours,
-    // JPEG's before its lossy compression), for SVG, PDF and EPS the page drawn by the raster
-    // surface at VectorDpi (VectorPageRaster). `dpi`: the resolution the symbol was laid out at;
-    // `scale`: pixels per dot of it (the factor; 1 for a vector page). What it raises stops the
-    // save: nothing is written. Empty: nothing is called.
+    // JPEG's before its lossy compression, with TwoColours BMP's and GIF's two-colour picture and
+    // PNG's as magnified), for SVG, PDF and EPS the page drawn by the raster surface at VectorDpi
+    // (VectorPageRaster). `dpi`: the resolution the symbol was laid out at; `scale`: pixels per dot
+    // of it (the factor; 1 for a vector page). What it raises stops the save: nothing is written.
+    // Empty: nothing is called.
     std::function<void(const TDibView& picture, int dpi, int scale)> ReadBack;
 };
 

@@ -131,6 +131,13 @@ public:
     virtual TColor SetBkColor(TColor color) = 0;
     virtual int SetBkMode(int mode) = 0;
     virtual TColor SetTextColor(TColor color) = 0;
+    // Text in the text colour only, without anti-aliasing, hinted for the surface's dots: for
+    // pictures of two colours (a label printer's). A surface that has no grey to give, or whose
+    // text is not its own pixels (vector files, the screen), ignores it. Returns the previous value.
+    virtual bool SetMonoText(bool mono) {
+        (void)mono;
+        return false;
+    }
 
     // Fonts for single text outputs: create, select (returns the previous selection, 0 for the
     // surface's own font), draw, select the previous back, delete.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string_view>
 
 #include <cups/cups.h>
 
@@ -22,6 +23,8 @@ struct CupsApi {
     decltype(&::cupsCopyDestInfo) copyDestInfo;
     decltype(&::cupsFreeDestInfo) freeDestInfo;
     decltype(&::cupsGetDestMediaDefault) getDestMediaDefault;
+    decltype(&::cupsGetDestMediaByName) getDestMediaByName;
+    decltype(&::ippGetString) getString;
     decltype(&::cupsFindDestDefault) findDestDefault;
     decltype(&::ippGetResolution) getResolution;
     decltype(&::cupsAddOption) addOption;
@@ -53,6 +56,8 @@ const CupsApi* cups() {
                  lookUp(library, "cupsCopyDestInfo", &api.copyDestInfo) &&
                  lookUp(library, "cupsFreeDestInfo", &api.freeDestInfo) &&
                  lookUp(library, "cupsGetDestMediaDefault", &api.getDestMediaDefault) &&
+                 lookUp(library, "cupsGetDestMediaByName", &api.getDestMediaByName) &&
+                 lookUp(library, "ippGetString", &api.getString) &&
                  lookUp(library, "cupsFindDestDefault", &api.findDestDefault) &&
                  lookUp(library, "ippGetResolution", &api.getResolution) &&
                  lookUp(library, "cupsAddOption", &api.addOption) && lookUp(library, "cupsFreeOptions", &api.freeOptions) &&
@@ -76,8 +81,13 @@ public:
 
     int Count() const { return count_; }
     cups_dest_t* Default() const { return count_ > 0 ? api_.getDest(nullptr, nullptr, count_, dests_) : nullptr; }
+    // "NAME" or "NAME/INSTANCE", as lp and lpstat write a queue's instance.
     cups_dest_t* Named(const std::string& name) const {
-        return count_ > 0 ? api_.getDest(name.c_str(), nullptr, count_, dests_) : nullptr;
+        if (count_ <= 0) return nullptr;
+        const auto slash = name.find('/');
+        const std::string queue = name.substr(0, slash);
+        const std::string instance = slash == std::string::npos ? std::string() : name.substr(slash + 1);
+        return api_.getDest(queue.c_str(), instance.empty() ? nullptr : instance.c_str(), count_, dests_);
     }
 
 private:
@@ -90,22 +100,36 @@ private:
     throw EInOutError(std::string("The print job failed: ") + api.lastErrorString());
 }
 
-}  // namespace
+// A destination's own option (the user's lpoptions or the queue's defaults), or nullptr.
+const char* cupsGetOptionOf(const cups_dest_t* dest, const char* name) {
+    for (int i = 0; i < dest->num_options; ++i)
+        if (std::string_view(dest->options[i].name) == name) return dest->options[i].value;
+    return nullptr;
+}
 
-TPrintQueue DefaultPrintQueue() {
-    const CupsApi* api = cups();
-    if (!api) throw EInOutError("No printer is installed");
-    const Destinations dests(*api);
-    if (dests.Count() == 0) throw EInOutError("No printer is installed");
-    cups_dest_t* dest = dests.Default();
-    if (!dest) throw EInOutError("No default printer is set");
-
+// What the queue's defaults say of its paper and resolution.
+TPrintQueue queueOf(const CupsApi* api, cups_dest_t* dest) {
     TPrintQueue queue;
-    queue.Name = dest->name;
+    queue.Name = dest->instance ? std::string(dest->name) + "/" + dest->instance : std::string(dest->name);
     if (cups_dinfo_t* info = api->copyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
         cups_size_t size{};
-        if (api->getDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size) && size.width > 0 && size.length > 0) {
-            queue.Media = size.media;
+        bool found = api->getDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size);
+        // For a label printer's driver cupsGetDestMediaDefault answers with the first of its custom
+        // sizes (a label of 1.25 x 0.25 inch for CUPS's Zebra driver set to 4 x 6 inch), which
+        // would put the symbol off the page: then the paper the queue names is looked up by name.
+        const char* chosen = cupsGetOptionOf(dest, "media");
+        ipp_attribute_t* media = chosen ? nullptr : api->findDestDefault(CUPS_HTTP_DEFAULT, dest, info, "media");
+        const char* name = chosen ? chosen : media ? api->getString(media, 0, nullptr) : nullptr;
+        const auto custom = [](const char* n) { return std::string_view(n).substr(0, 7) == "custom_"; };
+        bool named = false;
+        if ((!found || custom(size.media)) && name && !custom(name)) {
+            cups_size_t byName{};
+            named = api->getDestMediaByName(CUPS_HTTP_DEFAULT, dest, info, name, 0, &byName);
+            if (named) size = byName;
+            found = found || named;
+        }
+        if (found && size.width > 0 && size.length > 0) {
+            queue.Media = named ? name : size.media;
             queue.WidthMM = size.width / 100.0;
             queue.HeightMM = size.length / 100.0;
             queue.LeftMM = size.left / 100.0;
@@ -123,12 +147,32 @@ TPrintQueue DefaultPrintQueue() {
     return queue;
 }
 
+}  // namespace
+
+TPrintQueue DefaultPrintQueue() { return PrintQueueNamed({}); }
+
+TPrintQueue PrintQueueNamed(const std::string& name) {
+    const CupsApi* api = cups();
+    if (!api) throw EInOutError(name.empty() ? "No printer is installed" : "No printer \"" + name + "\" is installed");
+    const Destinations dests(*api);
+    if (!name.empty()) {
+        cups_dest_t* dest = dests.Named(name);
+        if (!dest) throw EInOutError("No printer \"" + name + "\" is installed");
+        return queueOf(api, dest);
+    }
+    if (dests.Count() == 0) throw EInOutError("No printer is installed");
+    cups_dest_t* dest = dests.Default();
+    if (!dest) throw EInOutError("No default printer is set");
+    return queueOf(api, dest);
+}
+
 TPrintJob::TPrintJob(const TPrintQueue& queue, const std::string& title, const std::string& media) : queue_(queue.Name) {
     const CupsApi* api = cups();
     if (!api) throw EInOutError("No printer is installed");
     const Destinations dests(*api);
     cups_dest_t* dest = dests.Named(queue.Name);
     if (!dest) throw EInOutError("The print job failed: the printer \"" + queue.Name + "\" is gone");
+    queue_ = dest->name;  // the scheduler's queue; Name may add "/INSTANCE", which it does not know
 
     // The user's own settings of the queue, then the paper the page was made for and no scaling:
     // a barcode printed smaller or larger than made reads badly or not at all.

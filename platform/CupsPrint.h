@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Printing a finished PDF document on the system's default queue through libcups, without a
+// Printing a finished PDF document on the system's default queue, or one named, through libcups, without a
 // toolkit. The document is streamed to the scheduler as one job; nothing is written to the disk.
 //
 // libcups is loaded on the first call, not when the program starts: it brings the network,
@@ -27,6 +27,11 @@ struct TPrintQueue {
 // The default queue. Raises EInOutError "No printer is installed" when there is no queue (or no
 // print system), "No default printer is set" when there are queues but none is the default.
 TPrintQueue DefaultPrintQueue();
+
+// The queue of that name ("NAME" or "NAME/INSTANCE"), the default one for an empty name. Raises
+// as DefaultPrintQueue, and EInOutError "No printer "NAME" is installed" when the print system
+// knows no such queue.
+TPrintQueue PrintQueueNamed(const std::string& name);
 
 // One job on a queue that takes its PDF document piece by piece while it is made (the pages of a
 // sheet of labels as they fill), on the paper `media` names (a PWG name such as

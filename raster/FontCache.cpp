@@ -11,6 +11,7 @@
 //   k  256 a + b  units
 //   glyphs  font-file  em-x  em-y                                  the glyphs of a size:
 //   g  char  phase  left  top  width  height  coverage-in-hex ("-": no ink)
+// (phase 0-3: anti-aliased, its pen on a quarter pixel; 4: monochrome, hinted)
 #include "raster/FontCache.h"
 
 #include <algorithm>
@@ -30,7 +31,8 @@ namespace varlen {
 
 namespace {
 
-constexpr const char* kHeader = "varlen fonts 2";
+// Version 3 added the monochrome glyphs, which a reader of version 2 would take for phase 0.
+constexpr const char* kHeader = "varlen fonts 3";
 constexpr int kLargestGlyphPixels = 64 * 64;
 constexpr std::size_t kGlyphBudget = 16 * 1024;  // bytes of coverage a file keeps
 
@@ -399,7 +401,7 @@ namespace {
 bool decode(const std::string& line, TKeptGlyph& g) {
     const std::vector<std::string> f = split(line, '\t');
     long c = 0, phase = 0, left = 0, top = 0, width = 0, height = 0;
-    if (f.size() != 8 || !number(f[1], 0, 255, c) || !number(f[2], 0, 3, phase) ||
+    if (f.size() != 8 || !number(f[1], 0, 255, c) || !number(f[2], 0, TFontFace::kMonoPhase, phase) ||
         !number(f[3], -kMaxGlyphOffset, kMaxGlyphOffset, left) || !number(f[4], -kMaxGlyphOffset, kMaxGlyphOffset, top) ||
         !number(f[5], 0, kLargestGlyphPixels, width) || !number(f[6], 0, kLargestGlyphPixels, height) ||
         width * height > kLargestGlyphPixels)

@@ -35,9 +35,10 @@ std::mutex& freetypeLock() {
 }  // namespace
 }  // namespace varlen
 
-// FreeType's drivers for scalable fonts (TrueType, OpenType, Type 1, CID), their helpers and the
-// anti-aliasing renderer. They are FreeType's own module classes, visible where the library is
-// linked from its archive (varlen-cli) and absent (null) where it is a shared library.
+// FreeType's drivers for scalable fonts (TrueType, OpenType, Type 1, CID), their helpers, the
+// anti-aliasing renderer and the monochrome one. They are FreeType's own module classes, visible
+// where the library is linked from its archive (varlen-cli) and absent (null) where it is a shared
+// library.
 extern "C" {
 extern const FT_Module_Class sfnt_module_class __attribute__((weak));
 extern const FT_Module_Class tt_driver_class __attribute__((weak));
@@ -48,6 +49,7 @@ extern const FT_Module_Class psaux_module_class __attribute__((weak));
 extern const FT_Module_Class psnames_module_class __attribute__((weak));
 extern const FT_Module_Class pshinter_module_class __attribute__((weak));
 extern const FT_Module_Class ft_smooth_renderer_class __attribute__((weak));
+extern const FT_Module_Class ft_raster1_renderer_class __attribute__((weak));
 }
 
 namespace varlen {
@@ -61,7 +63,8 @@ FT_Library library() {
         FT_Library l = nullptr;
         const FT_Module_Class* const modules[] = {&psnames_module_class, &psaux_module_class, &pshinter_module_class,
                                                   &sfnt_module_class,    &tt_driver_class,    &cff_driver_class,
-                                                  &t1_driver_class,      &t1cid_driver_class, &ft_smooth_renderer_class};
+                                                  &t1_driver_class,      &t1cid_driver_class, &ft_smooth_renderer_class,
+                                                  &ft_raster1_renderer_class};
         bool named = true;
         for (const FT_Module_Class* module : modules) named = named && module != nullptr;
         if (!named) return FT_Init_FreeType(&l) == 0 ? l : nullptr;
@@ -81,6 +84,9 @@ FT_Library library() {
 // draws them on pictures: a glyph's ink falls where the painter surface puts it, at every size,
 // and a glyph scales with the picture without jumping from pixel to pixel.
 constexpr FT_Int32 kLoadFlags = FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
+// Text for a label printer has no grey to give: its outlines are hinted for the pixel grid at the
+// size drawn, so that stems come out whole dots wide, and rendered one bit a pixel.
+constexpr FT_Int32 kMonoLoadFlags = FT_LOAD_TARGET_MONO | FT_LOAD_NO_BITMAP;
 
 long to26_6(double v) { return std::max(1L, std::lround(v * 64)); }
 
@@ -217,8 +223,9 @@ struct TFontFace::Impl {
         return value >> 1;
     }
 
-    // Loads the outline of a glyph at the size into the face's slot (FreeType's lock held).
-    bool load(unsigned glyphIndex, double emX, double emY) {
+    // Loads the outline of a glyph at the size into the face's slot, hinted for monochrome
+    // rendering with `mono` (FreeType's lock held).
+    bool load(unsigned glyphIndex, double emX, double emY, bool mono) {
         FT_Face f = glyphIndex ? open() : nullptr;
         if (!f) return false;
         if (sizeX != to26_6(emX) || sizeY != to26_6(emY)) {
@@ -226,7 +233,7 @@ struct TFontFace::Impl {
             sizeX = to26_6(emX);
             sizeY = to26_6(emY);
         }
-        if (FT_Load_Glyph(f, glyphIndex, kLoadFlags) != 0) return false;
+        if (FT_Load_Glyph(f, glyphIndex, mono ? kMonoLoadFlags : kLoadFlags) != 0) return false;
         return f->glyph->format == FT_GLYPH_FORMAT_OUTLINE;
     }
 };
@@ -311,7 +318,9 @@ std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX,
     if (!impl_->usable || !Cached(emX, emY)) return nullptr;
     const unsigned index = impl_->glyph(c);
     if (!index) return nullptr;
-    const GlyphKey key{this, std::int32_t(to26_6(emX)), std::int32_t(to26_6(emY)), c, std::uint8_t(phase & 3)};
+    const bool mono = phase == kMonoPhase;
+    const GlyphKey key{this, std::int32_t(to26_6(emX)), std::int32_t(to26_6(emY)), c,
+                       std::uint8_t(mono ? kMonoPhase : phase & 3)};
     thread_local GlyphMap mine;
     if (auto found = mine.find(key); found != mine.end()) return found->second;
     if (mine.size() > 4096) mine.clear();
@@ -336,18 +345,28 @@ std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX,
     auto image = std::make_shared<TGlyphImage>();
     {
         const std::lock_guard lock(freetypeLock());
-        if (impl_->load(index, emX, emY)) {
+        if (impl_->load(index, emX, emY, mono)) {
             FT_GlyphSlot slot = impl_->face->glyph;
-            FT_Outline_Translate(&slot->outline, (phase & 3) * 16, 0);
-            if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0 && slot->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+            if (!mono) FT_Outline_Translate(&slot->outline, (phase & 3) * 16, 0);
+            const FT_Pixel_Mode expected = mono ? FT_PIXEL_MODE_MONO : FT_PIXEL_MODE_GRAY;
+            if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0 &&
+                slot->bitmap.pixel_mode == expected) {
                 const FT_Bitmap& b = slot->bitmap;
                 image->Left = slot->bitmap_left;
                 image->Top = slot->bitmap_top;
                 image->Width = int(b.width);
                 image->Height = int(b.rows);
                 image->Coverage.resize(std::size_t(b.width) * b.rows);
-                for (unsigned y = 0; y < b.rows; ++y)
-                    std::memcpy(image->Coverage.data() + std::size_t(y) * b.width, b.buffer + std::ptrdiff_t(y) * b.pitch, b.width);
+                for (unsigned y = 0; y < b.rows; ++y) {
+                    const unsigned char* row = b.buffer + std::ptrdiff_t(y) * b.pitch;
+                    std::uint8_t* to = image->Coverage.data() + std::size_t(y) * b.width;
+                    if (!mono) {
+                        std::memcpy(to, row, b.width);
+                        continue;
+                    }
+                    // One bit a pixel, the leftmost in the high bit: covered or not.
+                    for (unsigned x = 0; x < b.width; ++x) to[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+                }
             }
         }
     }
@@ -373,23 +392,29 @@ namespace {
 struct SpanTarget {
     TSpanSink sink;
     void* context;
+    bool mono;
 };
 
 void graySpans(int y, int count, const FT_Span* spans, void* user) {
     const auto* target = static_cast<const SpanTarget*>(user);
     // Row y of the rasteriser counts upward and covers [y, y + 1): device row -y - 1.
-    for (int i = 0; i < count; ++i)
-        target->sink(target->context, -y - 1, spans[i].x, spans[i].len, spans[i].coverage);
+    for (int i = 0; i < count; ++i) {
+        std::uint8_t coverage = spans[i].coverage;
+        // Monochrome: a pixel is ink when the outline covers at least half of it. (FreeType's
+        // monochrome rasteriser draws only into bitmaps, not into spans.)
+        if (target->mono) coverage = coverage >= 128 ? 255 : 0;
+        if (coverage) target->sink(target->context, -y - 1, spans[i].x, spans[i].len, coverage);
+    }
 }
 
 }  // namespace
 
 void TFontFace::DrawLarge(unsigned char c, double emX, double emY, int quarterTurns, double penX, double penY,
-                          int width, int height, TSpanSink sink, void* context) const {
+                          int width, int height, TSpanSink sink, void* context, bool mono) const {
     if (width <= 0 || height <= 0 || !impl_->usable) return;
     const unsigned index = impl_->glyph(c);
     const std::lock_guard lock(freetypeLock());
-    if (!impl_->load(index, emX, emY)) return;
+    if (!impl_->load(index, emX, emY, mono)) return;
     FT_Outline* outline = &impl_->face->glyph->outline;
     // The rasteriser's y counts upward: the device point (x, y) is (x, -y) there. A quarter turn
     // counter-clockwise on the device takes the outline's (x, y) to (-y, x) in those terms.
@@ -397,7 +422,7 @@ void TFontFace::DrawLarge(unsigned char c, double emX, double emY, int quarterTu
         {0x10000, 0, 0, 0x10000}, {0, -0x10000, 0x10000, 0}, {-0x10000, 0, 0, -0x10000}, {0, 0x10000, -0x10000, 0}};
     FT_Outline_Transform(outline, &turns[quarterTurns & 3]);
     FT_Outline_Translate(outline, std::lround(penX * 64), std::lround(-penY * 64));
-    SpanTarget target{sink, context};
+    SpanTarget target{sink, context, mono};
     FT_Raster_Params params{};
     params.source = outline;
     params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;

@@ -14,8 +14,9 @@
 
 namespace varlen {
 
-// The coverage of one glyph, one byte a pixel (0 nothing .. 255 covered), rows top down. Its
-// top-left pixel lies Left pixels right of and Top pixels above the pen position on the baseline.
+// The coverage of one glyph, one byte a pixel (0 nothing .. 255 covered; a monochrome glyph only
+// 0 and 255), rows top down. Its top-left pixel lies Left pixels right of and Top pixels above the
+// pen position on the baseline.
 struct TGlyphImage {
     int Left = 0;
     int Top = 0;
@@ -57,13 +58,16 @@ public:
     // The glyph of a character set `emX` device pixels wide and `emY` high per em, its outline
     // moved `phase` quarter pixels to the right. Small glyphs are rendered once and then kept;
     // null for a character without ink (a space) and when the glyph is too large to keep (see
-    // DrawLarge).
+    // DrawLarge). A monochrome glyph (phase kMonoPhase) is hinted for the pixel grid and rendered
+    // without anti-aliasing, for a label printer's dots; its pen stands on a whole pixel.
+    static constexpr int kMonoPhase = 4;
     std::shared_ptr<const TGlyphImage> Glyph(unsigned char c, double emX, double emY, int phase) const;
     // Glyphs too large to keep are drawn straight onto the surface: the outline at that size,
     // turned by `quarterTurns` counter-clockwise about its pen position, which lies at the device
-    // point (penX, penY) (y downward), clipped to [0, width) x [0, height).
+    // point (penX, penY) (y downward), clipped to [0, width) x [0, height). `mono`: hinted, and
+    // only the pixels at least half covered, fully.
     void DrawLarge(unsigned char c, double emX, double emY, int quarterTurns, double penX, double penY, int width,
-                   int height, TSpanSink sink, void* context) const;
+                   int height, TSpanSink sink, void* context, bool mono = false) const;
     // Whether a glyph of this size is kept (and drawn from Glyph) or drawn by DrawLarge.
     static bool Cached(double emX, double emY);
 

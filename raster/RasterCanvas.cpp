@@ -326,6 +326,38 @@ void TRasterCanvas::blitUpright(const TGlyphImage& glyph, int x, int y, const st
     }
 }
 
+// A monochrome glyph (coverage 0 or 255) magnified `dot` times (or not, dot 1), upright, its
+// top-left dot at (x, y): each run of ink along a glyph row is one span of the ink `dot` rows high. Full coverage
+// lays the ink as it is, also over a transparent pixel, which becomes opaque.
+void TRasterCanvas::blitMagnified(const TGlyphImage& glyph, int x, int y, int dot, const std::uint8_t* ink) {
+    const int bpp = m_target.bytesPerPixel;
+    const std::uint8_t pixel[4] = {ink[0], ink[1], ink[2], 255};
+    for (int row = 0; row < glyph.Height; ++row) {
+        const std::uint8_t* coverage = glyph.Coverage.data() + std::size_t(row) * glyph.Width;
+        for (int col = 0; col < glyph.Width;) {
+            if (!coverage[col]) {
+                ++col;
+                continue;
+            }
+            int end = col + 1;
+            while (end < glyph.Width && coverage[end]) ++end;
+            const int x0 = std::max(x + col * dot, 0), x1 = std::min(x + end * dot, m_target.width);
+            col = end;
+            if (x0 >= x1) continue;
+            for (int j = 0; j < dot; ++j) {
+                const int dy = y + row * dot + j;
+                if (dy < 0 || dy >= m_target.height) continue;
+                std::uint8_t* p = m_target.top + dy * m_target.stride + std::ptrdiff_t(x0) * bpp;
+                if (bpp == 1) {
+                    fillBytes(p, ink[3], std::size_t(x1 - x0));
+                } else {
+                    for (int i = x0; i < x1; ++i, p += bpp) std::memcpy(p, pixel, std::size_t(bpp));
+                }
+            }
+        }
+    }
+}
+
 int TRasterCanvas::MeasureText(const std::string& face, int height, const std::string& text) {
     return RasterTextMetrics().MeasureText(face, height, text);
 }
@@ -340,8 +372,18 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
     if (!(cell > 0) || sx == 0) return;
     // The cell is the font's ascent and descent; a non-uniform mapping stretches the glyphs
     // along the line as it stretches logical units.
-    const double emY = cell / face.CellPerEm();
-    const double emX = emY * std::fabs(sx) / std::fabs(sy);
+    double emY = cell / face.CellPerEm();
+    double emX = emY * std::fabs(sx) / std::fabs(sy);
+    // Monochrome text on a surface magnified a whole number of times is set in the logical units'
+    // own dots and magnified with the bars, `dot` device pixels a side: hinting belongs to the
+    // dots the label is laid out in, and a magnified picture of two colours repeats its dots
+    // (which also keeps its file small). Every length below is in these dots.
+    int dot = 1;
+    if (m_monoText && sx == sy && sx >= 2 && sx == std::floor(sx) && TFontFace::Cached(emX / sx, emY / sx)) {
+        dot = static_cast<int>(sx);
+        emX /= dot;
+        emY /= dot;
+    }
     face.PenPositions(text, m_pen);
     const double width = m_pen.back() * emX;
     const unsigned align = GetTextAlign();
@@ -365,8 +407,8 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
         const int ly1 = static_cast<int>(std::ceil(baseline + descent - 0.5));
         if (lx0 < lx1 && ly0 < ly1) {
             int ax, ay, bx, by;
-            turn.pixel(lx0, ly0, ax, ay);
-            turn.pixel(lx1 - 1, ly1 - 1, bx, by);
+            turn.pixel(lx0 * dot, ly0 * dot, ax, ay);
+            turn.pixel(lx1 * dot - 1, ly1 * dot - 1, bx, by);
             fillDevice(std::min(ax, bx), std::min(ay, by), std::max(ax, bx) + 1, std::max(ay, by) + 1, BkColor());
         }
     }
@@ -381,19 +423,24 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
             double px, py;
             turn.point(penX, baseline, px, py);
             SpanContext context{&m_target, colour};
-            face.DrawLarge(c, emX, emY, turn.q, px, py, m_target.width, m_target.height, blendSpan, &context);
+            face.DrawLarge(c, emX, emY, turn.q, px, py, m_target.width, m_target.height, blendSpan, &context, m_monoText);
             continue;
         }
-        // The pen on a quarter pixel: glyphs are kept for four positions between two pixels.
-        int ix = static_cast<int>(std::floor(penX));
-        int phase = static_cast<int>(std::lround((penX - ix) * 4));
-        if (phase == 4) {
+        // The pen on a quarter pixel: glyphs are kept for four positions between two pixels. A
+        // glyph hinted for the pixel grid keeps its pen on a whole pixel.
+        int ix = static_cast<int>(std::floor(m_monoText ? penX + 0.5 : penX));
+        int phase = m_monoText ? TFontFace::kMonoPhase : static_cast<int>(std::lround((penX - ix) * 4));
+        if (phase == 4 && !m_monoText) {
             ++ix;
             phase = 0;
         }
         const auto glyph = face.Glyph(c, emX, emY, phase);
         if (!glyph) continue;
         const int gx = ix + glyph->Left, gy = baseline - glyph->Top;
+        if (turn.q == 0 && m_monoText) {
+            blitMagnified(*glyph, turn.rx + gx * dot, turn.ry + gy * dot, dot, colour);
+            continue;
+        }
         if (turn.q == 0) {
             blitUpright(*glyph, turn.rx + gx, turn.ry + gy, colour);
             continue;
@@ -403,10 +450,14 @@ void TRasterCanvas::TextOutA(int x, int y, const std::string& text) {
             for (int col = 0; col < glyph->Width; ++col) {
                 const unsigned a = coverage[col];
                 if (a == 0) continue;
-                int dx, dy;
-                turn.pixel(gx + col, gy + row, dx, dy);
-                if (dx < 0 || dy < 0 || dx >= m_target.width || dy >= m_target.height) continue;
-                blendAny(m_target.top + dy * m_target.stride + std::ptrdiff_t(dx) * bpp, bpp, colour, a);
+                for (int j = 0; j < dot; ++j) {
+                    for (int i = 0; i < dot; ++i) {
+                        int dx, dy;
+                        turn.pixel((gx + col) * dot + i, (gy + row) * dot + j, dx, dy);
+                        if (dx < 0 || dy < 0 || dx >= m_target.width || dy >= m_target.height) continue;
+                        blendAny(m_target.top + dy * m_target.stride + std::ptrdiff_t(dx) * bpp, bpp, colour, a);
+                    }
+                }
             }
         }
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/CanvasState.h"
@@ -45,6 +46,9 @@ public:
     void NoteEqualRows(int top, int bottom);
     void Flush();
     bool IsAttached() const { return m_target.top != nullptr; }
+    // Text without anti-aliasing (TFontFace::kMonoPhase), for pictures of two colours only.
+    bool SetMonoText(bool mono) override { return std::exchange(m_monoText, mono); }
+    bool MonoText() const { return m_monoText; }
     // Called when a drawing operation finds no target: the owner (a bitmap) attaches one again.
     void SetReattachHandler(std::function<void()> handler) { m_reattach = std::move(handler); }
 
@@ -63,6 +67,7 @@ protected:
 private:
     bool ensureTarget();
     void blitUpright(const TGlyphImage& glyph, int x, int y, const std::uint8_t* ink);
+    void blitMagnified(const TGlyphImage& glyph, int x, int y, int dot, const std::uint8_t* ink);
     void fillDevice(int x0, int y0, int x1, int y1, TColor color);
 
     // The colour as the target stores it (a grey target: its grey, noting a colour).
@@ -84,6 +89,7 @@ private:
     // Writes the noted bars; then nothing is known of the rows any more.
     void writeNoted();
     bool m_drewColour = false;
+    bool m_monoText = false;
     std::function<void()> m_reattach;
     std::vector<double> m_pen;  // pen positions of the string being set
 };

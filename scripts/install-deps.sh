@@ -53,7 +53,7 @@ TEST=(
   clang-14 libfuzzer-14-dev libclang-rt-14-dev valgrind
   # independent oracles used by the tests
   zxing-cpp-tools zbar-tools zint dmtx-utils libtiff-tools giflib-tools libjpeg-turbo-progs emf2svg
-  imagemagick python3 python3-pil poppler-utils ghostscript
+  imagemagick python3 python3-pil poppler-utils ghostscript pngcheck
   # desktop checks: a virtual X server, a small window manager, input and the clipboard
   xvfb xauth openbox xdotool xclip x11-utils
   # printing checks: a private CUPS scheduler with a PDF printer

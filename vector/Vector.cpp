@@ -97,9 +97,14 @@ TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params,
 
 void PrintOnDefaultQueue(const TVectorSource& source, TVectorOptions options, const std::string& title) {
     const TPrintQueue queue = DefaultPrintQueue();
-    // The page as the queue's paper, laid out in the printer's own dots where the queue says.
-    options.PrintPlacement = true;
+    // Laid out in the printer's own dots where the queue says.
     if (queue.Dpi > 0) options.Dpi = queue.Dpi;
+    PrintOnQueue(queue, source, options, title);
+}
+
+void PrintOnQueue(const TPrintQueue& queue, const TVectorSource& source, TVectorOptions options, const std::string& title) {
+    // The page as the queue's paper.
+    options.PrintPlacement = true;
     options.PageWidthMM = queue.WidthMM;
     options.PageHeightMM = queue.HeightMM;
     options.PrintableLeftMM = queue.LeftMM;

@@ -33,6 +33,8 @@
 
 namespace varlen {
 
+struct TPrintQueue;  // platform/CupsPrint.h
+
 enum class TVectorFormat { Svg, Pdf, Eps };
 
 // What a vector file needs of a barcode, as callbacks, so that this layer needs no control.
@@ -119,5 +121,10 @@ std::unique_ptr<TPdfPages> OpenPdfPages(const TPdfPagesOptions& options, TByteSi
 // job. Raises EInOutError "No printer is installed", "No default printer is set" and
 // "The print job failed: <reason>" (platform/CupsPrint.h), and what VectorFileBytes raises.
 void PrintOnDefaultQueue(const TVectorSource& source, TVectorOptions options, const std::string& title = "Varlen");
+
+// The same on a queue found before (PrintQueueNamed), laid out at options.Dpi as given (a label
+// printer's resolution, which a raw or badly described queue may not report), on its paper.
+void PrintOnQueue(const TPrintQueue& queue, const TVectorSource& source, TVectorOptions options,
+                  const std::string& title = "Varlen");
 
 }  // namespace varlen

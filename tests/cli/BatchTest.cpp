@@ -185,7 +185,9 @@ TEST_F(CliBatch, CommandLinesWithBadValues) {
                                "--dpi", "--print", "-o FILE", "--format", "--batch", "%0Nn", "bookland", "--jobs",
                                "--shard", "--csv", "--csv-delimiter", "--data-column", "{NAME}", "--text-line",
                                "--text-size", "--sheet NAME|SPEC", "--sheet list", "--copies", "--skip", "--outline",
-                               "--fit", "--verify", "--ecc", "--qr-version", "--dm-size", "--dl-stem", "gs1-datamatrix", "dl-qr"})
+                               "--fit", "--verify", "--ecc", "--qr-version", "--dm-size", "--dl-stem", "gs1-datamatrix", "dl-qr",
+                               "--mono", "--x-dim", "--bar-height", "--check-size", "--printer", "--allow-low-contrast",
+                               "--verbose"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

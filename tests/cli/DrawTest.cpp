@@ -218,6 +218,45 @@ TEST_F(CliDraw, OutOfRangeValuesNameTheirOptionAndWriteNoFile) {
         {{"--type", "qr", "--dm-size", "10x10"}, 2, "varlen-cli: --dm-size goes with --type datamatrix or gs1-datamatrix"},
         {{"--type", "gs1-qr", "--dl-stem", "https://example.com"}, 2, "varlen-cli: --dl-stem goes with --type dl-qr"},
         {{"--bg", "none"}, 0, ""},
+        // Darker bars a reader still misses: a symbol contrast (the ground's luminance less the
+        // bars') under 0.5, for an inverse symbol too; BCBCBC on white is 0.497, BBBBBB 0.503.
+        {{"--fg", "7F7F7F", "--bg", "808080"}, 2,
+         "varlen-cli: --fg 7F7F7F and --bg 808080 have a symbol contrast of 0.00, below 0.5: scanners miss such bars "
+         "(--allow-low-contrast draws them all the same)"},
+        {{"--fg", "BCBCBC"}, 2,
+         "varlen-cli: --fg BCBCBC and --bg FFFFFF have a symbol contrast of 0.49, below 0.5: scanners miss such bars "
+         "(--allow-low-contrast draws them all the same)"},
+        {{"--fg", "BBBBBB"}, 0, ""},
+        {{"--fg", "808080", "--bg", "7F7F7F", "--allow-inverse"}, 2,
+         "varlen-cli: --fg 808080 and --bg 7F7F7F have a symbol contrast of 0.00, below 0.5: scanners miss such bars "
+         "(--allow-low-contrast draws them all the same)"},
+        {{"--fg", "7F7F7F", "--bg", "808080", "--allow-low-contrast"}, 0, ""},
+        // Sizes in millimetres: lengths with a unit, within their ranges, instead of the classic sizes.
+        {{"--x-dim", "0.1mm"}, 0, ""},
+        {{"--x-dim", "10mm"}, 0, ""},
+        {{"--bar-height", "1mm"}, 0, ""},
+        {{"--bar-height", "500mm"}, 0, ""},
+        {{"--x-dim", "0.05mm"}, 2, "varlen-cli: --x-dim must be between 0.1 mm and 10 mm"},
+        {{"--x-dim", "394mil"}, 2, "varlen-cli: --x-dim must be between 0.1 mm and 10 mm"},
+        {{"--x-dim", "13"}, 2, "varlen-cli: --x-dim takes a length with its unit: 0.33mm, 13mil or 0.013in"},
+        {{"--x-dim", "-0.3mm"}, 2, "varlen-cli: --x-dim takes a length with its unit: 0.33mm, 13mil or 0.013in"},
+        {{"--bar-height", "0.9mm"}, 2, "varlen-cli: --bar-height must be between 1 mm and 500 mm"},
+        {{"--bar-height", "20in"}, 2, "varlen-cli: --bar-height must be between 1 mm and 500 mm"},
+        {{"--x-dim", "13mil", "--bar-height", "0.9in"}, 0, ""},
+        {{"--x-dim", "13mil", "--module", "SC3"}, 2,
+         "varlen-cli: --module and --x-dim exclude each other: --x-dim gives the module width"},
+        {{"--x-dim", "0.3mm", "--high-density"}, 2,
+         "varlen-cli: --high-density and --x-dim exclude each other: --x-dim gives the module width"},
+        {{"--bar-height", "20mm", "--height", "50"}, 2,
+         "varlen-cli: --height and --bar-height exclude each other: --bar-height gives the bars' height"},
+        {{"--type", "postnet", "--x-dim", "0.5mm"}, 2,
+         "varlen-cli: --x-dim does not apply to postnet: its bars are fixed in inches by the postal standard"},
+        {{"--check-size", "--type", "code39"}, 2,
+         "varlen-cli: --check-size: code39 is in no GS1 symbol specification table; these are: ean13, bookland, upca, "
+         "upce, ean8, itf14, gs1-128, gs1-datamatrix, gs1-qr"},
+        {{"--printer", ""}, 2, "varlen-cli: --printer needs the name of a CUPS queue"},
+        {{"--printer", "Labels"}, 2, "varlen-cli: --printer and -o exclude each other"},
+        {{"--mono=1"}, 2, "varlen-cli: --mono takes no value"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args.front() + " " + (r.args.size() > 1 ? r.args[1] : ""));
@@ -395,9 +434,10 @@ TEST_F(CliDraw, ColoursAndTransparency) {
                   .exitCode,
               0);
     // The PDF's symbol stands 200/200 dots of 1200 per inch from the page's corner: 50 pixels at 300.
-    for (const auto& [picture, bars, y] : {std::tuple{file("t.png"), fg, 20}, std::tuple{file("t-svg.png"), fg, 30}, std::tuple{file("t-pdf.png"), std::string("000000ff"), 120}}) {
+    // The PNG's colours are few: a palette whose transparency chunk clears the ground.
+    for (const auto& [picture, bars, y, mode] : {std::tuple{file("t.png"), fg, 20, "P"}, std::tuple{file("t-svg.png"), fg, 30, "RGBA"}, std::tuple{file("t-pdf.png"), std::string("000000ff"), 120, "RGBA"}}) {
         const test::PixelRuns row = test::pixelRuns(picture, y);
-        EXPECT_EQ(row.mode, "RGBA") << picture;
+        EXPECT_EQ(row.mode, mode) << picture;
         ASSERT_FALSE(row.runs.empty());
         EXPECT_EQ(row.runs.front().color.substr(6), "00") << picture << ": the ground is transparent";
         EXPECT_EQ(row.widestOther(row.runs.front().color), bars) << picture << ": the bars";
@@ -677,7 +717,8 @@ TEST_F(CliDraw, VerifyReadsEveryLabelBackBeforeWritingIt) {
          "varlen-cli: the symbol could not be read at 150 dpi: modules of 1.6 dots at their exact positions; leave out "
          "--exact, or use --module SC7 or a higher --dpi\n",
          ""},
-        // Colours the brightness rule lets through or --allow-inverse allows, which no scanner reads.
+        // Colours the brightness and contrast rules let through, or --allow-inverse and
+        // --allow-low-contrast allow, which no scanner reads.
         {{"--type", "ean13", "--fg", "FF0000", "400638133393"}, "png", 1,
          "varlen-cli: the symbol could not be read at 96 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's red "
          "light, where 20 % is the least; use darker bars or a lighter ground\n",
@@ -686,7 +727,7 @@ TEST_F(CliDraw, VerifyReadsEveryLabelBackBeforeWritingIt) {
          "varlen-cli: the symbol could not be read at 1200 dpi: bars of FF0000 on FFFFFF differ by 0 % in a scanner's "
          "red light, where 20 % is the least; use darker bars or a lighter ground\n",
          nullptr},
-        {{"--type", "ean13", "--fg", "808080", "--bg", "909090", "--allow-inverse", "400638133393"}, "png", 1,
+        {{"--type", "ean13", "--fg", "808080", "--bg", "909090", "--allow-low-contrast", "400638133393"}, "png", 1,
          "varlen-cli: the symbol could not be read at 96 dpi: bars of 808080 on 909090 differ by 6 % in a scanner's red "
          "light, where 20 % is the least; use darker bars or a lighter ground\n",
          ""},
@@ -697,6 +738,14 @@ TEST_F(CliDraw, VerifyReadsEveryLabelBackBeforeWritingIt) {
         // Data the engine changes (--lenient) reads as what it became.
         {{"--type", "ean13", "--lenient", "4006381333932"}, "png", 1,
          "varlen-cli: the symbol reads as \"4006381333931\", not \"4006381333932\"\n", "4006381333931"},
+        // Two colours for a label printer: the 1-bit picture and the two-colour table are read. (The
+        // magnified one is left to the read-back: ZXingReader 1.4 stops on an assertion of its own
+        // over these magnified labels, where zbarimg reads them.)
+        {{"--type", "ean13", "--quiet-zones", "--mono", "--dpi", "300", "400638133393"}, "png", 0, "", "4006381333931"},
+        {{"--type", "code128b", "--quiet-zones", "--mono", "--dpi", "203", "--scale", "2", "Hello"}, "png", 0, "", nullptr},
+        {{"--type", "code128b", "--quiet-zones", "--mono", "--dpi", "300", "--fg", "003366", "Hello"}, "gif", 0, "",
+         "Hello"},
+        {{"--type", "ean8", "--quiet-zones", "--mono", "--dpi", "203", "4711000"}, "bmp", 0, "", nullptr},
     };
     int n = 0;
     for (const auto& r : rows) {
@@ -896,6 +945,177 @@ TEST_F(CliDraw, PdfPageHasPhysicalModules) {
               "036000291452\n");
 }
 
+// Sizes given in millimetres, mils and inches come out exact to the printer's dot: the module the
+// nearest whole number of dots (at least one), the data bars the nearest dot, the guard bars of
+// EAN/UPC reaching below them as usual; --verbose says what was drawn.
+TEST_F(CliDraw, PhysicalSizesInDots) {
+    const struct {
+        std::vector<std::string> args;
+        int dpi;
+        int module, bar;    // dots: the narrowest bar, the data bars' height
+        int guard;          // EAN: the guard bars' height, 0 for none
+        const char* said;   // --verbose, "" when not asked
+    } rows[] = {
+        {{"--x-dim", "0.33mm", "--bar-height", "15mm"}, 203, 3, 120, 0, ""},         // 2.64 dots, 119.9
+        {{"--x-dim", "13mil", "--bar-height", "15mm"}, 300, 4, 177, 0, ""},          // 3.90, 177.2
+        {{"--x-dim", "0.013in", "--bar-height", "15mm"}, 600, 8, 354, 0, ""},        // 7.80, 354.3
+        {{"--x-dim", "0.25mm", "--bar-height", "1in", "--verbose"}, 203, 2, 203, 0,  // 1.998, 203
+         "varlen-cli: X-dimension 0.250 mm (2 dots at 203 dpi), bar height 25.40 mm (203 dots)\n"},
+        {{"--x-dim", "0.1mm"}, 100, 1, 0, 0, ""},                                   // 0.39: one dot at least
+        {{"--x-dim", "1mm", "--bar-height", "10mm", "--scale", "2", "--verbose"}, 300, 24, 236, 0,  // 11.8, 118.1, twice
+         "varlen-cli: X-dimension 2.032 mm (24 dots at 300 dpi), bar height 19.98 mm (236 dots)\n"},
+        {{"--type", "ean13", "--bar-height", "20mm", "--verbose"}, 300, 4, 236, 257,
+         "varlen-cli: X-dimension 0.339 mm (4 dots at 300 dpi), bar height 19.98 mm (236 dots)\n"},
+    };
+    int n = 0;
+    for (const auto& r : rows) {
+        const std::string png = file("s" + std::to_string(++n) + ".png");
+        std::vector<std::string> args = {"-o", png, "--dpi", std::to_string(r.dpi), "--margin", "0", "--no-text"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        const bool ean = r.guard > 0;
+        const std::vector<std::string> symbol = ean ? std::vector<std::string>{"400638133393"}
+                                                    : std::vector<std::string>{"--type", "code128b", "Size"};
+        args.insert(args.end(), symbol.begin(), symbol.end());
+        SCOPED_TRACE(std::to_string(r.dpi) + " dpi " + r.args[1]);
+        const ProcessResult p = cli(args);
+        ASSERT_EQ(p.exitCode, 0) << p.err;
+        EXPECT_EQ(p.err, r.said);
+        // The narrowest dark run of a row through the bars; the height of the first bar (a guard
+        // bar of EAN-13) and of the third (its first data bar).
+        const test::PixelRuns row = test::pixelRuns(png, r.bar > 0 ? r.bar / 2 : 2);
+        int narrowest = 1 << 30, x = 0;
+        std::vector<int> bars;
+        for (const auto& run : row.runs) {
+            if (run.color == "000000ff") {
+                narrowest = std::min(narrowest, run.length);
+                bars.push_back(x);
+            }
+            x += run.length;
+        }
+        EXPECT_EQ(narrowest, r.module);
+        ASSERT_GE(bars.size(), 3u);
+        const auto height = [&](int column) {
+            const test::PixelRuns runs = test::pixelRuns(png, column, true);
+            return runs.runs.front().color == "000000ff" ? runs.runs.front().length : 0;
+        };
+        if (r.bar > 0) {
+            EXPECT_EQ(height(bars[ean ? 2 : 0]), r.bar);
+        }
+        if (ean) {
+            EXPECT_EQ(height(bars[0]), r.guard);
+        }
+    }
+}
+
+// GS1's symbol specification tables, on both sides of every limit at 600 dots per inch (a dot is
+// 0.0423 mm): the X-dimension's least and largest, the least bar height (which follows the
+// X-dimension for EAN/UPC, to the nearest dot). A refused symbol writes nothing.
+TEST_F(CliDraw, GS1SizeTablesOnBothSidesOfEveryLimit) {
+    const std::string sscc = "(00)106141412345678908";
+    const std::string retail = "GS1 symbol specification table 1 (retail point of sale)";
+    const std::string logistics = "GS1 symbol specification table 5 (logistic units)";
+    const struct {
+        std::vector<std::string> args;
+        std::string refusal;  // "" for a symbol within the table
+    } rows[] = {
+        {{"--type", "ean13", "--x-dim", "0.254mm", "400638133393"},  // 6 dots, under 0.264
+         "ean13: X-dimension 0.254 mm drawn; " + retail + " asks for 0.264 to 0.660 mm"},
+        {{"--type", "ean13", "--x-dim", "0.2963mm", "--bar-height", "20.5mm", "400638133393"},  // 484 dots, under 20.52
+         "ean13: bar height 20.49 mm drawn at X-dimension 0.296 mm; " + retail +
+             " asks for at least 20.52 mm there (18.28 mm at 0.264 mm to 45.70 mm at 0.660 mm)"},
+        {{"--type", "ean13", "--x-dim", "0.2963mm", "--bar-height", "20.6mm", "400638133393"}, ""},
+        {{"--type", "ean13", "--x-dim", "0.635mm", "--bar-height", "45mm", "400638133393"}, ""},  // 15 dots
+        {{"--type", "ean13", "--x-dim", "0.677mm", "--bar-height", "50mm", "400638133393"},     // 16 dots
+         "ean13: X-dimension 0.677 mm drawn; " + retail + " asks for 0.264 to 0.660 mm"},
+        {{"--type", "upca", "--x-dim", "0.33mm", "--bar-height", "24mm", "03600029145"}, ""},
+        {{"--type", "ean8", "--x-dim", "0.33mm", "--bar-height", "18.3mm", "4711000"},  // 8 dots: 0.339 mm
+         "ean8: bar height 18.29 mm drawn at X-dimension 0.339 mm; " + retail +
+             " asks for at least 18.71 mm there (14.58 mm at 0.264 mm to 36.46 mm at 0.660 mm)"},
+        {{"--type", "ean8", "--x-dim", "0.33mm", "--bar-height", "18.7mm", "4711000"}, ""},
+        {{"--type", "gs1-128", "--x-dim", "0.4657mm", "--bar-height", "32mm", sscc},  // 11 dots
+         "gs1-128: X-dimension 0.466 mm drawn; " + logistics + " asks for 0.495 to 0.940 mm"},
+        {{"--type", "gs1-128", "--x-dim", "0.508mm", "--bar-height", "31.7mm", sscc},  // 749 dots
+         "gs1-128: bar height 31.71 mm drawn; " + logistics + " asks for at least 31.75 mm"},
+        {{"--type", "gs1-128", "--x-dim", "0.508mm", "--bar-height", "31.75mm", sscc}, ""},
+        {{"--type", "gs1-128", "--x-dim", "0.9313mm", "--bar-height", "31.75mm", sscc}, ""},  // 22 dots
+        {{"--type", "gs1-128", "--x-dim", "0.9737mm", "--bar-height", "31.75mm", sscc},       // 23 dots
+         "gs1-128: X-dimension 0.974 mm drawn; " + logistics + " asks for 0.495 to 0.940 mm"},
+        {{"--type", "itf14", "--x-dim", "0.4657mm", "--bar-height", "32mm", "1234567890123"},
+         "itf14: X-dimension 0.466 mm drawn; GS1 symbol specification table 2 (general distribution) asks for 0.495 "
+         "to 1.016 mm"},
+        {{"--type", "itf14", "--x-dim", "0.508mm", "--bar-height", "31.7mm", "1234567890123"},
+         "itf14: bar height 31.71 mm drawn; GS1 symbol specification table 2 (general distribution) asks for at least "
+         "31.75 mm"},
+        {{"--type", "itf14", "--x-dim", "1.016mm", "--bar-height", "32mm", "1234567890123"}, ""},  // 24 dots
+        {{"--type", "itf14", "--x-dim", "1.058mm", "--bar-height", "32mm", "1234567890123"},
+         "itf14: X-dimension 1.058 mm drawn; GS1 symbol specification table 2 (general distribution) asks for 0.495 "
+         "to 1.016 mm"},
+        // Matrix symbols: the module is their whole size (17 and 18 dots).
+        {{"--type", "gs1-datamatrix", "--x-dim", "0.7mm", "(01)09506000134352(10)A"},
+         "gs1-datamatrix: X-dimension 0.720 mm drawn; " + logistics + " asks for 0.743 to 1.500 mm"},
+        {{"--type", "gs1-qr", "--x-dim", "0.75mm", "(01)09506000134352(10)A"}, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.args[1] + " " + r.args[3] + " " + (r.args.size() > 5 ? r.args[5] : ""));
+        std::vector<std::string> args = {"-o", file("gs1.png"), "--dpi", "600", "--check-size"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        const ProcessResult p = cli(args);
+        EXPECT_EQ(p.exitCode, r.refusal.empty() ? 0 : 1);
+        EXPECT_EQ(p.err, r.refusal.empty() ? "" : "varlen-cli: " + r.refusal + "\n");
+        EXPECT_EQ(fs::exists(file("gs1.png")), r.refusal.empty());
+        fs::remove(file("gs1.png"));
+    }
+    // A carton label's GS1-128 as the classic sizes draw it for a 203 dpi printer, refused before a
+    // batch writes a label.
+    const ProcessResult batch = cli({"--batch", "-", "-o", file("c%n.png"), "--type", "gs1-128", "--dpi", "203",
+                                     "--check-size"}, sscc + "\n");
+    EXPECT_EQ(batch.exitCode, 1);
+    EXPECT_EQ(batch.err, "varlen-cli: gs1-128: X-dimension 0.375 mm drawn; " + logistics + " asks for 0.495 to 0.940 mm\n");
+    EXPECT_TRUE(dir.names().empty());
+}
+
+// --mono for a thermal printer: two colours and no grey anywhere, PNG and BMP at one bit a pixel,
+// GIF with a table of two; read by both readers at 203 and 300 dots per inch.
+TEST_F(CliDraw, MonoLabelsHaveTwoColoursAndRead) {
+    if (!test::haveReaders()) GTEST_SKIP() << "ZXingReader or zbarimg is not installed";
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* colours;  // the file's two colours, ground first, as PIL reads them
+        const char* form;     // PIL's mode, and the bits a pixel where the file says
+    } rows[] = {
+        {"m203.png", {"--dpi", "203"}, "ffffff 000000", "1 1"},
+        {"m300.png", {"--dpi", "300", "--rotate", "90"}, "ffffff 000000", "1 1"},
+        {"m2.png", {"--scale", "2"}, "ffffff 000000", "1 1"},
+        {"c203.png", {"--dpi", "203", "--fg", "003366", "--bg", "FFFFCC"}, "ffffcc 003366", "P 1"},
+        {"m203.bmp", {"--dpi", "203"}, "ffffff 000000", "1 1"},
+        {"c300.bmp", {"--dpi", "300", "--fg", "003366", "--bg", "FFFFCC"}, "ffffcc 003366", "P 1"},
+        {"m203.gif", {"--dpi", "203"}, "ffffff 000000", "P 1"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::vector<std::string> args = {"-o", file(r.name), "--mono", "--type", "ean13"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        args.push_back("400638133393");
+        ASSERT_EQ(cli(args).exitCode, 0);
+        // Every colour of the picture, ground first, and the bits a pixel it is stored with.
+        const ProcessResult pil = test::runProcess(
+            {"/usr/bin/python3", "-c",
+             "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nrgb = im.convert('RGB')\n"
+             "seen = []\nfor c in rgb.getdata():\n    if c not in seen: seen.append(c)\n"
+             "bits = {'1': 1}.get(im.mode) or (len(im.getpalette() or []) // 3 - 1).bit_length()\n"
+             "print(' '.join('%02x%02x%02x' % c for c in seen), im.mode, bits)",
+             file(r.name)});
+        EXPECT_EQ(pil.out, std::string(r.colours) + " " + r.form + "\n") << pil.err;
+        EXPECT_NE(test::runProcess({"/usr/bin/ZXingReader", "-1", file(r.name)}).out.find("\"4006381333931\""),
+                  std::string::npos);
+        EXPECT_EQ(test::zbarRaw(file(r.name)), "4006381333931");
+    }
+    for (const char* png : {"m203.png", "m2.png"})
+        EXPECT_NE(test::runProcess({"/usr/bin/pngcheck", file(png)}).out.find("1-bit grayscale"), std::string::npos) << png;
+    EXPECT_NE(test::runProcess({"/usr/bin/pngcheck", file("c203.png")}).out.find("1-bit palette"), std::string::npos);
+}
+
 // The fonts a run keeps for the next (fontconfig's answers, metrics and glyphs): a label drawn
 // from them is the label drawn without them, a damaged file is ignored, and a changed fontconfig
 // configuration is followed at once.
@@ -937,7 +1157,7 @@ TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
         std::string file;
         const char* damage;  // what must be gone from the file the run writes
     } damaged[] = {
-        {"lines of the wrong shape", "varlen fonts 2\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n", "nonsense"},
+        {"lines of the wrong shape", "varlen fonts 3\nlookups\tnonsense\nface\t/x\t-\t0\nc\t300\n", "nonsense"},
         {"the advance of \"K\" out of range", field(kept, "c\t75\t", 2, "-2147483648"), "-2147483648"},
         {"the face's ascender and descender out of range", field(field(kept, "face\t", 3, "99999999"), "face\t", 4, "-99999999"),
          "99999999"},

@@ -30,6 +30,7 @@ TEST(CliDump, OneRowPerType) {
         const char* codeText;
         std::size_t modules;
         const char* why;
+        const char* size = nullptr;  // the third line, asked for by the size options and --verbose
     };
     // The --lenient rows are the engine's forgiving rules, as the window hands data over.
     const Row rows[] = {
@@ -70,6 +71,12 @@ TEST(CliDump, OneRowPerType) {
         {{"--dump", "--lenient", ""}, "0000000000000", 95, "empty data"},
         {{"--dump", "--lenient", "4006381333932"}, "4006381333931", 95, "a wrong check digit is replaced"},
         {{"--dump", "--lenient", "--type", "ean8", "--addon", "12", "4711"}, "47110007", 67, "an add-on on EAN-8 is ignored"},
+        {{"--dump", "--dpi", "203", "--x-dim", "13mil", "400638133393"}, "4006381333931", 95, "the size drawn",
+         "X-dimension 0.375 mm (3 dots at 203 dpi), bar height 25.53 mm (204 dots)"},
+        {{"--dump", "--verbose", "--type", "code39", "ABC"}, "*ABC*", 80, "at the screen's 96 dpi",
+         "X-dimension 0.265 mm (1 dot at 96 dpi), bar height 14.82 mm (56 dots)"},
+        {{"--dump", "--verbose", "--type", "postnet", "12345"}, "123455", 32, "the postal geometry",
+         "bars fixed in inches by the postal standard"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -77,7 +84,10 @@ TEST(CliDump, OneRowPerType) {
         ASSERT_EQ(p.exitCode, 0) << p.err;
         EXPECT_EQ(p.err, "");
         const auto l = lines(p.out);
-        ASSERT_EQ(l.size(), 2u) << p.out;
+        ASSERT_EQ(l.size(), r.size ? 3u : 2u) << p.out;
+        if (r.size) {
+            EXPECT_EQ(l[2], r.size);
+        }
         EXPECT_EQ(l[0], r.codeText);
         EXPECT_EQ(l[1].size(), r.modules);
         EXPECT_EQ(l[1].find_first_not_of("01"), std::string::npos);

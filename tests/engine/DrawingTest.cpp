@@ -239,6 +239,19 @@ TEST(Drawing, CheckLookRefusesWhatTheSettersRefuse) {
         {[](TLook& l) { l.Rotation = static_cast<btCodeRotate>(4); },
          "Bar_Rotate must be in the range rotate_000..rotate_270!"},
         {[](TLook& l) { l.Bearer = static_cast<TBearer>(3); }, "Bar_Bearer must be Frame, Bars or None!"},
+        // Lengths in millimetres at both ends and beyond; 0 is "not given".
+        {[](TLook& l) { l.XDimensionMM = 0.1, l.BarHeightMM = 500; }, nullptr},
+        {[](TLook& l) { l.XDimensionMM = 0.099; }, "XDimensionMM must be in the range 0.1..10 mm!"},
+        {[](TLook& l) { l.XDimensionMM = 10.001; }, "XDimensionMM must be in the range 0.1..10 mm!"},
+        {[](TLook& l) { l.BarHeightMM = 0.999; }, "BarHeightMM must be in the range 1..500 mm!"},
+        {[](TLook& l) { l.BarHeightMM = 500.5; }, "BarHeightMM must be in the range 1..500 mm!"},
+        // Symbol contrast: BBBBBB on white is 0.503, BCBCBC 0.497; light on dark counts its size.
+        {[](TLook& l) { l.Foreground = 0xBBBBBB; }, nullptr},
+        {[](TLook& l) { l.Foreground = 0xBCBCBC; }, "Foreground and Background must have a symbol contrast of 0.5 or more!"},
+        {[](TLook& l) { l.Foreground = clWhite, l.Background = clBlack; }, nullptr},
+        {[](TLook& l) { l.Foreground = 0x808080, l.Background = 0x7F7F7F; },
+         "Foreground and Background must have a symbol contrast of 0.5 or more!"},
+        {[](TLook& l) { l.Foreground = 0xBCBCBC, l.TransparentBackground = true; }, nullptr},
     };
     for (const auto& row : rows) {
         TLook look;

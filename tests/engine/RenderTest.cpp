@@ -36,6 +36,8 @@ struct Draw {
     TColor foreground = clBlack;
     TColor background = clWhite;
     bool transparent = false;
+    double xDimension = 0;
+    double barHeight = 0;
 };
 
 void apply(TLLBarcode& bc, const Draw& s) {
@@ -55,6 +57,8 @@ void apply(TLLBarcode& bc, const Draw& s) {
     bc.Params.Foreground = s.foreground;
     bc.Params.Background = s.background;
     bc.Params.TransparentBackground = s.transparent;
+    bc.Params.XDimensionMM = s.xDimension;
+    bc.Params.BarHeightMM = s.barHeight;
 }
 
 TSize draw(const Draw& s, RecordingCanvas* out = nullptr, int X = 0, int Y = 0) {
@@ -199,7 +203,19 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"GS1 DataMatrix without them", {.type = GS1_DataMatrix, .data = "(01)09506000134352(10)A", .humanReadable = false},
                  {18, 18}},
         SizeCase{"a matrix turned", {.type = GS1_DataMatrix, .data = "(01)09506000134352(10)A", .rotation = rotate_090},
-                 {30, 54}}));
+                 {30, 54}},
+        // Sizes in millimetres. 0.5 mm at 203 dpi: p = 4, h = 297, f = 53: 95 x 4 + 80 + 1, 53 + 277 + 1.
+        SizeCase{"X-dimension in mm", {.dpi = 203, .xDimension = 0.5}, {461, 331}},
+        // 0.53 mm at 96 dpi is 2 pixels: SC9's EAN-8, the halving of high density not applied.
+        SizeCase{"X-dimension instead of the size", {.type = EAN_8, .highDensity = true, .xDimension = 0.53}, {135, 133}},
+        // Data bars of 20 mm at 300 dpi, 236 dots: h = 257, whose 0.917 is 236; the text keeps the
+        // 53 that h = 297 of SC2 gives it: 53 + nearest(257 x 0.9336) + 1.
+        SizeCase{"bar height in mm, guard bars below", {.dpi = 300, .barHeight = 20}, {461, 294}},
+        // Without guard bars every bar is the height: 10 mm is 38 pixels at 96 dpi, under a text
+        // of 13 as before.
+        SizeCase{"bar height in mm, Code 39", {.type = CODE39, .data = "ABC", .barHeight = 10}, {81, 52}},
+        SizeCase{"the postal codes keep theirs", {.type = Postnet, .data = "12345", .xDimension = 1, .barHeight = 10},
+                 {138, 27}}));
 
 // ---------------------------------------------------------------------------------------------
 // Pixel module width p for SC0..SC9, measured as (W - 1) / 67 on an EAN-8.

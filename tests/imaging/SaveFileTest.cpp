@@ -10,12 +10,15 @@
 
 #include "ImagingSupport.h"
 #include "control/Barcode.h"
+#include "engine/DataRules.h"
+#include "imaging/BarcodeImage.h"
 #include "imaging/GIFImage.h"
 #include "imaging/SaveFile.h"
 #include "imaging/Tiff.h"
 #include "imaging/jpeg.h"
 #include "platform/Errors.h"
 #include "platform/Metafile.h"
+#include "platform/Screen.h"
 #include "raster/Bitmap.h"
 
 namespace varlen {
@@ -249,6 +252,51 @@ TEST(SaveFile, OneSizeLimitForEveryTypeRefusedBeforeDrawing) {
     EXPECT_EQ(one.cx, 1669);
     for (TSaveFileType type : {TSaveFileType::Bmp, TSaveFileType::Png, TSaveFileType::Tif, TSaveFileType::Emf})
         EXPECT_TRUE(PictureFits(type, one.cx * 40, one.cy * 40)) << SaveFileExtension(type);
+}
+
+// A two-colour picture (varlen-cli's --mono) is read back as the file holds it, pixel for pixel:
+// BMP's at one bit, GIF's two-colour table, PNG's small picture as the writer magnifies it.
+TEST(SaveFile, TwoColourPicturesAreReadBackAsWritten) {
+    ScratchFolder dir;
+    TBarcodeParams params;
+    params.CodeType = EAN_13;
+    StoreCaption(params, "400638133393");
+    params.Mono = true;
+    params.Foreground = 0x663300;
+    TBarcodeImage image(params, ScreenAt(203, 203));
+    const TSaveSource source = SaveSourceOf(image);
+    const struct {
+        const char* name;
+        int factor;
+    } rows[] = {{"one.bmp", 1}, {"three.bmp", 3}, {"two.gif", 2}, {"one.png", 1}, {"two.png", 2}, {"three.png", 3}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        TSaveOptions options;
+        options.TwoColours = true;
+        options.Foreground = params.Foreground;
+        std::vector<std::uint8_t> seen;
+        TSize seenSize;
+        options.ReadBack = [&](const TDibView& picture, int dpi, int scale) {
+            EXPECT_EQ(dpi, 203);
+            EXPECT_EQ(scale, r.factor);
+            seenSize = {picture.width, picture.height};
+            seen.resize(std::size_t(3) * picture.width * picture.height);
+            for (int y = 0; y < picture.height; ++y) DibRowToRGB(picture, y, &seen[std::size_t(3) * picture.width * y]);
+        };
+        SaveBarcodeToFile(dir.file(r.name), r.factor, source, options);
+        const ProcessResult pil = DecodeWithPIL({dir.file(r.name)}, "RGB");
+        ASSERT_EQ(pil.exitCode, 0) << pil.err;
+        const std::vector<std::uint8_t> file = ReadFile(dir.file(r.name) + ".raw");
+        EXPECT_NE(pil.out.find(" " + std::to_string(seenSize.cx) + " " + std::to_string(seenSize.cy) + "\n"),
+                  std::string::npos)
+            << pil.out;
+        EXPECT_TRUE(file == seen) << "the read-back saw other pixels than the file holds";
+        // Only the two colours.
+        for (std::size_t i = 0; i + 2 < seen.size(); i += 3)
+            ASSERT_TRUE((seen[i] == 0xFF && seen[i + 1] == 0xFF && seen[i + 2] == 0xFF) ||
+                        (seen[i] == 0x00 && seen[i + 1] == 0x33 && seen[i + 2] == 0x66))
+                << "pixel " << i / 3;
+    }
 }
 
 TEST(SaveFile, UnknownTypeNeverExports) {

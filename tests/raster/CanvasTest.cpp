@@ -347,6 +347,55 @@ TEST(RasterSurface, TurnedTextIsExactlyTheTurnedPicture) {
     }
 }
 
+// Monochrome text has the ink and the ground only, upright and turned, on every target; on a
+// surface magnified three times it is the text of the unmagnified surface, every dot 3 x 3 pixels
+// (the PNG writer magnifies such a picture instead of drawing it large).
+TEST(RasterSurface, MonochromeTextHasTwoColoursAndMagnifiesItsDots) {
+    const struct {
+        int escapement;
+        bool grey, transparent;
+        TColor ink;
+    } rows[] = {
+        {0, true, false, clBlack},  // the batch's grey picture
+        {900, true, false, clBlack},
+        {0, false, false, 0x663300},
+        {2700, false, false, 0x663300},
+        {0, false, true, 0x663300},  // over a transparent ground the ink is opaque
+        {1800, false, true, clBlack},
+    };
+    const auto draw = [](TBitmap& bitmap, int factor, const auto& r) {
+        if (r.grey) bitmap.SetGrey();
+        bitmap.SetSize(70 * factor, 70 * factor);
+        if (r.transparent) bitmap.SetTransparent();
+        TRasterCanvas& canvas = bitmap.Canvas();
+        canvas.SetMonoText(true);
+        canvas.SetMapMode(MM_ANISOTROPIC);
+        canvas.SetWindowExtEx(1, 1);
+        canvas.SetViewportExtEx(factor, factor);
+        canvas.SetTextColor(r.ink);
+        drawText(canvas, 35, 35, 15, r.escapement, "Ag 19");
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.escapement) + (r.grey ? " grey" : r.transparent ? " transparent" : " colour"));
+        TBitmap one, three;
+        draw(one, 1, r);
+        draw(three, 3, r);
+        const std::uint32_t ink = 0xFF000000u | (r.ink & 0xFF) << 16 | (r.ink & 0xFF00) | (r.ink >> 16 & 0xFF);
+        const std::uint32_t ground = r.transparent ? 0x00FFFFFFu : 0xFFFFFFFFu;
+        int inked = 0, other = 0, differing = 0;
+        for (int y = 0; y < 70; ++y)
+            for (int x = 0; x < 70; ++x) {
+                const std::uint32_t c = argbAt(one, x, y);
+                inked += c == ink;
+                other += c != ink && c != ground;
+                for (int k = 0; k < 9; ++k) differing += argbAt(three, 3 * x + k % 3, 3 * y + k / 3) != c;
+            }
+        EXPECT_GT(inked, 50);
+        EXPECT_EQ(other, 0);
+        EXPECT_EQ(differing, 0);
+    }
+}
+
 TEST(RasterSurface, GreyPicturesHoldTheSamePixelsAndNoteAColour) {
     // Bars of every width from 1 to 20 pixels (each width has its own way of filling a grey
     // row), black text on white, and grey text over a grey field (the blend's rounding).

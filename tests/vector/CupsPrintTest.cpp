@@ -75,6 +75,25 @@ void childPrints(const std::string& prefix) {
         std::printf("JOB %s %d %d %d %d %d %d %s\n", row.tag, dpi, int(queue.LeftMM * dpi / 25.4 + 0.5),
                     int(queue.TopMM * dpi / 25.4 + 0.5), left, right, top, narrowest == 1 << 30 ? "0" : std::to_string(narrowest).c_str());
     }
+    // A label printer's queue beside the default one, chosen by name and laid out at the
+    // resolution the caller gives (a raw queue reports none).
+    const TPrintQueue label = PrintQueueNamed("VarlenLabel");
+    EXPECT_EQ(label.Name, "VarlenLabel");
+    TVectorOptions dots;
+    dots.Dpi = 203;
+    ASSERT_NO_THROW(PrintOnQueue(label, sourceOf(kRows[1]), dots, prefix + "label"));
+    test::RecordingCanvas layout(203, 203);
+    sourceOf(kRows[1]).Draw(layout, 200, 200);
+    int narrowest = 1 << 30;
+    for (const auto& f : layout.fills) narrowest = std::min(narrowest, f.rect.Right - f.rect.Left);
+    std::printf("LABEL %d\n", narrowest);
+    EXPECT_EQ(errorOf([] { PrintQueueNamed("VarlenNoSuch"); }), "No printer \"VarlenNoSuch\" is installed");
+    // A queue with CUPS's Zebra label driver, as the manual sets one up, reports its 203 dpi and the
+    // label it is given.
+    const TPrintQueue zebra = PrintQueueNamed("VarlenZebra");
+    EXPECT_EQ(zebra.Dpi, 203);
+    EXPECT_NEAR(zebra.WidthMM, 101.6, 0.1);
+    EXPECT_NEAR(zebra.HeightMM, 152.4, 0.1);
     ASSERT_EQ(test::runProcess({"/usr/sbin/cupsreject", "VarlenPDF"}).exitCode, 0);
     EXPECT_EQ(errorOf([&] { PrintOnDefaultQueue(sourceOf(kRows[0]), {}, prefix + "refused"); }).rfind("The print job failed: ", 0), 0u);
     std::fflush(stdout);
@@ -111,6 +130,10 @@ TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
         if (!skip.empty()) GTEST_SKIP() << "no CUPS scheduler can be started here: " << skip;
         FAIL() << error;
     }
+    const char* ppd = "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd";
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenLabel", "-v", "cups-pdf:/", "-E", "-P", ppd}).exitCode, 0);
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenZebra", "-v", "cups-pdf:/", "-m", "drv:///sample.drv/zebra.ppd"}).exitCode, 0);
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenZebra", "-o", "Resolution=203dpi", "-o", "PageSize=w288h432"}).exitCode, 0);
     QProcessEnvironment env = cups.childEnvironment();
     env.insert("VARLEN_CUPS_CHILD", QString::fromStdString(cups.prefix));
     const std::string output = test::PrivateCups::runChild(env, "CupsPrint.PdfPageOnTheDefaultQueue", &failure);
@@ -150,9 +173,49 @@ TEST(CupsPrint, PdfPageOnTheDefaultQueue) {
     }
     EXPECT_TRUE(test::filesStartingWith(cups.outDir, cups.prefix + "refused").empty());
 
+    // The job for the named queue went to it alone, its bars in whole dots of 203 per inch.
+    const auto jobsOn = [&](const char* queue) {
+        const std::string listed = cups.tool({"lpstat", "-W", "completed", "-o", queue}).out;
+        return std::count(listed.begin(), listed.end(), '\n');
+    };
+    EXPECT_EQ(jobsOn("VarlenLabel"), 1);
+    EXPECT_EQ(jobsOn("VarlenPDF"), long(std::size(kRows)));
+    const std::size_t labelAt = output.find("LABEL ");
+    ASSERT_NE(labelAt, std::string::npos) << output;
+    const int labelDots = std::stoi(output.substr(labelAt + 6));
+    EXPECT_EQ(labelDots, 5) << "Code 39 at SC8, 0.61 mm: 4.9 dots of 203 per inch";
+    const std::vector<std::string> labelPdfs = test::filesStartingWith(cups.outDir, cups.prefix + "label");
+    ASSERT_EQ(labelPdfs.size(), 1u);
+    const QImage labelPage = cups.rasterise(labelPdfs[0], "label", raster);
+    ASSERT_FALSE(labelPage.isNull());
+    int labelTop = 0;
+    while (labelTop < labelPage.height() && darkRuns(labelPage, labelTop).empty()) ++labelTop;
+    ASSERT_LT(labelTop, labelPage.height());
+    int printed = 1 << 30;
+    for (const auto& [from, to] : darkRuns(labelPage, labelTop + 20)) printed = std::min(printed, to - from);
+    // cups-pdf writes the page again at its own 300 dpi: within one of its dots.
+    EXPECT_NEAR(printed, labelDots * double(raster) / 203, double(raster) / 300);
+
+    // varlen-cli prints on the queue it names, with the printer's resolution it is given; a queue
+    // that does not exist is named in the refusal and nothing is printed.
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"/usr/bin/env", "CUPS_SERVER=" + cups.server, VARLEN_CLI});
+        return test::runProcess(args);
+    };
+    const test::ProcessResult printedByCli = cli({"--printer", "VarlenLabel", "--dpi", "203", "--mono", "--verbose",
+                                                 "--type", "ean13", "400638133393"});
+    EXPECT_EQ(printedByCli.exitCode, 0) << printedByCli.err;
+    EXPECT_EQ(printedByCli.err, "varlen-cli: X-dimension 0.375 mm (3 dots at 203 dpi), bar height 25.53 mm (204 dots)\n");
+    const test::ProcessResult missing = cli({"--printer", "VarlenNoSuch", "--type", "ean13", "400638133393"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "varlen-cli: No printer \"VarlenNoSuch\" is installed\n");
+    ASSERT_TRUE(cups.waitForJobs()) << "jobs stuck in the queue";
+    EXPECT_EQ(jobsOn("VarlenLabel"), 2);
+    EXPECT_EQ(jobsOn("VarlenPDF"), long(std::size(kRows)));
+    for (const std::string& f : test::filesStartingWith(cups.outDir, "Varlen.")) std::remove(f.c_str());
+
     // Queues, but none the default: another queue added, the default one removed.
-    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenOther", "-v", "cups-pdf:/", "-E", "-P",
-                         "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd"}).exitCode, 0);
+    ASSERT_EQ(cups.tool({"lpadmin", "-p", "VarlenOther", "-v", "cups-pdf:/", "-E", "-P", ppd}).exitCode, 0);
     ASSERT_EQ(cups.tool({"lpadmin", "-x", "VarlenPDF"}).exitCode, 0);
     env.insert("VARLEN_CUPS_CHILD", "nodefault");
     test::PrivateCups::runChild(env, "CupsPrint.PdfPageOnTheDefaultQueue", &failure);
@@ -179,6 +242,13 @@ TEST(CupsPrint, SheetOfLabelsIsOneJobOnTheSheetsPaper) {
     EXPECT_EQ(nothing.err.rfind("varlen-cli: the label is 38.1 x 21.2 mm", 0), 0u) << nothing.err;
     ASSERT_TRUE(cups.waitForJobs()) << "the refused run's job stuck in the queue";
     EXPECT_NE(::access(printed.c_str(), F_OK), 0) << "the refused run printed a page";
+    // A sheet goes to the queue --printer names, not to the default one.
+    const test::ProcessResult elsewhere =
+        cups.tool({VARLEN_CLI, "--printer", "VarlenNoSuch", "--sheet", "L7160", "400638133393"});
+    EXPECT_EQ(elsewhere.exitCode, 1);
+    EXPECT_EQ(elsewhere.err, "varlen-cli: No printer \"VarlenNoSuch\" is installed\n");
+    ASSERT_TRUE(cups.waitForJobs());
+    EXPECT_NE(::access(printed.c_str(), F_OK), 0) << "the sheet for another queue was printed on the default one";
     const test::ProcessResult p = cups.tool({VARLEN_CLI, "--print", "--sheet", "L7160", "--skip", "19", "--copies", "4",
                                              "--text-line", "Printed on L7160", "400638133393"});
     ASSERT_EQ(p.exitCode, 0) << p.err;
