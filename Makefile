@@ -6,6 +6,7 @@
 # take), the targets that build or run tests, fuzzers and benchmarks the `test` set as well.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= fuzz-build
 JOBS       ?= $(shell nproc)
 # Where `make install` puts the programs; DESTDIR, when given, goes in front of it (for packaging).
@@ -16,8 +17,12 @@ SMOKE_SECONDS ?= 60
 FUZZ_SECONDS  ?= 600
 # The test programs of the sanitizer build.
 SANITIZED_SUITES := engine_tests;platform_tests;raster_tests;control_tests;imaging_tests;vector_tests
+# The test programs of the ThreadSanitizer build, and of them the tests it runs: the library's
+# (eight threads drawing at once) and varlen-cli's batches (--jobs).
+TSAN_SUITES := lib_tests;cli_tests
+TSAN_TESTS  := ^(lib_tests|cli_tests[.]CliBatch)
 
-.PHONY: all deps test-deps configure test-configure build run programs install deb test unit-test sanitize-test \
+.PHONY: all deps test-deps configure test-configure build run programs install deb test unit-test sanitize-test tsan-test \
 	fuzzers fuzz-smoke fuzz bench clean
 
 all: build
@@ -60,9 +65,11 @@ deb: programs
 	@cd $(BUILD) && cpack -G DEB >/dev/null && ls "$$PWD"/*.deb
 
 # Everything CI proves: the tests of the normal build, then the same tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then one minute of fuzzing per target.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded ones with ThreadSanitizer, then one
+# minute of fuzzing per target.
 test: unit-test
 	@$(MAKE) --no-print-directory sanitize-test
+	@$(MAKE) --no-print-directory tsan-test
 	@$(MAKE) --no-print-directory fuzz-smoke
 
 unit-test: build
@@ -75,6 +82,16 @@ sanitize-test: test-deps
 	  -DVARLEN_BUILD_BENCH=OFF "-DVARLEN_TEST_SUITES=$(SANITIZED_SUITES)" $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target varlen_tests
 	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# A small build without Qt of only the threaded suites, with ThreadSanitizer (which excludes
+# AddressSanitizer, hence a build of its own). The test programs have their options compiled in;
+# the varlen-cli they start takes them from TSAN_OPTIONS.
+tsan-test: test-deps
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARLEN_SANITIZE=ON -DVARLEN_SANITIZERS=thread \
+	  -DVARLEN_WITH_QT=OFF -DVARLEN_BUILD_BENCH=OFF "-DVARLEN_TEST_SUITES=$(TSAN_SUITES)" $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target varlen_tests
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/support/tsan.supp" \
+	  ctest --output-on-failure --no-tests=error -j $(JOBS) -R '$(TSAN_TESTS)'
 
 fuzzers: test-deps
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

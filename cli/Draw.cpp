@@ -22,9 +22,8 @@
 #include "engine/Drawing.h"
 #include "engine/GS1.h"
 #include "engine/LabelSheet.h"
-#include "imaging/BarcodeImage.h"
+#include "imaging/Output.h"
 #include "imaging/ReadBack.h"
-#include "imaging/SaveFile.h"
 #include "platform/CupsPrint.h"
 #include "platform/Errors.h"
 #include "platform/FileIO.h"
@@ -34,17 +33,6 @@
 namespace varlen::cli {
 
 namespace {
-
-TSaveOptions saveOptions(const CliOptions& o) {
-    TSaveOptions save;
-    save.RecordDpi = o.dpi;
-    save.VectorDpi = o.dpi > 0 ? o.dpi : 1200;
-    save.Background = o.look.Background;
-    save.TransparentBackground = o.look.TransparentBackground;
-    save.TwoColours = o.look.Mono;
-    save.Foreground = o.look.Foreground;
-    return save;
-}
 
 // The resolution the labels are laid out at, and how many times each dot is repeated: the file
 // type's (pictures at --dpi or the headless display's, magnified --scale times; vector files at
@@ -88,65 +76,44 @@ void checkSize(const CliOptions& o, const TSymbol& symbol, const TBarcodeParams&
 class Labels : public LabelWriter {
 public:
     Labels(const TBarcodeParams& params, const CliOptions& o, const std::optional<TPrintQueue>& queue, int printDpi)
-        : o_(o), image_(params, ScreenAt(o.dpi, o.dpi)), source_(SaveSourceOf(image_, o.margin)), save_(saveOptions(o)),
-          queue_(queue), printDpi_(printDpi) {
-        // --verify: every picture is read back on its way into the file; one that does not read as
-        // its data stops the save, one the reader cannot judge is written with a note.
-        if (o.verify) save_.ReadBack = [this](const TDibView& picture, int dpi, int scale) { readBack(picture, dpi, scale); };
-    }
+        : o_(o), output_(params, TOutputOptions{o.margin, o.scale, o.dpi, o.allowInverse, o.verify}), queue_(queue),
+          printDpi_(printDpi) {}
 
     void setLabel(const Label& label) override {
-        image_.setBar_Caption(label.caption);
-        if (!o_.textLines.empty()) image_.setTextLines(textLinesOf(label.textLines, o_.textSize));
+        output_.SetCaption(label.caption);
+        if (!o_.textLines.empty()) output_.SetTextLines(textLinesOf(label.textLines, o_.textSize));
     }
 
-    std::string takeWarning() override { return std::exchange(warning_, {}); }
+    std::string takeWarning() override { return output_.TakeWarning(); }
 
     void write(const std::string& fileName) override {
-        warning_.clear();
         switch (o_.target) {
-            case Target::File: SaveBarcodeToFile(fileName, o_.scale, source_, save_); break;
+            case Target::File: output_.Save(fileName); break;
             case Target::StandardOutput: {
                 // The whole file is made in memory before its first byte goes out, so that a
                 // failure leaves standard output empty.
-                const TFileBytes bytes =
-                    BarcodeFileBytes(SaveFileTypeOfExtension(o_.format), "standard output", o_.scale, source_, save_);
+                const TFileBytes bytes = output_.Bytes(SaveFileTypeOfExtension(o_.format), "standard output");
                 for (const ByteSpan& part : bytes.Parts()) WriteStandardOutput(part.data, part.size);
                 break;
             }
             case Target::Printer: {
                 // One job on the queue, the barcode 200 / 200 dots from the corner of the page's
                 // printable area, as the window's Print puts it, laid out in the printer's dots.
-                if (save_.ReadBack) {
-                    // The page as that resolution lays it out, paper all round the symbol.
-                    readBack(VectorPageRaster(source_, printDpi_, 200, save_)->View(), printDpi_, 1);
-                }
+                // The page as that resolution lays it out, paper all round the symbol.
+                if (o_.verify) output_.ReadBackPage(printDpi_, 200);
                 TVectorOptions page;
                 page.Dpi = printDpi_;
-                PrintOnQueue(*queue_, source_.Vector, page, "Varlen");
+                PrintOnQueue(*queue_, output_.Source().Vector, page, "Varlen");
                 break;
             }
         }
     }
 
 private:
-    void readBack(const TDibView& picture, int dpi, int scale) {
-        const TReadBack check = ReadBack(picture, dpi, scale, image_.Params());
-        if (check.Verdict == TReadBackVerdict::Unverifiable) {
-            warning_ = check.Message;
-            return;
-        }
-        if (!check.Ok()) throw EReadBack(check.Message);
-        warning_ = check.Warning;
-    }
-
     const CliOptions& o_;
-    TBarcodeImage image_;
-    TSaveSource source_;
-    TSaveOptions save_;
+    TLabelOutput output_;
     const std::optional<TPrintQueue>& queue_;
     int printDpi_;
-    std::string warning_;
 };
 
 // The one document the labels of a sheet run go into: a PDF written as its pages fill, to the file

@@ -4,12 +4,13 @@
 
 #include "cli/Labels.h"
 #include "cli/Pattern.h"
+#include "engine/DataCheck.h"
 #include "engine/DataRules.h"
 #include "engine/GS1.h"
 #include "engine/MatrixCodes.h"
+#include "imaging/Output.h"
 #include "imaging/SaveFileType.h"
 
-#include <array>
 #include <cctype>
 #include <charconv>
 #include <climits>
@@ -19,21 +20,6 @@
 namespace varlen::cli {
 
 namespace {
-
-constexpr std::array<const char*, kCodeTypeCount> kTypeNames = {
-    "EAN_8",     "EAN_13",    "UPC_A",     "UPC_E",       "CODE39",  "CODE25i", "CODE25iP",    "CODE128_A",
-    "CODE128_B", "CODE128_C", "MSI_Plessey", "Codabar",   "Postnet", "Postnet_FIM", "GS1_128", "ITF14",
-    "QRCode",    "DataMatrix", "GS1_DataMatrix", "GS1_QR", "GS1_DL_QR",
-};
-
-bool isQr(btCodeTypes type) { return type == QRCode || type == GS1_QR || type == GS1_DL_QR; }
-bool isDataMatrix(btCodeTypes type) { return type == DataMatrix || type == GS1_DataMatrix; }
-
-// "--dm-size 10x10" ...: the ECC 200 sizes as the refusal lists them.
-std::string dmSizeUsage() {
-    return "--dm-size takes an ECC 200 size RxC: 10x10 to 26x26 in steps of 2, 32x32 to 52x52 in steps of 4, "
-           "64x64 to 104x104 in steps of 8, 120x120, 132x132, 144x144, or 8x18, 8x32, 12x26, 12x36, 16x36, 16x48";
-}
 
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -78,29 +64,6 @@ int rangedNumber(std::string_view text, const TRange& range, const std::string& 
     return static_cast<int>(number);
 }
 
-std::string hexColor(TColor color) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-    return text;
-}
-
-// Why a file type cannot have a transparent ground, or nullptr when it can.
-const char* transparencyRefusal(TSaveFileType type) {
-    switch (type) {
-        case TSaveFileType::Svg:
-        case TSaveFileType::Pdf:
-        case TSaveFileType::Eps:
-        case TSaveFileType::Png: return nullptr;
-        case TSaveFileType::Gif: return "GIF files are written with a fixed palette without transparency";
-        case TSaveFileType::Tif: return "TIFF files are written with a palette without transparency";
-        case TSaveFileType::Bmp: return "BMP files have no transparency";
-        case TSaveFileType::Jpg: return "JPEG files have no transparency";
-        case TSaveFileType::Emf: return "EMF files hold the picture as a bitmap without transparency";
-        case TSaveFileType::Unknown: break;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 bool parseColor(std::string_view text, TColor& color) {
@@ -130,30 +93,9 @@ bool parseLength(std::string_view text, double& millimetres) {
     return false;
 }
 
-bool parseCodeType(std::string_view name, btCodeTypes& type) {
-    for (std::size_t i = 0; i < kTypeNames.size(); ++i) {
-        if (equalNoCase(name, kTypeNames[i])) {
-            type = static_cast<btCodeTypes>(i);
-            return true;
-        }
-    }
-    return false;
-}
+bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) { return FindCodeType(name, type, bookland); }
 
-bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland) {
-    if (equalNoCase(name, "ean128")) name = "gs1-128";  // the name GS1-128 had before GS1 took it over
-    if (const TDataRule* rule = FindDataRule(name)) {
-        type = rule->type;
-        bookland = rule->bookland;
-        return true;
-    }
-    bookland = false;
-    return parseCodeType(name, type);
-}
-
-const char* codeTypeName(btCodeTypes type) {
-    return type < kTypeNames.size() ? kTypeNames[type] : "?";
-}
+const char* codeTypeName(btCodeTypes type) { return CodeTypeName(type); }
 
 std::string usageText() {
     return "usage: varlen-cli --dump [--type TYPE] [--addon DIGITS] [--ratio 2|3] [--lenient] [2D OPTIONS] DATA\n"
@@ -479,14 +421,14 @@ CliOptions parseOptions(int argc, const char* const* argv) {
             int rows = 0, columns = 0;
             if (x == std::string_view::npos || !parseInt(text.substr(0, x), rows) ||
                 !parseInt(text.substr(x + 1), columns) || !FindDataMatrixSize(rows, columns))
-                throw UsageError(dmSizeUsage());
+                throw UsageError(kDmSizeUsage);
             options.dmRows = rows;
             options.dmColumns = columns;
             options.matrixOptions.push_back("--dm-size");
         } else if (name == "--dl-stem") {
             options.dlStem = std::string(value());
-            if (const std::string why = digitalLinkStemError(options.dlStem); !why.empty())
-                throw UsageError("--dl-stem " + options.dlStem + ": the stem " + why);
+            if (const std::string refusal = DigitalLinkStemRefusal(options.dlStem); !refusal.empty())
+                throw UsageError(refusal);
             options.matrixOptions.push_back("--dl-stem");
         } else if (name == "--quiet-zones" || name == "--allow-inverse" || name == "--verify") {
             noValue();
@@ -561,32 +503,12 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (options.mode == Mode::None) throw UsageError("no mode given");
     if (options.verify && options.mode == Mode::Dump) throw UsageError("--verify reads drawn labels: -o, --print or --batch");
     if (options.mode == Mode::Help || options.mode == Mode::Version) return options;
-    for (const std::string& name : options.matrixOptions) {
-        if (name == "--dm-size" ? !isDataMatrix(options.type) : name == "--dl-stem" ? options.type != GS1_DL_QR
-                                                                                    : !isQr(options.type))
-            throw UsageError(name + " goes with --type " +
-                             (name == "--dm-size"   ? "datamatrix or gs1-datamatrix"
-                              : name == "--dl-stem" ? "dl-qr"
-                                                    : "qr, gs1-qr or dl-qr"));
-    }
-    // Scanners read dark bars on a light ground; a transparent ground is the label's, unknown here.
+    for (const std::string& name : options.matrixOptions)
+        if (const std::string refusal = MatrixOptionRefusal(name, options.type); !refusal.empty()) throw UsageError(refusal);
+    if (const std::string refusal = ContrastRefusal(options.look, options.allowInverse, options.allowLowContrast);
+        !refusal.empty())
+        throw UsageError(refusal);
     const TLook& look = options.look;
-    const double contrast = SymbolContrast(look.Foreground, look.Background);
-    if (!look.TransparentBackground && !options.allowInverse && contrast <= 0)
-        throw UsageError("--fg " + hexColor(look.Foreground) + " is not darker than --bg " + hexColor(look.Background) +
-                         ": scanners need dark bars on a light ground (--allow-inverse draws it all the same)");
-    // A dark enough foreground can still lie too close to the background for a reader (of an
-    // inverse symbol, light bars on a dark ground, the same difference the other way round).
-    if (!look.TransparentBackground && !options.allowLowContrast) {
-        const double judged = options.allowInverse ? std::fabs(contrast) : contrast;
-        if (!kSymbolContrastRange.ContainsReal(judged)) {
-            char value[16];
-            // Two decimals, cut rather than rounded: 0.497 is no 0.50 in a message that refuses it.
-            std::snprintf(value, sizeof value, "%.2f", std::floor(judged * 100) / 100);
-            throw UsageError("--fg " + hexColor(look.Foreground) + " and --bg " + hexColor(look.Background) +
-                             " have a symbol contrast of " + value + ", " + kSymbolContrastRange.OptionMessage);
-        }
-    }
     // Sizes in millimetres replace the classic size options, which would otherwise say otherwise.
     if (look.XDimensionMM > 0 && moduleGiven)
         throw UsageError("--module and --x-dim exclude each other: --x-dim gives the module width");
@@ -608,11 +530,10 @@ CliOptions parseOptions(int argc, const char* const* argv) {
                              " is in no GS1 symbol specification table; these are: " + covered);
         }
     }
-    if (look.TransparentBackground && options.target != Target::Printer && options.mode == Mode::Draw) {
+    if (options.target != Target::Printer && options.mode == Mode::Draw) {
         const TSaveFileType type = options.target == Target::StandardOutput ? SaveFileTypeOfExtension(options.format)
                                                                             : SaveFileTypeOf(options.output);
-        if (const char* why = transparencyRefusal(type))
-            throw UsageError("--bg none: " + std::string(why) + "; give a colour, or write PNG, SVG, PDF or EPS");
+        if (const std::string refusal = TransparencyRefusal(options.look, type); !refusal.empty()) throw UsageError(refusal);
     }
     if (options.batch && options.haveData) throw UsageError("--batch takes its data from the file, not DATA");
     if (!options.batch && (options.jobs != 1 || options.shardCount) && options.mode != Mode::Help)

@@ -102,12 +102,8 @@ CliOptions parseOptions(int argc, const char* const* argv);
 std::string usageText();
 std::string helpText();
 
-// One of the btCodeTypes names or the name of a symbology entry (ean13, itf, bookland, ...),
-// without regard to letter case. bookland is set for the Bookland entry (EAN_13 with its prefix).
+// A type name as the library takes it too (FindCodeType, engine/DataCheck.h).
 bool parseCodeType(std::string_view name, btCodeTypes& type, bool& bookland);
-
-// One of the btCodeTypes names, without regard to letter case.
-bool parseCodeType(std::string_view name, btCodeTypes& type);
 
 // A colour written RRGGBB (six hexadecimal digits) as the drawing surface's TColor.
 bool parseColor(std::string_view text, TColor& color);

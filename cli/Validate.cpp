@@ -7,64 +7,20 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/DataRules.h"
-#include "engine/MatrixCodes.h"
+#include "engine/DataCheck.h"
 #include "platform/Errors.h"
-#include "platform/Utf8.h"
 
 namespace varlen::cli {
 
 CheckedData checkData(const CliOptions& options, std::string_view utf8) {
-    const TDataRule& rule = DataRuleOf(options.type, options.bookland);
-    CheckedData checked;
-    // --lenient changes nothing of two-dimensional data: they take any text their symbol holds.
-    if (options.lenient && !IsMatrixType(options.type)) {
-        checked.data = Utf8ToLatin1(utf8);
-    } else {
-        if (const std::size_t bad = FindInvalidUtf8(utf8); bad != std::string_view::npos) {
-            char message[80];
-            std::snprintf(message, sizeof message, "the data is not valid UTF-8 (byte %zu is 0x%02X)", bad + 1,
-                          static_cast<unsigned char>(utf8[bad]));
-            throw InputError(message);
-        }
-        std::u32string text;
-        text.reserve(utf8.size());  // no more characters than bytes
-        for (std::size_t i = 0; i < utf8.size();) {
-            const TUtf8Char c = DecodeUtf8Char(utf8, i);
-            // The engine reads its data up to the first NUL: what follows would vanish.
-            if (c.code == 0) throw InputError("the data holds a NUL character at position " + std::to_string(text.size() + 1));
-            text += c.code;
-            i += c.length;
-        }
-        if (const std::string refusal = StrictDataError(rule, text); !refusal.empty()) throw InputError(refusal);
-        if (rule.chars == TDataChars::Text) {
-            checked.data = utf8;  // QR Code carries UTF-8
-        } else {
-            checked.data.reserve(text.size());
-            for (const char32_t c : text) checked.data += static_cast<char>(c);  // Latin-1 once accepted
-        }
-    }
-    checked.caption = rule.bookland ? BooklandCaption(checked.data) : checked.data;
-    const int limit = MaxCaptionOf(options.type);
-    if (IsMatrixType(options.type) && checked.caption.size() > static_cast<std::size_t>(limit)) {
-        TBarcodeParams params;
-        setSymbolOptions(params, options);
-        throw InputError(MatrixCapacityError(params, checked.caption));
-    }
-    if (checked.caption.size() > static_cast<std::size_t>(limit))
-        throw InputError("the data has " + std::to_string(checked.caption.size()) + " characters; at most " +
-                         std::to_string(limit) + " are taken");
-    return checked;
+    TBarcodeParams params;
+    setSymbolOptions(params, options);
+    TCheckedData checked = CheckData(params, options.bookland, options.lenient, utf8);
+    return {std::move(checked.Data), std::move(checked.Caption)};
 }
 
 std::string checkAddon(const CliOptions& options) {
-    if (options.lenient) return NormaliseAddon(Utf8ToLatin1(options.addon));
-    if (options.addon.empty()) return {};
-    const TDataRule& rule = DataRuleOf(options.type, options.bookland);
-    if (!IsStrictAddon(options.addon)) throw InputError("--addon " + options.addon + ": an add-on has 2 or 5 digits");
-    if (!rule.addon)
-        throw InputError("--addon " + options.addon + ": " + rule.name + " takes no add-on (ean13, upca and bookland do)");
-    return options.addon;
+    return CheckAddon(options.type, options.bookland, options.lenient, options.addon);
 }
 
 std::string dataFromStandardInput(int fd) {

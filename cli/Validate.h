@@ -2,33 +2,28 @@
 #pragma once
 // What varlen-cli hands to the engine: by default only data the engine encodes exactly as given
 // (the symbology's characters and lengths, a typed check digit verified, valid UTF-8), with
-// --lenient the window's forgiving hand-over. Also the add-on and one line of a batch file.
-#include <stdexcept>
+// --lenient the window's forgiving hand-over (the checks are the library's too: engine/DataCheck.h).
+// Also the add-on and one line of a batch file.
 #include <string>
 #include <string_view>
 
 #include "cli/Options.h"
+#include "platform/Errors.h"
 
 namespace varlen::cli {
 
 // Data or an add-on the tool refuses (exit status 1). The message carries no program name.
-class InputError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using InputError = EInvalidData;
 
 struct CheckedData {
     std::string data;     // Latin-1 bytes as the data was given (the %s of a batch name)
     std::string caption;  // what the control gets: for Bookland behind "978"
 };
 
-// Strict: valid UTF-8 without NUL characters that the symbology takes unchanged (StrictDataError).
-// Lenient: characters outside Latin-1 as "?", as the window does; only data over the control's 50
-// characters (GS1-128: 72) is refused. Throws InputError.
+// CheckData of the options' type, with --lenient. Throws InputError.
 CheckedData checkData(const CliOptions& options, std::string_view utf8);
 
-// The add-on the control gets. Strict: none, or exactly 2 or 5 digits for a type that takes an
-// add-on. Lenient: the control's clean-up (NormaliseAddon). Throws InputError.
+// CheckAddon of the options' add-on. Throws InputError.
 std::string checkAddon(const CliOptions& options);
 
 // DATA "-": one label's data read from the descriptor (standard input) to its end, without the line

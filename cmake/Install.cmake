@@ -53,8 +53,9 @@ foreach(module varlen_vector_module varlen_reader_module)
   endif()
 endforeach()
 
-# libvarlen: the shared library (with its version links) and the static one in lib/, the API's
-# headers under include/varlen/, varlen.pc for pkg-config, and the example program's source. The
+# libvarlen: the shared library (with its version links) and the static one in lib/, the
+# interface's headers under include/varlen/, varlen.pc for pkg-config, the CMake package, and the
+# example programs' sources. The
 # unversioned link libvarlen.so is for the linker only, so it goes with the headers.
 if(TARGET libvarlen_shared)
   install(TARGETS libvarlen_shared
@@ -65,13 +66,12 @@ if(TARGET libvarlen_shared)
     execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --remove-section=.comment --remove-section=.note
                     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/$<TARGET_FILE_NAME:libvarlen_static>\")
   endif()" COMPONENT ${VARLEN_DEV_COMPONENT})
-  install(FILES ${PROJECT_SOURCE_DIR}/lib/varlen.h DESTINATION include/varlen COMPONENT ${VARLEN_DEV_COMPONENT})
-  foreach(header IN LISTS VARLEN_PUBLIC_HEADERS)
-    get_filename_component(folder ${header} DIRECTORY)
-    install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION include/varlen/${folder} COMPONENT ${VARLEN_DEV_COMPONENT})
-  endforeach()
+  install(FILES ${VARLEN_PUBLIC_HEADERS} DESTINATION include/varlen COMPONENT ${VARLEN_DEV_COMPONENT})
   install(FILES ${PROJECT_BINARY_DIR}/lib/varlen.pc DESTINATION lib/pkgconfig COMPONENT ${VARLEN_DEV_COMPONENT})
-  install(FILES ${PROJECT_SOURCE_DIR}/lib/example/write_png.cpp
+  install(FILES ${PROJECT_BINARY_DIR}/lib/varlenConfig.cmake ${PROJECT_BINARY_DIR}/lib/varlenConfigVersion.cmake
+          DESTINATION lib/cmake/varlen COMPONENT ${VARLEN_DEV_COMPONENT})
+  install(FILES ${PROJECT_SOURCE_DIR}/lib/example/write_png.cpp ${PROJECT_SOURCE_DIR}/lib/example/write_png.c
+          ${PROJECT_SOURCE_DIR}/lib/example/CMakeLists.txt
           DESTINATION ${VARLEN_INSTALL_DATADIR}/doc/varlen/examples COMPONENT ${VARLEN_DEV_COMPONENT})
   add_dependencies(varlen_install_files libvarlen_shared libvarlen_static)
 endif()

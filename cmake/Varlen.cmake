@@ -38,7 +38,8 @@ function(varlen_test_suite name dir)
     # compiled into every test program, so that a bare ctest in the sanitizer build uses them too.
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/SanitizerOptions.cpp)
     target_compile_definitions(${name} PRIVATE
-      VARLEN_LSAN_SUPPRESSIONS="${PROJECT_SOURCE_DIR}/tests/support/lsan.supp")
+      VARLEN_LSAN_SUPPRESSIONS="${PROJECT_SOURCE_DIR}/tests/support/lsan.supp"
+      VARLEN_TSAN_SUPPRESSIONS="${PROJECT_SOURCE_DIR}/tests/support/tsan.supp")
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)

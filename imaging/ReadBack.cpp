@@ -309,7 +309,7 @@ const TReaderModule& readerModule() {
         }, reason));
         if (!module) failure = "symbols cannot be read back: " + reason;
     });
-    if (!module) throw EInOutError(failure);
+    if (!module) throw EModuleMissing(failure);
     return *module;
 }
 

@@ -79,7 +79,7 @@ void checkFits(TSaveFileType type, const std::string& name, int factor, const TS
     const TSize size = source.DrawnSize(0);
     const std::int64_t width = (2 * std::int64_t{source.Margin} + size.cx) * factor;
     const std::int64_t height = (2 * std::int64_t{source.Margin} + size.cy) * factor;
-    if (!PictureFits(type, width, height)) throw EInOutError(PictureTooLargeMessage(name, width, height));
+    if (!PictureFits(type, width, height)) throw ETooLarge(PictureTooLargeMessage(name, width, height));
 }
 
 // The bitmap of a pixel type, drawn only once its size is known to fit the type.

@@ -18,6 +18,14 @@ public:
     using Exception::Exception;
 };
 
+// Data or an add-on refused before it reaches the engine, because the engine would draw something
+// else than was given (the strict checks of varlen-cli and the library), or a batch's record that
+// cannot be read. The message names what is wrong and carries no program name.
+class EInvalidData : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // A text that is not a whole number ("'%s' is not a valid integer value").
 class EConvertError : public Exception {
 public:
@@ -28,6 +36,18 @@ public:
 class EInOutError : public Exception {
 public:
     using Exception::Exception;
+};
+
+// A picture too large for its file type or for memory at the size, scale and resolution asked for.
+class ETooLarge : public EInOutError {
+public:
+    using EInOutError::EInOutError;
+};
+
+// A module of the program (SVG, PDF and EPS; reading back) that is not installed or cannot be loaded.
+class EModuleMissing : public EInOutError {
+public:
+    using EInOutError::EInOutError;
 };
 
 // Failures of the GIF writer ("Color not in color table", "Unsupported GIF version").

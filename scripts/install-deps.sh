@@ -61,6 +61,8 @@ TEST=(
   # checks of the installed files and packages: menu entry, software-centre description, manual
   # pages, Debian's package checker
   desktop-file-utils appstream man-db lintian
+  # libvarlen's ABI compared with its release's (abidiff)
+  abigail-tools
 )
 
 packages_of() {

@@ -49,7 +49,7 @@ const TVectorModule& vectorModule(const std::string& name = {}) {
     static const TVectorModule* module = nullptr;
     static std::string failure;
     std::call_once(once, [] { module = loadModule(&failure); });
-    if (!module) throw EInOutError(name.empty() ? failure : name + ": " + failure);
+    if (!module) throw EModuleMissing(name.empty() ? failure : name + ": " + failure);
     return *module;
 }
 

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Installs the build into a scratch prefix (under DESTDIR, as packagers do) and checks what a user
 # gets: exactly the files of installed-files.txt; varlen-cli and libvarlen without Qt; libvarlen's
-# example program built with pkg-config's flags alone, its PNG decoded; a menu entry and a software-centre description
+# examples built with pkg-config's flags and with find_package(varlen), and the Python example, each
+# writing a decodable PNG and refusing a wrong check digit; a menu entry and a software-centre description
 # their validators accept; manual pages man formats without a warning, naming every option of
 # varlen-cli --help; icons of the sizes their folders say; a shell completion that offers the
 # options, types and formats the help names; the README's varlen-cli quick start working with the
@@ -17,7 +18,7 @@ build=$1
 source=$2
 version=$3
 
-for tool in desktop-file-validate appstreamcli man identify rsvg-convert file pkg-config c++; do
+for tool in desktop-file-validate appstreamcli man identify rsvg-convert file pkg-config c++ cc; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh"; exit 1; }
 done
 
@@ -64,19 +65,41 @@ for file in bin/varlen-cli lib/libvarlen.so lib/varlen/libvarlen-vector.so lib/v
   ! ldd "$root/$file" | grep -q 'libQt' || fail "$file links Qt: $(ldd "$root/$file" | grep -o 'libQt[^ ]*' | tr '\n' ' ')"
 done
 
-# libvarlen as a program elsewhere uses it: the installed example built with nothing but what
-# pkg-config says, run against the installed library, its PNG read back by a decoder not ours.
-mkdir "$scratch/example"
+# libvarlen as a program elsewhere uses it: the installed examples (C++ and C) built with nothing but
+# what pkg-config says and again with CMake's find_package(varlen), and the Python example of
+# docs/library.md, each run against the installed library: each writes a PNG that a decoder not
+# ours reads, and each is refused a wrong check digit with varlen-cli's words.
+refusal='check digit 2 is wrong for 400638133393, expected 1'
+example_works() {  # NAME COMMAND...: run in a folder of its own
+  local name=$1 dir=$scratch/example-$1
+  shift
+  mkdir -p "$dir"
+  (cd "$dir" && LD_LIBRARY_PATH=$root/lib "$@" label.png 400638133393 >/dev/null) || { fail "$name failed"; return; }
+  [[ $(file "$dir/label.png") == *"PNG image data"* ]] || fail "$name wrote no PNG"
+  if command -v ZXingReader >/dev/null; then
+    ZXingReader -1 "$dir/label.png" | grep -q '"4006381333931"' || fail "the PNG of $name does not decode"
+  fi
+  local err
+  err=$(cd "$dir" && LD_LIBRARY_PATH=$root/lib "$@" refused.png 4006381333932 2>&1 >/dev/null) && fail "$name took a wrong check digit"
+  [[ $err == *"$refusal"* ]] || fail "$name was refused with: $err"
+}
+examples=$root/share/doc/varlen/examples
 flags=$(PKG_CONFIG_PATH=$root/lib/pkgconfig pkg-config --cflags --libs varlen) || fail "pkg-config knows no varlen"
 # shellcheck disable=SC2086  # the flags are words
-c++ -std=c++20 -o "$scratch/example/write_png" "$root/share/doc/varlen/examples/write_png.cpp" $flags ||
-  fail "the installed example does not build with: $flags"
-(cd "$scratch/example" && LD_LIBRARY_PATH=$root/lib ./write_png label.png 400638133393 >/dev/null) ||
-  fail "the installed example failed"
-[[ $(file "$scratch/example/label.png") == *"PNG image data"* ]] || fail "the example wrote no PNG"
-if command -v ZXingReader >/dev/null; then
-  ZXingReader -1 "$scratch/example/label.png" | grep -q '"4006381333931"' || fail "the example's PNG does not decode"
-fi
+c++ -std=c++17 -o "$scratch/write_png" "$examples/write_png.cpp" $flags || fail "write_png.cpp does not build with: $flags"
+# shellcheck disable=SC2086
+cc -std=c99 -Wall -Werror -o "$scratch/write_png_c" "$examples/write_png.c" $flags || fail "write_png.c does not build with: $flags"
+example_works pkg-config-c++ "$scratch/write_png"
+example_works pkg-config-c "$scratch/write_png_c"
+"${CMAKE:-cmake}" -S "$examples" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$root" >/dev/null &&
+  "${CMAKE:-cmake}" --build "$scratch/cmake-build" >/dev/null || fail "the examples do not build with find_package(varlen)"
+example_works find-package-c++ "$scratch/cmake-build/write_png"
+example_works find-package-c "$scratch/cmake-build/write_png_c"
+sed -n '/^```python$/,/^```$/p' "$source/docs/library.md" | sed '1d;$d' >"$scratch/example.py"
+mkdir "$scratch/python"
+out=$(cd "$scratch/python" && VARLEN_LIBRARY=$root/lib/libvarlen.so.1 /usr/bin/python3 "$scratch/example.py") ||
+  fail "the Python example failed"
+[[ $out == *"refused: $refusal"* && -s $scratch/python/label.png ]] || fail "the Python example: $out"
 
 # Icons: each PNG as large as its folder says, the SVG drawable.
 for png in "$root"/share/icons/hicolor/*x*/apps/varlen.png; do

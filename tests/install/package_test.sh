@@ -148,6 +148,10 @@ c++ -std=c++20 -o "$scratch/write_png" /usr/share/doc/varlen/examples/write_png.
   fail "the installed example does not build with: $(pkg-config --cflags --libs varlen)"
 (cd "$scratch" && HOME=$scratch ./write_png example.png 400638133393 >/dev/null) || fail "the installed example failed"
 [[ $(file "$scratch/example.png") == *"PNG image data"* ]] || fail "the installed example wrote no PNG"
+cmake -S /usr/share/doc/varlen/examples -B "$scratch/examples" >/dev/null && cmake --build "$scratch/examples" >/dev/null ||
+  fail "the installed examples do not build with find_package(varlen)"
+(cd "$scratch" && HOME=$scratch "$scratch/examples/write_png_c" example-c.png 400638133393 >/dev/null) ||
+  fail "the installed C example failed"
 
 DEBIAN_FRONTEND=noninteractive "${apt[@]}" purge "${all[@]}" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log"; exit 1; }
 for package in "${all[@]}"; do

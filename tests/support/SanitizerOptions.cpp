@@ -23,3 +23,8 @@ VARLEN_SANITIZER_HOOK const char* __lsan_default_options() {
 VARLEN_SANITIZER_HOOK const char* __ubsan_default_options() {
     return "halt_on_error=1:print_stacktrace=1";
 }
+
+// ThreadSanitizer (`make tsan-test`): the first race ends the test, with both threads' stacks.
+VARLEN_SANITIZER_HOOK const char* __tsan_default_options() {
+    return "halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions=" VARLEN_TSAN_SUPPRESSIONS;
+}
