@@ -468,6 +468,8 @@ TReadBack ReadBack(const TDibView& picture, int dpi, int scale, const TBarcodePa
     const TRenderParams look = RenderParamsOf(params);
     const std::string addon = params.CodeAddon;
     const std::string expectedIdentifier = addon.empty() ? row.identifier : "]E3";
+    // An empty field draws the engine's filling (zeros, in the window), which is no data of the user's.
+    if (params.Caption[0] == '\0') return unverifiable("there is no data to compare it with");
     const std::string data = expectedData(row, params);
     if (data.size() < static_cast<std::size_t>(row.fewest))
         return unverifiable(std::string("the decoder does not read ") + row.name + " of fewer than " +

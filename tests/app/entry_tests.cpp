@@ -312,6 +312,7 @@ TEST_F(WindowTest, StatusBarSaysWhetherTheSymbolReadsBack) {
         {16, "1234567890123", "", "reads as 12345678901231"},
         {10, "12345", "", "not read back: the decoder does not read Postnet"},
         {13, "1234", "", "not read back: the decoder does not read MSI Plessey"},
+        {1, "", "", "not read back: there is no data to compare it with"},
         // The matrix symbols as their text or URI; Data Matrix is not found in modules of one pixel.
         {17, "Hello", "", "reads as Hello"},
         {19, "(01)09506000134352(10)AB(17)271231", "", "does not read back: modules of 1 dot"},
