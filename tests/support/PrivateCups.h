@@ -8,6 +8,8 @@
 // child process (the test binary itself, filtered to one test) given the scheduler's socket from
 // the start.
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,11 +73,16 @@ public:
         if (!outDir.empty())
             for (const std::string& f : filesStartingWith(outDir, prefix)) std::remove(f.c_str());
         if (!dir.empty()) runProcess({"bash", privateCupsScript(), "stop", dir});
+        if (lock_ >= 0) ::close(lock_);  // lets the next printing test in
     }
 
     // Starts the scheduler. Returns false with *skipReason set when it cannot run here (not root,
     // CUPS or cups-pdf missing), false with *error set when it failed, true when it runs.
     bool start(std::string* skipReason, std::string* error) {
+        // cups-pdf writes every scheduler's jobs into one folder of the user, where some tests look
+        // for a file by its job's title: printing tests of parallel test programs take turns.
+        lock_ = ::open("/tmp/varlen-cups-tests.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (lock_ >= 0) ::flock(lock_, LOCK_EX);
         char pattern[] = "/tmp/varlen-cups-XXXXXX";
         if (!::mkdtemp(pattern)) {
             *error = "mkdtemp failed";
@@ -153,6 +160,9 @@ public:
 
     std::string dir, server, outDir;
     const std::string prefix;
+
+private:
+    int lock_ = -1;
 };
 
 // Where the printing child says a job's symbol must stand: one line
