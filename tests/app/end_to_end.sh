@@ -77,12 +77,28 @@ poll() {
   echo "gave up waiting for: $1"
   return 1
 }
-windows() { xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l; }
+# xdotool dies with an X error when a window closes while it walks the window tree: such an answer
+# is asked again rather than taken.
+ask() {
+  local status
+  for _ in 1 2 3 4 5; do
+    xdotool search --onlyvisible "$@" >"$scratch/ask.out" 2>"$scratch/ask.err"
+    status=$?
+    grep -q "X Error" "$scratch/ask.err" || { cat "$scratch/ask.out"; return $status; }
+    sleep 0.1
+  done
+  return 1
+}
+# Whether a visible window's title matches the pattern.
+shown() { ask --name "$1" >/dev/null; }
+windows() { ask --pid $pid | grep -c .; }
 fail() { echo "$1"; kill $pid 2>/dev/null; exit 1; }
 
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Varlen 1\.0$' | head -1)
 [ -n "$window" ] || fail "no window"
 xdotool windowfocus --sync "$window"
+poll '[ "$(windows)" -gt 0 ]' || fail "no window of the program"
+alone=$(windows)
 xdotool type --window "$window" --delay 20 "03600029145"
 poll 'grep -q "^2=03600029145$" "$settings" 2>/dev/null' || fail "the data did not reach $settings"
 
@@ -98,18 +114,20 @@ types="bmp gif tif emf jpg png svg pdf eps"
 mkdir "$scratch/saved"
 for type in $types; do
   xdotool windowfocus --sync "$window"
+  # "s" only once the File menu is up: sooner, it would be typed into the data.
   xdotool key --window "$window" alt+f
+  poll '[ "$(windows)" -gt "$alone" ]' || fail "no File menu for $type"
   xdotool key s
-  poll 'xdotool search --onlyvisible --name "^Save Varlen as\.\.\.$" >/dev/null' || fail "no Save dialog for $type"
-  dialog=$(xdotool search --onlyvisible --name '^Save Varlen as\.\.\.$' | head -1)
+  poll 'shown "^Save Varlen as\.\.\.$"' || fail "no Save dialog for $type"
+  dialog=$(ask --name '^Save Varlen as\.\.\.$' | head -1)
   xdotool windowfocus --sync "$dialog"
   # The name box holds the name saved last: typed over.
   xdotool key ctrl+a
   xdotool type --delay 10 "$scratch/saved/label.$type"
   xdotool key Return
-  poll '[ -s "$scratch/saved/label.$type" ] && ! xdotool search --onlyvisible --name "^Save Varlen as" >/dev/null' ||
-    fail "Save wrote no label.$type"
-  if xdotool search --onlyvisible --name '^Varlen$' >/dev/null; then fail "an error box was shown saving $type"; fi
+  poll '[ -s "$scratch/saved/label.$type" ] && ! shown "^Save Varlen as"' || fail "Save wrote no label.$type"
+  if shown '^Varlen$'; then fail "an error box was shown saving $type"; fi
+  poll '[ "$(windows)" -le "$alone" ]' || fail "a window stayed open after saving $type"
 done
 # A portable copy's varlen-cli, beside the window, writes them too.
 if [ -z "$installed" ]; then
@@ -131,7 +149,7 @@ done
 xdotool windowfocus --sync "$window"
 xdotool key --window "$window" alt+h
 xdotool key --window "$window" p
-poll 'xdotool search --onlyvisible --name "^Varlen Help$" >/dev/null' || fail "no help window"
+poll 'shown "^Varlen Help$"' || fail "no help window"
 
 # Quit through the menu: Alt+F opens "File", and once its popup is up, X picks "E&xit".
 xdotool windowfocus --sync "$window"
@@ -139,7 +157,7 @@ open=$(windows)
 xdotool key --window "$window" alt+f
 poll '[ "$(windows)" -gt "$open" ]' || fail "no File menu"
 # An error box is a window of its own, titled with the program's title alone.
-if xdotool search --onlyvisible --name '^Varlen$' >/dev/null; then fail "an error box was shown"; fi
+if shown '^Varlen$'; then fail "an error box was shown"; fi
 xdotool key x
 for _ in $(seq 300); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && fail "the program did not quit"
