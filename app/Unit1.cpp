@@ -4,9 +4,11 @@
 
 #include <time.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -631,7 +633,12 @@ void TForm1::PrintLabels1Click() {
 
 QString TForm1::askSaveFileName() {
     if (AskSaveFileName) return AskSaveFileName(*SaveDialog1);
-    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return {};
+    const int answer = SaveDialog1->exec();
+    // The name box's completer lists the folder once it has been read, which may come after a
+    // quick Return closed the dialog: its list would stay open over the window.
+    for (QCompleter* completer : SaveDialog1->findChildren<QCompleter*>())
+        if (completer->popup()) completer->popup()->hide();
+    if (answer != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty()) return {};
     return SaveDialog1->selectedFiles().first();
 }
 

@@ -67,13 +67,19 @@ said=$("$program" --settings-path)
 "$program" 2>"$scratch/stderr.txt" &
 pid=$!
 
-# Polls a condition for at most 30 seconds.
-poll() {
-  for _ in $(seq 300); do
-    if eval "$1"; then return 0; fi
-    kill -0 $pid 2>/dev/null || { echo "the program ended early"; cat "$scratch/stderr.txt"; return 1; }
+# Polls a condition every tenth of a second, at most $1 times.
+wait_for() {
+  for _ in $(seq "$1"); do
+    if eval "$2"; then return 0; fi
+    kill -0 $pid 2>/dev/null || return 1
     sleep 0.1
   done
+  return 1
+}
+# Polls a condition for at most 30 seconds.
+poll() {
+  wait_for 300 "$1" && return 0
+  kill -0 $pid 2>/dev/null || { echo "the program ended early"; cat "$scratch/stderr.txt"; return 1; }
   echo "gave up waiting for: $1"
   return 1
 }
@@ -97,8 +103,6 @@ fail() { echo "$1"; kill $pid 2>/dev/null; exit 1; }
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Varlen 1\.0$' | head -1)
 [ -n "$window" ] || fail "no window"
 xdotool windowfocus --sync "$window"
-poll '[ "$(windows)" -gt 0 ]' || fail "no window of the program"
-alone=$(windows)
 xdotool type --window "$window" --delay 20 "03600029145"
 poll 'grep -q "^2=03600029145$" "$settings" 2>/dev/null' || fail "the data did not reach $settings"
 
@@ -112,13 +116,33 @@ fi
 # dialog offers: the type is the name's extension.
 types="bmp gif tif emf jpg png svg pdf eps"
 mkdir "$scratch/saved"
+# Opens a menu (alt+f: File, alt+h: Help), asked again (after Escape) when a busy machine lost the
+# keys.
+open_menu() {
+  local open
+  for _ in 1 2 3; do
+    xdotool windowfocus --sync "$window"
+    open=$(windows)
+    xdotool key --window "$window" "$1"
+    wait_for 100 '[ "$(windows)" -gt "$open" ]' && return 0
+    xdotool key Escape
+    sleep 1
+  done
+  return 1
+}
+# File > Save Barcode to File: "s" only once the menu is up; sooner, it would be typed into the data.
+save_dialog() {
+  for _ in 1 2 3; do
+    open_menu alt+f || return 1
+    xdotool key s
+    wait_for 300 'shown "^Save Varlen as\.\.\.$"' && return 0
+    xdotool key Escape
+    sleep 1
+  done
+  return 1
+}
 for type in $types; do
-  xdotool windowfocus --sync "$window"
-  # "s" only once the File menu is up: sooner, it would be typed into the data.
-  xdotool key --window "$window" alt+f
-  poll '[ "$(windows)" -gt "$alone" ]' || fail "no File menu for $type"
-  xdotool key s
-  poll 'shown "^Save Varlen as\.\.\.$"' || fail "no Save dialog for $type"
+  save_dialog || fail "no Save dialog for $type"
   dialog=$(ask --name '^Save Varlen as\.\.\.$' | head -1)
   xdotool windowfocus --sync "$dialog"
   # The name box holds the name saved last: typed over.
@@ -127,12 +151,12 @@ for type in $types; do
   xdotool key Return
   poll '[ -s "$scratch/saved/label.$type" ] && ! shown "^Save Varlen as"' || fail "Save wrote no label.$type"
   if shown '^Varlen$'; then fail "an error box was shown saving $type"; fi
-  poll '[ "$(windows)" -le "$alone" ]' || fail "a window stayed open after saving $type"
 done
-# A portable copy's varlen-cli, beside the window, writes them too.
+# A portable copy's varlen-cli, beside the window, writes them too, each read back first.
 if [ -z "$installed" ]; then
   for type in $types; do
-    (cd "$scratch/saved" && "$places/varlen-cli" -o "cli.$type" --type upca 03600029145) || fail "varlen-cli -o cli.$type"
+    (cd "$scratch/saved" && "$places/varlen-cli" --verify -o "cli.$type" --type upca 03600029145) ||
+      fail "varlen-cli --verify -o cli.$type"
   done
 fi
 # Each file is what its name says, as file(1) sees it.
@@ -146,16 +170,12 @@ for saved in "$scratch"/saved/*; do
 done
 
 # Help > Help Contents (Alt+H, then P) opens the help window.
-xdotool windowfocus --sync "$window"
-xdotool key --window "$window" alt+h
-xdotool key --window "$window" p
+open_menu alt+h || fail "no Help menu"
+xdotool key p
 poll 'shown "^Varlen Help$"' || fail "no help window"
 
 # Quit through the menu: Alt+F opens "File", and once its popup is up, X picks "E&xit".
-xdotool windowfocus --sync "$window"
-open=$(windows)
-xdotool key --window "$window" alt+f
-poll '[ "$(windows)" -gt "$open" ]' || fail "no File menu"
+open_menu alt+f || fail "no File menu"
 # An error box is a window of its own, titled with the program's title alone.
 if shown '^Varlen$'; then fail "an error box was shown"; fi
 xdotool key x
