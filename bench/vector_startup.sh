@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: MIT
 # What the vector layer costs a program's start, in CPU time (perf's task-clock), side by side in
 # one run: a program that does nothing; the same linked with varlen_vector (the module's loader);
-# the same linked with cairo, FreeType and fontconfig directly (what the module spares); and one
-# EAN-13 SVG from varlen_vector against zint's. Each program runs RUNS times per round, the rounds
+# the same linked with cairo, FreeType and fontconfig directly (what the module spares); one
+# EAN-13 SVG from varlen_vector (written without the module), and one EPS through the module,
+# against zint's. Each program runs RUNS times per round, the rounds
 # alternate the order, and the median of the rounds' means is reported with its difference from
 # the baseline.
 #   bench/vector_startup.sh [build-dir] [rounds] [runs]
@@ -20,8 +21,10 @@ declare -A cmd=(
     [cairo]="$b/startup_cairo"
     [vector-svg]="$b/startup_vector svg"
     [zint-svg]="zint -b EANX --direct --filetype=SVG -d 400638133393"
+    [vector-eps]="$b/startup_vector eps"
+    [zint-eps]="zint -b EANX --direct --filetype=EPS -d 400638133393"
 )
-order=(nothing vector cairo vector-svg zint-svg)
+order=(nothing vector cairo vector-svg zint-svg vector-eps zint-eps)
 declare -A samples
 # Mean task-clock of RUNS runs, in milliseconds.
 clock_of() {

@@ -142,7 +142,7 @@ foreach(component IN LISTS VARLEN_PACKAGES)
   set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${component})
 endforeach()
 
-# The programs load the vector module of libvarlen<N> for SVG, PDF and EPS. Liberation Sans is what
+# The programs load the vector module of libvarlen<N> for PDF and EPS. Liberation Sans is what
 # fontconfig gives for the default font "Arial", so the symbols' text looks as intended.
 set(CPACK_COMPONENT_VARLEN_DEPENDS ${VARLEN_LIBRARY_COMPONENT})
 set(CPACK_COMPONENT_VARLEN-CLI_DEPENDS ${VARLEN_LIBRARY_COMPONENT})
@@ -205,7 +205,7 @@ would become a different symbol, and needs no graphical toolkit, so it suits ser
   "${symbologies}")
 varlen_deb_description(CPACK_DEBIAN_${library}_DESCRIPTION "barcode library of Varlen"
   "${library_text}" "${symbologies}"
-  "This package holds the shared library and the module for SVG, PDF and EPS files, which \
+  "This package holds the shared library and the module for PDF and EPS files, which \
 Varlen's programs load too.")
 varlen_deb_description(CPACK_DEBIAN_${dev}_DESCRIPTION "barcode library of Varlen - development files"
   "${library_text}" "${symbologies}"

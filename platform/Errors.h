@@ -44,7 +44,7 @@ public:
     using EInOutError::EInOutError;
 };
 
-// A module of the program (SVG, PDF and EPS; reading back) that is not installed or cannot be loaded.
+// A module of the program (PDF and EPS; reading back) that is not installed or cannot be loaded.
 class EModuleMissing : public EInOutError {
 public:
     using EInOutError::EInOutError;

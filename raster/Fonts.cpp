@@ -312,6 +312,44 @@ double TFontFace::Advance(const std::string& text) const {
     return pen.back();
 }
 
+double TFontFace::UnitsPerEm() const { return impl_->unitsPerEm; }
+
+double TFontFace::DesignAdvance(unsigned char c) const {
+    return impl_->usable ? impl_->advance(c) / impl_->unitsPerEm : 0.556;
+}
+
+unsigned TFontFace::GlyphIndex(unsigned char c) const { return impl_->usable ? impl_->glyph(c) : 0; }
+
+bool TFontFace::Outline(unsigned char c, TOutlineSink& sink) const {
+    const unsigned index = GlyphIndex(c);
+    if (!index) return false;
+    const std::lock_guard lock(freetypeLock());
+    FT_Face f = impl_->open();
+    if (!f || FT_Load_Glyph(f, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
+        f->glyph->format != FT_GLYPH_FORMAT_OUTLINE || f->glyph->outline.n_points == 0)
+        return false;
+    // Unscaled, the points are whole font units.
+    const FT_Outline_Funcs funcs{
+        [](const FT_Vector* to, void* user) {
+            static_cast<TOutlineSink*>(user)->MoveTo(to->x, to->y);
+            return 0;
+        },
+        [](const FT_Vector* to, void* user) {
+            static_cast<TOutlineSink*>(user)->LineTo(to->x, to->y);
+            return 0;
+        },
+        [](const FT_Vector* control, const FT_Vector* to, void* user) {
+            static_cast<TOutlineSink*>(user)->QuadTo(control->x, control->y, to->x, to->y);
+            return 0;
+        },
+        [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
+            static_cast<TOutlineSink*>(user)->CubicTo(c1->x, c1->y, c2->x, c2->y, to->x, to->y);
+            return 0;
+        },
+        0, 0};
+    return FT_Outline_Decompose(&f->glyph->outline, &funcs, &sink) == 0;
+}
+
 bool TFontFace::Cached(double emX, double emY) { return emX <= kLargestCachedEm && emY <= kLargestCachedEm; }
 
 std::shared_ptr<const TGlyphImage> TFontFace::Glyph(unsigned char c, double emX, double emY, int phase) const {

@@ -71,6 +71,22 @@ public:
     // Whether a glyph of this size is kept (and drawn from Glyph) or drawn by DrawLarge.
     static bool Cached(double emX, double emY);
 
+    // For surfaces that keep text as outlines (the SVG writer): widths as designed, without
+    // kerning, and each glyph's outline in font units (y upward), UnitsPerEm to an em.
+    double UnitsPerEm() const;
+    double DesignAdvance(unsigned char c) const;  // in ems
+    // The glyph of a character and its outline, unhinted: false when it has none (a space, a
+    // character the face lacks, no face at all).
+    struct TOutlineSink {
+        virtual ~TOutlineSink() = default;
+        virtual void MoveTo(long x, long y) = 0;
+        virtual void LineTo(long x, long y) = 0;
+        virtual void QuadTo(long cx, long cy, long x, long y) = 0;
+        virtual void CubicTo(long c1x, long c1y, long c2x, long c2y, long x, long y) = 0;
+    };
+    unsigned GlyphIndex(unsigned char c) const;
+    bool Outline(unsigned char c, TOutlineSink& sink) const;
+
 private:
     struct Impl;
     explicit TFontFace(const std::string& family);

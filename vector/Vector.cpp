@@ -10,6 +10,7 @@
 #include "platform/Errors.h"
 #include "platform/Module.h"
 #include "raster/FontLookup.h"
+#include "vector/Svg.h"
 #include "vector/VectorModule.h"
 
 namespace varlen {
@@ -36,7 +37,7 @@ const TVectorModule* loadModule(std::string* failure) {
                m->OptionsSize == sizeof(TVectorOptions) && m->PagesOptionsSize == sizeof(TPdfPagesOptions);
     }, reason);
     if (!module) {
-        *failure = "SVG, PDF and EPS output is not available: " + reason;
+        *failure = "PDF and EPS output is not available: " + reason;
         return nullptr;
     }
     const auto* vector = static_cast<const TVectorModule*>(module);
@@ -53,19 +54,11 @@ const TVectorModule& vectorModule(const std::string& name = {}) {
     return *module;
 }
 
-// Text widths as the module's surface draws them.
-class TModuleMetrics final : public TTextMetrics {
-public:
-    int MeasureText(const std::string& face, int height, const std::string& text) override {
-        return vectorModule().MeasureText(face, height, text);
-    }
-    int CellOfEm(const std::string& face, int em) override { return vectorModule().CellOfEm(face, em); }
-};
-
 }  // namespace
 
 std::vector<std::uint8_t> VectorFileBytes(TVectorFormat format, const TVectorSource& source,
                                           const TVectorOptions& options) {
+    if (format == TVectorFormat::Svg) return SvgFileBytes(source, options);
     return vectorModule(options.Name).FileBytes(format, source, options);
 }
 
@@ -86,8 +79,7 @@ TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params,
     const auto label = std::make_shared<const Label>(Label{symbol, params, lines});
     TVectorSource source;
     source.DrawnSize = [label](int dpi) {
-        TModuleMetrics metrics;
-        return LayoutLabel(label->symbol, label->look, label->lines, dpi, dpi, metrics).Size;
+        return LayoutLabel(label->symbol, label->look, label->lines, dpi, dpi, DesignTextMetrics()).Size;
     };
     source.Draw = [label](TCanvas& canvas, int x, int y) {
         RenderLabel(label->symbol, label->look, label->lines, canvas, x, y);

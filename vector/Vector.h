@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Vector files of a barcode: SVG, PDF and EPS, made in memory by cairo, and the PDF page printed on
-// the default queue. No Qt.
+// Vector files of a barcode: SVG, PDF and EPS, made in memory (PDF and EPS by cairo), and the PDF
+// page printed on the default queue. No Qt.
 //
 //   TVectorSource source = VectorSourceOf(Encode(params), RenderParamsOf(params));
 //   std::vector<std::uint8_t> pdf = VectorFileBytes(TVectorFormat::Pdf, source, {});
@@ -17,8 +17,8 @@
 // top-left corner 200/200 dots from the corner of the printable area.
 //
 // The cairo code lives in a module of its own (libvarlen-vector.so) that is loaded on the first
-// call: cairo brings the pixel and X libraries with it, and a program that writes a PNG must not
-// pay for loading them at every start.
+// PDF or EPS: cairo brings the pixel and X libraries with it, and a program that writes a PNG or
+// an SVG must not pay for loading them at every start. SVG is written without it (vector/Svg.h).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -78,7 +78,7 @@ struct TVectorOptions {
 };
 
 // The whole file. Raises what Draw raises (the engine's EOverflow), and EInOutError when the
-// module cannot be loaded or the writer fails.
+// writer fails, no font can be found for the text, or (PDF, EPS) the module cannot be loaded.
 std::vector<std::uint8_t> VectorFileBytes(TVectorFormat format, const TVectorSource& source,
                                           const TVectorOptions& options = {});
 

@@ -13,8 +13,9 @@
 namespace varlen {
 
 // Raised whenever the surfaces the module draws on change shape (2: text metrics give line heights;
-// 3: cells of an em, documents of many pages; 4: the program finds the fonts).
-constexpr int kVectorModuleVersion = 4;
+// 3: cells of an em, documents of many pages; 4: the program finds the fonts; 5: the program
+// measures text itself and writes SVG without the module).
+constexpr int kVectorModuleVersion = 5;
 
 // Where a family's font file is, as the program finds it (with what its earlier runs kept):
 // false when it has no answer, and the module asks fontconfig itself.
@@ -26,10 +27,6 @@ struct TVectorModule {
     std::size_t OptionsSize;  // sizeof(TVectorOptions)
     std::vector<std::uint8_t> (*FileBytes)(TVectorFormat format, const TVectorSource& source,
                                            const TVectorOptions& options);
-    // The text widths the module's surface draws with (TTextMetrics::MeasureText).
-    int (*MeasureText)(const std::string& face, int height, const std::string& text);
-    // The cell of a face at an em (TTextMetrics::CellOfEm).
-    int (*CellOfEm)(const std::string& face, int em);
     std::size_t PagesOptionsSize;  // sizeof(TPdfPagesOptions)
     // A new document of many pages (OpenPdfPages), owned by the caller.
     TPdfPages* (*OpenPdfPages)(const TPdfPagesOptions& options, TByteSink sink);

@@ -272,15 +272,25 @@ TEST(VectorFile, TextIsEmbeddedAndRendersTheSameEverywhere) {
                 if (dark(page, x + dx, y + dy)) return true;
         return false;
     };
-    const QImage reference = onPaper(render(TVectorFormat::Pdf, pdf));
-    for (TVectorFormat format : {TVectorFormat::Svg, TVectorFormat::Eps}) {
-        const QImage page = onPaper(render(format, dir.file(std::string("t") + extensionOf(format))));
-        int differ = 0;
-        for (int y = 0; y < reference.height(); ++y)
-            for (int x = 0; x < reference.width(); ++x)
-                differ += (dark(reference, x, y) && !near(page, x, y)) || (dark(page, x, y) && !near(reference, x, y));
-        EXPECT_EQ(differ, 0) << extensionOf(format);
-    }
+    const auto sameEverywhere = [&](const std::string& stem) {
+        const QImage reference = onPaper(render(TVectorFormat::Pdf, dir.file(stem + ".pdf")));
+        for (TVectorFormat format : {TVectorFormat::Svg, TVectorFormat::Eps}) {
+            const QImage page = onPaper(render(format, dir.file(stem + extensionOf(format))));
+            int differ = 0;
+            for (int y = 0; y < reference.height(); ++y)
+                for (int x = 0; x < reference.width(); ++x)
+                    differ += (dark(reference, x, y) && !near(page, x, y)) || (dark(page, x, y) && !near(reference, x, y));
+            EXPECT_EQ(differ, 0) << stem << extensionOf(format);
+        }
+    };
+    sameEverywhere("t");
+    // Turned text, and lines of a label under the symbol's own.
+    params.Rotation = rotate_090;
+    const TVectorSource turned =
+        VectorSourceOf(Encode(params), RenderParamsOf(params), TTextLines{{"Apple juice", "1.99 EUR"}, 8});
+    for (TVectorFormat format : {TVectorFormat::Svg, TVectorFormat::Pdf, TVectorFormat::Eps})
+        writeVector(dir, "r", format, turned);
+    sameEverywhere("r");
 }
 
 // The surface as the renderer sees it: resolution, character cells, fills with the far edges
@@ -369,14 +379,20 @@ TEST(VectorFile, ErrorsKeepTheirTypeAndText) {
     }
 }
 
-// A program whose module is not where it looks: a clear error, not a crash.
+// A program whose module is not where it looks: a clear error for PDF and EPS, not a crash, and
+// SVG, which needs no module, still written.
 TEST(VectorFile, WithoutTheModuleTheErrorSaysSo) {
     if (std::getenv("VARLEN_MODULELESS_CHILD")) {
-        try {
-            VectorFileBytes(TVectorFormat::Svg, VectorSourceOf(Encode(TBarcodeParams{}), RenderParamsOf(TBarcodeParams{})));
-            FAIL() << "no error";
-        } catch (const EInOutError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind("SVG, PDF and EPS output is not available: ", 0), 0u) << e.what();
+        const TVectorSource source = VectorSourceOf(Encode(TBarcodeParams{}), RenderParamsOf(TBarcodeParams{}));
+        const std::vector<std::uint8_t> svg = VectorFileBytes(TVectorFormat::Svg, source);
+        EXPECT_EQ(std::string(svg.begin(), svg.end()).rfind("<?xml", 0), 0u);
+        for (TVectorFormat format : {TVectorFormat::Pdf, TVectorFormat::Eps}) {
+            try {
+                VectorFileBytes(format, source);
+                ADD_FAILURE() << "no error";
+            } catch (const EInOutError& e) {
+                EXPECT_EQ(std::string(e.what()).rfind("PDF and EPS output is not available: ", 0), 0u) << e.what();
+            }
         }
         return;
     }

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The vector module: a page of the right size on cairo's SVG, PDF or PostScript surface, the
+// The vector module: a page of the right size on cairo's PDF or PostScript surface, the
 // barcode drawn on it by the caller's renderer, the file collected in memory.
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
-#include <cairo-svg.h>
 #include <cairo.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "platform/Errors.h"
+#include "vector/Page.h"
 #include "vector/VectorModule.h"
 #include "vector/cairo/CairoCanvas.h"
 
@@ -46,45 +46,12 @@ const char* nameOf(TVectorFormat format) {
     return "vector";
 }
 
-[[noreturn]] void fail(const TVectorOptions& options, const std::string& reason) {
-    throw EInOutError(options.Name.empty() ? reason : options.Name + ": " + reason);
-}
-
 // A header comment holds printable ASCII on one line of at most 255 characters.
 std::string commentText(const std::string& text) {
     std::string out;
     for (const char c : text)
         if (out.size() < 200) out += (c >= 0x20 && c < 0x7F) ? c : '?';
     return out;
-}
-
-// Where things go on the page, in dots.
-struct Page {
-    double width = 0, height = 0;    // the page
-    double originX = 0, originY = 0; // the surface's (0, 0): the printable area's corner
-    int atX = 0, atY = 0;            // the symbol's top-left corner on the surface
-};
-
-Page pageFor(const TVectorSource& source, const TVectorOptions& options, int dpi) {
-    Page page;
-    if (options.PrintPlacement) {
-        const double dotsPerMM = dpi / 25.4;
-        page.width = options.PageWidthMM * dotsPerMM;
-        page.height = options.PageHeightMM * dotsPerMM;
-        page.originX = options.PrintableLeftMM * dotsPerMM;
-        page.originY = options.PrintableTopMM * dotsPerMM;
-        page.atX = page.atY = 200;  // as the window's Print puts the symbol
-    } else {
-        if (!source.DrawnSize) fail(options, "the barcode's size is not known");
-        const TSize size = source.DrawnSize(dpi);
-        const int margin = options.MarginDots >= 0 ? options.MarginDots : static_cast<int>(std::lround(dpi / 48.0));
-        page.width = 2.0 * margin + std::abs(double(size.cx));
-        page.height = 2.0 * margin + std::abs(double(size.cy));
-        page.atX = page.atY = margin;
-    }
-    if (!(page.width >= 1 && page.height >= 1 && std::isfinite(page.width) && std::isfinite(page.height)))
-        fail(options, "the page of the barcode is empty");
-    return page;
 }
 
 // cairo gives an EPS file the bounding box of the marks on it. Without a painted background that
@@ -105,41 +72,18 @@ void setBoundingBox(std::vector<std::uint8_t>& eps, int width, int height) {
     eps.assign(text.begin(), text.end());
 }
 
-// cairo names an SVG document's groups after its surfaces, numbered across the process
-// ("surface101" for the fifty-first file), so the same barcode would give other bytes as the 1st
-// file of a run than as the 51st, and other bytes in a batch of one job than of two. The names
-// are renumbered in the order they appear: the file depends on the barcode alone.
-void numberSurfaces(std::vector<std::uint8_t>& svg) {
-    const std::string key = "surface";
-    std::string text(svg.begin(), svg.end()), out;
-    std::vector<std::string> seen;
-    std::size_t from = 0;
-    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + key.size())) {
-        std::size_t end = at + key.size();
-        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-        if (end == at + key.size() || at == 0 || (text[at - 1] != '"' && text[at - 1] != '#')) continue;
-        const std::string number = text.substr(at + key.size(), end - at - key.size());
-        auto found = std::find(seen.begin(), seen.end(), number);
-        if (found == seen.end()) found = seen.insert(seen.end(), number);
-        out.append(text, from, at + key.size() - from);
-        out += std::to_string(found - seen.begin() + 1);
-        from = end;
-    }
-    out.append(text, from, std::string::npos);
-    svg.assign(out.begin(), out.end());
-}
-
 std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& source, const TVectorOptions& options) {
-    if (!source.Draw) fail(options, "the barcode cannot be drawn");
-    const int dpi = options.Dpi > 0 ? options.Dpi : 1200;
-    const Page page = pageFor(source, options, dpi);
-    // The surface's unit per dot: SVG is sized in millimetres, PDF and PostScript in points.
-    const double unit = format == TVectorFormat::Svg ? 25.4 / dpi : 72.0 / dpi;
+    // SVG is written by the programs themselves (vector/Svg.h).
+    if (format == TVectorFormat::Svg) FailVectorFile(options, "the module writes no SVG");
+    const int dpi = VectorDpi(options);
+    const TVectorPage page = VectorPageFor(source, options, dpi);
+    // The surface's unit per dot: PDF and PostScript are sized in points.
+    const double unit = 72.0 / dpi;
     const std::string title = commentText(options.Title);
 
     std::vector<std::uint8_t> bytes;  // before the surface, which writes into it until it is gone
     std::unique_ptr<cairo_surface_t, SurfaceRelease> surface;
-    double width = page.width * unit, height = page.height * unit;
+    double width = page.Width * unit, height = page.Height * unit;
     // EPS knows its size only as a bounding box in whole points: the page is made that size, the
     // symbol keeps its place from the top-left corner.
     if (format == TVectorFormat::Eps) {
@@ -147,10 +91,7 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
         height = std::ceil(height - 1e-6);
     }
     switch (format) {
-        case TVectorFormat::Svg:
-            surface.reset(cairo_svg_surface_create_for_stream(append, &bytes, width, height));
-            cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_MM);
-            break;
+        case TVectorFormat::Svg: break;
         case TVectorFormat::Pdf:
             surface.reset(cairo_pdf_surface_create_for_stream(append, &bytes, width, height));
             cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, options.Title.c_str());
@@ -163,7 +104,7 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
             break;
     }
     if (!surface || cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        fail(options, std::string("the ") + nameOf(format) + " writer cannot start: " +
+        FailVectorFile(options, std::string("the ") + nameOf(format) + " writer cannot start: " +
                           cairo_status_to_string(cairo_surface_status(surface.get())));
 
     std::unique_ptr<cairo_t, ContextRelease> cr(cairo_create(surface.get()));
@@ -174,10 +115,10 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
         cairo_rectangle(cr.get(), 0, 0, width / unit, height / unit);
         cairo_fill(cr.get());
     }
-    cairo_translate(cr.get(), page.originX, page.originY);
+    cairo_translate(cr.get(), page.OriginX, page.OriginY);
     {
-        TCairoCanvas canvas(cr.get(), dpi, int(page.width - page.originX), int(page.height - page.originY));
-        source.Draw(canvas, page.atX, page.atY);
+        TCairoCanvas canvas(cr.get(), dpi, int(page.Width - page.OriginX), int(page.Height - page.OriginY));
+        source.Draw(canvas, page.AtX, page.AtY);
         canvas.Flush();
     }
     cairo_status_t status = cairo_status(cr.get());
@@ -186,9 +127,8 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface.get());
     surface.reset();
     if (status != CAIRO_STATUS_SUCCESS)
-        fail(options, std::string("the ") + nameOf(format) + " writer failed: " + cairo_status_to_string(status));
+        FailVectorFile(options, std::string("the ") + nameOf(format) + " writer failed: " + cairo_status_to_string(status));
     if (format == TVectorFormat::Eps) setBoundingBox(bytes, int(width), int(height));
-    if (format == TVectorFormat::Svg) numberSurfaces(bytes);
     return bytes;
 }
 
@@ -196,10 +136,9 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
 }  // namespace varlen::vector
 
 extern "C" __attribute__((visibility("default"))) const varlen::TVectorModule* varlen_vector_module() {
-    static const varlen::TVectorModule module{varlen::kVectorModuleVersion,       sizeof(varlen::TVectorSource),
-                                              sizeof(varlen::TVectorOptions),       &varlen::vector::fileBytes,
-                                              &varlen::vector::VectorTextWidth,     &varlen::vector::VectorCellOfEm,
-                                              sizeof(varlen::TPdfPagesOptions),    &varlen::vector::OpenCairoPdfPages,
+    static const varlen::TVectorModule module{varlen::kVectorModuleVersion,    sizeof(varlen::TVectorSource),
+                                              sizeof(varlen::TVectorOptions),    &varlen::vector::fileBytes,
+                                              sizeof(varlen::TPdfPagesOptions), &varlen::vector::OpenCairoPdfPages,
                                               &varlen::vector::SetFontFinder};
     return &module;
 }

@@ -70,8 +70,10 @@ std::unique_ptr<TFace> loadFace(FT_Library library, const std::string& name) {
         face->Glyph[c] = FT_Get_Char_Index(ft, c);
         // The advance alone, from the face's metrics table: loading each glyph's outline to learn
         // it cost a one-label SVG a tenth of its time.
+        // A character the face lacks takes no room, as on every other surface.
         FT_Fixed advance = 0;
-        if (FT_Get_Advance(ft, FT_UInt(face->Glyph[c]), FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING, &advance) == 0)
+        if (face->Glyph[c] &&
+            FT_Get_Advance(ft, FT_UInt(face->Glyph[c]), FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING, &advance) == 0)
             face->Advance[c] = advance / upem;
     }
     face->Face = cairo_ft_font_face_create_for_ft_face(ft, 0);

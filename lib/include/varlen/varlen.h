@@ -30,7 +30,7 @@
 // and Symbol are values (a copy is independent, a const one may be shared). Fonts and glyphs are
 // kept for the process, and between processes in $XDG_CACHE_HOME/varlen/fonts (or, where that
 // cannot be written, in $XDG_RUNTIME_DIR/varlen or a folder of the user's own in the temporary
-// folder). SVG, PDF and EPS, and reading back (RenderOptions::Verify) come from
+// folder). PDF and EPS, and reading back (RenderOptions::Verify) come from
 // modules loaded on first use from varlen/ beside libvarlen.so.
 #include <cstdint>
 #include <memory>
