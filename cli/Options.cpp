@@ -508,18 +508,11 @@ CliOptions parseOptions(int argc, const char* const* argv) {
     if (const std::string refusal = ContrastRefusal(options.look, options.allowInverse, options.allowLowContrast);
         !refusal.empty())
         throw UsageError(refusal);
-    const TLook& look = options.look;
     // Sizes in millimetres replace the classic size options, which would otherwise say otherwise.
-    if (look.XDimensionMM > 0 && moduleGiven)
-        throw UsageError("--module and --x-dim exclude each other: --x-dim gives the module width");
-    if (look.XDimensionMM > 0 && look.HighDensity)
-        throw UsageError("--high-density and --x-dim exclude each other: --x-dim gives the module width");
-    if (look.BarHeightMM > 0 && heightGiven)
-        throw UsageError("--height and --bar-height exclude each other: --bar-height gives the bars' height");
+    if (const std::string refusal = SizeOptionsRefusal(options.look, options.type, moduleGiven, heightGiven);
+        !refusal.empty())
+        throw UsageError(refusal);
     const TDataRule& rule = DataRuleOf(options.type, options.bookland);
-    if ((look.XDimensionMM > 0 || look.BarHeightMM > 0) && (options.type == Postnet || options.type == Postnet_FIM))
-        throw UsageError(std::string(look.XDimensionMM > 0 ? "--x-dim" : "--bar-height") + " does not apply to " +
-                         rule.name + ": its bars are fixed in inches by the postal standard");
     if (options.checkSize) {
         if (options.mode != Mode::Draw) throw UsageError("--check-size goes with -o or --print");
         if (!FindSizeRule(rule.name)) {

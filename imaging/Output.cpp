@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "engine/DataRules.h"
 #include "platform/Errors.h"
 
 namespace varlen {
@@ -58,6 +59,19 @@ std::string ContrastRefusal(const TLook& look, bool allowInverse, bool allowLowC
     std::snprintf(value, sizeof value, "%.2f", std::floor(judged * 100) / 100);
     return "--fg " + hexColor(look.Foreground) + " and --bg " + hexColor(look.Background) + " have a symbol contrast of " +
            value + ", " + kSymbolContrastRange.OptionMessage;
+}
+
+std::string SizeOptionsRefusal(const TLook& look, btCodeTypes type, bool moduleGiven, bool heightGiven) {
+    if (look.XDimensionMM > 0 && moduleGiven)
+        return "--module and --x-dim exclude each other: --x-dim gives the module width";
+    if (look.XDimensionMM > 0 && look.HighDensity)
+        return "--high-density and --x-dim exclude each other: --x-dim gives the module width";
+    if (look.BarHeightMM > 0 && heightGiven)
+        return "--height and --bar-height exclude each other: --bar-height gives the bars' height";
+    if ((look.XDimensionMM > 0 || look.BarHeightMM > 0) && (type == Postnet || type == Postnet_FIM))
+        return std::string(look.XDimensionMM > 0 ? "--x-dim" : "--bar-height") + " does not apply to " +
+               DataRuleOf(type, false).name + ": its bars are fixed in inches by the postal standard";
+    return {};
 }
 
 std::string TransparencyRefusal(const TLook& look, TSaveFileType type) {

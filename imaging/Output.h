@@ -38,6 +38,12 @@ const char* OutputRangeRefusal(const TOutputOptions& output);
 // 0.43, ..." (kSymbolContrastRange).
 std::string ContrastRefusal(const TLook& look, bool allowInverse, bool allowLowContrast = false);
 
+// Lengths for label printers against the classic size options they replace, and against the
+// postal codes, whose bars are fixed in inches: "--module and --x-dim exclude each other: --x-dim
+// gives the module width", "--x-dim does not apply to postnet: ...", or empty. `moduleGiven` and
+// `heightGiven`: whether the module width (SCn) or the bar height in percent were set as well.
+std::string SizeOptionsRefusal(const TLook& look, btCodeTypes type, bool moduleGiven, bool heightGiven);
+
 // A transparent ground in a type that cannot hold one: "--bg none: GIF files are written with a
 // fixed palette without transparency; give a colour, or write PNG, SVG, PDF or EPS", or empty.
 std::string TransparencyRefusal(const TLook& look, TSaveFileType type);

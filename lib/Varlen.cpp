@@ -37,6 +37,10 @@ struct EncodeOptions::Impl {
 struct RenderOptions::Impl {
     TLook Look;
     TOutputOptions Output;
+    bool AllowLowContrast = false;
+    // Set as well as the lengths that replace them, which varlen-cli refuses.
+    bool ModuleGiven = false;
+    bool HeightGiven = false;
 };
 
 struct Symbol::Impl {
@@ -105,8 +109,13 @@ TSaveFileType formatOf(std::string_view format) {
 }
 
 // What varlen-cli refuses before it draws, for a file of the type.
-void refuseExclusions(const Access::RenderImpl& options, TSaveFileType type) {
-    if (const std::string refusal = ContrastRefusal(options.Look, options.Output.AllowInverse); !refusal.empty())
+void refuseExclusions(const Access::RenderImpl& options, const Access::SymbolImpl& symbol, TSaveFileType type) {
+    if (const std::string refusal = ContrastRefusal(options.Look, options.Output.AllowInverse, options.AllowLowContrast);
+        !refusal.empty())
+        throw Error(ErrorCategory::Option, refusal);
+    if (const std::string refusal =
+            SizeOptionsRefusal(options.Look, symbol.Params.CodeType, options.ModuleGiven, options.HeightGiven);
+        !refusal.empty())
         throw Error(ErrorCategory::Option, refusal);
     if (const std::string refusal = TransparencyRefusal(options.Look, type); !refusal.empty())
         throw Error(ErrorCategory::Option, refusal);
@@ -264,7 +273,9 @@ RenderOptions& RenderOptions::Margin(int pixels) {
 int RenderOptions::Margin() const { return get().Output.Margin; }
 RenderOptions& RenderOptions::Module(int size) {
     if (!kModuleWidthRange.Contains(size)) refuseOption(kModuleWidthRange.OptionMessage);
-    edit().Look.ModuleWidth = static_cast<btCodeSizes>(size);
+    Impl& impl = edit();
+    impl.Look.ModuleWidth = static_cast<btCodeSizes>(size);
+    impl.ModuleGiven = true;
     return *this;
 }
 int RenderOptions::Module() const { return get().Look.ModuleWidth; }
@@ -291,7 +302,9 @@ RenderOptions& RenderOptions::Rotate(int degrees) {
 int RenderOptions::Rotate() const { return get().Look.Rotation * 90; }
 RenderOptions& RenderOptions::Height(int percent) {
     checkRange(kHeightPercentRange, percent);
-    edit().Look.HeightPercent = percent;
+    Impl& impl = edit();
+    impl.Look.HeightPercent = percent;
+    impl.HeightGiven = true;
     return *this;
 }
 int RenderOptions::Height() const { return get().Look.HeightPercent; }
@@ -346,6 +359,28 @@ RenderOptions& RenderOptions::AllowInverse(bool on) {
     return *this;
 }
 bool RenderOptions::AllowInverse() const { return get().Output.AllowInverse; }
+RenderOptions& RenderOptions::AllowLowContrast(bool on) {
+    edit().AllowLowContrast = on;
+    return *this;
+}
+bool RenderOptions::AllowLowContrast() const { return get().AllowLowContrast; }
+RenderOptions& RenderOptions::XDimension(double millimetres) {
+    if (millimetres != 0 && !kXDimensionRange.ContainsReal(millimetres)) refuseOption(kXDimensionRange.OptionMessage);
+    edit().Look.XDimensionMM = millimetres;
+    return *this;
+}
+double RenderOptions::XDimension() const { return get().Look.XDimensionMM; }
+RenderOptions& RenderOptions::BarHeight(double millimetres) {
+    if (millimetres != 0 && !kBarHeightRange.ContainsReal(millimetres)) refuseOption(kBarHeightRange.OptionMessage);
+    edit().Look.BarHeightMM = millimetres;
+    return *this;
+}
+double RenderOptions::BarHeight() const { return get().Look.BarHeightMM; }
+RenderOptions& RenderOptions::Mono(bool on) {
+    edit().Look.Mono = on;
+    return *this;
+}
+bool RenderOptions::Mono() const { return get().Look.Mono; }
 RenderOptions& RenderOptions::Verify(bool on) {
     edit().Output.Verify = on;
     return *this;
@@ -413,7 +448,7 @@ std::vector<std::uint8_t> Render(const Symbol& symbol, std::string_view format, 
     try {
         const Access::RenderImpl& o = Access::Of(options);
         const TSaveFileType type = formatOf(format);
-        refuseExclusions(o, type);
+        refuseExclusions(o, Access::Of(symbol), type);
         Output output(Access::Of(symbol), o, o.Output.Verify);
         const TFileBytes bytes = output->Bytes(type, "memory");
         std::vector<std::uint8_t> whole;
@@ -433,7 +468,7 @@ void WriteFile(const Symbol& symbol, const std::string& path, const RenderOption
         const Access::RenderImpl& o = Access::Of(options);
         const TSaveFileType type = SaveFileTypeOf(path);
         if (type == TSaveFileType::Unknown) throw Error(ErrorCategory::Option, UnknownFileTypeMessage(path));
-        refuseExclusions(o, type);
+        refuseExclusions(o, Access::Of(symbol), type);
         Output output(Access::Of(symbol), o, o.Output.Verify);
         output->Save(path);
     } catch (...) {
@@ -445,7 +480,7 @@ Verification Verify(const Symbol& symbol, std::string_view format, const RenderO
     try {
         const Access::RenderImpl& o = Access::Of(options);
         const TSaveFileType type = formatOf(format);
-        refuseExclusions(o, type);
+        refuseExclusions(o, Access::Of(symbol), type);
         Output output(Access::Of(symbol), o, true);
         Verification verification;
         try {

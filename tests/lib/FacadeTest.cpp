@@ -127,6 +127,8 @@ TEST(Facade, OptionsOutsideTheirRangesAreRefusedAtOnce) {
         {[](varlen::RenderOptions& o) { o.Rotate(45); }, nullptr, {"--rotate", "45"}},
         {[](varlen::RenderOptions& o) { o.Module(10); }, nullptr, {"--module", "SC10"}},
         {[](varlen::RenderOptions& o) { o.Foreground(0x1000000); }, nullptr, {"--fg", "1000000"}},
+        {[](varlen::RenderOptions& o) { o.XDimension(0.05); }, "--x-dim must be between 0.1 mm and 10 mm", {"--x-dim", "0.05mm"}},
+        {[](varlen::RenderOptions& o) { o.BarHeight(600); }, nullptr, {"--bar-height", "600mm"}},
         // The two-dimensional symbols' options, set on EncodeOptions.
         {[](varlen::RenderOptions&) { varlen::EncodeOptions().QrVersion(41); }, "--qr-version takes 1 to 40",
          {"--type", "qr", "--qr-version", "41"}},
@@ -176,6 +178,46 @@ TEST(Facade, EveryFormatIsTheCommandLinesBytes) {
         ADD_FAILURE() << "a transparent GIF";
     } catch (const varlen::Error& e) {
         EXPECT_EQ(e.Category(), varlen::ErrorCategory::Option);
+    }
+}
+
+// The label printers' options: varlen-cli's bytes where it draws, its refusal where it refuses.
+TEST(Facade, LabelPrinterOptionsAreTheCommandLines) {
+    struct Row {
+        const char* type;
+        const char* data;
+        varlen::RenderOptions options;
+        std::vector<std::string> cliOptions;
+        bool refused;
+    };
+    const Row rows[] = {
+        {"ean13", "400638133393", varlen::RenderOptions().Dpi(203).XDimension(0.33).BarHeight(15).Mono(),
+         {"--dpi", "203", "--x-dim", "0.33mm", "--bar-height", "15mm", "--mono"}, false},
+        {"ean13", "400638133393", varlen::RenderOptions().Foreground(0xCCCCCC), {"--fg", "CCCCCC"}, true},
+        {"ean13", "400638133393", varlen::RenderOptions().Foreground(0xCCCCCC).AllowLowContrast(),
+         {"--fg", "CCCCCC", "--allow-low-contrast"}, false},
+        {"ean13", "400638133393", varlen::RenderOptions().Module(3).XDimension(0.5), {"--module", "SC3", "--x-dim", "0.5mm"}, true},
+        {"code128b", "Varlen", varlen::RenderOptions().Height(50).BarHeight(10), {"--height", "50", "--bar-height", "10mm"}, true},
+        {"postnet", "12345", varlen::RenderOptions().XDimension(0.5), {"--x-dim", "0.5mm"}, true},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = {VARLEN_CLI, "-o", "-", "--format", "png", "--type", row.type, row.data};
+        args.insert(args.end() - 1, row.cliOptions.begin(), row.cliOptions.end());
+        const varlen::test::ProcessResult cli = varlen::test::runProcess(args);
+        SCOPED_TRACE(cli.err);
+        ASSERT_EQ(cli.exitCode != 0, row.refused);
+        const varlen::Symbol symbol = varlen::Encode(row.type, row.data);
+        if (!row.refused) {
+            EXPECT_EQ(varlen::Render(symbol, "png", row.options), Bytes(cli.out.begin(), cli.out.end()));
+            continue;
+        }
+        try {
+            varlen::Render(symbol, "png", row.options);
+            ADD_FAILURE() << "not refused";
+        } catch (const varlen::Error& e) {
+            EXPECT_EQ(e.Category(), varlen::ErrorCategory::Option);
+            EXPECT_EQ("varlen-cli: " + std::string(e.what()) + "\n", cli.err.substr(0, cli.err.find('\n') + 1));
+        }
     }
 }
 

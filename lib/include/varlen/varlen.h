@@ -190,6 +190,21 @@ public:
     // --allow-inverse: draw a foreground that is not darker than the background.
     RenderOptions& AllowInverse(bool on = true);
     bool AllowInverse() const;
+    // --allow-low-contrast: draw colours whose symbol contrast is below 0.5, which readers miss.
+    RenderOptions& AllowLowContrast(bool on = true);
+    bool AllowLowContrast() const;
+    // --x-dim: the module width in millimetres, 0.1 to 10, rounded to whole dots at Dpi; 0
+    // (default): Module gives it. Not with Module or HighDensity, nor for the postal codes.
+    RenderOptions& XDimension(double millimetres);
+    double XDimension() const;
+    // --bar-height: the height of the data bars in millimetres, 1 to 500, to the nearest dot; 0
+    // (default): Height gives it. Not with Height, nor for the postal codes.
+    RenderOptions& BarHeight(double millimetres);
+    double BarHeight() const;
+    // --mono: pictures in the two colours only, the text without anti-aliasing (a 1-bit PNG, BMP
+    // or GIF, for label printers); vector files are unaffected.
+    RenderOptions& Mono(bool on = true);
+    bool Mono() const;
     // --verify: every picture read back by an independent decoder (zxing-cpp) before it is given
     // out; one that does not read as its data raises Error (Data) with the reason. See Verify().
     RenderOptions& Verify(bool on = true);
