@@ -34,7 +34,7 @@ const TVectorModule* loadModule(std::string* failure) {
     const void* module = LoadModule(kModuleFile, kVectorModuleEntry, [](const void* answer) {
         const auto* m = static_cast<const TVectorModule*>(answer);
         return m->Version == kVectorModuleVersion && m->SourceSize == sizeof(TVectorSource) &&
-               m->OptionsSize == sizeof(TVectorOptions) && m->PagesOptionsSize == sizeof(TPdfPagesOptions);
+               m->OptionsSize == sizeof(TVectorOptions);
     }, reason);
     if (!module) {
         *failure = "PDF and EPS output is not available: " + reason;
@@ -60,10 +60,6 @@ std::vector<std::uint8_t> VectorFileBytes(TVectorFormat format, const TVectorSou
                                           const TVectorOptions& options) {
     if (format == TVectorFormat::Svg) return SvgFileBytes(source, options);
     return vectorModule(options.Name).FileBytes(format, source, options);
-}
-
-std::unique_ptr<TPdfPages> OpenPdfPages(const TPdfPagesOptions& options, TByteSink sink) {
-    return std::unique_ptr<TPdfPages>(vectorModule(options.Name).OpenPdfPages(options, std::move(sink)));
 }
 
 TVectorSource VectorSourceOf(const TSymbol& symbol, const TRenderParams& params) {

@@ -14,7 +14,7 @@ namespace varlen {
 
 // Raised whenever the surfaces the module draws on change shape (2: text metrics give line heights;
 // 3: cells of an em, documents of many pages; 4: the program finds the fonts; 5: the program
-// measures text itself and writes SVG without the module).
+// measures text itself and writes SVG and documents of many pages without the module).
 constexpr int kVectorModuleVersion = 5;
 
 // Where a family's font file is, as the program finds it (with what its earlier runs kept):
@@ -27,9 +27,6 @@ struct TVectorModule {
     std::size_t OptionsSize;  // sizeof(TVectorOptions)
     std::vector<std::uint8_t> (*FileBytes)(TVectorFormat format, const TVectorSource& source,
                                            const TVectorOptions& options);
-    std::size_t PagesOptionsSize;  // sizeof(TPdfPagesOptions)
-    // A new document of many pages (OpenPdfPages), owned by the caller.
-    TPdfPages* (*OpenPdfPages)(const TPdfPagesOptions& options, TByteSink sink);
     // Called once, as soon as the module is loaded, with the program's font finder.
     void (*SetFontFinder)(TFontFinder finder);
 };

@@ -7,8 +7,7 @@
 
 namespace varlen::vector {
 
-TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height, bool joinAll)
-    : cr_(cr), width_(width), height_(height), joinAll_(joinAll) {
+TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height) : cr_(cr), width_(width), height_(height) {
     SetResolution(dpi, dpi);
     // Outlines and advances as designed: hinting belongs to whoever rasterises the file later.
     cairo_font_options_t* options = cairo_font_options_create();
@@ -48,9 +47,7 @@ void TCairoCanvas::FillRect(const TRect& rect) {
     if (x0 > x1) std::swap(x0, x1);
     if (y0 > y1) std::swap(y0, y1);
     if (x0 == x1 || y0 == y1) return;
-    const bool touches = x0 <= lastX1_ && lastX0_ <= x1 && y0 <= lastY1_ && lastY0_ <= y1;
-    if (pending_ && (pendingColor_ != color || (!joinAll_ && !touches))) Flush();
-    lastX0_ = x0, lastY0_ = y0, lastX1_ = x1, lastY1_ = y1;
+    if (pending_ && pendingColor_ != color) Flush();
     // The span [x0, x1) x [y0, y1): exactly the dots a bitmap would fill.
     cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
     pending_ = true;

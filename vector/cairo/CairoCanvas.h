@@ -16,10 +16,8 @@ namespace varlen::vector {
 
 class TCairoCanvas final : public TCanvasState {
 public:
-    // `cr` draws in dots; the surface reports `dpi` and a size of width x height dots. With
-    // `joinAll` false only touching rectangles are joined into one path: a bar on its own is one
-    // "re" of four numbers in a PDF rather than a path of eight, which pays on pages of many labels.
-    TCairoCanvas(cairo_t* cr, int dpi, int width, int height, bool joinAll = true);
+    // `cr` draws in dots; the surface reports `dpi` and a size of width x height dots.
+    TCairoCanvas(cairo_t* cr, int dpi, int width, int height);
     ~TCairoCanvas() override = default;
     TCairoCanvas(const TCairoCanvas&) = delete;
     TCairoCanvas& operator=(const TCairoCanvas&) = delete;
@@ -43,16 +41,11 @@ private:
     // between touching rectangles in viewers that anti-alias each fill on its own.
     bool pending_ = false;
     TColor pendingColor_ = clBlack;
-    bool joinAll_;
-    int lastX0_ = 0, lastY0_ = 0, lastX1_ = 0, lastY1_ = 0;  // the last rectangle of the path, in dots
 };
 
 // Width in logical units of `text` in `face` at the character-cell height `height`, upright.
 int VectorTextWidth(const std::string& face, int height, const std::string& text);
 // The cell of `face` at an em of `em` logical units, as TextHeight gives it for a font of height -em.
 int VectorCellOfEm(const std::string& face, int em);
-
-// A PDF document of many pages written to `sink` as the pages end (CairoPages.cpp).
-TPdfPages* OpenCairoPdfPages(const TPdfPagesOptions& options, TByteSink sink);
 
 }  // namespace varlen::vector

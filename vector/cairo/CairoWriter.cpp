@@ -136,9 +136,8 @@ std::vector<std::uint8_t> fileBytes(TVectorFormat format, const TVectorSource& s
 }  // namespace varlen::vector
 
 extern "C" __attribute__((visibility("default"))) const varlen::TVectorModule* varlen_vector_module() {
-    static const varlen::TVectorModule module{varlen::kVectorModuleVersion,    sizeof(varlen::TVectorSource),
-                                              sizeof(varlen::TVectorOptions),    &varlen::vector::fileBytes,
-                                              sizeof(varlen::TPdfPagesOptions), &varlen::vector::OpenCairoPdfPages,
+    static const varlen::TVectorModule module{varlen::kVectorModuleVersion, sizeof(varlen::TVectorSource),
+                                              sizeof(varlen::TVectorOptions), &varlen::vector::fileBytes,
                                               &varlen::vector::SetFontFinder};
     return &module;
 }
