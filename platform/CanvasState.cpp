@@ -55,6 +55,42 @@ double TCanvasState::CellHeight(const TLogFont& font, double cellPerEm) {
     return em * cellPerEm;
 }
 
+int TCanvasState::DeviceCaps(int index, int width, int height) const {
+    switch (index) {
+        case LOGPIXELSX: return dpiX_;
+        case LOGPIXELSY: return dpiY_;
+        case HORZRES: return width;
+        case VERTRES: return height;
+        default: return 0;
+    }
+}
+
+bool TCanvasState::DeviceRect(const TRect& rect, int& x0, int& y0, int& x1, int& y1) const {
+    const double sx = ScaleX(), sy = ScaleY();
+    x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
+    y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    return x0 != x1 && y0 != y1;
+}
+
+bool TCanvasState::PlaceText(const std::string& text, double widthInEms, double ascent, double descent,
+                             TTextPlace& place) const {
+    place.Cell = CellHeight(CurrentFont(), ascent + descent) * std::fabs(ScaleY());
+    if (place.Cell <= 0 || text.empty()) return false;
+    place.Em = place.Cell / (ascent + descent);
+    place.Width = widthInEms * place.Em;
+    place.Left = AlignedLeft(place.Width);
+    const unsigned align = GetTextAlign();
+    place.Baseline = ascent * place.Em;  // TA_TOP: the cell's top at the reference point
+    if ((align & TA_BASELINE) == TA_BASELINE) {
+        place.Baseline = 0;
+    } else if (align & TA_BOTTOM) {
+        place.Baseline = -descent * place.Em;
+    }
+    return true;
+}
+
 int TCanvasState::TextHeight(const std::string&) {
     const TLogFont& font = CurrentFont();
     return RoundHalfUp(CellHeight(font, font.Height > 0 ? 1.0 : CellPerEm(font.FaceName)));

@@ -60,6 +60,19 @@ protected:
     static double CellHeight(const TLogFont& font, double cellPerEm);
     // Ascent + descent per em of a face, for fonts given by their em height.
     virtual double CellPerEm(const std::string& face) = 0;
+    // What GetDeviceCaps answers for a surface of this resolution and width x height dots.
+    int DeviceCaps(int index, int width, int height) const;
+    // A fill's rectangle in device dots, [x0, x1) x [y0, y1) as a bitmap fills it, corners in
+    // order: false when it covers no dot.
+    bool DeviceRect(const TRect& rect, int& x0, int& y0, int& x1, int& y1) const;
+    // A line of text on a surface that sets it as its face was designed (the vector files), in
+    // device dots of the text's own frame (before turning): the em, the cell, the width, and where
+    // the line starts and its baseline lies from the reference point, by the text alignment.
+    // `widthInEms`, `ascent` and `descent` are the face's, in ems. False when nothing is drawn.
+    struct TTextPlace {
+        double Em = 0, Cell = 0, Width = 0, Left = 0, Baseline = 0;
+    };
+    bool PlaceText(const std::string& text, double widthInEms, double ascent, double descent, TTextPlace& place) const;
     // Where a line of text `width` wide starts, from the reference point, by the text alignment.
     double AlignedLeft(double width) const {
         const unsigned horizontal = GetTextAlign() & 6u;

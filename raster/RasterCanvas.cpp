@@ -206,15 +206,7 @@ TRasterCanvas::Ink TRasterCanvas::inkOf(TColor color) {
     return ink;
 }
 
-int TRasterCanvas::GetDeviceCaps(int index) const {
-    switch (index) {
-        case LOGPIXELSX: return DpiX();
-        case LOGPIXELSY: return DpiY();
-        case HORZRES: return m_target.width;
-        case VERTRES: return m_target.height;
-        default: return 0;
-    }
-}
+int TRasterCanvas::GetDeviceCaps(int index) const { return DeviceCaps(index, m_target.width, m_target.height); }
 
 void TRasterCanvas::Detach() {
     writeNoted();
@@ -231,12 +223,8 @@ double TRasterCanvas::CellPerEm(const std::string& face) { return TFontFace::For
 // ---- filling ---------------------------------------------------------------------------------
 
 void TRasterCanvas::FillRect(const TRect& rect) {
-    if (BrushStyle() == bsClear || !ensureTarget()) return;
-    const double sx = ScaleX(), sy = ScaleY();
-    int x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
-    int y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
-    if (x0 > x1) std::swap(x0, x1);
-    if (y0 > y1) std::swap(y0, y1);
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (BrushStyle() == bsClear || !DeviceRect(rect, x0, y0, x1, y1) || !ensureTarget()) return;
     fillDevice(x0, y0, x1, y1, BrushColor());
 }
 

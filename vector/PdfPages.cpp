@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -29,30 +28,14 @@
 
 #include "platform/CanvasState.h"
 #include "platform/Errors.h"
-#include "raster/Fonts.h"
-#include "vector/Svg.h"
+#include "vector/DesignText.h"
 #include "vector/Vector.h"
 
 namespace varlen {
 namespace {
 
-// Numbers as PDF wants them whatever the locale: a point for decimals, no exponent, no trailing
-// zeros.
-void put(std::string& out, long value) {
-    char text[24];
-    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-void put(std::string& out, double value, int decimals = 4) {
-    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
-    char text[64];
-    char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
-    if (decimals > 0) {
-        while (end[-1] == '0') --end;
-        if (end[-1] == '.') --end;
-    }
-    out.append(text, end);
-}
+void put(std::string& out, long value) { AppendNumber(out, value); }
+void put(std::string& out, double value, int decimals = 4) { AppendNumber(out, value, decimals); }
 
 // The text between parentheses of a PDF string, Latin-1 bytes as they are, escaped where needed.
 void putString(std::string& out, const std::string& text) {
@@ -72,12 +55,6 @@ void putString(std::string& out, const std::string& text) {
         }
     }
     out += ')';
-}
-
-const TFontFace& faceNamed(const std::string& name) {
-    const TFontFace& face = TFontFace::ForName(name);
-    if (face.File().empty()) throw EInOutError("No font can be found for \"" + name + "\"");
-    return face;
 }
 
 // A glyph's outline as a PDF path in font units: PDF has no quadratic curves, so FreeType's are
@@ -215,73 +192,35 @@ private:
 
 // The surface of one page: fills and text straight into the page's content, in dots from the
 // paper's top-left corner.
-class TPdfCanvas final : public TCanvasState {
+class TPdfCanvas final : public TDesignCanvas {
 public:
-    TPdfCanvas(TPdfWriter& writer, int dpi, int width, int height) : writer_(writer), width_(width), height_(height) {
-        SetResolution(dpi, dpi);
-    }
-
-    int GetDeviceCaps(int index) const override {
-        switch (index) {
-            case LOGPIXELSX: return DpiX();
-            case LOGPIXELSY: return DpiY();
-            case HORZRES: return width_;
-            case VERTRES: return height_;
-            default: return 0;
-        }
-    }
+    TPdfCanvas(TPdfWriter& writer, int dpi, int width, int height) : TDesignCanvas(dpi, width, height), writer_(writer) {}
 
     // Rectangles of one colour in a row are one path, filled once.
     void FillRect(const TRect& rect) override {
-        if (BrushStyle() == bsClear) return;
-        const double sx = ScaleX(), sy = ScaleY();
-        long x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
-        long y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
-        if (x0 > x1) std::swap(x0, x1);
-        if (y0 > y1) std::swap(y0, y1);
-        if (x0 == x1 || y0 == y1) return;
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        if (BrushStyle() == bsClear || !DeviceRect(rect, x0, y0, x1, y1)) return;
         std::string& out = writer_.Content();
         if (pending_ && pendingColor_ != BrushColor()) Flush();
         if (!pending_) setColour(BrushColor());
         pending_ = true;
         pendingColor_ = BrushColor();
-        put(out, x0);
-        out += ' ';
-        put(out, y0);
-        out += ' ';
-        put(out, x1 - x0);
-        out += ' ';
-        put(out, y1 - y0);
-        out += " re\n";
-    }
-
-    int TextWidth(const std::string& text) override {
-        const TLogFont& font = CurrentFont();
-        const TFontFace& face = faceNamed(font.FaceName);
-        return RoundHalfUp(designWidth(face, text) * CellHeight(font, face.CellPerEm()) / face.CellPerEm());
-    }
-
-    int MeasureText(const std::string& face, int height, const std::string& text) override {
-        return DesignTextMetrics().MeasureText(face, height, text);
+        for (const long v : {x0, y0, x1 - x0, y1 - y0}) {
+            put(out, v);
+            out += ' ';
+        }
+        out += "re\n";
     }
 
     void TextOutA(int x, int y, const std::string& text) override {
         Flush();
+        TTextPlace place;
+        const TFontFace* const placed = PlaceDesignText(text, place);
+        if (!placed) return;
+        const TFontFace& face = *placed;
         const TLogFont& font = CurrentFont();
-        const TFontFace& face = faceNamed(font.FaceName);
         const double sx = ScaleX(), sy = ScaleY();
-        const double cell = CellHeight(font, face.CellPerEm()) * std::fabs(sy);
-        if (cell <= 0 || text.empty()) return;
-        const double em = cell / face.CellPerEm();
-        const double width = designWidth(face, text) * em;
-        const unsigned align = GetTextAlign();
-        const double left = AlignedLeft(width);
-        double baseline = face.Ascent() * em;  // TA_TOP: the cell's top at the reference point
-        if ((align & TA_BASELINE) == TA_BASELINE) {
-            baseline = 0;
-        } else if (align & TA_BOTTOM) {
-            baseline = -face.Descent() * em;
-        }
+        const double em = place.Em, left = place.Left, baseline = place.Baseline;
         // The text's frame: turned by the escapement (counter-clockwise as seen on the page, whose
         // y grows downward) and stretched along the line by a non-uniform mapping.
         const double turn = font.Escapement / 10.0 * M_PI / 180.0;
@@ -294,11 +233,11 @@ public:
         std::string& out = writer_.Content();
         if (BkMode() == OPAQUE) {
             double corners[4][2];
-            const double top = baseline - face.Ascent() * em;
+            const double top = baseline - face.Ascent() * em, right = left + place.Width, bottom = top + place.Cell;
             frame(left, top, corners[0][0], corners[0][1]);
-            frame(left + width, top, corners[1][0], corners[1][1]);
-            frame(left + width, top + cell, corners[2][0], corners[2][1]);
-            frame(left, top + cell, corners[3][0], corners[3][1]);
+            frame(right, top, corners[1][0], corners[1][1]);
+            frame(right, bottom, corners[2][0], corners[2][1]);
+            frame(left, bottom, corners[3][0], corners[3][1]);
             setColour(BkColor());
             for (int i = 0; i < 4; ++i) {
                 put(out, corners[i][0]);
@@ -334,15 +273,7 @@ public:
         pending_ = false;
     }
 
-    static double designWidth(const TFontFace& face, const std::string& text) {
-        double width = 0;
-        for (const char c : text) width += face.DesignAdvance(static_cast<unsigned char>(c));
-        return width;
-    }
-
 private:
-    double CellPerEm(const std::string& face) override { return faceNamed(face).CellPerEm(); }
-
     void setColour(TColor color) {
         std::string& out = writer_.Content();
         for (const int shift : {0, 8, 16}) {
@@ -353,7 +284,6 @@ private:
     }
 
     TPdfWriter& writer_;
-    int width_, height_;
     bool pending_ = false;
     TColor pendingColor_ = clBlack;
 };

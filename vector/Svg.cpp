@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "vector/Svg.h"
 
-#include <charconv>
 #include <cmath>
 #include <map>
 #include <string>
@@ -9,53 +8,14 @@
 
 #include "platform/CanvasState.h"
 #include "platform/Errors.h"
-#include "raster/Fonts.h"
+#include "vector/DesignText.h"
 #include "vector/Page.h"
 
 namespace varlen {
 namespace {
 
-const TFontFace& faceNamed(const std::string& name) {
-    const TFontFace& face = TFontFace::ForName(name);
-    if (face.File().empty()) throw EInOutError("No font can be found for \"" + name + "\"");
-    return face;
-}
-
-double designWidth(const TFontFace& face, const std::string& text) {
-    double width = 0;
-    for (const char c : text) width += face.DesignAdvance(static_cast<unsigned char>(c));
-    return width;
-}
-
-class TDesignMetrics final : public TTextMetrics {
-public:
-    int MeasureText(const std::string& faceName, int height, const std::string& text) override {
-        const TFontFace& face = faceNamed(faceName);
-        return RoundHalfUp(designWidth(face, text) * height / face.CellPerEm());
-    }
-    int CellOfEm(const std::string& face, int em) override { return RoundHalfUp(em * faceNamed(face).CellPerEm()); }
-};
-
-// Numbers as XML wants them whatever the locale: a point for decimals, no exponent, and no
-// trailing zeros.
-void put(std::string& out, long value) {
-    char text[24];
-    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-void put(std::string& out, double value, int decimals = 4) {
-    char text[64];
-    char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
-    if (decimals > 0) {
-        while (end[-1] == '0') --end;
-        if (end[-1] == '.') --end;
-    }
-    if (end - text == 2 && text[0] == '-' && text[1] == '0') {
-        out += '0';
-        return;
-    }
-    out.append(text, end);
-}
+void put(std::string& out, long value) { AppendNumber(out, value); }
+void put(std::string& out, double value, int decimals = 4) { AppendNumber(out, value, decimals); }
 
 void putColour(std::string& out, TColor color) {
     static const char digits[] = "0123456789abcdef";
@@ -101,31 +61,16 @@ private:
     bool open_ = false;
 };
 
-class TSvgCanvas final : public TCanvasState {
+class TSvgCanvas final : public TDesignCanvas {
 public:
-    TSvgCanvas(int dpi, int width, int height) : width_(width), height_(height) { SetResolution(dpi, dpi); }
-
-    int GetDeviceCaps(int index) const override {
-        switch (index) {
-            case LOGPIXELSX: return DpiX();
-            case LOGPIXELSY: return DpiY();
-            case HORZRES: return width_;
-            case VERTRES: return height_;
-            default: return 0;
-        }
-    }
+    TSvgCanvas(int dpi, int width, int height) : TDesignCanvas(dpi, width, height) {}
 
     // Fills of one colour in a row are one path: a smaller file, and no seam between touching
     // rectangles in viewers that anti-alias each shape on its own.
     void FillRect(const TRect& rect) override {
-        if (BrushStyle() == bsClear) return;
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        if (BrushStyle() == bsClear || !DeviceRect(rect, x0, y0, x1, y1)) return;
         const TColor color = BrushColor();
-        const double sx = ScaleX(), sy = ScaleY();
-        int x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
-        int y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
-        if (x0 > x1) std::swap(x0, x1);
-        if (y0 > y1) std::swap(y0, y1);
-        if (x0 == x1 || y0 == y1) return;
         if (!path_.empty() && pathColor_ != color) Flush();
         pathColor_ = color;
         // The span [x0, x1) x [y0, y1): exactly the dots a bitmap would fill.
@@ -142,36 +87,15 @@ public:
         path_ += 'z';
     }
 
-    int TextWidth(const std::string& text) override {
-        const TLogFont& font = CurrentFont();
-        const TFontFace& face = faceNamed(font.FaceName);
-        return RoundHalfUp(designWidth(face, text) * CellHeight(font, face.CellPerEm()) / face.CellPerEm());
-    }
-
-    int MeasureText(const std::string& face, int height, const std::string& text) override {
-        return DesignTextMetrics().MeasureText(face, height, text);
-    }
-
     void TextOutA(int x, int y, const std::string& text) override {
         Flush();
+        TTextPlace place;
+        const TFontFace* const placed = PlaceDesignText(text, place);
+        if (!placed) return;
+        const TFontFace& face = *placed;
         const TLogFont& font = CurrentFont();
-        const TFontFace& face = faceNamed(font.FaceName);
         const double sx = ScaleX(), sy = ScaleY();
-        const double cell = CellHeight(font, face.CellPerEm()) * std::fabs(sy);
-        if (cell <= 0 || text.empty()) return;
-        const double em = cell / face.CellPerEm();
-        const double width = designWidth(face, text) * em;
-
-        // Offsets from the reference point in the unrotated text frame.
-        const unsigned align = GetTextAlign();
-        const double left = AlignedLeft(width);
-        double baseline = face.Ascent() * em;  // TA_TOP: the cell's top at the reference point
-        if ((align & TA_BASELINE) == TA_BASELINE) {
-            baseline = 0;
-        } else if (align & TA_BOTTOM) {
-            baseline = -face.Descent() * em;
-        }
-
+        const double em = place.Em, left = place.Left, baseline = place.Baseline;
         const bool upright = font.Escapement % 3600 == 0 && sx == sy && sx > 0;
         double originX = 0, originY = 0;
         if (upright) {
@@ -196,9 +120,9 @@ public:
             body_ += "\" y=\"";
             put(body_, originY + baseline - face.Ascent() * em);
             body_ += "\" width=\"";
-            put(body_, width);
+            put(body_, place.Width);
             body_ += "\" height=\"";
-            put(body_, cell);
+            put(body_, place.Cell);
             body_ += "\" fill=\"";
             putColour(body_, BkColor());
             body_ += "\"/>\n";
@@ -245,8 +169,6 @@ public:
     const std::string& Definitions() const { return defs_; }
 
 private:
-    double CellPerEm(const std::string& face) override { return faceNamed(face).CellPerEm(); }
-
     // The number of the glyph's outline among the definitions, defined on first use; -1 for a
     // glyph without ink.
     long glyphId(const TFontFace& face, unsigned char c) {
@@ -268,7 +190,6 @@ private:
         return id;
     }
 
-    int width_, height_;
     std::string body_, defs_;
     std::string path_;  // rectangles of pathColor_ not yet written
     TColor pathColor_ = clBlack;
@@ -276,11 +197,6 @@ private:
 };
 
 }  // namespace
-
-TTextMetrics& DesignTextMetrics() {
-    static TDesignMetrics metrics;
-    return metrics;
-}
 
 std::vector<std::uint8_t> SvgFileBytes(const TVectorSource& source, const TVectorOptions& options) {
     const int dpi = VectorDpi(options);

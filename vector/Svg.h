@@ -12,15 +12,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/Canvas.h"
 #include "vector/Vector.h"
 
 namespace varlen {
-
-// Text widths as every vector file sets them: the advances the face was designed with, without
-// kerning, so that a string is as wide at every size and resolution. Shared by every thread.
-// Raises EInOutError when no font at all can be found for a face.
-TTextMetrics& DesignTextMetrics();
 
 // The whole SVG file. Raises what the source's Draw raises and EInOutError as VectorFileBytes.
 std::vector<std::uint8_t> SvgFileBytes(const TVectorSource& source, const TVectorOptions& options);

@@ -10,6 +10,7 @@
 #include "platform/Errors.h"
 #include "platform/Module.h"
 #include "raster/FontLookup.h"
+#include "vector/DesignText.h"
 #include "vector/Svg.h"
 #include "vector/VectorModule.h"
 

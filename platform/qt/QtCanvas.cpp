@@ -177,26 +177,13 @@ bool TQtCanvas::ensurePainter() {
     return m_painter != nullptr;
 }
 
-int TQtCanvas::GetDeviceCaps(int index) const {
-    switch (index) {
-        case LOGPIXELSX: return DpiX();
-        case LOGPIXELSY: return DpiY();
-        case HORZRES: return m_width;
-        case VERTRES: return m_height;
-        default: return 0;
-    }
-}
+int TQtCanvas::GetDeviceCaps(int index) const { return DeviceCaps(index, m_width, m_height); }
 
 // ---- filling -------------------------------------------------------------------------------
 
 void TQtCanvas::FillRect(const TRect& rect) {
-    if (BrushStyle() == bsClear || !ensurePainter()) return;
-    const double sx = ScaleX(), sy = ScaleY();
-    int x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
-    int y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
-    if (x0 > x1) std::swap(x0, x1);
-    if (y0 > y1) std::swap(y0, y1);
-    if (x0 == x1 || y0 == y1) return;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (BrushStyle() == bsClear || !DeviceRect(rect, x0, y0, x1, y1) || !ensurePainter()) return;
     // Whole device pixels, no anti-aliasing: a bar is pure brush colour and nothing beside it
     // is touched.
     const bool aa = m_painter->testRenderHint(QPainter::Antialiasing);

@@ -17,15 +17,7 @@ TCairoCanvas::TCairoCanvas(cairo_t* cr, int dpi, int width, int height) : cr_(cr
     cairo_font_options_destroy(options);
 }
 
-int TCairoCanvas::GetDeviceCaps(int index) const {
-    switch (index) {
-        case LOGPIXELSX: return DpiX();
-        case LOGPIXELSY: return DpiY();
-        case HORZRES: return width_;
-        case VERTRES: return height_;
-        default: return 0;
-    }
-}
+int TCairoCanvas::GetDeviceCaps(int index) const { return DeviceCaps(index, width_, height_); }
 
 void TCairoCanvas::setColor(TColor color) {
     cairo_set_source_rgb(cr_, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, ((color >> 16) & 0xFF) / 255.0);
@@ -39,14 +31,9 @@ void TCairoCanvas::Flush() {
 }
 
 void TCairoCanvas::FillRect(const TRect& rect) {
-    if (BrushStyle() == bsClear) return;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (BrushStyle() == bsClear || !DeviceRect(rect, x0, y0, x1, y1)) return;
     const TColor color = BrushColor();
-    const double sx = ScaleX(), sy = ScaleY();
-    int x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
-    int y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
-    if (x0 > x1) std::swap(x0, x1);
-    if (y0 > y1) std::swap(y0, y1);
-    if (x0 == x1 || y0 == y1) return;
     if (pending_ && pendingColor_ != color) Flush();
     // The span [x0, x1) x [y0, y1): exactly the dots a bitmap would fill.
     cairo_rectangle(cr_, x0, y0, x1 - x0, y1 - y0);
@@ -75,25 +62,14 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
     Flush();
     const TLogFont& font = CurrentFont();
     const TFace& face = FaceNamed(font.FaceName);
+    TTextPlace place;
+    if (!PlaceText(text, face.Width(text), face.Ascent, face.Descent, place)) return;
     const double sx = ScaleX(), sy = ScaleY();
-    const double cell = CellHeight(font, face.CellPerEm()) * std::fabs(sy);
-    if (cell <= 0 || text.empty()) return;
-    const double em = cell / face.CellPerEm();
-    const double width = face.Width(text) * em;
+    const double em = place.Em, left = place.Left, baseline = place.Baseline;
 
-    // Offsets from the reference point in the unrotated text frame.
-    const unsigned align = GetTextAlign();
-    const double left = AlignedLeft(width);
-    double baseline = face.Ascent * em;  // TA_TOP: the cell's top at the reference point
-    if ((align & TA_BASELINE) == TA_BASELINE) {
-        baseline = 0;
-    } else if (align & TA_BOTTOM) {
-        baseline = -face.Descent * em;
-    }
-
-    // Upright text on a uniform mapping (every page of labels) is placed in the surface's own
-    // space: no saved state to restore, and cairo keeps the font it found for the last string,
-    // which it would otherwise look up again for every string of every label.
+    // Upright text on a uniform mapping is placed in the surface's own space: no saved state to
+    // restore, and cairo keeps the font it found for the last string, which it would otherwise
+    // look up again for every string.
     const bool upright = font.Escapement % 3600 == 0 && sx == sy && sx > 0;
     double originX = 0, originY = 0;
     if (upright) {
@@ -109,7 +85,7 @@ void TCairoCanvas::TextOutA(int x, int y, const std::string& text) {
     }
     if (BkMode() == OPAQUE) {
         setColor(BkColor());
-        cairo_rectangle(cr_, originX + left, originY + baseline - face.Ascent * em, width, cell);
+        cairo_rectangle(cr_, originX + left, originY + baseline - face.Ascent * em, place.Width, place.Cell);
         cairo_fill(cr_);
     }
     {
