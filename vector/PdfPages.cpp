@@ -22,11 +22,9 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/CanvasState.h"
 #include "platform/Errors.h"
 #include "vector/DesignText.h"
 #include "vector/Vector.h"
@@ -174,7 +172,7 @@ private:
         write(head);
     }
     // A stream object of the bytes, deflated.
-    void writeStream(int number, const std::string& data, const std::string& extra = {});
+    void writeStream(int number, const std::string& data);
     void writeFont(const TPdfFont& font);
 
     const TPdfPagesOptions options_;
@@ -324,7 +322,7 @@ void TPdfWriter::EndPage() {
     pages_.push_back(page);
 }
 
-void TPdfWriter::writeStream(int number, const std::string& data, const std::string& extra) {
+void TPdfWriter::writeStream(int number, const std::string& data) {
     uLongf size = compressBound(uLong(data.size()));
     std::string packed(size, '\0');
     if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
@@ -334,7 +332,7 @@ void TPdfWriter::writeStream(int number, const std::string& data, const std::str
     beginObject(number);
     std::string head = "<< /Length ";
     put(head, long(packed.size()));
-    head += " /Filter /FlateDecode" + extra + " >>\nstream\n";
+    head += " /Filter /FlateDecode >>\nstream\n";
     write(head);
     write(packed);
     write("\nendstream\nendobj\n");

@@ -6,8 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/CanvasState.h"
-#include "platform/Errors.h"
 #include "vector/DesignText.h"
 #include "vector/Page.h"
 
