@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vector/Svg.h"
 
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <string>
@@ -49,11 +50,15 @@ public:
     }
 
 private:
+    // One append a point: a glyph's outline is most of a one-label SVG's own work.
     void point(char command, long x, long y) {
-        out_ += command;
-        put(out_, x);
-        out_ += ' ';
-        put(out_, y);
+        char text[48];
+        char* at = text;
+        *at++ = command;
+        at = std::to_chars(at, text + sizeof text, x).ptr;
+        *at++ = ' ';
+        at = std::to_chars(at, text + sizeof text, y).ptr;
+        out_.append(text, std::size_t(at - text));
     }
     std::string& out_;
     bool open_ = false;
