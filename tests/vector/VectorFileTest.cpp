@@ -272,25 +272,40 @@ TEST(VectorFile, TextIsEmbeddedAndRendersTheSameEverywhere) {
                 if (dark(page, x + dx, y + dy)) return true;
         return false;
     };
-    const auto sameEverywhere = [&](const std::string& stem) {
+    // Against the PDF: the SVG, the EPS, and the page of a sheet's document (the PDF writer of
+    // documents of many pages), the label drawn on it where the PDF has it.
+    const auto sameEverywhere = [&](const std::string& stem, const TVectorSource& source) {
+        const int dpi = TVectorOptions{}.Dpi, margin = dpi / 48;  // the PDF's own
+        const TSize size = source.DrawnSize(dpi);
+        TPdfPagesOptions options;
+        options.Dpi = dpi;
+        options.PageWidthMM = (size.cx + 2.0 * margin) * 25.4 / dpi;
+        options.PageHeightMM = (size.cy + 2.0 * margin) * 25.4 / dpi;
+        std::ofstream sheet(dir.file(stem + "-sheet.pdf"), std::ios::binary);
+        const std::unique_ptr<TPdfPages> pages = OpenPdfPages(
+            options, [&sheet](const void* data, std::size_t n) { sheet.write(static_cast<const char*>(data), std::streamsize(n)); });
+        source.Draw(pages->BeginPage(), margin, margin);
+        pages->Finish();
+        sheet.close();
         const QImage reference = onPaper(render(TVectorFormat::Pdf, dir.file(stem + ".pdf")));
-        for (TVectorFormat format : {TVectorFormat::Svg, TVectorFormat::Eps}) {
-            const QImage page = onPaper(render(format, dir.file(stem + extensionOf(format))));
+        for (const std::string& other : {stem + ".svg", stem + ".eps", stem + "-sheet.pdf"}) {
+            const TVectorFormat format = other.back() == 'g' ? TVectorFormat::Svg : other.back() == 's' ? TVectorFormat::Eps : TVectorFormat::Pdf;
+            const QImage page = onPaper(render(format, dir.file(other)));
             int differ = 0;
             for (int y = 0; y < reference.height(); ++y)
                 for (int x = 0; x < reference.width(); ++x)
                     differ += (dark(reference, x, y) && !near(page, x, y)) || (dark(page, x, y) && !near(reference, x, y));
-            EXPECT_EQ(differ, 0) << stem << extensionOf(format);
+            EXPECT_EQ(differ, 0) << other;
         }
     };
-    sameEverywhere("t");
+    sameEverywhere("t", source);
     // Turned text, and lines of a label under the symbol's own.
     params.Rotation = rotate_090;
     const TVectorSource turned =
         VectorSourceOf(Encode(params), RenderParamsOf(params), TTextLines{{"Apple juice", "1.99 EUR"}, 8});
     for (TVectorFormat format : {TVectorFormat::Svg, TVectorFormat::Pdf, TVectorFormat::Eps})
         writeVector(dir, "r", format, turned);
-    sameEverywhere("r");
+    sameEverywhere("r", turned);
 }
 
 // The surface as the renderer sees it: resolution, character cells, fills with the far edges
