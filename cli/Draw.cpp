@@ -17,6 +17,7 @@
 #include "cli/Batch.h"
 #include "cli/Labels.h"
 #include "cli/Params.h"
+#include "cli/Pattern.h"
 #include "cli/Validate.h"
 #include "engine/DataRules.h"
 #include "engine/Drawing.h"
@@ -52,6 +53,14 @@ Resolution resolutionOf(const CliOptions& o, const std::optional<TPrintQueue>& q
 
 // A symbol whose bars are those of every label of the batch: the sizes GS1 asks for depend on the
 // symbology, not on the data, and are checked before the first line is read.
+// The text lines of a label of DATA, which has no record: only their doubled braces to undo (a
+// {NAME} without columns is refused with the options).
+std::vector<std::string> linesWithoutRecord(const CliOptions& o) {
+    std::vector<std::string> lines;
+    for (const std::string& text : o.textLines) lines.push_back(expandTextLine(text, {}));
+    return lines;
+}
+
 TSymbol sampleSymbol(TBarcodeParams params) {
     const char* sample = params.CodeType == GS1_128       ? "(00)106141412345678908"
                          : params.CodeType == Postnet_FIM ? "A"
@@ -253,7 +262,7 @@ int runSheet(const CliOptions& o, const TBarcodeParams& params, const std::optio
         status = runBatch(o, [&] { return std::make_unique<SheetLabels>(params, o, document); }, errors);
     } else {
         SheetLabels labels(params, o, document);
-        labels.setLabel(Label{o.caption, o.textLines, 0});
+        labels.setLabel(Label{o.caption, linesWithoutRecord(o), 0});
         labels.write({});
         if (const std::string warning = labels.takeWarning(); !warning.empty()) errors("varlen-cli: " + warning + '\n');
     }
@@ -279,7 +288,7 @@ int runDraw(const CliOptions& o, const MessageSink& errors) {
     if (o.onSheet) return runSheet(o, params, queue, at.dpi, errors);
     if (o.batch) return runBatch(o, [&] { return std::make_unique<Labels>(params, o, queue, at.dpi); }, errors);
     Labels labels(params, o, queue, at.dpi);
-    labels.setLabel(Label{o.caption, o.textLines, 0});
+    labels.setLabel(Label{o.caption, linesWithoutRecord(o), 0});
     labels.write(o.output);
     if (const std::string warning = labels.takeWarning(); !warning.empty()) errors("varlen-cli: " + warning + '\n');
     return 0;

@@ -90,7 +90,7 @@ TEST_F(CliDraw, PicturesHaveTheControlsGeometry) {
         for (const bool line : {false, true}) {
             const std::string name = file(std::string("v") + (line ? "1." : "0.") + ext);
             std::vector<std::string> args = {"-o", name, "--type", "UPC_A", "47110000000"};
-            if (line) args.insert(args.end(), {"--text-line", "Apple"});
+            if (line) args.insert(args.end(), {"--text-line", "Apple {{1}}"});
             ASSERT_EQ(cli(args).exitCode, 0);
             if (std::string(ext) == "svg") {
                 const std::string svg = test::readFile(name);
@@ -102,6 +102,8 @@ TEST_F(CliDraw, PicturesHaveTheControlsGeometry) {
         }
         EXPECT_NEAR(heights[1] - heights[0], 8 / 72.0 * 25.4 * 1.117 * 9 / 8, 0.05) << ext;
     }
+    // Doubled braces are one brace on a label of DATA too, as on a batch's.
+    EXPECT_NE(test::runProcess({"/usr/bin/pdftotext", file("v1.pdf"), "-"}).out.find("Apple {1}\n"), std::string::npos);
     if (have("/usr/bin/ZXingReader")) {
         const std::string read = test::runProcess({"/usr/bin/ZXingReader", "-1", file("h.png"), file("i.png"), file("j.png"),
                                                    file("k.png"), file("l.png")}).out;
