@@ -394,6 +394,68 @@ TEST(VectorFile, ErrorsKeepTheirTypeAndText) {
     }
 }
 
+// A document of many pages as readers see it: every page of the paper's size, the text of each
+// page on that page (escaped characters and Latin-1 letters included), nothing poppler has to mend;
+// a sink that fails stops the document with its own error. An SVG defines each inked glyph once.
+TEST(VectorFile, DocumentsOfManyPagesAndGlyphsDefinedOnce) {
+    test::ScratchFolder dir;
+    const std::string pdf = dir.file("pages.pdf");
+    {
+        std::ofstream out(pdf, std::ios::binary);
+        TPdfPagesOptions options;
+        options.PageWidthMM = 100;
+        options.PageHeightMM = 50;
+        options.Dpi = 300;
+        const std::unique_ptr<TPdfPages> pages = OpenPdfPages(
+            options, [&out](const void* data, std::size_t n) { out.write(static_cast<const char*>(data), std::streamsize(n)); });
+        for (const char* text : {"Page (1) \\ a", "Seite 2: \xe4\xf6\xfc \xdf"}) {
+            TCanvas& page = pages->BeginPage();
+            page.SetBrushColor(clBlack);
+            page.FillRect({30, 30, 60, 300});
+            page.SetFontHeight(-40);
+            page.TextOutA(100, 100, text);
+        }
+        pages->Finish();
+    }
+    const test::ProcessResult info = runProcess({"pdfinfo", pdf});
+    EXPECT_EQ(info.err, "");
+    EXPECT_NE(info.out.find("Pages:           2\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Page size:       283.465 x 141.732 pts"), std::string::npos) << info.out;
+    for (const auto& [page, text] : {std::pair{"1", "Page (1) \\ a"}, std::pair{"2", "Seite 2: \xc3\xa4\xc3\xb6\xc3\xbc \xc3\x9f"}}) {
+        const test::ProcessResult read = runProcess({"pdftotext", "-f", page, "-l", page, pdf, "-"});
+        EXPECT_EQ(read.err, "");
+        EXPECT_NE(read.out.find(text), std::string::npos) << page << ": " << read.out;
+    }
+
+    TPdfPagesOptions named;
+    named.Name = "labels.pdf";
+    bool full = false;  // the disk, once the document has begun
+    const std::unique_ptr<TPdfPages> failing = OpenPdfPages(named, [&full](const void*, std::size_t) {
+        if (full) throw EInOutError("labels.pdf: No space left on device");
+    });
+    full = true;
+    try {
+        failing->BeginPage().TextOutA(0, 0, "x");
+        failing->EndPage();
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_STREQ(e.what(), "labels.pdf: No space left on device");
+    }
+
+    TBarcodeParams params;
+    params.CodeType = EAN_13;
+    std::snprintf(params.Caption, sizeof params.Caption, "400638133393");
+    const std::vector<std::uint8_t> bytes = VectorFileBytes(TVectorFormat::Svg, VectorSourceOf(Encode(params), RenderParamsOf(params)));
+    const std::string svg(bytes.begin(), bytes.end());
+    const auto count = [&svg](const std::string& what) {
+        int n = 0;
+        for (std::size_t at = svg.find(what); at != std::string::npos; at = svg.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<path id=\"glyph"), 7);  // the digits 4 0 6 3 8 1 9, none twice
+    EXPECT_EQ(count("<use "), 13);
+}
+
 // A program whose module is not where it looks: a clear error for PDF and EPS, not a crash, and
 // SVG, which needs no module, still written.
 TEST(VectorFile, WithoutTheModuleTheErrorSaysSo) {
