@@ -54,6 +54,8 @@ struct TQrMatrix {
     std::vector<std::uint8_t> modules;  // row by row, 1 dark
 };
 bool EncodeQrFnc1(std::string_view elementString, int version, TQrEcc ecc, TQrMatrix& out);
+// The same without FNC1, for ASCII text such as a Digital Link URI.
+bool EncodeQrAscii(std::string_view text, int version, TQrEcc ecc, TQrMatrix& out);
 
 // Data Matrix (DataMatrix.cpp) of Latin-1 bytes, or of a GS1 element string (GS1_DataMatrix: GS for
 // a separator); the size from DmRows and DmColumns.

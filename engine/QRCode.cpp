@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// QR Code by libqrencode: UTF-8 text and GS1 Digital Link URIs. GS1 element strings with FNC1 in
-// first position, which the library cannot write, come from QRGs1.cpp. libqrencode is loaded when a
-// run first draws a QR Code (TEncoderLibrary).
+// QR Code of UTF-8 text by libqrencode. GS1 element strings with FNC1 in first position, which the
+// library cannot write, and GS1 Digital Link URIs, whose batches it makes slowly, come from
+// QRGs1.cpp. libqrencode is loaded when a run first draws a QR Code of text (TEncoderLibrary).
 #include <qrencode.h>
 
 #include <cerrno>
@@ -139,9 +139,9 @@ TSymbol EncodeQr(btCodeTypes type, const std::string& text, const TBarcodeParams
     const int headerBits = QrHeaderBits(type, text);
     const bool ascii = headerBits == 0;
 
-    if (gs1) {
+    if (gs1 || type == GS1_DL_QR) {
         TQrMatrix matrix;
-        if (!EncodeQrFnc1(text, params.QrVersion, params.QrEcc, matrix))
+        if (!(gs1 ? EncodeQrFnc1 : EncodeQrAscii)(text, params.QrVersion, params.QrEcc, matrix))
             refuseCapacity(type, params.QrVersion == 0 ? 40 : params.QrVersion, params.QrEcc, headerBits);
         TSymbol symbol = MatrixSymbol(type, matrix.size, matrix.size, 4);
         symbol.Modules = std::move(matrix.modules);

@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: MIT
-// QR Code with FNC1 in first position (GS1 QR Code), made here after ISO/IEC 18004: libqrencode 4.1
-// has the mode in its interface but cannot write it. Its input check refuses the empty entry it makes
-// for QRinput_setFNC1First, so the encoding fails, and an FNC1 entry appended with data writes no
-// mode indicator at all, which gives a plain QR Code. Everything else of a QR Code goes with it:
-// the data stream (the mode segments chosen here), the Reed-Solomon error correction and its blocks,
-// the function patterns, the placement of the codewords and the choice of the mask.
+// QR Code made here after ISO/IEC 18004, for two cases libqrencode serves badly.
+// - FNC1 in first position (GS1 QR Code): libqrencode 4.1 has the mode in its interface but cannot
+//   write it. Its input check refuses the empty entry it makes for QRinput_setFNC1First, so the
+//   encoding fails, and an FNC1 entry appended with data writes no mode indicator at all, which
+//   gives a plain QR Code.
+// - GS1 Digital Link URIs, which come in batches of thousands: libqrencode spends about half of
+//   such a batch choosing the mask (it scores all eight patterns a module at a time), and its
+//   interface can neither skip nor speed that up. The scoring here works on 64 modules at once.
+// Everything of a QR Code goes with it: the data stream (the mode segments chosen here), the
+// Reed-Solomon error correction and its blocks, the function patterns, the placement of the
+// codewords and the choice of the mask.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -77,22 +83,22 @@ struct Segment {
     std::string data;  // separators and "%" already in the mode's form
 };
 
-// The segments of an element string (GS for a separator) that take the fewest bits, by a dynamic
-// programme over the characters: cost[i][m] is the least that encodes the first i characters with
-// the last segment in mode m, in sixths of a bit (a digit 10/3 bits, an alphanumeric character 11/2,
-// a byte 8, a new segment its mode indicator and count). In FNC1 mode a separator is "%" in
-// alphanumeric mode and GS in byte mode, and a "%" of the data is written twice (ISO/IEC 18004,
-// 7.4.8).
-std::vector<Segment> segmentsOf(std::string_view data, int versionClass) {
+// The segments of the data that take the fewest bits, by a dynamic programme over the characters:
+// cost[i][m] is the least that encodes the first i characters with the last segment in mode m, in
+// sixths of a bit (a digit 10/3 bits, an alphanumeric character 11/2, a byte 8, a new segment its
+// mode indicator and count). In FNC1 mode (an element string, GS for a separator) a separator is
+// "%" in alphanumeric mode and GS in byte mode, and a "%" of the data is written twice (ISO/IEC
+// 18004, 7.4.8); otherwise every character stands for itself.
+std::vector<Segment> segmentsOf(std::string_view data, int versionClass, bool fnc1) {
     const std::size_t n = data.size();
     constexpr int kInf = 1 << 29;
-    const auto charCost = [](Mode m, unsigned char c) -> int {
+    const auto charCost = [fnc1](Mode m, unsigned char c) -> int {
         switch (m) {
             case kNumeric: return c >= '0' && c <= '9' ? 20 : kInf;
             case kAlphanumeric:
-                if (c == '\x1d') return 33;
+                if (fnc1 && c == '\x1d') return 33;
                 if (alphanumericValue(c) < 0) return kInf;
-                return c == '%' ? 66 : 33;
+                return fnc1 && c == '%' ? 66 : 33;
             default: return 48;
         }
     };
@@ -125,8 +131,8 @@ std::vector<Segment> segmentsOf(std::string_view data, int versionClass) {
     for (std::size_t i = 0; i < n; ++i) {
         if (segments.empty() || segments.back().mode != modes[i]) segments.push_back({modes[i], {}});
         const char c = data[i];
-        if (modes[i] == kAlphanumeric && c == '\x1d') segments.back().data += '%';
-        else if (modes[i] == kAlphanumeric && c == '%') segments.back().data += "%%";
+        if (fnc1 && modes[i] == kAlphanumeric && c == '\x1d') segments.back().data += '%';
+        else if (fnc1 && modes[i] == kAlphanumeric && c == '%') segments.back().data += "%%";
         else segments.back().data += c;
     }
     return segments;
@@ -148,11 +154,10 @@ private:
     std::vector<std::uint8_t> bits_;
 };
 
-// The FNC1 mode indicator and the segments, or an empty stream when they take more than `capacity`
-// bits.
-Bits streamOf(const std::vector<Segment>& segments, int versionClass) {
+// The segments behind the FNC1 mode indicator, if any.
+Bits streamOf(const std::vector<Segment>& segments, int versionClass, bool fnc1) {
     Bits bits;
-    bits.put(0b0101, 4);  // FNC1 in first position
+    if (fnc1) bits.put(0b0101, 4);  // FNC1 in first position
     for (const Segment& s : segments) {
         const std::string& d = s.data;
         bits.put(s.mode == kNumeric ? 0b0001 : s.mode == kAlphanumeric ? 0b0010 : 0b0100, 4);
@@ -247,6 +252,96 @@ std::vector<std::uint8_t> interleaved(const std::vector<std::uint8_t>& data, int
 
 // ---- The matrix ----------------------------------------------------------------------------
 
+// A line of a symbol as bits: module x in bit x % 64 of word x / 64, nothing beyond the line's end.
+template <int W>
+struct Line {
+    std::array<std::uint64_t, W> w{};
+
+    void set(int x, bool dark) {
+        const std::uint64_t bit = std::uint64_t{1} << (x & 63);
+        if (dark) w[static_cast<std::size_t>(x >> 6)] |= bit;
+        else w[static_cast<std::size_t>(x >> 6)] &= ~bit;
+    }
+    bool at(int x) const { return (w[static_cast<std::size_t>(x >> 6)] >> (x & 63)) & 1; }
+    // Modules 0 to n - 1.
+    static Line first(int n) {
+        Line r;
+        for (int i = 0; i < W; ++i) {
+            const int bits = n - 64 * i;
+            r.w[static_cast<std::size_t>(i)] = bits >= 64 ? ~std::uint64_t{0} : bits <= 0 ? 0 : (std::uint64_t{1} << bits) - 1;
+        }
+        return r;
+    }
+    // Module x + k at x, and module x - k at x (0 < k < 64).
+    Line down(int k) const {
+        Line r;
+        for (std::size_t i = 0; i < W; ++i) r.w[i] = (w[i] >> k) | (i + 1 < W ? w[i + 1] << (64 - k) : 0);
+        return r;
+    }
+    Line up(int k) const {
+        Line r;
+        for (std::size_t i = 0; i < W; ++i) r.w[i] = (w[i] << k) | (i > 0 ? w[i - 1] >> (64 - k) : 0);
+        return r;
+    }
+    // Counted in the word itself: without the POPCNT instruction, which the x86-64 baseline does
+    // not promise, std::popcount calls a library function, and the scoring counts a dozen times a
+    // line.
+    int count() const {
+        int c = 0;
+        for (std::uint64_t v : w) {
+            v -= (v >> 1) & 0x5555555555555555u;
+            v = (v & 0x3333333333333333u) + ((v >> 2) & 0x3333333333333333u);
+            v = (v + (v >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+            c += static_cast<int>((v * 0x0101010101010101u) >> 56);
+        }
+        return c;
+    }
+    friend Line operator&(Line a, const Line& b) {
+        for (std::size_t i = 0; i < W; ++i) a.w[i] &= b.w[i];
+        return a;
+    }
+    friend Line operator|(Line a, const Line& b) {
+        for (std::size_t i = 0; i < W; ++i) a.w[i] |= b.w[i];
+        return a;
+    }
+    friend Line operator^(Line a, const Line& b) {
+        for (std::size_t i = 0; i < W; ++i) a.w[i] ^= b.w[i];
+        return a;
+    }
+    Line operator~() const {
+        Line r;
+        for (std::size_t i = 0; i < W; ++i) r.w[i] = ~w[i];
+        return r;
+    }
+};
+
+// The penalties of one row or column of n modules: 3 for a run of five of a colour and 1 for each
+// module more; 40 for each 1:1:3:1:1 pattern with four light modules before it and 40 for one with
+// four after it, where the light quiet zone beyond the edge counts as light modules.
+template <int W>
+long linePenalty(const Line<W>& line, int n) {
+    // A window of five starting at x is of one colour; each run of k >= 5 has k - 4 of them, and
+    // its first adds the 2 that make k - 2.
+    Line<W> all = line, any = line;
+    for (int k = 1; k <= 4; ++k) {
+        const Line<W> next = line.down(k);
+        all = all & next;
+        any = any | next;
+    }
+    const Line<W> uniform = (all | ~any) & Line<W>::first(n - 4);
+    long total = uniform.count() + 2L * (uniform & ~uniform.up(1)).count();
+    // The line behind four light modules, eleven-module windows starting at each of its bits.
+    const Line<W> padded = line.up(4);
+    std::array<Line<W>, 11> s;
+    s[0] = padded;
+    for (int k = 1; k < 11; ++k) s[static_cast<std::size_t>(k)] = padded.down(k);
+    const Line<W> lightBefore = ~s[0] & ~s[1] & ~s[2] & ~s[3] & s[4] & ~s[5] & s[6] & s[7] & s[8] & ~s[9] & s[10];
+    const Line<W> lightAfter = s[0] & ~s[1] & s[2] & s[3] & s[4] & ~s[5] & s[6] & ~s[7] & ~s[8] & ~s[9] & ~s[10];
+    const Line<W> windows = Line<W>::first(n - 2);
+    return total + 40L * ((lightBefore & windows).count() + (lightAfter & windows).count());
+}
+
+
 // BCH codes of the format (15, 5: generator 0x537, masked with 0x5412) and version (18, 6: 0x1f25)
 // information.
 unsigned bch(unsigned value, unsigned generator, int dataBits, int checkBits) {
@@ -312,26 +407,12 @@ public:
         }
     }
 
-    // The masked symbol of each mask pattern; the one of the lowest penalty stays.
+    // The masked symbol of each mask pattern; the one of the lowest penalty stays. The scoring runs
+    // on rows of bits, a 64-bit word holding 64 modules: it is most of a symbol's cost, eight times
+    // over, and the words take a line's runs and finder-like patterns at once.
     std::vector<std::uint8_t> masked(TQrEcc ecc) const {
-        std::vector<std::uint8_t> best, m(cells()), columns(cells());
-        long bestPenalty = 0;
-        for (int mask = 0; mask < 8; ++mask) {
-            for (int y = 0; y < size_; ++y)
-                for (int x = 0; x < size_; ++x) {
-                    const std::size_t i = index(x, y);
-                    m[i] = static_cast<std::uint8_t>(dark_[i] ^ (!function_[i] && inverts(mask, x, y)));
-                }
-            writeFormat(m, ecc, mask);
-            for (int y = 0; y < size_; ++y)
-                for (int x = 0; x < size_; ++x) columns[index(y, x)] = m[index(x, y)];
-            const long p = penalty(m, columns);
-            if (best.empty() || p < bestPenalty) {
-                best = m;
-                bestPenalty = p;
-            }
-        }
-        return best;
+        const int words = (size_ + 8 + 63) / 64;  // the finder-pattern windows look 4 modules past either end
+        return words == 1 ? maskedAs<1>(ecc) : words == 2 ? maskedAs<2>(ecc) : maskedAs<3>(ecc);
     }
 
     int size() const { return size_; }
@@ -375,59 +456,85 @@ private:
         }
     }
 
-    void writeFormat(std::vector<std::uint8_t>& m, TQrEcc ecc, int mask) const {
+    // The format information of a level and mask, each bit handed to `put` with its module.
+    template <class Put>
+    void forFormat(TQrEcc ecc, int mask, Put put) const {
         static constexpr unsigned kLevelBits[4] = {1, 0, 3, 2};  // L M Q H
         const unsigned bits = bch(kLevelBits[static_cast<int>(ecc) & 3] << 3 | static_cast<unsigned>(mask), 0x537, 5, 10) ^ 0x5412;
-        const auto bit = [&](int i) -> std::uint8_t { return (bits >> i) & 1; };
+        const auto bit = [&](int i) { return ((bits >> i) & 1) != 0; };
         // Around the top-left finder: bits 0-7 down column 8 (skipping the timing row), 8-14 along
         // row 8 leftwards; again split between the other two finders.
-        for (int i = 0; i < 6; ++i) m[index(8, i)] = bit(i);
-        m[index(8, 7)] = bit(6);
-        m[index(8, 8)] = bit(7);
-        m[index(7, 8)] = bit(8);
-        for (int i = 9; i < 15; ++i) m[index(14 - i, 8)] = bit(i);
-        for (int i = 0; i < 8; ++i) m[index(size_ - 1 - i, 8)] = bit(i);
-        for (int i = 8; i < 15; ++i) m[index(8, size_ - 15 + i)] = bit(i);
+        for (int i = 0; i < 6; ++i) put(8, i, bit(i));
+        put(8, 7, bit(6));
+        put(8, 8, bit(7));
+        put(7, 8, bit(8));
+        for (int i = 9; i < 15; ++i) put(14 - i, 8, bit(i));
+        for (int i = 0; i < 8; ++i) put(size_ - 1 - i, 8, bit(i));
+        for (int i = 8; i < 15; ++i) put(8, size_ - 15 + i, bit(i));
     }
 
-    // The four penalty rules: runs of five or more, 2 x 2 blocks, 1:1:3:1:1 patterns with four light
-    // modules before or after them (beyond the edge the light quiet zone), and the deviation of the
-    // dark share from half. The columns come as the rows of a copy of their own.
-    long penalty(const std::vector<std::uint8_t>& rows, const std::vector<std::uint8_t>& columns) const {
-        long total = 0;
-        for (const std::vector<std::uint8_t>* m : {&rows, &columns}) {
-            for (int y = 0; y < size_; ++y) {
-                const std::uint8_t* line = m->data() + index(0, y);
-                int run = 1;
-                for (int x = 1; x < size_; ++x) {
-                    if (line[x] == line[x - 1]) {
-                        ++run;
-                    } else {
-                        if (run >= 5) total += run - 2;
-                        run = 1;
-                    }
-                }
-                if (run >= 5) total += run - 2;
-                // The last 11 modules as bits, with the light quiet zone before and after the line.
-                unsigned window = 0;
-                for (int x = 0; x < size_ + 4; ++x) {
-                    window = ((window << 1) | (x < size_ ? line[x] : 0u)) & 0x7ffu;
-                    if (window == 0b00001011101u || (window == 0b10111010000u && x >= 10)) total += 40;
+    // The eight mask patterns repeat every 12 rows; their rows for columns 0 to 191.
+    static const std::array<std::array<Line<3>, 12>, 8>& patterns() {
+        static const auto table = [] {
+            std::array<std::array<Line<3>, 12>, 8> t{};
+            for (int mask = 0; mask < 8; ++mask)
+                for (int y = 0; y < 12; ++y)
+                    for (int x = 0; x < 192; ++x)
+                        t[static_cast<std::size_t>(mask)][static_cast<std::size_t>(y)].set(x, inverts(mask, x, y));
+            return t;
+        }();
+        return table;
+    }
+
+    template <int W>
+    std::vector<std::uint8_t> maskedAs(TQrEcc ecc) const {
+        const int n = size_;
+        const std::size_t lines = static_cast<std::size_t>(n);
+        std::vector<Line<W>> dark(lines), data(lines), rows(lines), columns(lines), best;
+        const Line<W> inside = Line<W>::first(n);
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                dark[static_cast<std::size_t>(y)].set(x, dark_[index(x, y)]);
+                data[static_cast<std::size_t>(y)].set(x, !function_[index(x, y)]);
+            }
+        long bestPenalty = 0;
+        for (int mask = 0; mask < 8; ++mask) {
+            for (std::size_t y = 0; y < lines; ++y) {
+                Line<W> pattern;
+                const Line<3>& full = patterns()[static_cast<std::size_t>(mask)][y % 12];
+                for (std::size_t i = 0; i < W; ++i) pattern.w[i] = full.w[i];
+                rows[y] = dark[y] ^ (pattern & data[y] & inside);
+            }
+            forFormat(ecc, mask, [&](int x, int y, bool bit) { rows[static_cast<std::size_t>(y)].set(x, bit); });
+            for (Line<W>& column : columns) column = Line<W>{};
+            long penalty = 0, darkModules = 0;
+            for (int y = 0; y < n; ++y) {
+                const Line<W>& row = rows[static_cast<std::size_t>(y)];
+                penalty += linePenalty(row, n);
+                darkModules += row.count();
+                for (std::size_t i = 0; i < W; ++i)
+                    for (std::uint64_t word = row.w[i]; word; word &= word - 1)
+                        columns[i * 64 + static_cast<std::size_t>(std::countr_zero(word))].set(y, true);
+                if (y + 1 < n) {
+                    // 2 x 2 blocks of one colour, by their top-left module.
+                    const Line<W>& below = rows[static_cast<std::size_t>(y) + 1];
+                    const Line<W> blocks = ~(row ^ below) & ~(row ^ row.down(1)) & ~(below ^ below.down(1)) & Line<W>::first(n - 1);
+                    penalty += 3L * blocks.count();
                 }
             }
+            for (const Line<W>& column : columns) penalty += linePenalty(column, n);
+            // 10 for each whole 5 % the dark share is off a half.
+            const long cellCount = static_cast<long>(n) * n;
+            penalty += 10 * (std::labs(darkModules * 20 - cellCount * 10) / cellCount);
+            if (best.empty() || penalty < bestPenalty) {
+                best = rows;
+                bestPenalty = penalty;
+            }
         }
-        long dark = 0;
-        for (int y = 0; y < size_; ++y) {
-            const std::uint8_t* a = rows.data() + index(0, y);
-            for (int x = 0; x < size_; ++x) dark += a[x];
-            if (y + 1 == size_) break;
-            const std::uint8_t* b = a + size_;
-            for (int x = 0; x + 1 < size_; ++x)
-                if (a[x] == a[x + 1] && a[x] == b[x] && a[x] == b[x + 1]) total += 3;
-        }
-        const long cellCount = static_cast<long>(rows.size());
-        total += 10 * (std::labs(dark * 20 - cellCount * 10) / cellCount);
-        return total;
+        std::vector<std::uint8_t> out(cells());
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) out[index(x, y)] = best[static_cast<std::size_t>(y)].at(x);
+        return out;
     }
 
     int size_;
@@ -437,7 +544,9 @@ private:
 
 }  // namespace
 
-bool EncodeQrFnc1(std::string_view elementString, int version, TQrEcc ecc, TQrMatrix& out) {
+namespace {
+
+bool encode(std::string_view text, bool fnc1, int version, TQrEcc ecc, TQrMatrix& out) {
     Bits bits;
     int chosen = 0;
     std::vector<Segment> segments;
@@ -445,8 +554,8 @@ bool EncodeQrFnc1(std::string_view elementString, int version, TQrEcc ecc, TQrMa
     for (int v = version == 0 ? 1 : version; v <= (version == 0 ? 40 : version); ++v) {
         if (versionClassOf(v) != segmentsClass) {
             segmentsClass = versionClassOf(v);
-            segments = segmentsOf(elementString, segmentsClass);
-            bits = streamOf(segments, segmentsClass);
+            segments = segmentsOf(text, segmentsClass, fnc1);
+            bits = streamOf(segments, segmentsClass, fnc1);
         }
         if (static_cast<int>(bits.size()) <= 8 * QrDataCodewords(v, ecc)) {
             chosen = v;
@@ -468,6 +577,16 @@ bool EncodeQrFnc1(std::string_view elementString, int version, TQrEcc ecc, TQrMa
     out.size = matrix.size();
     out.modules = matrix.masked(ecc);
     return true;
+}
+
+}  // namespace
+
+bool EncodeQrFnc1(std::string_view elementString, int version, TQrEcc ecc, TQrMatrix& out) {
+    return encode(elementString, true, version, ecc, out);
+}
+
+bool EncodeQrAscii(std::string_view text, int version, TQrEcc ecc, TQrMatrix& out) {
+    return encode(text, false, version, ecc, out);
 }
 
 }  // namespace varlen

@@ -172,25 +172,33 @@ void TRasterCanvas::Flush() { writeNoted(); }
 
 void TRasterCanvas::writeNoted() {
     if (!m_noted.empty()) {
+        // The edges in order, marked on the rows (fills are clipped to the target).
+        m_isEdge.assign(std::size_t(m_target.height) + 1, 0);
+        for (const NotedFill& f : m_noted) m_isEdge[std::size_t(f.y0)] = m_isEdge[std::size_t(f.y1)] = 1;
         m_edges.clear();
-        for (const NotedFill& f : m_noted) {
-            m_edges.push_back(f.y0);
-            m_edges.push_back(f.y1);
-        }
-        std::sort(m_edges.begin(), m_edges.end());
-        m_edges.erase(std::unique(m_edges.begin(), m_edges.end()), m_edges.end());
+        for (int y = 0; y <= m_target.height; ++y)
+            if (m_isEdge[std::size_t(y)]) m_edges.push_back(y);
         // Every noted bar covers whole bands between two edges, and the rows of a band were
-        // equal: what the bars make of the band's first row, they make of each of its rows.
+        // equal: what the bars make of the band's first row, they make of each of its rows. The
+        // bars over a band are found by a sweep down the edges (a module matrix notes hundreds of
+        // small ones) and drawn in the order they were noted.
+        m_starts.resize(m_noted.size());
+        for (std::uint32_t i = 0; i < m_starts.size(); ++i) m_starts[i] = i;
+        const auto byTop = [&](std::uint32_t a, std::uint32_t b) { return m_noted[a].y0 < m_noted[b].y0; };
+        if (!std::is_sorted(m_starts.begin(), m_starts.end(), byTop)) std::sort(m_starts.begin(), m_starts.end(), byTop);
+        m_covering.clear();
+        std::size_t next = 0;
         for (std::size_t k = 0; k + 1 < m_edges.size(); ++k) {
             const int top = m_edges[k], bottom = m_edges[k + 1];
+            std::erase_if(m_covering, [&](std::uint32_t i) { return m_noted[i].y1 <= top; });
+            for (; next < m_starts.size() && m_noted[m_starts[next]].y0 <= top; ++next)
+                m_covering.insert(std::upper_bound(m_covering.begin(), m_covering.end(), m_starts[next]), m_starts[next]);
+            if (m_covering.empty()) continue;
             std::uint8_t* first = m_target.top + top * m_target.stride;
-            bool crossed = false;
-            for (const NotedFill& f : m_noted) {
-                if (f.y0 > top || f.y1 < bottom) continue;
+            for (const std::uint32_t i : m_covering) {
+                const NotedFill& f = m_noted[i];
                 std::memset(first + f.x0, f.grey, std::size_t(f.x1 - f.x0));
-                crossed = true;
             }
-            if (!crossed) continue;
             for (int y = top + 1; y < bottom; ++y) std::memcpy(m_target.top + y * m_target.stride, first, std::size_t(m_target.width));
         }
         m_noted.clear();

@@ -85,6 +85,8 @@ private:
     };
     std::vector<NotedFill> m_noted;
     std::vector<int> m_edges;
+    std::vector<std::uint8_t> m_isEdge;
+    std::vector<std::uint32_t> m_starts, m_covering;  // noted fills by their top; those over a band
     int m_equalTop = 0, m_equalBottom = 0;
     // Writes the noted bars; then nothing is known of the rows any more.
     void writeNoted();
