@@ -3,9 +3,11 @@
 # One label per process, the way scripts, Makefiles and web back ends call a generator: varlen-cli
 # against zint, side by side in one run. Each round runs every case RUNS times, every run writing a
 # label of its own into a fresh folder (BENCH_DIR, default /tmp), and takes the processor time
-# (user + system) its runs used, read from the shell's accounting of its children; the rounds
-# alternate the order of the cases. Reported: the median over the rounds of the processor time per
-# run of each case, the ratios the targets name, and the peak memory (maximum resident set).
+# (user + system) its runs used, read from the shell's accounting of its children. A round runs the
+# cases in slices of SLICE runs each, turn about, the order reversed every slice, so that a change
+# of the machine's load within a round falls on all of them alike. Reported: the median over the
+# rounds of the processor time per run of each case, the median over the rounds of each round's
+# ratio (the figures the targets name), and the peak memory (maximum resident set).
 # The cases:
 #   png          varlen-cli, one EAN-13 PNG at zint's picture size (--scale 2), its fonts kept
 #   png-homeless the same run as a service's user: HOME=/nonexistent, XDG_CACHE_HOME empty
@@ -44,14 +46,17 @@ label() {
         zint-qr) zint -b QRCODE --secure=2 --filetype=PNG -o "$2.png" -d "$uri" ;;
     esac
 }
-# cpu_per_run CASE: runs the case RUNS times, prints the processor time per run in milliseconds.
-cpu_per_run() {
+SLICE=${SLICE:-20}
+# slice CASE FIRST: runs the case SLICE times (numbering its files from FIRST) and adds the
+# processor time they took, in seconds, to spent[CASE].
+declare -A spent
+slice() {
     local dir=$work/$1-$r i
-    mkdir "$dir"
+    mkdir -p "$dir"
     children_cpu >"$work/before"
-    for ((i = 0; i < RUNS; i++)); do label "$1" "$dir/$i"; done
+    for ((i = $2; i < $2 + SLICE; i++)); do label "$1" "$dir/$i"; done
     children_cpu >"$work/after"
-    echo "($(cat "$work/after") - $(cat "$work/before")) * 1000 / $RUNS" | bc -l
+    spent[$1]=$(echo "${spent[$1]:-0} + $(cat "$work/after") - $(cat "$work/before")" | bc -l)
 }
 
 # varlen-cli keeps the fonts it used in a cache of its own for the next run (raster/FontCache.h):
@@ -62,10 +67,22 @@ cases=(png png-homeless svg zint-png zint-svg)
 [ "$KIND" = qr ] && cases=(qr zint-qr)
 # Every case once first, so that files and caches are warm and the outputs exist.
 for c in "${cases[@]}"; do label "$c" "$work/check-$c"; done
-declare -A samples
+declare -A samples ratios
+# ratio_of A B: A's time over B's in this round.
+ratio_of() { echo "${spent[$1]} / ${spent[$2]}" | bc -l; }
 for ((r = 0; r < ROUNDS; r++)); do
-    if ((r % 2)); then order=($(printf '%s\n' "${cases[@]}" | tac)); else order=("${cases[@]}"); fi
-    for c in "${order[@]}"; do samples[$c]+="$(cpu_per_run "$c") "; done
+    spent=()
+    for ((first = 0; first < RUNS; first += SLICE)); do
+        if (((first / SLICE + r) % 2)); then order=($(printf '%s\n' "${cases[@]}" | tac)); else order=("${cases[@]}"); fi
+        for c in "${order[@]}"; do slice "$c" $first; done
+    done
+    for c in "${cases[@]}"; do samples[$c]+="$(echo "${spent[$c]} * 1000 / $RUNS" | bc -l) "; done
+    if [ "$KIND" = qr ]; then
+        ratios[qr]+="$(ratio_of qr zint-qr) "
+    else
+        ratios[png]+="$(ratio_of png zint-png) " ratios[homeless]+="$(ratio_of png-homeless png) "
+        ratios[svg]+="$(ratio_of svg zint-svg) "
+    fi
     rm -rf "$work"/*-"$r"
 done
 peak() {  # the largest maximum resident set of five runs, in KiB
@@ -83,16 +100,16 @@ for c in "${cases[@]}"; do
     m[$c]=$(median ${samples[$c]})
     printf '%-13s median %.3f ms CPU per run (%s)\n' "$c" "${m[$c]}" "$(printf '%.3f ' ${samples[$c]})"
 done
-ratio() { printf '%-34s %.2f\n' "$1" "$(echo "${m[$2]} / ${m[$3]}" | bc -l)"; }
+ratio() { printf '%-34s %.2f (rounds: %s)\n' "$1" "$(median ${ratios[$2]})" "$(printf '%.2f ' ${ratios[$2]})"; }
 if [ "$KIND" = qr ]; then
-    ratio "QR PNG: varlen-cli / zint" qr zint-qr
+    ratio "QR PNG: varlen-cli / zint" qr
     printf 'peak memory of the QR PNG: varlen-cli %s KiB, zint %s KiB\n' \
         "$(peak "$CLI" --type qr --scale 2 -o "$work/peak.png" "$uri")" \
         "$(peak zint -b QRCODE --secure=2 --filetype=PNG -o "$work/peakz.png" -d "$uri")"
     exit 0
 fi
-ratio "PNG: varlen-cli / zint" png zint-png
-ratio "PNG without a cache folder / PNG" png-homeless png
-ratio "SVG: varlen-cli / zint" svg zint-svg
+ratio "PNG: varlen-cli / zint" png
+ratio "PNG without a cache folder / PNG" homeless
+ratio "SVG: varlen-cli / zint" svg
 printf 'peak memory of the PNG: varlen-cli %s KiB, zint %s KiB\n' \
     "$(peak "$CLI" --type ean13 --scale 2 -o "$work/peak.png" $data)" "$(peak zint -b EANX --filetype=PNG -o "$work/peakz.png" -d $data)"
