@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -103,26 +104,23 @@ std::string stampOf(const std::string& path, bool* folder = nullptr) {
            std::to_string(st.st_mtim.tv_nsec);
 }
 
-// The pieces of a text between separators; a last empty piece (after a final separator) is dropped.
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> pieces;
+// The pieces of a line between tabs, into `pieces` (views of the line); a last empty piece (after a
+// final tab) is dropped. Every run reads the whole file before its first label: no piece is copied.
+void split(std::string_view line, std::vector<std::string_view>& pieces) {
+    pieces.clear();
     std::size_t start = 0;
-    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
-        pieces.push_back(text.substr(start, at - start));
-    if (start < text.size()) pieces.push_back(text.substr(start));
-    return pieces;
+    for (std::size_t at; (at = line.find('\t', start)) != std::string_view::npos; start = at + 1)
+        pieces.push_back(line.substr(start, at - start));
+    if (start < line.size()) pieces.push_back(line.substr(start));
 }
 
 // A whole decimal number from `low` to `high`, all of the text; false for anything else. What the
 // file holds is only believed within the ranges the fonts themselves allow: a damaged number would
 // move or drop the text under the bars without a word.
-bool number(const std::string& text, long low, long high, long& value) {
+bool number(std::string_view text, long low, long high, long& value) {
     if (text.empty() || text.size() > 12) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtol(text.c_str(), &end, 10);
-    return errno == 0 && end == text.c_str() + text.size() && !std::isspace(static_cast<unsigned char>(text[0])) &&
-           value >= low && value <= high;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
 }
 
 // The ranges of what the file keeps: OpenType's units per em (16 to 16384), its 16-bit metrics,
@@ -214,7 +212,7 @@ std::string hexOf(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-bool bytesOf(const std::string& hex, std::vector<std::uint8_t>& bytes) {
+bool bytesOf(std::string_view hex, std::vector<std::uint8_t>& bytes) {
     if (hex.size() % 2) return false;
     bytes.resize(hex.size() / 2);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -275,6 +273,7 @@ void TFontCache::read() {
     Size* size = nullptr;
     long sizesRead = 0;
     bool sound = true;
+    std::vector<std::string_view> f;
     while (sound && nextLine(begin, end)) {
         if (text_[begin] == 'g' && end > begin + 1 && text_[begin + 1] == '\t') {
             if (size) size->end = at;  // the size's lines run to here; they are checked when decoded
@@ -282,7 +281,7 @@ void TFontCache::read() {
             continue;
         }
         size = nullptr;
-        const std::vector<std::string> f = split(text_.substr(begin, end - begin), '\t');
+        split(std::string_view(text_).substr(begin, end - begin), f);
         long a = 0, b = 0, c = 0;
         if (f.empty()) {
             sound = false;
@@ -297,11 +296,11 @@ void TFontCache::read() {
             }
             lookupsStand = fingerprint_ == f[1];
         } else if (f[0] == "F" && f.size() == 6 && number(f[3], 0, kMaxFaceIndex, a)) {
-            if (lookupsStand) files_[f[1]] = File{TFontFile{f[2], int(a), f[4]}, f[5]};
+            if (lookupsStand) files_[std::string(f[1])] = File{TFontFile{std::string(f[2]), int(a), std::string(f[4])}, std::string(f[5])};
         } else if (f[0] == "face" && f.size() == 7 && number(f[3], kMinUnitsPerEm, kMaxUnitsPerEm, a) &&
                    number(f[4], kMinFontUnits, kMaxFontUnits, b) && number(f[5], kMinFontUnits, kMaxFontUnits, c) &&
                    (f[6] == "0" || f[6] == "1")) {
-            face = &faces_[f[1]];
+            face = &faces_[std::string(f[1])];
             face->stamp = f[2];
             face->kept = TKeptFace{};
             face->kept.UnitsPerEm = int(a);
@@ -315,7 +314,7 @@ void TFontCache::read() {
                    number(f[2], kMinFontUnits, kMaxFontUnits, b)) {
             face->kept.Kerning[std::uint16_t(a)] = std::int32_t(b);
         } else if (f[0] == "glyphs" && f.size() == 4 && number(f[2], 1, kMaxEm, a) && number(f[3], 1, kMaxEm, b)) {
-            const auto known = faces_.find(f[1]);
+            const auto known = faces_.find(std::string(f[1]));
             sound = known != faces_.end();
             if (!sound) break;
             size = &known->second.sizes[{std::int32_t(a), std::int32_t(b)}];
@@ -398,8 +397,8 @@ void TFontCache::KeepKerning(const std::string& path, std::uint8_t a, std::uint8
 
 namespace {
 
-bool decode(const std::string& line, TKeptGlyph& g) {
-    const std::vector<std::string> f = split(line, '\t');
+bool decode(std::string_view line, std::vector<std::string_view>& f, TKeptGlyph& g) {
+    split(line, f);
     long c = 0, phase = 0, left = 0, top = 0, width = 0, height = 0;
     if (f.size() != 8 || !number(f[1], 0, 255, c) || !number(f[2], 0, TFontFace::kMonoPhase, phase) ||
         !number(f[3], -kMaxGlyphOffset, kMaxGlyphOffset, left) || !number(f[4], -kMaxGlyphOffset, kMaxGlyphOffset, top) ||
@@ -413,7 +412,7 @@ bool decode(const std::string& line, TKeptGlyph& g) {
     g.Image.Width = int(width);
     g.Image.Height = int(height);
     // "-": a glyph without ink (a space).
-    return bytesOf(f[7] == "-" ? std::string() : f[7], g.Image.Coverage) &&
+    return bytesOf(f[7] == "-" ? std::string_view() : f[7], g.Image.Coverage) &&
            g.Image.Coverage.size() == std::size_t(g.Image.Width * g.Image.Height);
 }
 
@@ -428,13 +427,14 @@ std::string lineOf(const TKeptGlyph& g) {
 bool TFontCache::decodeSize(Size& size, std::int32_t emX, std::int32_t emY) {
     if (size.decoded) return true;
     size.decoded = true;
+    std::vector<std::string_view> fields;
     for (std::size_t at = size.begin; at < size.end;) {
         std::size_t end = text_.find('\n', at);
         if (end == std::string::npos || end > size.end) end = size.end;
         TKeptGlyph g;
         g.EmX = emX;
         g.EmY = emY;
-        if (!decode(text_.substr(at, end - at), g)) {
+        if (!decode(std::string_view(text_).substr(at, end - at), fields, g)) {
             // A damaged size is not used; the glyphs this run draws take its place in the file.
             size.glyphs.clear();
             changed_ = true;
