@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Data Matrix ECC 200 by libdmtx: Latin-1 text in the encodation that gives the smallest symbol, and
-// GS1 element strings with FNC1 in first position and as separators (DmtxPropFnc1) in ASCII
-// encodation, where each pair of digits and each FNC1 is one codeword: GS1 data is mostly digits,
-// and the library's search over all encodations costs twenty times as much. libdmtx is loaded when a
-// run first draws a Data Matrix (TEncoderLibrary).
+// Data Matrix ECC 200: Latin-1 text by libdmtx, in the encodation that gives the smallest symbol;
+// GS1 element strings by our own encoder (DataMatrixGs1.cpp) in ASCII encodation, where each pair of
+// digits and each FNC1 is one codeword: GS1 data is mostly digits, and the library's search over all
+// encodations costs twenty times as much. libdmtx is loaded when a run first draws a plain Data
+// Matrix (TEncoderLibrary).
 #include <dmtx.h>
 
 #include <memory>
@@ -84,21 +84,25 @@ TSymbol EncodeDataMatrix(btCodeTypes type, const std::string& data, const TBarco
         throw EOverflow(std::string(MatrixTypeName(type)) + ": " + std::to_string(params.DmRows) + "x" +
                         std::to_string(params.DmColumns) + " is not an ECC 200 size");
 
+    if (type == GS1_DataMatrix) {
+        TDmMatrix matrix;
+        if (!EncodeDataMatrixFnc1(data, chosen ? size : nullptr, matrix))
+            throw EOverflow(DataMatrixCapacityError(type, *size));
+        TSymbol symbol = MatrixSymbol(type, matrix.rows, matrix.columns, 1);
+        symbol.Modules = std::move(matrix.modules);
+        symbol.CodeText = data;
+        return symbol;
+    }
+
     const DmtxApi& lib = dmtx();
     const std::unique_ptr<DmtxEncode, EncodeFree> encode(lib.create());
     if (!encode) throw EOverflow("Out of memory");
-    const bool gs1 = type == GS1_DataMatrix;
-    std::string input = data;
-    if (gs1) {
-        // GS stands for FNC1: first, and as the separators the element string already holds.
-        input.insert(input.begin(), '\x1d');
-        lib.setProp(encode.get(), DmtxPropFnc1, 0x1d);
-    }
-    lib.setProp(encode.get(), DmtxPropScheme, gs1 ? DmtxSchemeAscii : DmtxSchemeAutoBest);
+    lib.setProp(encode.get(), DmtxPropScheme, DmtxSchemeAutoBest);
     lib.setProp(encode.get(), DmtxPropSizeRequest, chosen ? static_cast<int>(size - kSizes) : DmtxSymbolSquareAuto);
     // One pixel a module and no margin: the picture is the module matrix.
     lib.setProp(encode.get(), DmtxPropModuleSize, 1);
     lib.setProp(encode.get(), DmtxPropMarginSize, 0);
+    std::string input = data;
     if (lib.encode(encode.get(), static_cast<int>(input.size()), reinterpret_cast<unsigned char*>(input.data())) != DmtxPass)
         throw EOverflow(DataMatrixCapacityError(type, *size));
 

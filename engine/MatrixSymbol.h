@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Inside the engine: the two encoders of the module matrices and the symbol they fill. EncodeMatrix
+// Inside the engine: the encoders of the module matrices and the symbol they fill. EncodeMatrix
 // (MatrixCodes.cpp) checks the data, hands it to one of them and adds the text lines.
 #include <dlfcn.h>
 
@@ -57,6 +57,17 @@ bool EncodeQrFnc1(std::string_view elementString, int version, TQrEcc ecc, TQrMa
 // The same without FNC1, for ASCII text such as a Digital Link URI.
 bool EncodeQrAscii(std::string_view text, int version, TQrEcc ecc, TQrMatrix& out);
 
+// A GS1 DataMatrix of an element string (GS for a separator), made in DataMatrixGs1.cpp: FNC1 first,
+// ASCII encodation, in `size` or, when it is nullptr, the smallest square that holds the data. False
+// when the data does not fit.
+struct TDmSize;
+struct TDmMatrix {
+    int rows = 0;
+    int columns = 0;
+    std::vector<std::uint8_t> modules;  // row by row, 1 dark
+};
+bool EncodeDataMatrixFnc1(std::string_view elementString, const TDmSize* size, TDmMatrix& out);
+
 // Data Matrix (DataMatrix.cpp) of Latin-1 bytes, or of a GS1 element string (GS1_DataMatrix: GS for
 // a separator); the size from DmRows and DmColumns.
 TSymbol EncodeDataMatrix(btCodeTypes type, const std::string& data, const TBarcodeParams& params);
@@ -66,7 +77,6 @@ TSymbol EncodeDataMatrix(btCodeTypes type, const std::string& data, const TBarco
 // not ASCII), and for a Data Matrix of a size.
 std::string QrCapacityError(btCodeTypes type, int version, TQrEcc ecc, int headerBits);
 int QrHeaderBits(btCodeTypes type, std::string_view text);
-struct TDmSize;
 std::string DataMatrixCapacityError(btCodeTypes type, const TDmSize& size);
 
 }  // namespace varlen

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 // GS1-128 and ITF-14 as plain values: what a reader transmits for them, read back by ZXingReader and
 // zbarimg from a grey map the test draws of the module row (3 pixels a module, 10 modules of quiet
-// zone, no bearers). GS1 Digital Link URIs, and the GS1 QR Code made here against libqrencode.
+// zone, no bearers). GS1 Digital Link URIs, and the GS1 QR Code and GS1 DataMatrix made here
+// against libqrencode and libdmtx.
+#include <dmtx.h>
 #include <gtest/gtest.h>
-
 #include <qrencode.h>
 
+#include <set>
+
 #include "engine/GS1.h"
+#include "engine/MatrixCodes.h"
 #include "engine/MatrixSymbol.h"
 #include "support/Readers.h"
 #include "support/RunProcess.h"
@@ -162,6 +166,99 @@ TEST(Gs1Qr, FunctionPatternsAreLibqrencodes) {
         EXPECT_GT(compared, 190);
         QRcode_free(theirs);
     }
+}
+
+// libdmtx's GS1 DataMatrix of an element string as the encoder made it before ours: ASCII encodation,
+// GS as FNC1 and once in front, in the size of libdmtx's index (the order of DataMatrixSizes()) or the
+// smallest square. Empty when it refuses the data.
+TDmMatrix libdmtxGs1(const std::string& elementString, int sizeIndex) {
+    TDmMatrix theirs;
+    DmtxEncode* encode = dmtxEncodeCreate();
+    dmtxEncodeSetProp(encode, DmtxPropScheme, DmtxSchemeAscii);
+    dmtxEncodeSetProp(encode, DmtxPropFnc1, 0x1d);
+    dmtxEncodeSetProp(encode, DmtxPropSizeRequest, sizeIndex);
+    dmtxEncodeSetProp(encode, DmtxPropModuleSize, 1);
+    dmtxEncodeSetProp(encode, DmtxPropMarginSize, 0);
+    std::string input = "\x1d" + elementString;
+    auto* bytes = reinterpret_cast<unsigned char*>(input.data());
+    if (dmtxEncodeDataMatrix(encode, static_cast<int>(input.size()), bytes) == DmtxPass) {
+        const DmtxImage* image = encode->image;
+        theirs.rows = image->height;
+        theirs.columns = image->width;
+        for (int row = 0; row < image->height; ++row)
+            for (int column = 0; column < image->width; ++column)
+                theirs.modules.push_back(image->pxl[row * image->rowSizeBytes + column * image->bytesPerPixel] == 0);
+    }
+    dmtxEncodeDestroy(&encode);
+    return theirs;
+}
+
+// Our GS1 DataMatrix is libdmtx's module for module: the same codewords, padding, Reed-Solomon blocks,
+// placement and data regions, in the smallest square or the size asked for; both refuse the same data.
+TEST(Gs1DataMatrix, ModulesAreLibdmtxs) {
+    const auto sizes = DataMatrixSizes();
+    const auto digits = [](std::size_t n) {
+        std::string s;
+        for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('0' + (i * 7 + 3) % 10);
+        return s;
+    };
+    const auto repeat = [](const std::string& unit, std::size_t n) {
+        std::string s;
+        while (s.size() < n) s += unit;
+        return s.substr(0, n);
+    };
+    const std::string mixed = "0109506000134352" "17271231" "10Ab-7x\x1d" "21" "123abc/%\x1d";
+    struct Row {
+        std::string data;
+        int rows, columns;  // 0 x 0: the smallest square
+        std::string why;
+    };
+    std::vector<Row> rows = {
+        {"01095060001343521727123110AB12", 0, 0, "(01)(17)(10): 16x16"},
+        {"10A\x1d" "0109506000134352", 0, 0, "a separator in the middle"},
+        {"901", 0, 0, "odd digit run at the end"},
+        {"90" "1a2b3c4d5e6f", 0, 0, "lower case between single digits"},
+        {"9012345\x1d" "91x\x1d" "92", 0, 0, "odd runs before separators"},
+        {"90\xe9\xff\x80", 0, 0, "bytes above 127 behind Upper Shift"},
+        {"", 0, 0, "FNC1 alone"},
+        {digits(4), 10, 10, "fills 10x10 exactly"},
+        {digits(2), 10, 10, "short by one codeword: one pad"},
+        {digits(5), 10, 10, "does not fit"},
+        {digits(3114), 0, 0, "fills 144x144 exactly: blocks of 156 and 155"},
+        {digits(3115), 0, 0, "one digit beyond the largest"},
+        {repeat(mixed, 1500), 144, 144, "144x144 asked, text and digits"},
+        {repeat(mixed, 30), 88, 88, "a large size asked for little data: pads to the end"},
+        {repeat(mixed, 60), 16, 16, "too much for the size asked"},
+    };
+    // Every size: digits that fill it exactly, that fall one codeword short, and an odd count that
+    // needs a single digit in the last codeword; text and digits up to the capacity. The squares are
+    // reached by their data, the rectangles (and the squares once more) asked for.
+    for (const TDmSize& size : sizes) {
+        const auto pairs = static_cast<std::size_t>(size.dataCodewords - 1);
+        const std::string name = std::to_string(size.rows) + "x" + std::to_string(size.columns);
+        const bool square = size.rows == size.columns;
+        for (int asked = square ? 0 : 1; asked <= 1; ++asked) {
+            const int r = asked ? size.rows : 0, c = asked ? size.columns : 0;
+            rows.push_back({digits(2 * pairs), r, c, name + " filled with digits"});
+            rows.push_back({digits(2 * pairs - 2), r, c, name + " short by one"});
+            rows.push_back({digits(2 * pairs - 1), r, c, name + " odd digits"});
+            rows.push_back({repeat(mixed, pairs), r, c, name + " text and digits"});
+        }
+    }
+    std::set<std::pair<int, int>> reached;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        const TDmSize* size = row.rows ? FindDataMatrixSize(row.rows, row.columns) : nullptr;
+        const int index = size ? static_cast<int>(size - sizes.data()) : DmtxSymbolSquareAuto;
+        const TDmMatrix theirs = libdmtxGs1(row.data, index);
+        TDmMatrix ours;
+        ASSERT_EQ(EncodeDataMatrixFnc1(row.data, size, ours), !theirs.modules.empty());
+        ASSERT_EQ(ours.rows, theirs.rows);
+        ASSERT_EQ(ours.columns, theirs.columns);
+        EXPECT_EQ(ours.modules, theirs.modules);
+        reached.insert({ours.rows, ours.columns});
+    }
+    EXPECT_EQ(reached.size(), sizes.size() + 1);  // and {0, 0} of the refusals
 }
 
 }  // namespace
