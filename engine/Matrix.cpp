@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace varlen {
 
@@ -34,13 +35,15 @@ TMatrixGeometry MatrixGeometry(const TSymbol& symbol, int moduleX, int moduleY) 
         const std::uint8_t* m = symbol.Modules.data() + static_cast<std::size_t>(row) * symbol.Columns;
         next.clear();
         std::size_t candidate = 0;  // runs of both rows come left to right
-        for (int column = 0; column < symbol.Columns;) {
-            if (!m[column]) {
-                ++column;
-                continue;
-            }
-            int last = column;
-            while (last + 1 < symbol.Columns && m[last + 1]) ++last;
+        // The dark runs of the row, found by memchr (modules are 0 or 1).
+        const std::uint8_t* const end = m + symbol.Columns;
+        for (const std::uint8_t* from = m; from < end;) {
+            const auto* dark = static_cast<const std::uint8_t*>(std::memchr(from, 1, std::size_t(end - from)));
+            if (!dark) break;
+            const auto* light = static_cast<const std::uint8_t*>(std::memchr(dark, 0, std::size_t(end - dark)));
+            if (!light) light = end;
+            const int column = int(dark - m), last = int(light - m) - 1;
+            from = light;
             while (candidate < open.size() && open[candidate].first < column) ++candidate;
             if (candidate < open.size() && open[candidate].first == column && open[candidate].last == last) {
                 g.Dark[open[candidate].rect].Bottom += moduleY;
@@ -50,7 +53,6 @@ TMatrixGeometry MatrixGeometry(const TSymbol& symbol, int moduleX, int moduleY) 
                 g.Dark.push_back({(column + quiet) * moduleX, top, (last + 1 + quiet) * moduleX, top + moduleY});
                 next.push_back({column, last, g.Dark.size() - 1});
             }
-            column = last + 1;
         }
         open.swap(next);
     }

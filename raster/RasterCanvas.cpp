@@ -171,6 +171,15 @@ void TRasterCanvas::NoteEqualRows(int top, int bottom) {
 void TRasterCanvas::Flush() { writeNoted(); }
 
 void TRasterCanvas::writeNoted() {
+    // Short fills (the squares of a module matrix) are written a row at a time, in the order noted:
+    // with few rows each, that is cheaper than finding the bands.
+    std::size_t rows = 0;
+    for (const NotedFill& f : m_noted) rows += std::size_t(f.y1 - f.y0);
+    if (rows <= 4 * m_noted.size()) {
+        for (const NotedFill& f : m_noted)
+            for (int y = f.y0; y < f.y1; ++y) std::memset(m_target.top + y * m_target.stride + f.x0, f.grey, std::size_t(f.x1 - f.x0));
+        m_noted.clear();
+    }
     if (!m_noted.empty()) {
         // The edges in order, marked on the rows (fills are clipped to the target).
         m_isEdge.assign(std::size_t(m_target.height) + 1, 0);
