@@ -12,6 +12,7 @@ int RoundHalfUp(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 void TCanvasState::SetResolution(int dpiX, int dpiY) {
     dpiX_ = dpiX;
     dpiY_ = dpiY;
+    rescale();
 }
 
 unsigned TCanvasState::SetTextAlign(unsigned align) { return std::exchange(textAlign_, align); }
@@ -66,9 +67,13 @@ int TCanvasState::DeviceCaps(int index, int width, int height) const {
 }
 
 bool TCanvasState::DeviceRect(const TRect& rect, int& x0, int& y0, int& x1, int& y1) const {
-    const double sx = ScaleX(), sy = ScaleY();
-    x0 = RoundHalfUp(rect.Left * sx), x1 = RoundHalfUp(rect.Right * sx);
-    y0 = RoundHalfUp(rect.Top * sy), y1 = RoundHalfUp(rect.Bottom * sy);
+    if (wholeX_ && wholeY_) {
+        x0 = rect.Left * wholeX_, x1 = rect.Right * wholeX_;
+        y0 = rect.Top * wholeY_, y1 = rect.Bottom * wholeY_;
+    } else {
+        x0 = RoundHalfUp(rect.Left * scaleX_), x1 = RoundHalfUp(rect.Right * scaleX_);
+        y0 = RoundHalfUp(rect.Top * scaleY_), y1 = RoundHalfUp(rect.Bottom * scaleY_);
+    }
     if (x0 > x1) std::swap(x0, x1);
     if (y0 > y1) std::swap(y0, y1);
     return x0 != x1 && y0 != y1;
@@ -115,6 +120,7 @@ int unitsPerInch(int mode) {
 void TCanvasState::ResetMapping() {
     mapMode_ = MM_TEXT;
     winX_ = winY_ = vpX_ = vpY_ = 1;
+    rescale();
 }
 
 int TCanvasState::SetMapMode(int mode) {
@@ -131,6 +137,7 @@ int TCanvasState::SetMapMode(int mode) {
         }
     }
     mapMode_ = mode;
+    rescale();
     return previous;
 }
 
@@ -138,36 +145,34 @@ void TCanvasState::SetWindowExtEx(int cx, int cy) {
     if ((mapMode_ != MM_ISOTROPIC && mapMode_ != MM_ANISOTROPIC) || cx == 0 || cy == 0) return;
     winX_ = cx;
     winY_ = cy;
+    rescale();
 }
 
 void TCanvasState::SetViewportExtEx(int cx, int cy) {
     if ((mapMode_ != MM_ISOTROPIC && mapMode_ != MM_ANISOTROPIC) || cx == 0 || cy == 0) return;
     vpX_ = cx;
     vpY_ = cy;
+    rescale();
 }
 
-double TCanvasState::ScaleX() const {
-    switch (mapMode_) {
-        case MM_TEXT: return 1.0;
-        case MM_ANISOTROPIC: return double(vpX_) / winX_;
-        case MM_ISOTROPIC: {
-            const double s = std::min(std::fabs(double(vpX_) / winX_), std::fabs(double(vpY_) / winY_));
-            return (double(vpX_) / winX_) < 0 ? -s : s;
+void TCanvasState::rescale() {
+    const auto scale = [this](bool x) {
+        const int vp = x ? vpX_ : vpY_, win = x ? winX_ : winY_;
+        switch (mapMode_) {
+            case MM_TEXT: return 1.0;
+            case MM_ANISOTROPIC: return double(vp) / win;
+            case MM_ISOTROPIC: {
+                const double s = std::min(std::fabs(double(vpX_) / winX_), std::fabs(double(vpY_) / winY_));
+                return (double(vp) / win) < 0 ? -s : s;
+            }
+            default: return x ? double(dpiX_) / unitsPerInch(mapMode_) : -double(dpiY_) / unitsPerInch(mapMode_);
         }
-        default: return double(dpiX_) / unitsPerInch(mapMode_);
-    }
-}
-
-double TCanvasState::ScaleY() const {
-    switch (mapMode_) {
-        case MM_TEXT: return 1.0;
-        case MM_ANISOTROPIC: return double(vpY_) / winY_;
-        case MM_ISOTROPIC: {
-            const double s = std::min(std::fabs(double(vpX_) / winX_), std::fabs(double(vpY_) / winY_));
-            return (double(vpY_) / winY_) < 0 ? -s : s;
-        }
-        default: return -double(dpiY_) / unitsPerInch(mapMode_);
-    }
+    };
+    const auto whole = [](double s) { return s == std::nearbyint(s) && std::fabs(s) <= 1024 ? int(s) : 0; };
+    scaleX_ = scale(true);
+    scaleY_ = scale(false);
+    wholeX_ = whole(scaleX_);
+    wholeY_ = whole(scaleY_);
 }
 
 }  // namespace varlen

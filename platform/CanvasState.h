@@ -46,8 +46,8 @@ public:
     void ResetMapping();
 
     // Device dots per logical unit on each axis (negative y: y grows upward).
-    double ScaleX() const;
-    double ScaleY() const;
+    double ScaleX() const { return scaleX_; }
+    double ScaleY() const { return scaleY_; }
 
     // What LOGPIXELSX / LOGPIXELSY report, and the metric modes map with.
     void SetResolution(int dpiX, int dpiY);
@@ -103,6 +103,12 @@ private:
 
     int mapMode_ = MM_TEXT;
     int winX_ = 1, winY_ = 1, vpX_ = 1, vpY_ = 1;
+    // The scales of the mapping, worked out whenever it changes: a symbol's hundreds of rectangles
+    // are mapped with them. Whole scales (1 without a mapping, the factor of a magnified picture)
+    // map by integer products.
+    void rescale();
+    double scaleX_ = 1.0, scaleY_ = 1.0;
+    int wholeX_ = 1, wholeY_ = 1;  // 0: the scale is not a whole number
 };
 
 // roundHalfUp(v): the nearest integer, halves upward, as surfaces round device coordinates.
