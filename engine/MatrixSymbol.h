@@ -54,7 +54,7 @@ struct TQrMatrix {
     std::vector<std::uint8_t> modules;  // row by row, 1 dark
 };
 bool EncodeQrFnc1(std::string_view elementString, int version, TQrEcc ecc, TQrMatrix& out);
-// The same without FNC1, for ASCII text such as a Digital Link URI.
+// The same without FNC1, for ASCII text (a Digital Link URI, the text of a QR Code).
 bool EncodeQrAscii(std::string_view text, int version, TQrEcc ecc, TQrMatrix& out);
 
 // A GS1 DataMatrix of an element string (GS for a separator), made in DataMatrixGs1.cpp: FNC1 first,

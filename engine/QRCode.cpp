@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// QR Code of UTF-8 text by libqrencode. GS1 element strings with FNC1 in first position, which the
-// library cannot write, and GS1 Digital Link URIs, whose batches it makes slowly, come from
-// QRGs1.cpp. libqrencode is loaded when a run first draws a QR Code of text (TEncoderLibrary).
+// QR Code of UTF-8 text beyond ASCII by libqrencode, behind the ECI designator. GS1 element strings
+// with FNC1 in first position, which the library cannot write, and ASCII text (GS1 Digital Link
+// URIs among it), which it makes slowly, come from QRGs1.cpp. libqrencode is loaded when a run
+// first draws a QR Code of such text (TEncoderLibrary).
 #include <qrencode.h>
 
 #include <cerrno>
@@ -139,7 +140,7 @@ TSymbol EncodeQr(btCodeTypes type, const std::string& text, const TBarcodeParams
     const int headerBits = QrHeaderBits(type, text);
     const bool ascii = headerBits == 0;
 
-    if (gs1 || type == GS1_DL_QR) {
+    if (gs1 || ascii) {
         TQrMatrix matrix;
         if (!(gs1 ? EncodeQrFnc1 : EncodeQrAscii)(text, params.QrVersion, params.QrEcc, matrix))
             refuseCapacity(type, params.QrVersion == 0 ? 40 : params.QrVersion, params.QrEcc, headerBits);

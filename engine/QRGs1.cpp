@@ -4,9 +4,10 @@
 //   write it. Its input check refuses the empty entry it makes for QRinput_setFNC1First, so the
 //   encoding fails, and an FNC1 entry appended with data writes no mode indicator at all, which
 //   gives a plain QR Code.
-// - GS1 Digital Link URIs, which come in batches of thousands: libqrencode spends about half of
-//   such a batch choosing the mask (it scores all eight patterns a module at a time), and its
-//   interface can neither skip nor speed that up. The scoring here works on 64 modules at once.
+// - ASCII text, GS1 Digital Link URIs among it: libqrencode spends about half of a batch of them
+//   choosing the mask (it scores all eight patterns a module at a time), and its interface can
+//   neither skip nor speed that up; a single QR Code per process pays for loading it besides. The
+//   scoring here works on 64 modules at once.
 // Everything of a QR Code goes with it: the data stream (the mode segments chosen here), the
 // Reed-Solomon error correction and its blocks, the function patterns, the placement of the
 // codewords and the choice of the mask.
