@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <cstring>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -422,6 +423,21 @@ TEST(RasterSurface, GreyPicturesHoldTheSamePixelsAndNoteAColour) {
     EXPECT_FALSE(grey.Canvas().DrewColour());
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 300; ++x) ASSERT_EQ(argbAt(grey, x, y), argbAt(colour, x, y)) << x << "," << y;
+    // The squares of a module matrix, overlapping in two greys: a grey picture writes fills of few
+    // rows a row at a time, and must keep the order they were drawn in.
+    TBitmap squares(60, 60), greySquares;
+    greySquares.SetGrey();
+    greySquares.SetSize(60, 60);
+    std::mt19937 rng(7);
+    for (int i = 0; i < 300; ++i) {
+        const int x = int(rng() % 56), y = int(rng() % 56), w = 1 + int(rng() % 6), h = 2 + int(rng() % 3);
+        for (TBitmap* b : {&squares, &greySquares}) {
+            b->Canvas().SetBrushColor(i % 3 ? clBlack : 0x808080);
+            b->Canvas().FillRect({x, y, x + w, y + h});
+        }
+    }
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) ASSERT_EQ(argbAt(greySquares, x, y), argbAt(squares, x, y)) << x << "," << y;
     grey.Canvas().SetBrushColor(0x0000FF);
     grey.Canvas().FillRect({0, 0, 2, 2});
     EXPECT_TRUE(grey.Canvas().DrewColour()) << "red has no grey of its own";
