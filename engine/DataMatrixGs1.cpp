@@ -15,6 +15,7 @@
 
 #include "engine/MatrixCodes.h"
 #include "engine/MatrixSymbol.h"
+#include "engine/ReedSolomon.h"
 
 namespace varlen {
 
@@ -22,26 +23,6 @@ namespace {
 
 // ASCII encodation's codewords (ISO/IEC 16022 5.2.3).
 constexpr std::uint8_t kFnc1 = 232, kUpperShift = 235, kFirstPad = 129, kDigitPairs = 130;
-
-// GF(256) with the prime polynomial x^8 + x^5 + x^3 + x^2 + 1 (0x12D), as exponent and logarithm
-// tables of the generator 2; the exponents run twice round so that a product needs no remainder.
-struct Field {
-    std::array<std::uint8_t, 510> exp{};
-    std::array<std::uint8_t, 256> log{};
-    constexpr Field() {
-        int x = 1;
-        for (int i = 0; i < 255; ++i) {
-            exp[static_cast<std::size_t>(i)] = exp[static_cast<std::size_t>(i + 255)] = static_cast<std::uint8_t>(x);
-            log[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(i);
-            x <<= 1;
-            if (x & 0x100) x ^= 0x12D;
-        }
-    }
-    constexpr std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
-        return a == 0 || b == 0 ? 0 : exp[static_cast<std::size_t>(log[a] + log[b])];
-    }
-};
-constexpr Field kField;
 
 // The Reed-Solomon blocks of the squares from 52x52 up (ISO/IEC 16022 Table 7); every smaller size
 // and every rectangle has one. The data and error correction codewords are dealt to the blocks in
@@ -100,31 +81,16 @@ void pad(std::vector<std::uint8_t>& words, int capacity) {
     }
 }
 
-// Appends the error correction codewords: each block's remainder by the generator polynomial with
-// the roots 2^1 .. 2^n, highest power first, interleaved as the data is.
+// Appends the error correction codewords: x^8 + x^5 + x^3 + x^2 + 1, the generator's roots
+// 2^1 .. 2^n; the blocks take the data codewords in turn, and their check codewords are interleaved
+// the same way.
 void appendErrorCorrection(std::vector<std::uint8_t>& words, int eccTotal, int blocks) {
-    const auto at = [](auto& v, int i) -> auto& { return v[static_cast<std::size_t>(i)]; };
-    const int dataTotal = static_cast<int>(words.size()), n = eccTotal / blocks;
-    // generator[i] is the coefficient of x^i; each factor (x + 2^root) shifts it up by one power.
-    std::vector<std::uint8_t> generator(static_cast<std::size_t>(n + 1), 0);
-    generator[0] = 1;
-    for (int root = 1; root <= n; ++root) {
-        const std::uint8_t factor = at(kField.exp, root);
-        for (int i = root; i >= 1; --i) at(generator, i) = at(generator, i - 1) ^ kField.mul(at(generator, i), factor);
-        generator[0] = kField.mul(generator[0], factor);
-    }
-    words.resize(static_cast<std::size_t>(dataTotal + eccTotal), 0);
-    std::vector<std::uint8_t> remainder(static_cast<std::size_t>(n));
-    for (int block = 0; block < blocks; ++block) {
-        std::fill(remainder.begin(), remainder.end(), 0);
-        for (int i = block; i < dataTotal; i += blocks) {
-            const std::uint8_t feedback = at(words, i) ^ at(remainder, n - 1);
-            for (int j = n - 1; j >= 1; --j)
-                at(remainder, j) = at(remainder, j - 1) ^ kField.mul(feedback, at(generator, j));
-            remainder[0] = kField.mul(feedback, generator[0]);
-        }
-        for (int j = 0; j < n; ++j) at(words, dataTotal + block + j * blocks) = at(remainder, n - 1 - j);
-    }
+    static constexpr TReedSolomon kCode(0x12D);
+    const std::size_t data = words.size(), step = static_cast<std::size_t>(blocks);
+    const std::vector<std::uint8_t> generator = kCode.Generator(eccTotal / blocks, 1);
+    words.resize(data + static_cast<std::size_t>(eccTotal), 0);
+    for (std::size_t block = 0; block < step; ++block)
+        kCode.Remainder(words.data() + block, (data - block + step - 1) / step, step, generator, words.data() + data + block, step);
 }
 
 // The codewords' bits in the data regions joined together (ISO/IEC 16022 Annex F): eight modules a

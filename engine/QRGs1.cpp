@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/MatrixSymbol.h"
+#include "engine/ReedSolomon.h"
 
 namespace varlen {
 
@@ -181,46 +182,13 @@ Bits streamOf(const std::vector<Segment>& segments, int versionClass, bool fnc1)
     return bits;
 }
 
-// ---- Error correction: Reed-Solomon over GF(256) with the polynomial x^8 + x^4 + x^3 + x^2 + 1 ----
+// ---- Error correction ----------------------------------------------------------------------
 
-struct Field {
-    std::array<std::uint8_t, 512> exp{};
-    std::array<int, 256> log{};
-    Field() {
-        int x = 1;
-        for (int i = 0; i < 255; ++i) {
-            exp[static_cast<std::size_t>(i)] = exp[static_cast<std::size_t>(i + 255)] = static_cast<std::uint8_t>(x);
-            log[static_cast<std::size_t>(x)] = i;
-            x <<= 1;
-            if (x & 0x100) x ^= 0x11d;
-        }
-    }
-    std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
-        return a == 0 || b == 0 ? 0 : exp[static_cast<std::size_t>(log[a] + log[b])];
-    }
-};
-
-const Field& field() {
-    static const Field f;
-    return f;
-}
-
-// The remainder of data x^n divided by the generator (x - 1)(x - a)...(x - a^(n-1)).
+// The n check codewords of a block: x^8 + x^4 + x^3 + x^2 + 1, the generator's roots 2^0 .. 2^(n-1).
 std::vector<std::uint8_t> eccOf(const std::vector<std::uint8_t>& data, int n) {
-    const Field& f = field();
-    std::vector<std::uint8_t> generator(static_cast<std::size_t>(n) + 1, 0);  // highest power first
-    generator[0] = 1;
-    for (int i = 0; i < n; ++i) {
-        for (int k = i + 1; k >= 1; --k)
-            generator[static_cast<std::size_t>(k)] ^= f.mul(generator[static_cast<std::size_t>(k - 1)], f.exp[static_cast<std::size_t>(i)]);
-    }
-    std::vector<std::uint8_t> rest(static_cast<std::size_t>(n), 0);
-    for (const std::uint8_t d : data) {
-        const std::uint8_t factor = d ^ rest[0];
-        rest.erase(rest.begin());
-        rest.push_back(0);
-        for (int k = 0; k < n; ++k) rest[static_cast<std::size_t>(k)] ^= f.mul(generator[static_cast<std::size_t>(k) + 1], factor);
-    }
+    static constexpr TReedSolomon kCode(0x11D);
+    std::vector<std::uint8_t> rest(static_cast<std::size_t>(n));
+    kCode.Remainder(data.data(), data.size(), 1, kCode.Generator(n, 0), rest.data(), 1);
     return rest;
 }
 
