@@ -1171,6 +1171,11 @@ TEST_F(CliDraw, KeptFontsGiveTheSameLabelAndFollowTheConfiguration) {
         {"the face's ascender and descender out of range", field(field(kept, "face\t", 3, "99999999"), "face\t", 4, "-99999999"),
          "99999999"},
         {"a glyph's offset past any label", field(kept, "g\t", 3, "2147483647"), "2147483647"},
+        // Numbers only as the file writes them: digits, a minus sign at most.
+        {"a glyph index with a plus sign", field(kept, "c\t75\t", 1, "+36"), "\t+36\t"},
+        {"units per em in hexadecimal", field(kept, "face\t", 3, "0x800"), "0x800"},
+        {"a glyph's width behind a space", field(kept, "g\t", 5, " 7"), "\t 7\t"},
+        {"an advance of more digits than any the file writes", field(kept, "c\t75\t", 2, "0000000000001366"), "0000000000001366"},
     };
     for (const auto& d : damaged) {
         SCOPED_TRACE(d.why);

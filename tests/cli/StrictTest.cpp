@@ -127,6 +127,13 @@ TEST(CliStrict, RefusedDataWritesNothing) {
         {{"--type", "qr", ""}, "the data is empty"},
         {{"--type", "qr", "--qr-version", "1", std::string(35, '1')},
          "QR Code: the data does not fit in version 1 at error correction level M, which holds at most 34 digits or 14 bytes"},
+        {{"--type", "qr", "--qr-version", "1", "--ecc", "L", std::string(18, 'a')},
+         "QR Code: the data does not fit in version 1 at error correction level L, which holds at most 41 digits or 17 bytes"},
+        {{"--type", "qr", "--qr-version", "1", "Gr\xc3\xbc\xc3\x9f" "e Gr\xc3\xbc\xc3\x9f" "e"},
+         "QR Code: the data does not fit in version 1 at error correction level M, which holds at most 30 digits or 13 bytes"},
+        {{"--type", "dl-qr", "--qr-version", "2", "(01)09506000134352(10)ABC123"},
+         "GS1 Digital Link: the data does not fit in version 2 at error correction level M, which holds at most 63 digits or 26 "
+         "bytes"},
         {{"--type", "qr", std::string(2332, 'a')},
          "QR Code: the data does not fit in version 40 at error correction level M, which holds at most 5596 digits or 2331 "
          "bytes"},
@@ -228,6 +235,7 @@ TEST(CliStrict, AcceptedDataIsReadBackAsGiven) {
         {"gs1-128", "(01)09501101530003(17)240229", "01095011015300031" "7240229"},  // 2024 has a 29 February
         {"itf14", "0950110153000", "09501101530003"},
         {"qr", "Hello, World", "Hello, World"},
+        {"qr", "ABC 50% 0123456789012 a/b:c", "ABC 50% 0123456789012 a/b:c"},  // a % outside GS1 is itself
         {"datamatrix", "Hello, World", "Hello, World"},
         {"dl-qr", "(01)09506000134352(21)12", "https://id.gs1.org/01/09506000134352/21/12"},
         {"ean13", "-", "4006381333931", "400638133393\n"},

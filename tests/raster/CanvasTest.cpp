@@ -220,6 +220,7 @@ TEST_P(Surfaces, MappingModesPlaceFillsInDeviceDots) {
         TRect rect;
         Box expected;
         const char* why;
+        TSize window = {0, 0}, viewport = {0, 0};  // the extents of the scalable modes
     } cases[] = {
         {MM_TEXT, {100, 100, 200, 150}, {100, 100, 200, 150}, "dots"},
         {MM_LOMETRIC, {100, -100, 200, -200}, {236, 236, 472, 472}, "0.1 mm, y up"},
@@ -227,11 +228,18 @@ TEST_P(Surfaces, MappingModesPlaceFillsInDeviceDots) {
         {MM_LOENGLISH, {50, -50, 100, -75}, {300, 300, 600, 450}, "0.01 inch"},
         {MM_HIENGLISH, {500, -500, 1000, -750}, {300, 300, 600, 450}, "0.001 inch"},
         {MM_TWIPS, {720, -720, 1440, -1080}, {300, 300, 600, 450}, "1/1440 inch"},
+        {MM_ANISOTROPIC, {10, -10, 20, -30}, {30, 20, 60, 60}, "whole scales 3 and -2", {1, 1}, {3, -2}},
+        {MM_ANISOTROPIC, {10, -10, 21, -30}, {25, 20, 53, 60}, "2.5 across, halves rounded up", {2, 2}, {5, -4}},
+        {MM_ISOTROPIC, {10, 10, 21, 20}, {15, 15, 32, 30}, "the smaller scale, 1.5, on both axes", {2, 2}, {3, 6}},
     };
     for (const Case& c : cases) {
         const auto surface = make(800, 800, 600, 600);
         TCanvas& canvas = surface->canvas();
         EXPECT_EQ(canvas.SetMapMode(c.mode), MM_TEXT);
+        if (c.window.cx) {
+            canvas.SetWindowExtEx(c.window.cx, c.window.cy);
+            canvas.SetViewportExtEx(c.viewport.cx, c.viewport.cy);
+        }
         canvas.SetBrushColor(clBlack);
         canvas.FillRect(c.rect);
         const Box ink = inkBox(surface->image());
