@@ -100,8 +100,11 @@ shown() { ask --name "$1" >/dev/null; }
 windows() { ask --pid $pid | grep -c .; }
 fail() { echo "$1"; kill $pid 2>/dev/null; exit 1; }
 
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Varlen 1\.0$' | head -1)
-[ -n "$window" ] || fail "no window"
+# The window is looked for until it shows: while the program starts, Qt makes and drops windows of
+# its own, and a search that meets one of them closing dies with an X error.
+window=
+find_window() { window=$(ask --name '^Varlen 1\.0$' | head -1); [ -n "$window" ]; }
+poll find_window || fail "no window"
 xdotool windowfocus --sync "$window"
 xdotool type --window "$window" --delay 20 "03600029145"
 poll 'grep -q "^2=03600029145$" "$settings" 2>/dev/null' || fail "the data did not reach $settings"
