@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The two-dimensional symbols: QR Code (ISO/IEC 18004) made by libqrencode and Data Matrix ECC 200
-// (ISO/IEC 16022) made by libdmtx, each plain and carrying GS1 element strings (FNC1 in first
-// position; those two made by the engine itself), and QR Code carrying a GS1 Digital Link URI. Each
-// becomes a TSymbol of kind Matrix.
+// The two-dimensional symbols: QR Code (ISO/IEC 18004) and Data Matrix ECC 200 (ISO/IEC 16022), each
+// plain and carrying GS1 element strings (FNC1 in first position), and QR Code carrying a GS1 Digital
+// Link URI. Each becomes a TSymbol of kind Matrix. The engine makes QR Code of ASCII text and both GS1
+// symbols itself; libqrencode makes QR Code of other text, and libdmtx plain Data Matrix.
 //
 // Every refusal is an EOverflow whose text begins with the symbology's name ("QR Code: ", "Data
 // Matrix: ", "GS1 DataMatrix: ", "GS1 QR: ", "GS1 Digital Link: ") or names an AI ("AI (17): ...").

@@ -184,17 +184,9 @@ Bits streamOf(const std::vector<Segment>& segments, int versionClass, bool fnc1)
 
 // ---- Error correction ----------------------------------------------------------------------
 
-// The n check codewords of a block: x^8 + x^4 + x^3 + x^2 + 1, the generator's roots 2^0 .. 2^(n-1).
-std::vector<std::uint8_t> eccOf(const std::vector<std::uint8_t>& data, int n) {
-    static constexpr TReedSolomon kCode(0x11D);
-    std::vector<std::uint8_t> rest(static_cast<std::size_t>(n));
-    kCode.Remainder(data.data(), data.size(), 1, kCode.Generator(n, 0), rest.data(), 1);
-    return rest;
-}
-
-// The data codewords split into the blocks of the version and level, each with its error correction,
-// interleaved: the first codewords of every block, then the second ..., then the same for the error
-// correction codewords.
+// The data codewords split into the blocks of the version and level, each with its error correction
+// (x^8 + x^4 + x^3 + x^2 + 1, the generator's roots 2^0 .. 2^(n-1)), interleaved: the first codewords
+// of every block, then the second ..., then the same for the error correction codewords.
 std::vector<std::uint8_t> interleaved(const std::vector<std::uint8_t>& data, int version, TQrEcc ecc) {
     const int level = static_cast<int>(ecc) & 3;
     const int blocks = kBlocks[level][version - 1];
@@ -202,11 +194,14 @@ std::vector<std::uint8_t> interleaved(const std::vector<std::uint8_t>& data, int
     const int eccPerBlock = (total - static_cast<int>(data.size())) / blocks;
     const int longBlocks = static_cast<int>(data.size()) % blocks;
     const int shortData = static_cast<int>(data.size()) / blocks;
+    static constexpr TReedSolomon kCode(0x11D);
+    const std::vector<std::uint8_t> generator = kCode.Generator(eccPerBlock, 0);
     std::vector<std::vector<std::uint8_t>> dataBlocks, eccBlocks;
     for (int b = 0, at = 0; b < blocks; ++b) {
         const int length = shortData + (b >= blocks - longBlocks ? 1 : 0);
-        dataBlocks.emplace_back(data.begin() + at, data.begin() + at + length);
-        eccBlocks.push_back(eccOf(dataBlocks.back(), eccPerBlock));
+        const std::vector<std::uint8_t>& block = dataBlocks.emplace_back(data.begin() + at, data.begin() + at + length);
+        std::vector<std::uint8_t>& check = eccBlocks.emplace_back(static_cast<std::size_t>(eccPerBlock));
+        kCode.Remainder(block.data(), block.size(), 1, generator, check.data(), 1);
         at += length;
     }
     std::vector<std::uint8_t> out;
@@ -309,7 +304,6 @@ long linePenalty(const Line<W>& line, int n) {
     const Line<W> windows = Line<W>::first(n - 2);
     return total + 40L * ((lightBefore & windows).count() + (lightAfter & windows).count());
 }
-
 
 // BCH codes of the format (15, 5: generator 0x537, masked with 0x5412) and version (18, 6: 0x1f25)
 // information.

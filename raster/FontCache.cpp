@@ -15,7 +15,6 @@
 #include "raster/FontCache.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>

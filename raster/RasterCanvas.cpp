@@ -178,9 +178,7 @@ void TRasterCanvas::writeNoted() {
     if (rows <= 4 * m_noted.size()) {
         for (const NotedFill& f : m_noted)
             for (int y = f.y0; y < f.y1; ++y) std::memset(m_target.top + y * m_target.stride + f.x0, f.grey, std::size_t(f.x1 - f.x0));
-        m_noted.clear();
-    }
-    if (!m_noted.empty()) {
+    } else {
         // The edges in order, marked on the rows (fills are clipped to the target).
         m_isEdge.assign(std::size_t(m_target.height) + 1, 0);
         for (const NotedFill& f : m_noted) m_isEdge[std::size_t(f.y0)] = m_isEdge[std::size_t(f.y1)] = 1;
@@ -210,8 +208,8 @@ void TRasterCanvas::writeNoted() {
             }
             for (int y = top + 1; y < bottom; ++y) std::memcpy(m_target.top + y * m_target.stride, first, std::size_t(m_target.width));
         }
-        m_noted.clear();
     }
+    m_noted.clear();
     m_equalTop = m_equalBottom = 0;
 }
 
