@@ -231,6 +231,8 @@ TEST_P(Surfaces, MappingModesPlaceFillsInDeviceDots) {
         {MM_ANISOTROPIC, {10, -10, 20, -30}, {30, 20, 60, 60}, "whole scales 3 and -2", {1, 1}, {3, -2}},
         {MM_ANISOTROPIC, {10, -10, 21, -30}, {25, 20, 53, 60}, "2.5 across, halves rounded up", {2, 2}, {5, -4}},
         {MM_ISOTROPIC, {10, 10, 21, 20}, {15, 15, 32, 30}, "the smaller scale, 1.5, on both axes", {2, 2}, {3, 6}},
+        {MM_ISOTROPIC, {10, -10, 21, -20}, {15, 15, 32, 30}, "the smaller scale, y up", {2, 2}, {3, -6}},
+        {MM_ISOTROPIC, {10, -10, 20, -30}, {20, 20, 40, 60}, "the smaller scale whole, y up", {1, 1}, {4, -2}},
     };
     for (const Case& c : cases) {
         const auto surface = make(800, 800, 600, 600);
