@@ -61,6 +61,11 @@ else
 fi
 before=$(cd "$places" && find . -printf '%p %s %m\n' | sort)
 
+# The virtual server is asked until it answers (at most 10 s): a program started before it takes
+# clients would end at once.
+for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "the virtual X server on $DISPLAY does not answer"; exit 1; }
+
 said=$("$program" --settings-path)
 [ "$said" = "$settings" ] || { echo "--settings-path says $said, expected $settings"; exit 1; }
 
@@ -154,6 +159,14 @@ for type in $types; do
   xdotool key Return
   poll '[ -s "$scratch/saved/label.$type" ] && ! shown "^Save Varlen as"' || fail "Save wrote no label.$type"
   if shown '^Varlen$'; then fail "an error box was shown saving $type"; fi
+  # On a busy machine the name box's completion list (filled from the folder in the background) can
+  # show after the dialog has closed; the next menu key would go to it. Escape closes it, as a person
+  # would.
+  for _ in $(seq 15); do
+    sleep 0.2
+    [ "$(windows)" -le 1 ] && break
+    xdotool key Escape
+  done
 done
 # A portable copy's varlen-cli, beside the window, writes them too, each read back first.
 if [ -z "$installed" ]; then
