@@ -56,8 +56,19 @@ TEST_F(WindowOnScreen, PreviewScrollBarsMatchTheVisiblePart) {
     show(w);
     QScrollBar* across = w.ScrollBox1->horizontalScrollBar();
     QScrollBar* down = w.ScrollBox1->verticalScrollBar();
+    // On a real X server the window manager answers a resize, and the toolkit its own requests, a
+    // moment later: the parts are given up to two seconds to agree before they are checked.
+    const auto agree = [&] {
+        const QWidget* sheet = w.ScrollBox1->widget();
+        const QSize visible = w.ScrollBox1->viewport()->size();
+        const QSize needed(w.Barcode1->x() + w.Barcode1->width(), w.Barcode1->y() + w.Barcode1->height());
+        return sheet->size() == visible.expandedTo(needed) && across->maximum() == sheet->width() - visible.width() &&
+               down->maximum() == sheet->height() - visible.height() && across->isVisible() == (across->maximum() > 0) &&
+               down->isVisible() == (down->maximum() > 0);
+    };
     const auto check = [&](const std::string& step) {
         settle();
+        for (int i = 0; i < 100 && !agree(); ++i) QTest::qWait(20);
         const QWidget* sheet = w.ScrollBox1->widget();
         const QSize visible = w.ScrollBox1->viewport()->size();
         const QSize needed(w.Barcode1->x() + w.Barcode1->width(), w.Barcode1->y() + w.Barcode1->height());
@@ -82,6 +93,7 @@ TEST_F(WindowOnScreen, PreviewScrollBarsMatchTheVisiblePart) {
     };
     for (const QSize size : {QSize(300, 220), QSize(480, 360), QSize(1100, 700)}) {
         w.resize(size);
+        for (int i = 0; i < 50 && w.size() != size; ++i) QTest::qWait(20);
         for (const auto& s : steps) {
             s.action->trigger();
             check(std::to_string(size.width()) + "x" + std::to_string(size.height()) + ": " + s.step);
